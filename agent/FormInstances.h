@@ -1,0 +1,19 @@
+#pragma once
+// The default instances of the agent's modeless windows: one of each per thread.
+
+#include <memory>
+
+namespace KDAutoUpdate {
+
+class dlgCheckMessages;
+class frmMessages;
+
+struct FormInstances {
+    std::unique_ptr<dlgCheckMessages> checkMessages;
+    std::unique_ptr<frmMessages> messages;
+
+    static FormInstances& ForThread();
+    ~FormInstances();
+};
+
+} // namespace KDAutoUpdate

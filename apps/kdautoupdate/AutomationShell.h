@@ -1,0 +1,74 @@
+#pragma once
+// The automation console: acts as a host of one agent, one statement a line.
+
+#include <functional>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "agent/AgentEvents.h"
+#include "platform/Platform.h"
+#include "platform/console/ScriptedRenderer.h"
+
+namespace KDAutoUpdate {
+
+class AuAgent;
+class AuProductInfo;
+
+class AutomationShell : public IAuAgentEvents, public ScriptedRenderer::Observer {
+public:
+    // `renderer` may be null when the platform shows real windows; `ui` and `answer` statements
+    // then report that they are not available.
+    AutomationShell(Platform& platform, std::ostream& out, ScriptedRenderer* renderer);
+    ~AutomationShell() override;
+
+    // Runs statements until `quit` or the end of input, then releases the agent.
+    void Run(std::istream& in, bool interactive = false);
+    // Runs one statement; false after `quit`.
+    bool Execute(const std::string& line);
+    // Releases the agent (its destruction saves the store).
+    void Release();
+    AuAgent* Agent() const { return m_agent.get(); }
+
+    // IAuAgentEvents
+    void NewMessages(long lMessageCount, const std::string& sMessageStamp,
+                     const std::string& sResponseXML, bool& bSkipDialog) override;
+    void ProcessCompleted() override;
+
+    // ScriptedRenderer::Observer
+    void FormShown(ScriptedView& view, bool modal) override;
+    void FormUnloaded(const std::string& formName) override;
+    void MessageBoxShown(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
+                         const std::string& title, MsgBoxResult answer) override;
+    void ModalTimedOut(const std::string& formName) override;
+
+private:
+    using Args = std::map<std::string, std::string>;
+
+    void Create();
+    bool ReadProperty(const std::string& name);
+    bool WriteProperty(const std::string& name, const std::string& value);
+    bool CallMethod(const std::string& name, const std::vector<std::string>& tokens,
+                    const std::string& bindTo);
+    bool RecordStatement(const std::string& var, const std::string& rest);
+    void Wait(const std::string& event, long ms);
+    void Ui(const std::vector<std::string>& tokens, const std::string& line);
+    void Answer(const std::vector<std::string>& tokens);
+    void PrintMessages();
+    void SyntaxError(const std::string& what);
+    void PrintError(long number, const std::string& source, const std::string& description);
+
+    Platform& m_platform;
+    std::ostream& m_out;
+    ScriptedRenderer* m_renderer;
+    std::unique_ptr<AuAgent> m_agent;
+    std::map<std::string, std::unique_ptr<AuProductInfo>> m_records;
+    std::map<std::string, int> m_pendingEvents;
+    bool m_skipDialogAnswer = false;
+    bool m_skipDialogSet = false;
+};
+
+} // namespace KDAutoUpdate

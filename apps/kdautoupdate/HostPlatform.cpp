@@ -1,0 +1,46 @@
+#include "HostPlatform.h"
+
+#include <QCoreApplication>
+
+#include "platform/console/ScriptedRenderer.h"
+#include "platform/headless/HeadlessBrowser.h"
+#include "platform/pugixml/PugiXmlService.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtHttpFetcher.h"
+#include "platform/qt/QtResourceLibrary.h"
+#include "platform/qt/QtUtilityLibrary.h"
+
+namespace KDAutoUpdate {
+
+struct HostPlatform::Parts {
+    QtEventLoop loop;
+    QtHttpFetcher http;
+    PugiXmlService xml{&http, &loop};
+    QtUtilityLibrary utility;
+    QtResourceLibrary resources;
+    std::unique_ptr<ScriptedRenderer> scripted;
+};
+
+HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_unique<Parts>()) {
+    Parts& p = *m_parts;
+    if (mode == UiMode::Scripted) {
+        p.scripted = std::make_unique<ScriptedRenderer>(p.loop, [&p]() {
+            return std::make_unique<HeadlessBrowser>(p.http, &p.resources, p.loop);
+        });
+        p.scripted->SetModalTimeoutMs(uiTimeoutMs);
+        m_platform.forms = p.scripted.get();
+    }
+    m_platform.xml = &p.xml;
+    m_platform.loop = &p.loop;
+    m_platform.utility = &p.utility;
+    m_platform.resources = &p.resources;
+    m_platform.loadedForms = &m_loadedForms;
+    m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    m_platform.pathSeparator = '/';
+}
+
+HostPlatform::~HostPlatform() = default;
+
+ScriptedRenderer* HostPlatform::Scripted() const { return m_parts->scripted.get(); }
+
+} // namespace KDAutoUpdate

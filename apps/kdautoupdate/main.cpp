@@ -1,0 +1,68 @@
+// kdautoupdate: hosts the agent from the command line.
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "AutomationShell.h"
+#include "HostPlatform.h"
+#include "service/ServeCommand.h"
+
+using namespace KDAutoUpdate;
+
+namespace {
+
+void Usage() {
+    std::fputs(
+        "Usage: kdautoupdate COMMAND [options]\n"
+        "\n"
+        "Commands:\n"
+        "  shell [--ui-timeout MS]        automation console: one statement a line on stdin\n"
+        "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check]\n"
+        "                                 the embedded update service\n"
+        "  help                           this text\n",
+        stdout);
+}
+
+int RunShell(int argc, char** argv) {
+    long uiTimeout = 30000;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--ui-timeout") == 0 && i + 1 < argc) {
+            uiTimeout = std::strtol(argv[++i], nullptr, 10);
+        } else {
+            std::fprintf(stderr, "kdautoupdate shell: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
+    HostPlatform host(UiMode::Scripted, uiTimeout);
+    AutomationShell shell(host.platform(), std::cout, host.Scripted());
+    shell.Run(std::cin, isatty(0) != 0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
+        Usage();
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string command = argv[1];
+    if (command == "shell")
+        return RunShell(argc, argv);
+    if (command == "serve") {
+        QCoreApplication app(argc, argv);
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return RunServeCommand(args);
+    }
+    std::fprintf(stderr, "kdautoupdate: unknown command '%s' (try: kdautoupdate help)\n",
+                 command.c_str());
+    return 2;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// One update message of the service page: a package, how it is deployed, and for a patch the
+// features it can install. A plain record except for Deploy and DownloadFileIE.
+
+#include <string>
+
+#include "AuFeature.h"
+#include "AuMessageTypes.h"
+#include "KeyedCollection.h"
+#include "agent/AgentPtr.h"
+
+namespace KDAutoUpdate {
+
+class AuMessage {
+public:
+    AuMessage() = default;
+    AuMessage(const AuMessage&) = delete;
+    AuMessage& operator=(const AuMessage&) = delete;
+
+    const std::string& ID() const { return m_sID; }
+    void SetID(const std::string& value) { m_sID = value; }
+    const std::string& Name() const { return m_sName; }
+    void SetName(const std::string& value) { m_sName = value; }
+    const std::string& FileName() const { return m_sFileName; }
+    void SetFileName(const std::string& value) { m_sFileName = value; }
+    // Carried only: nothing here decompresses a package.
+    bool IsCompressed() const { return m_bIsCompressed; }
+    void SetIsCompressed(bool value) { m_bIsCompressed = value; }
+    const std::string& Destination() const { return m_sDestination; }
+    void SetDestination(const std::string& value) { m_sDestination = value; }
+    // Where the download dialog put the package.
+    const std::string& LocalPath() const { return m_sLocalPath; }
+    void SetLocalPath(const std::string& value) { m_sLocalPath = value; }
+    const std::string& DownloadPath() const { return m_sDownloadPath; }
+    void SetDownloadPath(const std::string& value) { m_sDownloadPath = value; }
+    // Any value is stored; only the listed ones deploy something.
+    AuMessageTypes MessageType() const { return m_lMessageType; }
+    void SetMessageType(AuMessageTypes value) { m_lMessageType = value; }
+    const std::string& Version() const { return m_sVersion; }
+    void SetVersion(const std::string& value) { m_sVersion = value; }
+    const std::string& ProductCode() const { return m_sProductCode; }
+    void SetProductCode(const std::string& value) { m_sProductCode = value; }
+    const std::string& KillProcName() const { return m_sKillProcName; }
+    void SetKillProcName(const std::string& value) { m_sKillProcName = value; }
+    const std::string& CmdLine() const { return m_sCmdLine; }
+    void SetCmdLine(const std::string& value) { m_sCmdLine = value; }
+    bool MustBePaid() const { return m_bMustBePaid; }
+    void SetMustBePaid(bool value) { m_bMustBePaid = value; }
+
+    // The message's own features, keyed by name; additions through it change the message.
+    KeyedCollection<AuFeature>& Features() { return m_colFeatures; }
+    const KeyedCollection<AuFeature>& Features() const { return m_colFeatures; }
+
+    // Hands DownloadPath to the desktop's own interactive download and returns at once.
+    void DownloadFileIE();
+    // Deploys the package as its type says: information goes to the desktop's download,
+    // installable packages are downloaded and installed.
+    void Deploy();
+
+    // Inside the system only: the non-owning back-reference to the agent that shows the
+    // message, and the agent behind it (null when unset or ended).
+    void SetAgentPtr(const AgentPtr& value) { m_agentPtr = value; }
+    AuAgent* Agent() const;
+
+private:
+    std::string m_sID;
+    std::string m_sName;
+    std::string m_sFileName;
+    bool m_bIsCompressed = false;
+    std::string m_sDestination;
+    std::string m_sLocalPath;
+    std::string m_sDownloadPath;
+    AuMessageTypes m_lMessageType = aumtInfo;
+    std::string m_sVersion;
+    std::string m_sProductCode;
+    std::string m_sKillProcName;
+    std::string m_sCmdLine;
+    bool m_bMustBePaid = false;
+    KeyedCollection<AuFeature> m_colFeatures;
+    AgentPtr m_agentPtr;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,177 @@
+#include "dlgDownload.h"
+
+#include <cmath>
+
+#include "AuMessage.h"
+#include "agent/FormInstances.h"
+#include "agent/modMain.h"
+#include "messages_window/frmMessages.h"
+#include "platform/ResourceLibrary.h"
+#include "platform/UtilityLibrary.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+constexpr const char* kFailedText = "Das Update konnte nicht heruntergeladen werden. Bitte wenden "
+                                    "Sie sich an den technischen Support.";
+constexpr const char* kConfirmText = "Möchten Sie den Download-Vorgang wirklich abbrechen?";
+} // namespace
+
+dlgDownload::dlgDownload(Platform& platform) : Form(platform, Definition()) {}
+
+dlgDownload::~dlgDownload() {
+    if (m_ctlDownload)
+        m_ctlDownload->SetEvents(nullptr);
+}
+
+FormDef dlgDownload::Definition() {
+    FormDef def;
+    def.name = "dlgDownload";
+    def.caption = "Keldra Update Service";
+    def.clientWidth = 5895;
+    def.clientHeight = 2760;
+    def.border = BorderStyle::FixedDialog;
+    def.startUp = StartUpPosition::Manual;
+    def.controls = {
+        {"picAnim", ControlKind::Animation, 120, 120, 5655, 735},
+        {"ProgressBar", ControlKind::ProgressBar, 120, 1080, 5655, 195},
+        {"lblStatus", ControlKind::Label, 180, 1500, 1350, 195, "Geschätzte Dauer:"},
+        {"lblMessage", ControlKind::Label, 1980, 1500, 3765, 195},
+        {"lblTransferRate", ControlKind::Label, 180, 1800, 1335, 195, "Übertragungsrate:"},
+        {"lblTransferMessage", ControlKind::Label, 1980, 1800, 3735, 195},
+        {"cmdCancel", ControlKind::Button, 4380, 2280, 1395, 375, "&Abbrechen", false, true},
+        {"ctlDownload", ControlKind::Invisible},
+    };
+    return def;
+}
+
+void dlgDownload::Form_Load() {
+    Platform& platform = GetPlatform();
+    if (platform.resources && View())
+        if (PicturePtr icon = platform.resources->LoadResourcePicture("AAA", 16, 1, 0, 0, 0))
+            View()->SetWindowIcon(icon);
+    if (platform.downloads) {
+        m_ctlDownload = platform.downloads->CreateDownloader();
+        if (m_ctlDownload)
+            m_ctlDownload->SetEvents(this);
+    }
+    if (View()) {
+        m_player = View()->CreateAnimation("picAnim");
+        if (m_player) {
+            m_player->SetOptions(true, false, true);
+            m_player->Open("101");
+        }
+    }
+}
+
+std::string dlgDownload::MessageID() const { return m_message ? m_message->ID() : std::string(); }
+
+void dlgDownload::Execute(AuMessage* message) {
+    if (!message)
+        return;
+    m_message = message;
+    SetValue("ProgressBar", 0);
+    if (View()) {
+        frmMessages* owner = FormInstances::ForThread().messages.get();
+        const IFormView* ownerView = owner && owner->IsLoaded() ? owner->View() : nullptr;
+        const TwipRect screen = GetPlatform().forms ? GetPlatform().forms->Screen() : TwipRect{};
+        CenterForm(*View(), ownerView, screen);
+    }
+    if (m_player)
+        m_player->Play(0, -1, -1);
+    if (m_ctlDownload)
+        m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
+    ShowModal(0);
+}
+
+void dlgDownload::DownloadProgress(long long, long long percent, long long rate,
+                                   long long remaining, long long received, long long total,
+                                   long long) {
+    IUtilityLibrary* util = GetPlatform().utility;
+    if (!util)
+        return;
+    const std::string transferred =
+        util->FormatByteSize(received) + " von " + util->FormatByteSize(total) + " übertragen";
+    const std::string rateText = util->FormatByteSize(rate) + "/Sek.";
+    long long remainingValue = remaining;
+    const std::string remainingText = util->FormatDuration(remainingValue);
+
+    if (rate > 0) {
+        SetText("lblMessage", remainingText + " (" + transferred + ")");
+        SetText("lblTransferMessage", rateText);
+    } else {
+        SetText("lblMessage", transferred);
+        SetText("lblTransferMessage", "");
+    }
+
+    if (total > 0) {
+        const auto position = static_cast<float>(100.0 * static_cast<double>(received) /
+                                                 static_cast<double>(total));
+        SetValue("ProgressBar", position);
+        short maxLength = 24;
+        const std::string fileName = m_message ? m_message->FileName() : std::string();
+        SetCaption(std::to_string(percent) + "% von " + util->ShortenText(fileName, maxLength) +
+                   " heruntergeladen - Keldra Update Service");
+    } else {
+        SetValue("ProgressBar", 0);
+    }
+}
+
+void dlgDownload::DownloadComplete(const std::string& value) {
+    if (m_message)
+        m_message->SetLocalPath(value);
+    if (m_ctlDownload && m_ctlDownload->IsBusy()) {
+        m_ctlDownload->CancelDownload(MessageID());
+    } else if (m_ctlDownload && !m_ctlDownload->LocalFile().empty()) {
+        if (m_message)
+            m_message->SetLocalPath(m_ctlDownload->LocalFile());
+        m_sDownloadedFile = value;
+    } else if (GetPlatform().forms) {
+        GetPlatform().forms->MsgBox(kFailedText, MsgBoxButtons::OK, MsgBoxIcon::Critical, "");
+    }
+    Hide();
+}
+
+bool dlgDownload::ConfirmCancel() {
+    if (!m_ctlDownload || !m_ctlDownload->IsBusy())
+        return true;
+    const MsgBoxResult answer =
+        GetPlatform().forms ? GetPlatform().forms->MsgBox(kConfirmText, MsgBoxButtons::YesNo,
+                                                          MsgBoxIcon::Question, "")
+                            : MsgBoxResult::No;
+    if (answer != MsgBoxResult::Yes)
+        return false;
+    m_ctlDownload->CancelDownload(MessageID());
+    if (m_player)
+        m_player->Stop();
+    return true;
+}
+
+void dlgDownload::Control_Click(const std::string& control, int) {
+    if (control == "cmdCancel" && ConfirmCancel()) {
+        m_bCancelled = true;
+        Hide();
+    }
+}
+
+bool dlgDownload::Form_QueryUnload(UnloadMode mode) {
+    if (mode != UnloadMode::ControlMenu)
+        return false;
+    if (ConfirmCancel()) {
+        m_bCancelled = true;
+        Hide();
+    }
+    return true;
+}
+
+void dlgDownload::Form_Unload() {
+    m_sDownloadedFile.clear();
+    if (m_ctlDownload && m_ctlDownload->IsBusy())
+        m_ctlDownload->CancelDownload(MessageID());
+    if (m_player) {
+        m_player->Stop();
+        m_player.reset();
+    }
+}
+
+} // namespace KDAutoUpdate

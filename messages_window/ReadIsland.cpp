@@ -1,0 +1,159 @@
+// The service page's data island: found by id, parsed, and read into message and feature
+// records that the page's buttons name by key.
+
+#include <cctype>
+
+#include "agent/AuAgent.h"
+#include "agent/Unicode.h"
+#include "agent/modMain.h"
+#include "frmMessages.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+constexpr const char* kIslandId = "KdAutoUpdate";
+constexpr long kIslandErrorNumber = kObjectErrorBase + 1;
+
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// The island's XML. Some browsers give the island element's source with its own start and end
+// tag: that <xml id="KdAutoUpdate"> wrapper is the island's container, not its document
+// element, which may itself be named "xml".
+std::string IslandContent(const std::string& raw) {
+    std::size_t start = 0;
+    while (start < raw.size() && IsSpace(raw[start]))
+        ++start;
+    const bool wrapped =
+        raw.size() >= start + 5 && LowerCase(raw.substr(start, 4)) == "<xml" &&
+        (IsSpace(raw[start + 4]) || raw[start + 4] == '>' || raw[start + 4] == '/');
+    if (!wrapped)
+        return raw.substr(start);
+    // End of the start tag; attribute values may hold '>'.
+    char quote = 0;
+    std::size_t pos = start + 4;
+    for (; pos < raw.size(); ++pos) {
+        const char c = raw[pos];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            break;
+        }
+    }
+    if (pos >= raw.size())
+        return raw.substr(start);
+    if (LowerCase(raw.substr(start, pos - start)).find(LowerCase(kIslandId)) == std::string::npos)
+        return raw.substr(start); // the island's own root element
+    if (raw[pos - 1] == '/')
+        return {};
+    const std::size_t end = raw.rfind("</");
+    if (end == std::string::npos || end <= pos)
+        return {};
+    std::string content = raw.substr(pos + 1, end - pos - 1);
+    std::size_t first = 0;
+    while (first < content.size() && IsSpace(content[first]))
+        ++first;
+    return content.substr(first);
+}
+
+Variant Attribute(const XmlElementPtr& element, const char* name) {
+    return Variant::FromAttribute(element->getAttribute(name));
+}
+
+std::string TextAttribute(const XmlElementPtr& element, const char* name) {
+    return VarToStr(Attribute(element, name), std::string());
+}
+
+AuMessageTypes MessageTypeFromWord(const std::string& word) {
+    const std::string lower = LowerCase(word);
+    if (lower == "exe")
+        return aumtExe;
+    if (lower == "msp")
+        return aumtMSP;
+    if (lower == "pftw")
+        return aumtPFTW;
+    return aumtInfo; // "info", and every other word
+}
+
+std::unique_ptr<AuFeature> ReadFeature(const XmlElementPtr& element) {
+    auto feature = std::make_unique<AuFeature>();
+    feature->SetName(TextAttribute(element, "name"));
+    feature->SetIsMandatory(VarToBool(Attribute(element, "mandatory"), false));
+    feature->SetAllowUserSelection(VarToBool(Attribute(element, "allowUserSelection"), false));
+    // An unmarked feature starts chosen.
+    feature->SetIsChecked(VarToBool(Attribute(element, "checked"), true));
+    feature->SetFeatureType(LowerCase(TextAttribute(element, "type")) == "modified"
+                                ? auftModifiedFeature
+                                : auftNewFeature);
+    return feature;
+}
+
+} // namespace
+
+bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
+    const HtmlElementPtr element = doc->GetElementById(kIslandId);
+    if (!element)
+        return false;
+    const std::optional<std::string> raw = element->RawSource();
+    IXmlService* xml = GetPlatform().xml;
+    if (!raw || !xml)
+        return false;
+    std::unique_ptr<IXmlDocument> island = xml->CreateDocument();
+    if (!island)
+        return false;
+    island->setAsync(false);
+    island->loadXML(IslandContent(*raw));
+    if (island->parseErrorCode() != 0)
+        return false;
+    m_xmlIsland = std::move(island);
+    return true;
+}
+
+void frmMessages::RecordIslandError() {
+    m_lastError = AutomationError{kIslandErrorNumber, "KDAutoUpdate.frmMessages",
+                                  "Error while parsing XML-Island."};
+}
+
+void frmMessages::ReadIsland() {
+    if (!m_xmlIsland || !m_colMessages)
+        return;
+    const XmlElementPtr root = m_xmlIsland->documentElement();
+    if (!root)
+        return;
+    for (const XmlElementPtr& element : root->selectNodes("Message")) {
+        if (!element)
+            continue;
+        auto message = std::make_unique<AuMessage>();
+        message->SetAgentPtr(m_lAgentPtr);
+        message->SetID(TextAttribute(element, "id"));
+        message->SetName(TextAttribute(element, "name"));
+        message->SetVersion(TextAttribute(element, "toVersion"));
+        message->SetFileName(TextAttribute(element, "fileName"));
+        message->SetProductCode(TextAttribute(element, "forProduct"));
+        message->SetKillProcName(TextAttribute(element, "killProcName"));
+        message->SetDownloadPath(TextAttribute(element, "downloadPath"));
+        message->SetIsCompressed(VarToBool(Attribute(element, "compressed"), false));
+        message->SetMustBePaid(VarToBool(Attribute(element, "mustBePaid"), false));
+        message->SetCmdLine(TextAttribute(element, "cmdLine"));
+        message->SetMessageType(MessageTypeFromWord(TextAttribute(element, "type")));
+        if (message->IsCompressed())
+            message->SetDestination(TextAttribute(element, "destination"));
+
+        for (const XmlElementPtr& featureElement : element->selectNodes("Features/Feature")) {
+            if (!featureElement)
+                continue;
+            std::unique_ptr<AuFeature> feature = ReadFeature(featureElement);
+            const std::string name = feature->Name();
+            message->Features().Add(name, std::move(feature)); // a repeated name is dropped
+        }
+        const std::string id = message->ID();
+        m_colMessages->Add(id, std::move(message)); // a repeated id is dropped
+    }
+}
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,93 @@
+#pragma once
+// The messages window: a progress page while the service page loads in a second browser, then
+// the service page, whose data island becomes AuMessage records and whose buttons act on them.
+// Modeless; the agent learns that it closed through its idle watch.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "agent/AgentPtr.h"
+#include "agent/AutomationError.h"
+#include "agent/Form.h"
+#include "deploy/AuMessage.h"
+#include "deploy/KeyedCollection.h"
+#include "platform/BrowserControl.h"
+#include "platform/XmlDocument.h"
+
+namespace KDAutoUpdate {
+
+class frmMessages : public Form, public IBrowserEvents {
+public:
+    explicit frmMessages(Platform& platform);
+    ~frmMessages() override;
+
+    static FormDef Definition();
+    // Loads the thread's default instance (made when missing) and calls Init on it.
+    static void Open(const AgentPtr& lAgentPtr);
+
+    // Called once right after loading: shows the progress page and the window.
+    void Init(const AgentPtr& lAgentPtr);
+    AuAgent* Agent() const;
+
+    // State for the shell and the tests.
+    const KeyedCollection<AuMessage>& Messages() const;
+    IBrowserControl* Browser() const { return m_browser.get(); }
+    short PageBrowser() const { return m_iPageBrowser; }
+    short ProgressBrowser() const { return m_iProgressBrowser; }
+    // The island error recorded by the last page load that could not read its island.
+    const std::optional<AutomationError>& LastError() const { return m_lastError; }
+
+    // IBrowserEvents.
+    void DocumentComplete(short id, const std::string& url) override;
+    void NavigateError(short id, const std::string& url, long statusCode, bool& cancel) override;
+    void ShowMessage(short id, const std::string& text, const std::string& caption,
+                     bool& handled) override;
+    void NewWindow3(short id, bool& cancel, const std::string& url) override;
+    void TranslateAccelerator(short id, int keyCode, int modifiers, bool& handled) override;
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Form_Resize() override;
+    void Control_Resize(const std::string& control) override;
+    void Control_Click(const std::string&, int) override {}
+
+private:
+    // Resolves the form behind a handler registered with a page, or null once it has gone.
+    using Guard = std::shared_ptr<frmMessages*>;
+
+    void InitBrowser();
+    void ShowProgress(const std::optional<std::string>& sText, bool bStop);
+    void ProgressDocumentComplete();
+    void PageDocumentComplete();
+    void BindDocument(const HtmlDocumentPtr& doc);
+    void BindCloseElement(const HtmlElementPtr& element);
+    bool ParseIsland(const HtmlDocumentPtr& doc);
+    void RecordIslandError();
+    void ReadIsland();
+    std::string ResourceUrl(const std::string& name) const;
+    void ReleaseBrowser();
+
+    // Page clicks: the answer keeps (true) or cancels (false) the click's default action.
+    bool m_oDoc_onclick(const HtmlElementPtr& source);
+    bool elClose_onclick();
+
+    short m_iPageBrowser = 0;
+    short m_iProgressBrowser = 0;
+    AgentPtr m_lAgentPtr;
+    HtmlElementPtr m_elFeatureChooser;
+    std::unique_ptr<IXmlDocument> m_xmlIsland;
+    // Shared so that a click handler running a deployment keeps the records it works on
+    // alive even when the window unloads meanwhile.
+    std::shared_ptr<KeyedCollection<AuMessage>> m_colMessages;
+    HtmlDocumentPtr m_oDoc;
+    HtmlElementPtr elClose;
+    // Shared so that every callback of the control can hold it alive until it returns, even
+    // when the window unloads (or ends) meanwhile.
+    std::shared_ptr<IBrowserControl> m_browser;
+    std::optional<AutomationError> m_lastError;
+    Guard m_self;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,34 @@
+#pragma once
+// Everything the core needs from the machine, gathered once per agent thread.
+// A backend fills the pointers it implements; the core treats a null service as a failing step.
+
+#include <string>
+
+namespace KDAutoUpdate {
+
+class IXmlService;
+class IEventLoop;
+class IUtilityLibrary;
+class IResourceLibrary;
+class IFormRenderer;
+class LoadedForms;
+class IDownloaderFactory;
+class IProcessLauncher;
+class IDesktop;
+
+struct Platform {
+    IXmlService* xml = nullptr;
+    IEventLoop* loop = nullptr;
+    IUtilityLibrary* utility = nullptr;
+    IResourceLibrary* resources = nullptr;
+    IFormRenderer* forms = nullptr;
+    LoadedForms* loadedForms = nullptr;
+    IDownloaderFactory* downloads = nullptr;
+    IProcessLauncher* processes = nullptr;
+    IDesktop* desktop = nullptr;
+    // Folder of the program that hosts the agent, without trailing separator.
+    std::string programFolder;
+    char pathSeparator = '/';
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,37 @@
+#pragma once
+// The utility library: system queries and formatting helpers the agent calls.
+// Operations that can fail in a way the caller must pass on answer std::nullopt.
+
+#include <optional>
+#include <string>
+
+namespace KDAutoUpdate {
+
+class LoadedForms;
+
+class IUtilityLibrary {
+public:
+    virtual ~IUtilityLibrary() = default;
+
+    // True when a form of that name is loaded in the thread's collection.
+    virtual bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) = 0;
+    // Whether the machine has a network connection now; nullopt when it cannot be determined.
+    virtual std::optional<bool> GetConnectedState(long& flags) = 0;
+    // Tries to establish a connection; answers whether one exists afterwards.
+    virtual std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+
+    // Processes of the current user, by executable name with or without ".exe".
+    virtual bool IsProcessRunning(const std::string& processName) = 0;
+    virtual bool KillProcess(const std::string& processName) = 0;
+
+    // The path part of a res:// URL for a resource file.
+    virtual std::string ResourceUrlPath(const std::string& filePath) = 0;
+
+    // Display texts of the download dialog.
+    virtual std::string FormatByteSize(long long bytes) = 0;
+    virtual std::string FormatDuration(long long& seconds) = 0;
+    virtual std::string ShortenText(const std::string& text, short& maxLength) = 0;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,72 @@
+#pragma once
+// XML document service: the one way the agent parses, loads, queries and saves XML.
+// Modelled on a DOM document with asynchronous loading. Nothing here throws: failures show as
+// a non-zero parse error code, an empty optional or a null pointer.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace KDAutoUpdate {
+
+class IXmlElement;
+using XmlElementPtr = std::shared_ptr<IXmlElement>;
+
+class IXmlElement {
+public:
+    virtual ~IXmlElement() = default;
+    virtual std::string nodeName() const = 0;
+    // Attribute text, or nullopt when the attribute is absent (a DOM null).
+    virtual std::optional<std::string> getAttribute(const std::string& name) const = 0;
+    virtual bool setAttribute(const std::string& name, const std::string& value) = 0;
+    virtual bool removeAttribute(const std::string& name) = 0;
+    // XPath relative to this element; the first match or null.
+    virtual XmlElementPtr selectSingleNode(const std::string& xpath) = 0;
+    // XPath relative to this element; all element matches in document order.
+    virtual std::vector<XmlElementPtr> selectNodes(const std::string& xpath) = 0;
+    // Appends `child` (created by the same document) as the last child.
+    virtual bool appendChild(const XmlElementPtr& child) = 0;
+    // The element's markup.
+    virtual std::string xml() const = 0;
+};
+
+enum class XmlReadyState { Uninitialized = 0, Loading = 1, Loaded = 2, Interactive = 3, Complete = 4 };
+
+class IXmlDocument {
+public:
+    virtual ~IXmlDocument() = default;
+
+    virtual bool async() const = 0;
+    virtual void setAsync(bool value) = 0;
+
+    // Loads a local file path or an http(s) URL. Synchronous loads return when complete; an
+    // asynchronous load returns at once and reports through onreadystatechange. The result is
+    // true when the document is (or, for async, may become) usable; callers test
+    // parseErrorCode() instead.
+    virtual bool load(const std::string& source) = 0;
+    virtual bool loadXML(const std::string& text) = 0;
+    virtual bool save(const std::string& path) = 0;
+
+    virtual XmlReadyState readyState() const = 0;
+    // parseError.errorCode: 0 after a well-formed load, non-zero otherwise.
+    virtual long parseErrorCode() const = 0;
+    // Ends a running asynchronous load; completion is then reported with a non-zero code.
+    virtual void abort() = 0;
+    // Called on the owner's thread at every ready-state change of an asynchronous load.
+    virtual void setOnReadyStateChange(std::function<void()> handler) = 0;
+
+    virtual XmlElementPtr documentElement() = 0;
+    virtual XmlElementPtr createElement(const std::string& name) = 0;
+    // The whole document as text.
+    virtual std::string xml() const = 0;
+};
+
+class IXmlService {
+public:
+    virtual ~IXmlService() = default;
+    virtual std::unique_ptr<IXmlDocument> CreateDocument() = 0;
+};
+
+} // namespace KDAutoUpdate

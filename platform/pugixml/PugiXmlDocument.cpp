@@ -1,0 +1,314 @@
+#include "platform/pugixml/PugiXmlDocument.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#include "platform/EventLoop.h"
+#include "platform/HttpFetcher.h"
+#include "platform/pugixml/PugiXmlElement.h"
+#include "platform/pugixml/PugiXmlSerializer.h"
+#include "platform/pugixml/PugiXmlService.h"
+#include "platform/pugixml/PugiXmlStorage.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+// Declarations, comments, processing instructions and a doctype are kept, so content the
+// agent does not know survives a load and a save. Parsed as a fragment so text beside the root
+// stays visible and can be refused below.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
+                                   pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype |
+                                   pugi::parse_fragment;
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool IsWhitespace(const char* text) {
+    for (; *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    return true;
+}
+
+// A fragment parse accepts several root elements and text beside the root; a document has
+// exactly one root element and nothing but markup around it.
+long CheckSingleRoot(const pugi::xml_document& doc) {
+    int elements = 0;
+    for (const pugi::xml_node& child : doc.children()) {
+        if (child.type() == pugi::node_element)
+            ++elements;
+        else if ((child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
+                 !IsWhitespace(child.value()))
+            return XmlError::kMalformed;
+    }
+    if (elements == 0)
+        return XmlError::kNoRootElement;
+    return elements == 1 ? XmlError::kNone : XmlError::kMalformed;
+}
+
+std::shared_ptr<PugiXmlStorage> EmptyStorage() { return std::make_shared<PugiXmlStorage>(); }
+
+} // namespace
+
+PugiXmlDocument::PugiXmlDocument(IHttpFetcher* http, IEventLoop* loop)
+    : m_http(http), m_loop(loop), m_storage(EmptyStorage()), m_alive(std::make_shared<int>(0)) {}
+
+PugiXmlDocument::~PugiXmlDocument() {
+    // First expire the token so an answer triggered by the abort finds the document gone.
+    m_alive.reset();
+    if (auto request = std::move(m_request))
+        request->Abort();
+}
+
+bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
+    const std::string lower = Lower(source.substr(0, 8));
+    return StartsWith(lower, "http://") || StartsWith(lower, "https://");
+}
+
+PugiXmlDocument::Outcome PugiXmlDocument::Parse(const std::string& text) {
+    auto storage = EmptyStorage();
+    try {
+        const pugi::xml_parse_result result =
+            storage->doc.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+        if (!result)
+            return {EmptyStorage(), result.status == pugi::status_no_document_element
+                                        ? XmlError::kNoRootElement
+                                        : XmlError::kMalformed};
+        if (const long code = CheckSingleRoot(storage->doc); code != XmlError::kNone)
+            return {EmptyStorage(), code};
+    } catch (...) {
+        return {EmptyStorage(), XmlError::kMalformed};
+    }
+    return {storage, XmlError::kNone};
+}
+
+PugiXmlDocument::Outcome PugiXmlDocument::ReadFile(const std::string& source) {
+    try {
+        std::string path = source;
+        if (StartsWith(Lower(path.substr(0, 7)), "file://"))
+            path = path.substr(7);
+        std::error_code error;
+        if (path.empty() || !std::filesystem::is_regular_file(path, error))
+            return {EmptyStorage(), XmlError::kFileNotFound};
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        if (!file && !file.eof())
+            return {EmptyStorage(), XmlError::kFileNotFound};
+        return Parse(content.str());
+    } catch (...) {
+        return {EmptyStorage(), XmlError::kFileNotFound};
+    }
+}
+
+PugiXmlDocument::Outcome PugiXmlDocument::FromHttp(const HttpResult& result) {
+    if (result.error == 0)
+        return Parse(result.body);
+    return {EmptyStorage(), result.error > 0 ? XmlError::kHttpStatus : XmlError::kUnreachable};
+}
+
+bool PugiXmlDocument::load(const std::string& source) {
+    CancelRunning();
+    const bool http = IsHttpUrl(source);
+    if (!m_async) {
+        m_readyState = XmlReadyState::Loading;
+        Outcome outcome{EmptyStorage(), XmlError::kUnreachable};
+        try {
+            if (!http)
+                outcome = ReadFile(source);
+            else if (m_http)
+                outcome = FromHttp(m_http->GetSync(source));
+        } catch (...) {
+        }
+        Apply(std::move(outcome));
+        return m_errorCode == XmlError::kNone;
+    }
+
+    if (!m_loop) {
+        Apply({EmptyStorage(), XmlError::kNoEventLoop});
+        return false;
+    }
+    m_storage = EmptyStorage();
+    m_errorCode = XmlError::kNone;
+    m_readyState = XmlReadyState::Loading;
+    const unsigned long generation = m_generation;
+    const std::weak_ptr<int> alive = m_alive;
+
+    if (!http) {
+        // Read later too, so completion never arrives inside load().
+        m_loop->Post([this, alive, generation, source] {
+            if (!alive.expired())
+                Complete(generation, ReadFile(source));
+        });
+        return true;
+    }
+    if (!m_http) {
+        m_loop->Post([this, alive, generation] {
+            if (!alive.expired())
+                Complete(generation, {EmptyStorage(), XmlError::kUnreachable});
+        });
+        return true;
+    }
+    try {
+        m_inLoad = true;
+        auto request = m_http->GetAsync(source, [this, alive, generation](const HttpResult& r) {
+            if (!alive.expired())
+                OnHttpAnswer(generation, r);
+        });
+        m_inLoad = false;
+        if (generation == m_generation)
+            m_request = std::move(request);
+    } catch (...) {
+        m_inLoad = false;
+        Apply({EmptyStorage(), XmlError::kUnreachable});
+        return false;
+    }
+    return true;
+}
+
+void PugiXmlDocument::OnHttpAnswer(unsigned long generation, const HttpResult& result) {
+    if (generation != m_generation)
+        return;
+    if (m_inLoad) {
+        // A fetcher that answered inside GetAsync: report from the loop instead.
+        const std::weak_ptr<int> alive = m_alive;
+        m_loop->Post([this, alive, generation, result] {
+            if (!alive.expired())
+                OnHttpAnswer(generation, result);
+        });
+        return;
+    }
+    m_request.reset();
+    Complete(generation, FromHttp(result));
+}
+
+bool PugiXmlDocument::loadXML(const std::string& text) {
+    CancelRunning();
+    Apply(Parse(text));
+    return m_errorCode == XmlError::kNone;
+}
+
+void PugiXmlDocument::abort() {
+    if (m_readyState != XmlReadyState::Loading)
+        return;
+    CancelRunning();
+    Apply({EmptyStorage(), XmlError::kAborted});
+    if (!m_loop)
+        return;
+    // The one report of the aborted load, from the loop as every asynchronous report.
+    const unsigned long generation = m_generation;
+    const std::weak_ptr<int> alive = m_alive;
+    m_loop->Post([this, alive, generation] {
+        if (alive.expired() || generation != m_generation)
+            return;
+        const std::function<void()> handler = m_handler;
+        if (handler)
+            handler(); // may destroy the document: nothing follows
+    });
+}
+
+void PugiXmlDocument::CancelRunning() {
+    ++m_generation;
+    std::shared_ptr<IHttpRequest> request = std::move(m_request);
+    m_request.reset();
+    if (request)
+        request->Abort();
+}
+
+void PugiXmlDocument::Apply(Outcome outcome) {
+    m_storage = outcome.first ? std::move(outcome.first) : EmptyStorage();
+    m_errorCode = outcome.second;
+    m_readyState = XmlReadyState::Complete;
+}
+
+void PugiXmlDocument::Complete(unsigned long generation, Outcome outcome) {
+    if (generation != m_generation)
+        return;
+    Apply(std::move(outcome));
+    const std::function<void()> handler = m_handler;
+    if (handler)
+        handler(); // may destroy the document: nothing follows
+}
+
+XmlElementPtr PugiXmlDocument::documentElement() {
+    const pugi::xml_node root = m_storage->doc.document_element();
+    if (!root)
+        return nullptr;
+    return std::make_shared<PugiXmlElement>(m_storage, root);
+}
+
+XmlElementPtr PugiXmlDocument::createElement(const std::string& name) {
+    if (!PugiXmlElement::IsValidName(name))
+        return nullptr;
+    auto fragment = EmptyStorage();
+    const pugi::xml_node node = fragment->doc.append_child(name.c_str());
+    if (!node)
+        return nullptr;
+    return std::make_shared<PugiXmlElement>(fragment, node);
+}
+
+std::string PugiXmlDocument::xml() const { return PugiXmlSerializer::Serialize(m_storage->doc); }
+
+bool PugiXmlDocument::save(const std::string& path) {
+    if (path.empty())
+        return false;
+    try {
+        // A document with its own declaration is written exactly; otherwise one is added. The
+        // bytes follow the declared encoding (UTF-8 or Latin-1).
+        bool declared = false;
+        bool latin1 = false;
+        for (const pugi::xml_node& child : m_storage->doc.children()) {
+            if (child.type() != pugi::node_declaration)
+                continue;
+            declared = true;
+            const std::string encoding = Lower(child.attribute("encoding").value());
+            latin1 = encoding == "iso-8859-1" || encoding == "latin1";
+        }
+        std::string content = PugiXmlSerializer::Serialize(m_storage->doc);
+        if (!declared)
+            content.insert(0, "<?xml version=\"1.0\"?>");
+        if (latin1)
+            content = PugiXmlSerializer::Utf8ToLatin1(content);
+
+        const std::filesystem::path target(path);
+        static std::mt19937 random{std::random_device{}()};
+        std::filesystem::path temp = target;
+        temp += ".tmp" + std::to_string(random() % 1000000000U);
+        {
+            std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+            if (!file)
+                return false;
+            file.write(content.data(), static_cast<std::streamsize>(content.size()));
+            file.close();
+            if (!file) {
+                std::error_code ignored;
+                std::filesystem::remove(temp, ignored);
+                return false;
+            }
+        }
+        std::error_code error;
+        std::filesystem::rename(temp, target, error);
+        if (error) {
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace KDAutoUpdate

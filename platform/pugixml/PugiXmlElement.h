@@ -1,0 +1,40 @@
+#pragma once
+// An element of a pugixml document: the node plus a shared owner of its storage.
+
+#include <memory>
+
+#include <pugixml.hpp>
+
+#include "platform/XmlDocument.h"
+#include "platform/pugixml/PugiXmlStorage.h"
+
+namespace KDAutoUpdate {
+
+class PugiXmlElement : public IXmlElement {
+public:
+    PugiXmlElement(std::shared_ptr<PugiXmlStorage> storage, pugi::xml_node node)
+        : m_storage(std::move(storage)), m_node(node) {}
+
+    std::string nodeName() const override;
+    std::optional<std::string> getAttribute(const std::string& name) const override;
+    bool setAttribute(const std::string& name, const std::string& value) override;
+    bool removeAttribute(const std::string& name) override;
+    XmlElementPtr selectSingleNode(const std::string& xpath) override;
+    std::vector<XmlElementPtr> selectNodes(const std::string& xpath) override;
+    // Moves `child` to the end of this element. A child from another storage (an element made
+    // by createElement, or one of another document) is copied in and the handle then refers to
+    // the copy, so later changes through it land in this document.
+    bool appendChild(const XmlElementPtr& child) override;
+    std::string xml() const override;
+
+    // True for names pugixml would write as well-formed markup.
+    static bool IsValidName(const std::string& name);
+
+private:
+    std::vector<pugi::xml_node> Select(const std::string& xpath) const;
+
+    std::shared_ptr<PugiXmlStorage> m_storage;
+    pugi::xml_node m_node;
+};
+
+} // namespace KDAutoUpdate

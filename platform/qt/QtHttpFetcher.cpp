@@ -1,0 +1,159 @@
+#include "platform/qt/QtHttpFetcher.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QUrl>
+#include <algorithm>
+
+namespace KDAutoUpdate {
+
+namespace {
+
+HttpResult Failure(int error, const std::string& url) {
+    HttpResult result;
+    result.error = error;
+    result.finalUrl = url;
+    return result;
+}
+
+} // namespace
+
+// What a request and its pending answer share. The answer is computed when the reply ends and
+// delivered from a queued call, so the callback never runs inside GetAsync or Abort.
+struct RequestState {
+    std::function<void(const HttpResult&)> done;
+    HttpResult result;
+    QPointer<QNetworkReply> reply;
+    bool scheduled = false;
+    bool delivered = false;
+};
+
+class QtHttpFetcher::Request : public IHttpRequest {
+public:
+    Request(std::shared_ptr<RequestState> state, QObject* context)
+        : m_state(std::move(state)), m_context(context) {}
+
+    void Abort() override {
+        const std::shared_ptr<RequestState> state = m_state;
+        if (state->delivered)
+            return;
+        if (!state->scheduled && state->reply)
+            state->reply->abort(); // emits finished: the answer is scheduled there
+        HttpResult aborted = Failure(-static_cast<int>(QNetworkReply::OperationCanceledError),
+                                     state->result.finalUrl);
+        state->result = aborted;
+        if (!state->scheduled)
+            Schedule(state, m_context);
+    }
+
+    static void Schedule(const std::shared_ptr<RequestState>& state, QObject* context) {
+        state->scheduled = true;
+        if (!context)
+            return;
+        QMetaObject::invokeMethod(
+            context,
+            [state] {
+                if (state->delivered)
+                    return;
+                state->delivered = true;
+                auto done = std::move(state->done);
+                state->done = nullptr;
+                if (done)
+                    done(state->result);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    std::shared_ptr<RequestState> m_state;
+    QPointer<QObject> m_context;
+};
+
+QtHttpFetcher::QtHttpFetcher(int timeoutMs)
+    : m_timeoutMs(timeoutMs), m_context(std::make_unique<QObject>()),
+      m_manager(std::make_unique<QNetworkAccessManager>()) {
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+QtHttpFetcher::~QtHttpFetcher() {
+    // Replies are children of the manager; their answers are dropped with the context.
+    m_context.reset();
+    m_manager.reset();
+}
+
+QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
+    QNetworkRequest request(QUrl(QString::fromStdString(url)));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(std::max(0, m_timeoutMs));
+    return m_manager->get(request);
+}
+
+HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply) {
+    HttpResult result;
+    result.finalUrl = reply.url().toString().toStdString();
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid()) {
+        result.httpStatus = status.toInt();
+        result.error =
+            (result.httpStatus >= 200 && result.httpStatus < 300) ? 0 : result.httpStatus;
+        // An answer cut short still counts as a failed transfer.
+        if (result.error == 0 && reply.error() != QNetworkReply::NoError)
+            result.error = -std::max(1, static_cast<int>(reply.error()));
+        const QByteArray body = reply.readAll();
+        result.body.assign(body.constData(), static_cast<std::size_t>(body.size()));
+        return result;
+    }
+    result.error = reply.error() == QNetworkReply::NoError
+                       ? -static_cast<int>(QNetworkReply::UnknownNetworkError)
+                       : -std::max(1, static_cast<int>(reply.error()));
+    return result;
+}
+
+HttpResult QtHttpFetcher::GetSync(const std::string& url) {
+    if (!QCoreApplication::instance())
+        return Failure(-static_cast<int>(QNetworkReply::UnknownNetworkError), url);
+    QPointer<QNetworkReply> reply = Start(url);
+    if (!reply)
+        return Failure(-static_cast<int>(QNetworkReply::UnknownNetworkError), url);
+    if (!reply->isFinished()) {
+        QEventLoop loop;
+        QObject::connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(reply.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!reply)
+        return Failure(-static_cast<int>(QNetworkReply::OperationCanceledError), url);
+    HttpResult result = ResultOf(*reply);
+    reply->deleteLater();
+    return result;
+}
+
+std::shared_ptr<IHttpRequest> QtHttpFetcher::GetAsync(const std::string& url,
+                                                      std::function<void(const HttpResult&)> done) {
+    auto state = std::make_shared<RequestState>();
+    state->done = std::move(done);
+    state->result.finalUrl = url;
+    QObject* context = m_context.get();
+    QNetworkReply* reply = Start(url);
+    if (!reply) {
+        state->result = Failure(-static_cast<int>(QNetworkReply::UnknownNetworkError), url);
+        Request::Schedule(state, context);
+        return std::make_shared<Request>(state, context);
+    }
+    state->reply = reply;
+    QObject::connect(reply, &QNetworkReply::finished, context, [state, reply, context] {
+        if (!state->scheduled) {
+            state->result = ResultOf(*reply);
+            Request::Schedule(state, context);
+        }
+        reply->deleteLater();
+    });
+    return std::make_shared<Request>(state, context);
+}
+
+} // namespace KDAutoUpdate

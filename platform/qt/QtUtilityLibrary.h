@@ -1,0 +1,33 @@
+#pragma once
+// The utility library on Qt and Linux: network state from QNetworkInformation or the network
+// interfaces, processes of the current user from /proc, the German display texts.
+
+#include <string>
+#include <vector>
+
+#include "platform/UtilityLibrary.h"
+
+namespace KDAutoUpdate {
+
+class QtUtilityLibrary : public IUtilityLibrary {
+public:
+    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override;
+    std::optional<bool> GetConnectedState(long& flags) override;
+    // There is nothing to dial: answers whether a connection exists.
+    std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
+    bool FileExists(const std::string& path) override;
+    // By process name (comm, or the file name of its executable or first argument); a name with
+    // or without ".exe" (any case) means the same program.
+    bool IsProcessRunning(const std::string& processName) override;
+    // SIGTERM, up to 2 s of grace, then SIGKILL. True when every match has ended.
+    bool KillProcess(const std::string& processName) override;
+    std::string ResourceUrlPath(const std::string& filePath) override;
+    std::string FormatByteSize(long long bytes) override;
+    std::string FormatDuration(long long& seconds) override;
+    std::string ShortenText(const std::string& text, short& maxLength) override;
+
+    // Process ids of the current user's processes of that name (never this process).
+    static std::vector<int> FindProcesses(const std::string& processName);
+};
+
+} // namespace KDAutoUpdate

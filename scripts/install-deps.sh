@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building and testing KDAutoUpdate needs on Debian 12 (run as root, or with sudo).
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config git ca-certificates
+  qt6-base-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
+  libpugixml-dev libgumbo-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  curl xvfb xauth
+  fonts-dejavu-core
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

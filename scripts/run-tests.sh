@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a normal build, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/install-deps.sh"
+export QT_QPA_PLATFORM=offscreen
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+echo "== Build and test"
+bash "$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j 2
+
+echo "== Sanitizer build (ASan + UBSan) and test"
+bash "$root/scripts/build.sh" "$root/build-asan" -DKDAU_SANITIZE=ON -DKDAU_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j 2

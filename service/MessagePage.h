@@ -1,0 +1,41 @@
+#pragma once
+
+#include "service/CatalogueMessage.h"
+#include "service/CatalogueProduct.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace KDAutoUpdate {
+
+// The answer of /InitUpdate.aspx: a German page with one card per offered message, the
+// buttons the agent's window reacts to, the close element "cmdClose" and the data island
+// <script type="text/xml" id="KdAutoUpdate">. The page is self-contained (inline style, no
+// scripts, no outside resources) and is well-formed XML as well as HTML, so tools can read it
+// with an XML parser.
+class MessagePage {
+public:
+    // `product` may be null (unknown product); `serviceUrl` is the address the packages and
+    // info pages are published under, e.g. "http://127.0.0.1:8080/services/autoupdate".
+    MessagePage(const CatalogueProduct* product, QList<const CatalogueMessage*> offers,
+                QString serviceUrl);
+
+    QByteArray Html() const;
+    // The island alone: <Messages><Message .../>...</Messages>.
+    QByteArray Island() const;
+
+    // Where the agent fetches a message's package or page.
+    static QString DownloadPath(const CatalogueMessage& message, const QString& serviceUrl);
+    static QString FileName(const CatalogueMessage& message);
+
+private:
+    QString Card(const CatalogueMessage& message) const;
+    QString Features(const CatalogueMessage& message) const;
+
+    const CatalogueProduct* m_product;
+    QList<const CatalogueMessage*> m_offers;
+    QString m_serviceUrl;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,130 @@
+#include "service/ServeCommand.h"
+
+#include "service/Catalogue.h"
+#include "service/UpdateService.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+
+namespace KDAutoUpdate {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
+    "[--hang-check]\n"
+    "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
+    "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
+    "  --address A       address to listen on (default 127.0.0.1)\n"
+    "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
+    "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n";
+
+struct ServeArguments {
+    quint16 port = 8080;
+    QString catalogue;
+    QHostAddress address = QHostAddress::LocalHost;
+    qint64 rate = 0;
+    bool hangCheck = false;
+    bool help = false;
+};
+
+// Fills `arguments` from `args`; returns the problem when there is one.
+std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString option = args[i];
+        std::optional<QString> inlineValue;
+        if (const qsizetype equals = option.indexOf(u'='); option.startsWith(u"--") && equals > 0) {
+            inlineValue = option.mid(equals + 1);
+            option = option.left(equals);
+        }
+        auto value = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < args.size())
+                return args[++i];
+            return std::nullopt;
+        };
+        if (option == u"--help" || option == u"-h") {
+            arguments.help = true;
+        } else if (option == u"--hang-check") {
+            arguments.hangCheck = true;
+        } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
+                   option == u"--address") {
+            const std::optional<QString> text = value();
+            if (!text)
+                return QStringLiteral("%1 needs a value").arg(option);
+            bool ok = false;
+            if (option == u"--port") {
+                const uint port = text->toUInt(&ok);
+                if (!ok || port > 65535)
+                    return QStringLiteral("bad port '%1' (0 to 65535)").arg(*text);
+                arguments.port = static_cast<quint16>(port);
+            } else if (option == u"--rate") {
+                arguments.rate = text->toLongLong(&ok);
+                if (!ok || arguments.rate <= 0)
+                    return QStringLiteral("bad rate '%1' (bytes per second, above 0)").arg(*text);
+            } else if (option == u"--catalogue") {
+                arguments.catalogue = *text;
+            } else if (*text == u"localhost") {
+                arguments.address = QHostAddress::LocalHost;
+            } else if (!arguments.address.setAddress(*text)) {
+                return QStringLiteral("bad address '%1'").arg(*text);
+            }
+        } else {
+            return QStringLiteral("unknown option '%1'").arg(args[i]);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString DefaultCatalogueFolder() {
+    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("catalogue"));
+    if (QFileInfo(QDir(besideProgram).filePath(QLatin1String(Catalogue::kFileName))).isFile())
+        return besideProgram;
+    return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");
+}
+
+int RunServeCommand(const QStringList& args) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return RunServeCommand(args, out, err);
+}
+
+int RunServeCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    ServeArguments arguments;
+    if (const std::optional<QString> problem = Parse(args, arguments)) {
+        err << "serve: " << *problem << "\n" << kUsage << Qt::flush;
+        return 2;
+    }
+    if (arguments.help) {
+        out << kUsage << Qt::flush;
+        return 0;
+    }
+    if (!QCoreApplication::instance()) {
+        err << "serve: no application object" << Qt::endl;
+        return 2;
+    }
+    ServiceOptions options;
+    options.catalogueFolder =
+        arguments.catalogue.isEmpty() ? DefaultCatalogueFolder() : arguments.catalogue;
+    options.log = &out;
+    options.packageBytesPerSecond = arguments.rate;
+    options.hangCheck = arguments.hangCheck;
+    UpdateService service(options);
+    if (!service.IsCatalogueLoaded() || !service.Start(arguments.address, arguments.port)) {
+        err << "serve: " << service.ErrorString() << Qt::endl;
+        return 2;
+    }
+    out << service.BaseUrl() << Qt::endl;
+    return QCoreApplication::exec();
+}
+
+} // namespace KDAutoUpdate

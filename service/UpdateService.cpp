@@ -1,0 +1,293 @@
+#include "service/UpdateService.h"
+
+#include "service/CheckResponse.h"
+#include "service/MessagePage.h"
+#include "service/RawRequestTcpServer.h"
+#include "service/ServiceHttpServer.h"
+#include "service/ServiceQuery.h"
+#include "service/ThrottledFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHttpServerRequest>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTextStream>
+#include <QUrl>
+
+namespace KDAutoUpdate {
+
+namespace {
+
+using StatusCode = QHttpServerResponder::StatusCode;
+
+constexpr const char* kNotFoundPage =
+    "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"/>"
+    "<title>Nicht gefunden</title></head><body style=\"font-family: sans-serif; margin: 2em\">"
+    "<h1>Nicht gefunden</h1><p>Die angeforderte Seite wurde auf diesem Server nicht gefunden."
+    "</p></body></html>\n";
+
+QByteArray MethodName(QHttpServerRequest::Method method) {
+    switch (method) {
+    case QHttpServerRequest::Method::Get:
+        return "GET";
+    case QHttpServerRequest::Method::Put:
+        return "PUT";
+    case QHttpServerRequest::Method::Delete:
+        return "DELETE";
+    case QHttpServerRequest::Method::Post:
+        return "POST";
+    case QHttpServerRequest::Method::Head:
+        return "HEAD";
+    case QHttpServerRequest::Method::Options:
+        return "OPTIONS";
+    case QHttpServerRequest::Method::Patch:
+        return "PATCH";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+QByteArray HeaderValue(const QHttpServerRequest& request, const QByteArray& name) {
+    for (const auto& [key, value] : request.headers()) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+// Text after `prefix` when `path` starts with it (letter case ignored, as web servers of the
+// platform the agent comes from do); nothing otherwise.
+std::optional<QByteArray> After(const QByteArray& path, QByteArrayView prefix) {
+    if (path.size() < prefix.size() || path.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return path.mid(prefix.size());
+}
+
+} // namespace
+
+UpdateService::UpdateService(const QString& catalogueFolder, QObject* parent)
+    : UpdateService(ServiceOptions{catalogueFolder}, parent) {}
+
+UpdateService::UpdateService(ServiceOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)) {
+    ReloadCatalogueIfChanged();
+}
+
+UpdateService::~UpdateService() {
+    // Held answers go before the connections they belong to.
+    m_held.clear();
+    m_http.reset();
+}
+
+bool UpdateService::Start(const QHostAddress& address, quint16 port) {
+    if (!m_catalogue)
+        return false;
+    if (m_http) {
+        m_error = QStringLiteral("the service is already running");
+        return false;
+    }
+    auto http = std::make_unique<ServiceHttpServer>(
+        [this](const QHttpServerRequest& request, QTcpSocket* socket) {
+            HandleRequest(request, socket);
+        });
+    auto* listener = new RawRequestTcpServer(http.get());
+    if (!listener->listen(address, port)) {
+        m_error = QStringLiteral("cannot listen on %1 port %2: %3")
+                      .arg(address.toString())
+                      .arg(port)
+                      .arg(listener->errorString());
+        return false;
+    }
+    http->bind(listener);
+    m_address = address;
+    m_listener = listener;
+    m_http = std::move(http);
+    return true;
+}
+
+quint16 UpdateService::Port() const { return m_listener ? m_listener->serverPort() : 0; }
+
+QString UpdateService::BaseUrl() const {
+    QString host = QStringLiteral("127.0.0.1");
+    if (m_address == QHostAddress::LocalHostIPv6 || m_address == QHostAddress::AnyIPv6)
+        host = QStringLiteral("[::1]");
+    else if (m_address.protocol() == QAbstractSocket::IPv6Protocol)
+        host = u'[' + m_address.toString() + u']';
+    else if (!m_address.isNull() && m_address != QHostAddress::Any &&
+             m_address != QHostAddress::AnyIPv4)
+        host = m_address.toString();
+    return QStringLiteral("http://%1:%2%3").arg(host).arg(Port()).arg(QLatin1String(kServicePath));
+}
+
+void UpdateService::HandleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    const QUrl url = request.url();
+    QByteArray method;
+    QByteArray target;
+    // The recorded line is used when it belongs to this request, which it always should; the
+    // decoded address is the fallback.
+    const auto line = m_listener->TakeRequestLine(socket);
+    if (line && QUrl::fromEncoded(line->target).path() == url.path()) {
+        method = line->method;
+        target = line->target;
+    } else {
+        method = MethodName(request.method());
+        target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    }
+    ReloadCatalogueIfChanged();
+    Route(request, socket, method, target);
+}
+
+void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
+                          const QByteArray& method, const QByteArray& target) {
+    QHttpServerResponder responder = ServiceHttpServer::Responder(request, socket);
+    auto answer = [&](const Answer& reply) {
+        responder.write(reply.body, reply.contentType, reply.status);
+        Log(method, target, QString::number(static_cast<int>(reply.status)));
+    };
+    const Answer notFound{StatusCode::NotFound, "text/html; charset=utf-8", kNotFoundPage};
+
+    if (method != "GET") {
+        responder.write(QByteArray(), {{"Allow", "GET"}}, StatusCode::MethodNotAllowed);
+        Log(method, target, QString::number(static_cast<int>(StatusCode::MethodNotAllowed)));
+        return;
+    }
+    const qsizetype question = target.indexOf('?');
+    const QByteArray query = question < 0 ? QByteArray() : target.mid(question + 1);
+    QByteArray path = question < 0 ? target : target.left(question);
+    if (!path.startsWith('/')) // absolute form: "http://host:port/path"
+        path = request.url().path(QUrl::FullyEncoded).toUtf8();
+
+    const auto endpoint = After(path, QByteArray(kServicePath) + '/');
+    if (!endpoint)
+        return answer(notFound);
+    if (endpoint->compare("CheckUpdate.aspx", Qt::CaseInsensitive) == 0) {
+        if (m_options.hangCheck) {
+            Hold(std::move(responder), socket);
+            Log(method, target, QStringLiteral("-"));
+            return;
+        }
+        return answer(CheckUpdate(query));
+    }
+    if (endpoint->compare("InitUpdate.aspx", Qt::CaseInsensitive) == 0)
+        return answer(InitUpdate(request, query));
+
+    const auto package = After(*endpoint, "packages/");
+    const auto page = After(*endpoint, "info/");
+    if (!package && !page)
+        return answer(notFound);
+    const QString folder = package ? m_catalogue->PackagesFolder() : m_catalogue->InfoFolder();
+    const std::optional<QString> file = PublishedFile(folder, package ? *package : *page);
+    if (!file)
+        return answer(notFound);
+    QByteArray type = "application/octet-stream";
+    if (page) {
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(*file, QMimeDatabase::MatchExtension);
+        type = mime.name().toUtf8();
+        if (mime.inherits(QStringLiteral("text/plain")))
+            type += "; charset=utf-8";
+    }
+    SendFile(responder, *file, type, package.has_value());
+    Log(method, target, QStringLiteral("200"));
+}
+
+UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
+    const ServiceQuery parameters(query);
+    const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
+                                            ProductVersion::Parse(parameters.Value(u"Version")));
+    return {StatusCode::Ok, "text/xml", BuildCheckResponse(offers)};
+}
+
+UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& request,
+                                                const QByteArray& query) {
+    const ServiceQuery parameters(query);
+    const QString productCode = parameters.Value(u"ProductCode");
+    const auto offers =
+        m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
+    const MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
+}
+
+// The file of `folder` that `rawName` names, if it may be published: a plain file name (after
+// decoding) of a regular file that really lies inside the folder. Anything that could climb out
+// of the folder is refused.
+std::optional<QString> UpdateService::PublishedFile(const QString& folder,
+                                                    const QByteArray& rawName) const {
+    const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(rawName));
+    if (name.isEmpty() || name.startsWith(u'.') || name.contains(u'/') || name.contains(u'\\') ||
+        name.contains(QChar(0)))
+        return std::nullopt;
+    const QFileInfo file(QDir(folder).filePath(name));
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (!file.isFile() || root.isEmpty() || !file.canonicalFilePath().startsWith(root + u'/'))
+        return std::nullopt;
+    return file.absoluteFilePath();
+}
+
+// Qt's responder copies from the device as the socket takes the bytes, so a large package is
+// never read into memory as a whole; a non-sequential device gets a Content-Length header.
+void UpdateService::SendFile(QHttpServerResponder& responder, const QString& path,
+                             const QByteArray& type, bool throttle) {
+    QIODevice* device = nullptr;
+    if (throttle && m_options.packageBytesPerSecond > 0)
+        device = new ThrottledFile(path, m_options.packageBytesPerSecond);
+    else
+        device = new QFile(path);
+    if (!device->open(QIODevice::ReadOnly)) {
+        delete device;
+        responder.write(StatusCode::InternalServerError);
+        return;
+    }
+    responder.write(device, {{"Content-Type", type}}, StatusCode::Ok);
+}
+
+void UpdateService::Hold(QHttpServerResponder responder, QTcpSocket* socket) {
+    if (!m_held.contains(socket)) {
+        auto release = [this, socket] { m_held.erase(socket); };
+        connect(socket, &QTcpSocket::disconnected, this, release);
+        connect(socket, &QObject::destroyed, this, release);
+    }
+    m_held[socket] = std::make_unique<QHttpServerResponder>(std::move(responder));
+}
+
+// The catalogue is read again when catalogue.xml changes, so a vendor can edit it while the
+// service runs. A changed file that does not load leaves the previous catalogue in service.
+void UpdateService::ReloadCatalogueIfChanged() {
+    const QFileInfo file(QDir(m_options.catalogueFolder).filePath(QLatin1String(Catalogue::kFileName)));
+    if (m_catalogue && file.lastModified() == m_catalogueStamp && file.size() == m_catalogueSize)
+        return;
+    m_catalogueStamp = file.lastModified();
+    m_catalogueSize = file.size();
+    QString error;
+    std::optional<Catalogue> loaded = Catalogue::Load(m_options.catalogueFolder, &error);
+    if (!loaded) {
+        m_error = error;
+        if (m_catalogue)
+            qWarning("update service: keeping the previous catalogue: %s", qPrintable(error));
+        return;
+    }
+    m_catalogue = std::move(loaded);
+    m_error.clear();
+}
+
+QString UpdateService::ServiceUrlFor(const QHttpServerRequest& request) const {
+    static const QRegularExpression kHost(
+        QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\])(:[0-9]{1,5})?$"));
+    const QString host = QString::fromLatin1(HeaderValue(request, "Host"));
+    if (!kHost.match(host).hasMatch())
+        return BaseUrl();
+    return QStringLiteral("http://") + host + QLatin1String(kServicePath);
+}
+
+void UpdateService::Log(const QByteArray& method, const QByteArray& target, const QString& status) {
+    const QString line =
+        QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
+    m_requestLog.append(line);
+    if (m_options.log) {
+        *m_options.log << line << Qt::endl;
+    }
+    emit RequestLogged(line);
+}
+
+} // namespace KDAutoUpdate

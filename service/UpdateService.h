@@ -1,0 +1,93 @@
+#pragma once
+
+#include "service/Catalogue.h"
+#include "service/ServiceOptions.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QHttpServerResponder>
+#include <QObject>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+class QHttpServerRequest;
+class QTcpSocket;
+
+namespace KDAutoUpdate {
+
+class RawRequestTcpServer;
+class ServiceHttpServer;
+
+// The embedded update service. Under "/services/autoupdate" it answers
+//   /CheckUpdate.aspx  the check: <CheckUpdate count=".." msgs=".."/> for ProductCode and Version
+//   /InitUpdate.aspx   the message page with its data island
+//   /packages/<file>   the package files of the catalogue
+//   /info/<file>       the pages of information messages
+// and 404 to everything else. Every request is logged as one line:
+//   METHOD TARGET STATUS
+// with the target (path and query) exactly as it arrived and "-" as the status of a request
+// that is held without an answer.
+class UpdateService : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kServicePath = "/services/autoupdate";
+
+    explicit UpdateService(const QString& catalogueFolder, QObject* parent = nullptr);
+    explicit UpdateService(ServiceOptions options, QObject* parent = nullptr);
+    ~UpdateService() override;
+
+    // Whether the catalogue given at construction could be read; ErrorString() says why not.
+    bool IsCatalogueLoaded() const { return m_catalogue.has_value(); }
+    QString ErrorString() const { return m_error; }
+
+    // Listens on `address`; port 0 picks a free port. Fails when the catalogue could not be
+    // read or the port cannot be opened.
+    bool Start(const QHostAddress& address, quint16 port);
+    quint16 Port() const;
+    // "http://127.0.0.1:PORT/services/autoupdate", without a trailing slash.
+    QString BaseUrl() const;
+
+    QStringList RequestLog() const { return m_requestLog; }
+
+signals:
+    void RequestLogged(const QString& line);
+
+private:
+    struct Answer {
+        QHttpServerResponder::StatusCode status;
+        QByteArray contentType;
+        QByteArray body;
+    };
+
+    void HandleRequest(const QHttpServerRequest& request, QTcpSocket* socket);
+    void Route(const QHttpServerRequest& request, QTcpSocket* socket, const QByteArray& method,
+               const QByteArray& target);
+    Answer CheckUpdate(const QByteArray& query);
+    Answer InitUpdate(const QHttpServerRequest& request, const QByteArray& query);
+    std::optional<QString> PublishedFile(const QString& folder, const QByteArray& rawName) const;
+    void SendFile(QHttpServerResponder& responder, const QString& path, const QByteArray& type,
+                  bool throttle);
+    void Hold(QHttpServerResponder responder, QTcpSocket* socket);
+    void ReloadCatalogueIfChanged();
+    QString ServiceUrlFor(const QHttpServerRequest& request) const;
+    void Log(const QByteArray& method, const QByteArray& target, const QString& status);
+
+    ServiceOptions m_options;
+    std::optional<Catalogue> m_catalogue;
+    QDateTime m_catalogueStamp;
+    qint64 m_catalogueSize = -1;
+    QString m_error;
+    QHostAddress m_address;
+    QStringList m_requestLog;
+    std::unique_ptr<ServiceHttpServer> m_http;
+    RawRequestTcpServer* m_listener = nullptr; // owned by m_http
+    // Requests deliberately left without an answer; released when their connection closes.
+    std::map<QTcpSocket*, std::unique_ptr<QHttpServerResponder>> m_held;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,62 @@
+#include "AuProductInfo.h"
+
+#include "agent/AuAgent.h"
+#include "agent/modMain.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+AutomationDate ReadDate(const XmlElementPtr& node, const char* name) {
+    const std::string text = VarToStr(Variant::FromAttribute(node->getAttribute(name)), "");
+    return ParseDate(text).value_or(AutomationDate{});
+}
+std::string ReadText(const XmlElementPtr& node, const char* name) {
+    return VarToStr(Variant::FromAttribute(node->getAttribute(name)), "");
+}
+bool ReadFlag(const XmlElementPtr& node, const char* name) {
+    return VarToBool(Variant::FromAttribute(node->getAttribute(name)), false);
+}
+} // namespace
+
+AuAgent* AuProductInfo::Agent() const { return ObjectFromPtr(m_agentPtr); }
+
+std::unique_ptr<AuProductInfo> AuProductInfo::Read(AuAgent& agent) {
+    if (agent.ProductCode().empty())
+        return nullptr;
+    const XmlElementPtr node = agent.GetProductNode();
+    if (!node)
+        return nullptr;
+    auto info = std::make_unique<AuProductInfo>();
+    info->SetAgentPtr(agent.Ptr());
+    info->ProductCode = ReadText(node, "code");
+    info->LastMessageStamp = ReadText(node, "last-message-stamp");
+    info->LastInitDate = ReadDate(node, "last-init-date");
+    info->LastCheckedDate = ReadDate(node, "last-checked-date");
+    info->DoNotNotifyLastMessage = ReadFlag(node, "do-not-notify-last-message");
+    info->InstallLastUpdateOnStartUp = ReadFlag(node, "install-last-update-on-startup");
+    info->LastKillProcName = ReadText(node, "last-kill-proc-name");
+    info->LastUpdateCmd = ReadText(node, "last-update-cmd");
+    info->LastUpdateMessageID = ReadText(node, "last-update-message-id");
+    info->LastUpdateName = ReadText(node, "last-update-name");
+    return info;
+}
+
+void AuProductInfo::WriteToStore() {
+    AuAgent* agent = Agent();
+    if (!agent)
+        return;
+    agent->SetProductAttribute("do-not-notify-last-message", DoNotNotifyLastMessage ? "1" : "0");
+    agent->SetProductAttribute("install-last-update-on-startup",
+                               InstallLastUpdateOnStartUp ? "1" : "0");
+    agent->SetProductAttribute("last-checked-date", FormatStoreDate(LastCheckedDate));
+    agent->SetProductAttribute("last-init-date", FormatStoreDate(LastInitDate));
+    agent->SetProductAttribute("last-kill-proc-name", LastKillProcName);
+    agent->SetProductAttribute("last-message-stamp", LastMessageStamp);
+    agent->SetProductAttribute("last-update-cmd", LastUpdateCmd);
+    agent->SetProductAttribute("last-update-message-id", LastUpdateMessageID);
+    agent->SetProductAttribute("last-update-name", LastUpdateName);
+}
+
+std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() { return AuProductInfo::Read(*this); }
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,34 @@
+#pragma once
+// The notification dialog: a check found something new; Yes opens the messages window.
+// Not modal; every close writes the user's wish not to be told again.
+
+#include "agent/AgentPtr.h"
+#include "agent/Form.h"
+
+namespace KDAutoUpdate {
+
+class dlgCheckMessages : public Form {
+public:
+    explicit dlgCheckMessages(Platform& platform);
+
+    static FormDef Definition();
+    // Loads the thread's default instance and calls Init on it.
+    static void Open(const AgentPtr& lAgentPtr);
+
+    void Init(const AgentPtr& lAgentPtr);
+    AuAgent* Agent() const;
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+    void Control_Click(const std::string& control, int index) override;
+
+private:
+    void SetTexts();
+    void cmdYes_Click();
+    void cmdNo_Click();
+
+    AgentPtr m_agentPtr;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,173 @@
+// Creating, configuring and releasing an agent; the busy state and the idle watch.
+
+#include <gtest/gtest.h>
+
+#include "agent/AuAgent.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+TEST(AgentObject, NewAgentHasTheDocumentedDefaults) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    EXPECT_EQ(agent.UILanguageLCID(), 1031);
+    EXPECT_TRUE(agent.AutoConnect());
+    EXPECT_EQ(agent.CompatMode(), 2);
+    EXPECT_FALSE(agent.TestMode());
+    EXPECT_EQ(agent.ProductCode(), "");
+    EXPECT_EQ(agent.hwndOwner(), 0);
+    EXPECT_EQ(agent.MajorVer(), 0);
+    EXPECT_EQ(agent.MinorVer(), 0);
+    EXPECT_EQ(agent.Revision(), 0);
+    EXPECT_EQ(agent.ProductLCID(), 0);
+    EXPECT_EQ(agent.CampaignID(), "");
+    EXPECT_EQ(agent.LicKey(), "");
+    const std::string url = agent.BaseURL();
+    EXPECT_EQ(url.rfind("http://", 0), 0u);
+    EXPECT_NE(url.back(), '/');
+    EXPECT_EQ(url.substr(url.size() - 20), "/services/autoupdate");
+    EXPECT_FALSE(agent.IsProcessing());
+}
+
+TEST(AgentObject, BaseUrlWriterStripsExactlyOneTrailingSlash) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/x/", "http://h/x"}, {"http://h/x//", "http://h/x/"}, {"/", ""},
+        {"", ""},                      {"http://h/x", "http://h/x"},   {" a/ ", " a/ "},
+    };
+    for (const auto& [in, out] : cases) {
+        agent.SetBaseURL(in);
+        EXPECT_EQ(agent.BaseURL(), out) << in;
+    }
+}
+
+TEST(AgentObject, ProductCodeWriterAddsMissingBraces) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    const std::pair<const char*, const char*> cases[] = {
+        {"1234", "{1234}"}, {"{1234}", "{1234}"}, {"{1234", "{1234}"}, {"1234}", "{1234}"},
+        {"   ", ""},        {"", ""},             {" 1234 ", "{ 1234 }"},
+    };
+    for (const auto& [in, out] : cases) {
+        agent.SetProductCode(in);
+        EXPECT_EQ(agent.ProductCode(), out) << '"' << in << '"';
+    }
+}
+
+TEST(AgentObject, WritersStoreNumbersUncheckedAndReadersReturnThem) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    agent.SetMajorVer(-1);
+    agent.SetUILanguageLCID(0);
+    agent.SetCompatMode(-7);
+    agent.SethwndOwner(4711);
+    agent.SetTestMode(true);
+    agent.SetAutoConnect(false);
+    EXPECT_EQ(agent.MajorVer(), -1);
+    EXPECT_EQ(agent.UILanguageLCID(), 0);
+    EXPECT_EQ(agent.CompatMode(), -7);
+    EXPECT_EQ(agent.hwndOwner(), 4711);
+    EXPECT_TRUE(agent.TestMode());
+    EXPECT_FALSE(agent.AutoConnect());
+}
+
+TEST(AgentObject, OpensTheResourceLibraryBesideTheProgramAndClosesItAtTheEnd) {
+    TestPlatform tp;
+    {
+        AuAgent agent(tp.platform());
+        ASSERT_EQ(tp.resources().OpenedPaths().size(), 1u);
+        EXPECT_EQ(tp.resources().OpenedPaths()[0], tp.ProgramFile("_AuResLib.rcc"));
+        EXPECT_EQ(tp.resources().CloseCount(), 0);
+    }
+    EXPECT_EQ(tp.resources().CloseCount(), 1);
+}
+
+TEST(AgentObject, MissingResourceLibraryDoesNotStopCreation) {
+    TestPlatform tp;
+    tp.resources().SetOpenSucceeds(false);
+    AuAgent agent(tp.platform());
+    agent.SetProductCode("X");
+    EXPECT_EQ(agent.ProductCode(), "{X}");
+    EXPECT_TRUE(tp.ReadProgramFile("updateinfo.xml").has_value());
+}
+
+TEST(AgentObject, IsConnectedAsksEveryTimeAndPassesAFailureOn) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    tp.utility().SetConnected(true);
+    ASSERT_TRUE(agent.IsConnected().ok());
+    EXPECT_TRUE(agent.IsConnected().value());
+    tp.utility().SetConnected(false);
+    EXPECT_FALSE(agent.IsConnected().value());
+    tp.utility().SetConnected(std::nullopt);
+    const Outcome<bool> failed = agent.IsConnected();
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().source, "AuAgent.IsConnected");
+    EXPECT_GE(tp.utility().ConnectedStateCalls(), 4);
+}
+
+TEST(AgentObject, BusyWhileAFormOfTheThreadIsLoaded) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    tp.loadedForms().Add("frmMessages");
+    EXPECT_TRUE(agent.IsProcessing());
+    tp.loadedForms().Remove("frmMessages");
+    tp.loadedForms().Add("dlgCheckMessages");
+    EXPECT_TRUE(agent.IsProcessing());
+    tp.loadedForms().Remove("dlgCheckMessages");
+    tp.loadedForms().Add("dlgDownload");
+    EXPECT_FALSE(agent.IsProcessing());
+}
+
+class IdleWatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        agent.SetProductCode("{1A2B}");
+        tp.utility().SetConnected(true);
+    }
+    TestPlatform tp;
+    RecordingHost host;
+    AuAgent agent{tp.platform(), &host};
+    const std::string checkUrl = "http://127.0.0.1:8080/services/autoupdate/CheckUpdate.aspx";
+};
+
+TEST_F(IdleWatch, RaisesProcessCompletedOnceAtTheFirstTickAfterTheWorkEnds) {
+    tp.http().SetPrefixResponse(checkUrl, FakeHttpFetcher::Response::Delayed(2500, "<r/>"));
+    ASSERT_TRUE(agent.CheckMessages().ok());
+    tp.loop().Advance(2000); // first idle tick: the check is still loading
+    EXPECT_EQ(host.processCompleted, 0);
+    EXPECT_TRUE(agent.IsProcessing());
+    tp.loop().Advance(600); // the answer arrives
+    EXPECT_FALSE(agent.IsProcessing());
+    EXPECT_EQ(host.processCompleted, 0);
+    tp.loop().Advance(1400); // second idle tick
+    EXPECT_EQ(host.processCompleted, 1);
+    tp.loop().Advance(20000);
+    EXPECT_EQ(host.processCompleted, 1);
+}
+
+TEST_F(IdleWatch, FollowsASynchronousCheckThatFailed) {
+    tp.http().SetPrefixResponse(checkUrl, FakeHttpFetcher::Response::Status(500));
+    const Outcome<bool> r = agent.CheckMessages(false, false, false);
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(r.value());
+    tp.loop().Advance(1999);
+    EXPECT_EQ(host.processCompleted, 0);
+    tp.loop().Advance(1);
+    EXPECT_EQ(host.processCompleted, 1);
+}
+
+TEST_F(IdleWatch, IsNotStartedWhenTheCheckDoesNothing) {
+    tp.utility().SetConnected(false);
+    tp.utility().SetConnectResult(false);
+    EXPECT_FALSE(agent.CheckMessages().value());
+    tp.loop().Advance(10000);
+    EXPECT_EQ(host.processCompleted, 0);
+    EXPECT_TRUE(tp.http().RequestedUrls().empty());
+}
+
+} // namespace
+} // namespace KDAutoUpdate

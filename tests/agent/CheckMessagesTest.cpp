@@ -1,0 +1,228 @@
+// The message check: what is requested, what is announced, and what is stored.
+
+#include <gtest/gtest.h>
+
+#include "agent/AuAgent.h"
+#include "platform/console/ScriptedRenderer.h"
+#include "store/AuProductInfo.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+constexpr const char* kBase = "http://svc.test/services/autoupdate";
+constexpr const char* kCheckUrl = "http://svc.test/services/autoupdate/CheckUpdate.aspx";
+
+class Check : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tp.platform().forms = &renderer;
+        tp.utility().SetConnected(true);
+        agent.SetBaseURL(kBase);
+        agent.SetProductCode("{P1}");
+    }
+    void Answer(const std::string& xml) {
+        tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Ok(xml));
+    }
+    bool DialogOpen() const { return renderer.Find("dlgCheckMessages") != nullptr; }
+    void Store(const std::string& flag, const std::string& stamp) {
+        agent.SetProductAttribute("do-not-notify-last-message", flag);
+        agent.SetProductAttribute("last-message-stamp", stamp);
+    }
+
+    TestPlatform tp;
+    ScriptedRenderer renderer{tp.loop()};
+    RecordingHost host;
+    AuAgent agent{tp.platform(), &host};
+};
+
+TEST_F(Check, RequestsTheStartupCheckByDefaultAndTheManualCheckOnRequest) {
+    Answer("<r count=\"0\"/>");
+    EXPECT_FALSE(agent.CheckMessages().value());
+    tp.loop().Advance(100);
+    EXPECT_FALSE(agent.CheckMessages(std::nullopt, false, false).value());
+    const auto urls = tp.http().RequestedUrls();
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_EQ(urls[0], std::string(kCheckUrl) +
+                           "?TestMode=False&ProductCode={P1}&UILang=1031&OpType=checkatstartup"
+                           "&CompatMode=2");
+    EXPECT_EQ(urls[1], std::string(kCheckUrl) +
+                           "?TestMode=False&ProductCode={P1}&UILang=1031&OpType=check&CompatMode=2");
+    EXPECT_FALSE(tp.http().Requests()[1].async);
+    EXPECT_TRUE(tp.http().Requests()[0].async);
+}
+
+TEST_F(Check, SynchronousCheckWithMessagesShowsTheDialogAndRaisesNoEvent) {
+    Answer("<CheckUpdate count=\"3\" msgs=\"S1\"/>");
+    EXPECT_TRUE(agent.CheckMessages(false, false).value());
+    EXPECT_TRUE(DialogOpen());
+    EXPECT_TRUE(host.newMessages.empty());
+}
+
+TEST_F(Check, SilentSynchronousCheckAnswersTrueAndShowsNothing) {
+    Answer("<CheckUpdate count=\"3\" msgs=\"S1\"/>");
+    EXPECT_TRUE(agent.CheckMessages(true, false).value());
+    EXPECT_FALSE(DialogOpen());
+    EXPECT_FALSE(agent.IsProcessing());
+}
+
+TEST_F(Check, NothingIsAnnouncedForCountsThatAreNotPositive) {
+    for (const char* count : {"count=\"0\"", "count=\"-1\"", "count=\"\"", "count=\"x\"", ""}) {
+        Answer(std::string("<r ") + count + " msgs=\"S\"/>");
+        EXPECT_FALSE(agent.CheckMessages(false, false).value()) << count;
+        EXPECT_FALSE(DialogOpen()) << count;
+    }
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "2024-05-17 14:03:59");
+}
+
+TEST_F(Check, AsynchronousCheckRaisesNewMessagesWithTheRootMarkup) {
+    Answer("<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\"/></CheckUpdate>");
+    EXPECT_FALSE(agent.CheckMessages().value());
+    EXPECT_TRUE(agent.IsProcessing());
+    tp.loop().ProcessPendingEvents();
+    ASSERT_EQ(host.newMessages.size(), 1u);
+    EXPECT_EQ(host.newMessages[0].count, 2);
+    EXPECT_EQ(host.newMessages[0].stamp, "AB");
+    EXPECT_EQ(host.newMessages[0].xml, "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
+    EXPECT_FALSE(host.newMessages[0].skipDialogIn);
+    EXPECT_TRUE(DialogOpen());
+}
+
+TEST_F(Check, TheHostDecidesAboutTheDialogThroughSkipDialog) {
+    Answer("<r count=\"2\" msgs=\"AB\"/>");
+    host.skipDialogAnswer = true;
+    agent.CheckMessages(false);
+    tp.loop().ProcessPendingEvents();
+    EXPECT_FALSE(DialogOpen());
+
+    host.skipDialogAnswer = false;
+    agent.CheckMessages(true);
+    tp.loop().ProcessPendingEvents();
+    ASSERT_EQ(host.newMessages.size(), 2u);
+    EXPECT_TRUE(host.newMessages[1].skipDialogIn);
+    EXPECT_TRUE(DialogOpen());
+}
+
+TEST_F(Check, StoredStampSilencesTheSameMessagesOnlyForAutomaticChecks) {
+    Store("1", "AB12");
+    Answer("<r count=\"1\" msgs=\"ab12\"/>");
+    EXPECT_FALSE(agent.CheckMessages(false, false, true).value());
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "2024-05-17 14:03:59");
+
+    EXPECT_TRUE(agent.CheckMessages(true, false, false).value());
+    EXPECT_EQ(agent.GetProductAttribute("do-not-notify-last-message"), "1");
+    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "AB12");
+
+    Answer("<r count=\"1\" msgs=\"AB13\"/>");
+    EXPECT_TRUE(agent.CheckMessages(true, false, true).value());
+    EXPECT_EQ(agent.GetProductAttribute("do-not-notify-last-message"), "0");
+    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "AB13");
+}
+
+TEST_F(Check, AnAnnouncementWithoutTheFlagStoresNoStamp) {
+    Store("0", "OLD");
+    Answer("<r count=\"1\" msgs=\"NEW\"/>");
+    EXPECT_TRUE(agent.CheckMessages(true, false, true).value());
+    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "OLD");
+}
+
+TEST_F(Check, FailedAnswersAreNotEvaluated) {
+    for (const auto& response :
+         {FakeHttpFetcher::Response::Status(404), FakeHttpFetcher::Response::Ok("<r count='1'"),
+          FakeHttpFetcher::Response::TransportError()}) {
+        tp.http().SetPrefixResponse(kCheckUrl, response);
+        EXPECT_FALSE(agent.CheckMessages(false, false).value());
+        agent.CheckMessages();
+        tp.loop().Advance(50);
+    }
+    EXPECT_TRUE(host.newMessages.empty());
+    EXPECT_FALSE(DialogOpen());
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "");
+}
+
+TEST_F(Check, BusyWhileACheckLoadsOrTheDialogIsOpen) {
+    tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
+    agent.CheckMessages();
+    const Outcome<bool> second = agent.CheckMessages();
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().number, -2147221504L);
+    EXPECT_EQ(second.error().source, "AuAgent.CheckMessages");
+    EXPECT_EQ(second.error().description,
+              "Another 'AutoUpdate' already in progress. Process aborted.");
+    tp.http().CompleteAllPending(FakeHttpFetcher::Response::Ok("<r count=\"1\" msgs=\"x\"/>"));
+    tp.loop().ProcessPendingEvents();
+    EXPECT_TRUE(DialogOpen());
+    EXPECT_FALSE(agent.CheckMessages().ok());
+    ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdNo"));
+    EXPECT_TRUE(agent.CheckMessages(true, false).ok());
+}
+
+TEST_F(Check, AHostCallingBackFromItsHandlerGetsTheBusyError) {
+    Answer("<r count=\"1\" msgs=\"x\"/>");
+    std::optional<AutomationError> nested;
+    host.onNewMessages = [&](bool& skip) {
+        skip = true;
+        const Outcome<bool> r = agent.CheckMessages();
+        if (!r.ok())
+            nested = r.error();
+    };
+    agent.CheckMessages();
+    tp.loop().ProcessPendingEvents();
+    ASSERT_TRUE(nested.has_value());
+    EXPECT_EQ(nested->number, -2147221504L);
+}
+
+TEST_F(Check, ASilentServerIsAbortedAtTheTenthTickEveryTime) {
+    tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
+    for (int round = 0; round < 2; ++round) {
+        agent.CheckMessages();
+        tp.loop().Advance(9999);
+        EXPECT_TRUE(agent.IsProcessing()) << round;
+        EXPECT_EQ(tp.http().AbortCount(), round);
+        tp.loop().Advance(1);
+        EXPECT_EQ(tp.http().AbortCount(), round + 1);
+        tp.loop().ProcessPendingEvents();
+        EXPECT_FALSE(agent.IsProcessing()) << round;
+    }
+    EXPECT_TRUE(host.newMessages.empty());
+}
+
+TEST_F(Check, ACheckAfterAQuickOneGetsItsFullTenTicks) {
+    tp.http().SetPrefixResponse(kCheckUrl,
+                                FakeHttpFetcher::Response::Delayed(3500, "<r count=\"0\"/>"));
+    agent.CheckMessages();
+    tp.loop().Advance(4000);
+    EXPECT_FALSE(agent.IsProcessing());
+    tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
+    agent.CheckMessages();
+    tp.loop().Advance(9999);
+    EXPECT_EQ(tp.http().AbortCount(), 0);
+    tp.loop().Advance(1);
+    EXPECT_EQ(tp.http().AbortCount(), 1);
+}
+
+TEST_F(Check, NoConnectionMeansNoRequest) {
+    tp.utility().SetConnected(false);
+    tp.utility().SetConnectResult(false);
+    agent.SetAutoConnect(false);
+    EXPECT_FALSE(agent.CheckMessages(false, false).value());
+    EXPECT_EQ(tp.utility().ConnectNetworkCalls(), 0);
+    agent.SetAutoConnect(true);
+    EXPECT_FALSE(agent.CheckMessages(false, false).value());
+    EXPECT_EQ(tp.utility().ConnectNetworkCalls(), 1);
+    EXPECT_TRUE(tp.http().RequestedUrls().empty());
+
+    tp.utility().SetConnectResult(true);
+    Answer("<r count=\"1\"/>");
+    EXPECT_TRUE(agent.CheckMessages(true, false).value());
+}
+
+TEST_F(Check, EmptyProductCodeDoesNothing) {
+    agent.SetProductCode("");
+    EXPECT_FALSE(agent.CheckMessages(false, false).value());
+    EXPECT_TRUE(tp.http().RequestedUrls().empty());
+}
+
+} // namespace
+} // namespace KDAutoUpdate

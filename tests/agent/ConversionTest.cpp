@@ -1,0 +1,98 @@
+// Value conversions with fallbacks, automation dates and Unicode-aware lower-casing.
+
+#include <gtest/gtest.h>
+
+#include "agent/AutomationDate.h"
+#include "agent/Unicode.h"
+#include "agent/modMain.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+TEST(Conversion, NormalizeGuid) {
+    EXPECT_EQ(NormalizeGuid(""), "");
+    EXPECT_EQ(NormalizeGuid("  \t "), "");
+    EXPECT_EQ(NormalizeGuid("ABC"), "{ABC}");
+    EXPECT_EQ(NormalizeGuid("{ABC}"), "{ABC}");
+    EXPECT_EQ(NormalizeGuid("ABC}"), "{ABC}");
+    EXPECT_EQ(NormalizeGuid("{ABC"), "{ABC}");
+    EXPECT_EQ(NormalizeGuid(" ABC "), "{ ABC }");
+}
+
+TEST(Conversion, VarToStrFallsBackOnlyForNothing) {
+    EXPECT_EQ(VarToStr(Variant::MakeNull(), "x"), "x");
+    EXPECT_EQ(VarToStr(Variant(), "x"), "x");
+    EXPECT_EQ(VarToStr(Variant(""), "x"), "x");
+    EXPECT_EQ(VarToStr(Variant("abc"), "x"), "abc");
+    EXPECT_EQ(VarToStr(Variant(" "), "x"), " ");
+    EXPECT_EQ(VarToStr(Variant(std::int32_t{-42}), "x"), "-42");
+    EXPECT_EQ(VarToStr(Variant(true), "x"), "True");
+    EXPECT_EQ(VarToStr(Variant::MakeObject(&std::cout), "x"), "x");
+}
+
+TEST(Conversion, VarToBoolWordsNumbersAndDefaults) {
+    for (const char* yes : {"1", "true", "TRUE", "Yes", "wahr"})
+        EXPECT_TRUE(VarToBool(Variant(yes), false)) << yes;
+    for (const char* no : {"0", "false", "No", "FALSCH"})
+        EXPECT_FALSE(VarToBool(Variant(no), true)) << no;
+    for (const char* other : {"2", " true", "", "-1", "y"}) {
+        EXPECT_TRUE(VarToBool(Variant(other), true)) << other;
+        EXPECT_FALSE(VarToBool(Variant(other), false)) << other;
+    }
+    EXPECT_TRUE(VarToBool(Variant::MakeNull(), true));
+    EXPECT_FALSE(VarToBool(Variant::MakeNull(), false));
+    EXPECT_TRUE(VarToBool(Variant(true), false));
+    EXPECT_TRUE(VarToBool(Variant(std::int16_t{7}), false));
+    EXPECT_FALSE(VarToBool(Variant(std::int16_t{0}), true));
+}
+
+TEST(Conversion, VarToLongParsesNumbersAndRoundsHalfToEven) {
+    EXPECT_EQ(VarToLong(Variant("12"), -9), 12);
+    EXPECT_EQ(VarToLong(Variant("  12 "), -9), 12);
+    EXPECT_EQ(VarToLong(Variant("-3"), -9), -3);
+    EXPECT_EQ(VarToLong(Variant("2,5"), -9), 2);
+    EXPECT_EQ(VarToLong(Variant("3.5"), -9), 4);
+    EXPECT_EQ(VarToLong(Variant(std::int32_t{77}), -9), 77);
+    EXPECT_EQ(VarToLong(Variant::MakeNull(), -9), -9);
+    EXPECT_EQ(VarToLong(Variant(""), -9), -9);
+    EXPECT_EQ(VarToLong(Variant("abc"), -9), -9);
+    EXPECT_EQ(VarToLong(Variant("1 2"), -9), -9);
+    EXPECT_EQ(VarToLong(Variant("2147483647"), -9), 2147483647);
+    EXPECT_EQ(VarToLong(Variant("2147483648"), -9), -9);
+    EXPECT_EQ(VarToLong(Variant("-2147483649"), -9), -9);
+}
+
+TEST(Conversion, StoreDatesBothWays) {
+    EXPECT_EQ(FormatStoreDate(AutomationDate{0.0}), "1899-12-30 00:00:00");
+    EXPECT_EQ(FormatStoreDate(AutomationDate{1.5}), "1899-12-31 12:00:00");
+    EXPECT_EQ(FormatStoreDate(AutomationDate{-1.25}), "1899-12-29 06:00:00");
+    const auto d = ParseDate("2009-09-14 18:35:52");
+    ASSERT_TRUE(d.has_value());
+    EXPECT_EQ(FormatStoreDate(*d), "2009-09-14 18:35:52");
+    EXPECT_NEAR(d->value, 40070.774907, 1e-6);
+    EXPECT_EQ(FormatStoreDate(*ParseDate("1899-12-30 00:00:00")), "1899-12-30 00:00:00");
+    EXPECT_EQ(ParseDate("1899-12-30 00:00:00")->value, 0.0);
+    EXPECT_EQ(FormatStoreDate(*ParseDate("2024-02-29")), "2024-02-29 00:00:00");
+    EXPECT_EQ(FormatStoreDate(*ParseDate("17.05.2024 14:03")), "2024-05-17 14:03:00");
+    for (const char* bad : {"abc", "", "2023-02-29 00:00:00", "2024-13-01 00:00:00",
+                            "2024-05-17 24:00:00", "2024-05-17 14:03:59x"})
+        EXPECT_FALSE(ParseDate(bad).has_value()) << bad;
+}
+
+TEST(Conversion, LocalSecondsAndDatesAgree) {
+    // 2024-05-17 14:03:59 local, counted from 1970-01-01 00:00:00 local.
+    const long long secs = 1715954639;
+    EXPECT_EQ(FormatStoreDate(DateFromLocalSeconds(secs)), "2024-05-17 14:03:59");
+    EXPECT_EQ(LocalSecondsFromDate(DateFromLocalSeconds(secs)), secs);
+}
+
+TEST(Conversion, LowerCaseKnowsAccentedAndOtherScripts) {
+    EXPECT_EQ(LowerCase("ÄÖÜ ABC ẞ"), "äöü abc ß");
+    EXPECT_EQ(LowerCase("ŁÓDŹ ΣΑΣ МОСКВА Ÿ"), "łódź σασ москва ÿ");
+    EXPECT_TRUE(EqualsIgnoreCase("Größe", "GRÖßE"));
+    EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
+    EXPECT_EQ(LowerCase(std::string("\xff\xfe" "A")), std::string("\xff\xfe" "a"));
+}
+
+} // namespace
+} // namespace KDAutoUpdate

@@ -1,0 +1,146 @@
+// DisplayMessages: the busy refusal, the quiet no-ops, the stored date, the owner while
+// showing, and the order of the two page loads.
+
+#include "tests/messages_window/MessagesWindowFixture.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+class DisplayMessagesTest : public MessagesWindowTest {};
+
+void ExpectBusyError(const Outcome<>& outcome) {
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().number, -2147221504L);
+    EXPECT_EQ(outcome.error().source, "AuAgent.DisplayMessages");
+    EXPECT_EQ(outcome.error().description,
+              "Another 'AutoUpdate' already in progress. Process aborted.");
+}
+
+TEST_F(DisplayMessagesTest, RefusesWhileACheckRunsOrTheWindowIsOpenAndWritesNoDate) {
+    tp.http().SetPrefixResponse(std::string(kBaseURL) + "/CheckUpdate.aspx",
+                                FakeHttpFetcher::Response::Never());
+    ASSERT_TRUE(agent->CheckMessages().ok());
+    ASSERT_TRUE(agent->IsProcessing());
+    ExpectBusyError(agent->DisplayMessages());
+    EXPECT_EQ(Attribute("last-init-date"), "");
+    EXPECT_FALSE(WindowLoaded());
+    tp.http().CompletePending("", FakeHttpFetcher::Response::Ok("<r count=\"0\"/>"));
+    tp.loop().ProcessPendingEvents();
+    ASSERT_FALSE(agent->IsProcessing());
+
+    Open();
+    const std::string first = Attribute("last-init-date");
+    tp.loop().Advance(5000);
+    ExpectBusyError(agent->DisplayMessages());
+    EXPECT_EQ(Attribute("last-init-date"), first);
+    EXPECT_EQ(Browser()->Navigations().size(), 1u) << "the open window is left alone";
+}
+
+TEST_F(DisplayMessagesTest, WithoutProductCodeOrConnectionNothingHappens) {
+    agent->SetProductCode("");
+    ASSERT_TRUE(agent->DisplayMessages().ok());
+    EXPECT_FALSE(WindowLoaded());
+
+    agent->SetProductCode(kProductCode);
+    tp.utility().SetConnected(false);
+    tp.utility().SetConnectResult(false);
+    ASSERT_TRUE(agent->DisplayMessages().ok());
+    EXPECT_FALSE(WindowLoaded());
+    EXPECT_EQ(tp.utility().ConnectNetworkCalls(), 1);
+
+    tp.loop().Advance(10000);
+    EXPECT_EQ(host.processCompleted, 0);
+    EXPECT_EQ(tp.loop().EnabledTimerCount(), 0);
+    EXPECT_EQ(agent->UpdateInfoDocument()->xml().find("last-init-date"), std::string::npos);
+}
+
+TEST_F(DisplayMessagesTest, StoresTheDateAndShowsTheWindowOwnedOnlyWhileShowing) {
+    struct OwnerProbe : ScriptedRenderer::Observer {
+        void FormShown(ScriptedView& view, bool modal) override {
+            ownerWhileShown = view.Owner();
+            shownModal = modal;
+        }
+        WindowHandle ownerWhileShown = -1;
+        bool shownModal = true;
+    } probe;
+    renderer.SetObserver(&probe);
+    tp.loop().SetNowLocalSeconds(CivilLocalSeconds(2024, 5, 17, 14, 3, 59));
+    agent->SethwndOwner(0x4242);
+
+    Open();
+    EXPECT_EQ(Attribute("last-init-date"), "2024-05-17 14:03:59");
+    ASSERT_NE(View(), nullptr);
+    EXPECT_TRUE(View()->IsVisible());
+    EXPECT_FALSE(probe.shownModal);
+    EXPECT_EQ(probe.ownerWhileShown, 0x4242);
+    EXPECT_EQ(View()->Owner(), 0) << "the owner is put back once shown";
+    EXPECT_EQ(View()->Caption(), "Keldra Update Service");
+    ASSERT_NE(View()->WindowIcon(), nullptr);
+    EXPECT_EQ(View()->WindowIcon()->data, FakeResourceLibrary::PictureBytes("AAA", 16));
+    EXPECT_TRUE(agent->IsProcessing());
+    renderer.SetObserver(nullptr);
+}
+
+TEST_F(DisplayMessagesTest, RequestsTheServiceOnlyOnceTheProgressPageHasLoaded) {
+    agent->SetTestMode(true);
+    agent->SetMajorVer(3);
+    agent->SetMinorVer(1);
+    agent->SetRevision(7);
+    agent->SetProductLCID(1031);
+    agent->SetCampaignID("spring");
+    agent->SetLicKey("LK-1");
+    Open();
+
+    FakeBrowserControl& browser = *Browser();
+    EXPECT_EQ(browser.HostUIFlags(), 0x40201);
+    ASSERT_EQ(browser.AddedBrowsers().size(), 2u);
+    EXPECT_EQ(browser.AddedBrowsers()[0], PageId());
+    EXPECT_EQ(browser.AddedBrowsers()[1], ProgressId());
+    ASSERT_EQ(browser.Navigations().size(), 1u);
+    EXPECT_EQ(browser.Navigations()[0].id, ProgressId());
+    EXPECT_EQ(browser.Navigations()[0].url, ResUrl("AuProgress.html"));
+    EXPECT_EQ(browser.VisibleBrowser(), ProgressId());
+    tp.loop().Advance(1000);
+    EXPECT_EQ(browser.Navigations().size(), 1u) << "nothing is asked before the progress page";
+
+    auto progress = CompleteProgress();
+    ASSERT_EQ(browser.Navigations().size(), 2u);
+    EXPECT_EQ(browser.Navigations()[1].id, PageId());
+    EXPECT_EQ(browser.Navigations()[1].url,
+              std::string(kBaseURL) + "/InitUpdate.aspx?TestMode=True&ProductCode=" + kProductCode +
+                  "&Version=3.1.7&Language=1031&CmpID=spring&LicKey=LK-1&UILang=1031"
+                  "&CompatMode=2");
+    EXPECT_EQ(progress->Find("lblProgress")->InnerHTML(), kWaitingText);
+    EXPECT_EQ(progress->Find("lblProgress")->StyleColor(), "#000000");
+    EXPECT_EQ(progress->Find("imgProgress")->GetAttribute("src"), ResUrl("aniProgress.gif"));
+    EXPECT_EQ(browser.VisibleBrowser(), ProgressId());
+}
+
+TEST_F(DisplayMessagesTest, AProgressPageWithoutItsElementsStillLeadsToTheService) {
+    Open();
+    Browser()->Complete(ProgressId(), std::make_shared<FakeBrowserControl::Page>());
+    ASSERT_EQ(Browser()->Navigations().size(), 2u);
+    EXPECT_EQ(Browser()->Navigations()[1].id, PageId());
+}
+
+TEST_F(DisplayMessagesTest, ClosingWithTheTitleBarRaisesProcessCompletedOnceAtTheNextTick) {
+    Open();
+    tp.loop().Advance(700);
+    ASSERT_TRUE(renderer.Close("frmMessages"));
+    EXPECT_FALSE(WindowLoaded());
+    EXPECT_FALSE(agent->IsProcessing());
+    tp.loop().Advance(1299);
+    EXPECT_EQ(host.processCompleted, 0);
+    tp.loop().Advance(1);
+    EXPECT_EQ(host.processCompleted, 1);
+    tp.loop().Advance(20000);
+    EXPECT_EQ(host.processCompleted, 1);
+
+    // The next call opens a fresh window.
+    Open();
+    EXPECT_EQ(Browser()->Navigations().size(), 1u);
+    EXPECT_EQ(Window()->Messages().Count(), 0u);
+}
+
+} // namespace
+} // namespace KDAutoUpdate

@@ -1,0 +1,76 @@
+#pragma once
+// An agent on the test platform with the scripted renderer and fake browsers: the messages
+// window runs for real, and the test plays the pages and the user.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent/AuAgent.h"
+#include "agent/FormInstances.h"
+#include "messages_window/frmMessages.h"
+#include "platform/Desktop.h"
+#include "platform/console/ScriptedRenderer.h"
+#include "tests/support/FakeBrowserControl.h"
+#include "tests/support/RecordingHost.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+
+// The desktop's download: records the addresses handed to it.
+class RecordingDesktop : public IDesktop {
+public:
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        if (onOpen)
+            onOpen(url);
+        return true;
+    }
+    std::vector<std::string> urls;
+    std::function<void(const std::string&)> onOpen;
+};
+
+class MessagesWindowTest : public ::testing::Test {
+protected:
+    static constexpr const char* kProductCode = "{5E1B8A44-1D2C-4F00-9A11-0123456789AB}";
+    static constexpr const char* kBaseURL = "http://127.0.0.1:8089/services/autoupdate";
+    static constexpr const char* kWaitingText =
+        "Keldra Update Service sucht nach Updates... Einen Moment bitte...";
+
+    MessagesWindowTest();
+    ~MessagesWindowTest() override;
+
+    frmMessages* Window() const { return FormInstances::ForThread().messages.get(); }
+    bool WindowLoaded() const { return Window() && Window()->IsLoaded(); }
+    ScriptedView* View() const { return renderer.Find("frmMessages"); }
+    // The fake behind the open window's browser control, or null.
+    FakeBrowserControl* Browser() const;
+    short PageId() const { return Window()->PageBrowser(); }
+    short ProgressId() const { return Window()->ProgressBrowser(); }
+
+    // DisplayMessages, which must succeed.
+    void Open();
+    // The progress page as the resource library holds it, reported complete.
+    FakeBrowserControl::PagePtr CompleteProgress();
+    // A service page whose island holds `islandXml` (wrapped in the HTML island element when
+    // `wrapped`), with a close element unless `withClose` is false.
+    static FakeBrowserControl::PagePtr ServicePage(const std::string& islandXml,
+                                                   bool withClose = true, bool wrapped = false);
+    // Open, complete the progress page and then the service page with `islandXml`.
+    FakeBrowserControl::PagePtr ShowPage(const std::string& islandXml);
+
+    std::string ResUrl(const std::string& name);
+    std::string Attribute(const std::string& name) { return agent->GetProductAttribute(name); }
+
+    TestPlatform tp;
+    ScriptedRenderer renderer;
+    RecordingDesktop desktop;
+    RecordingHost host;
+    std::unique_ptr<AuAgent> agent;
+    FakeBrowserControl::PagePtr progressPage;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,152 @@
+// The check endpoint: which messages a product at a version is offered, and the stamp of that set.
+#include "ServiceTestSupport.h"
+
+#include "service/UpdateService.h"
+
+#include <QHostAddress>
+
+#include <gtest/gtest.h>
+
+namespace KDAutoUpdate::Testing {
+namespace {
+
+class CheckUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_service.Start(QHostAddress::LocalHost, 0)); }
+
+    CheckAnswer Check(const QString& query) {
+        const HttpResult result = Get(m_service.BaseUrl() + "/CheckUpdate.aspx?" + query);
+        EXPECT_TRUE(result.finished);
+        EXPECT_EQ(result.status, 200);
+        return ParseCheck(result.body);
+    }
+    CheckAnswer CheckSample(const QString& version) {
+        return Check(QStringLiteral("ProductCode=%1&Version=%2").arg(kSampleProduct, version));
+    }
+
+    UpdateService m_service{SampleCatalogue()};
+};
+
+TEST_F(CheckUpdateTest, AgentQueryGetsXmlWithCountStampAndTheOfferedMessages) {
+    const HttpResult result = Get(
+        m_service.BaseUrl() +
+        QStringLiteral("/CheckUpdate.aspx?TestMode=False&ProductCode=%1&Version=5.0.2&Language=1031"
+                       "&CmpID=a&b&UILang=1031&OpType=checkatstartup&CompatMode=2")
+            .arg(kSampleProduct));
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.contentType, "text/xml");
+    const CheckAnswer answer = ParseCheck(result.body);
+    EXPECT_EQ(answer.count, 3);
+    EXPECT_EQ(answer.ids, (QStringList{"KS-2024-510", "KS-2024-503P", "KS-INFO-6"}));
+    EXPECT_EQ(answer.msgs.size(), 12);
+    EXPECT_FALSE(answer.msgs.contains(QRegularExpression("[^0-9a-f]")));
+}
+
+TEST_F(CheckUpdateTest, ProductCodeMatchesWithOrWithoutBracesInAnyCaseAndEscaped) {
+    const CheckAnswer reference = CheckSample("5.0.2");
+    const QString bare = QString(kSampleProduct).mid(1).chopped(1);
+    for (const QString& code : {bare, bare.toLower(), QString(kSampleProduct).toLower(),
+                                "%7B" + bare + "%7D"}) {
+        SCOPED_TRACE(code.toStdString());
+        const CheckAnswer answer = Check("ProductCode=" + code + "&Version=5.0.2");
+        EXPECT_EQ(answer.count, reference.count);
+        EXPECT_EQ(answer.msgs, reference.msgs);
+    }
+}
+
+TEST_F(CheckUpdateTest, VersionDecidesTheOffersAndTheStampFollowsTheSet) {
+    const CheckAnswer belowPatch = CheckSample("5.0.2");
+    const CheckAnswer atPatch = CheckSample("5.0.3");
+    const CheckAnswer laterFive = CheckSample("5.0.10");
+    const CheckAnswer atUpdate = CheckSample("5.1.0");
+    const CheckAnswer newer = CheckSample("6.0");
+    const CheckAnswer older = CheckSample("4.9.9"); // below the updates' minVersion
+
+    EXPECT_EQ(belowPatch.count, 3);
+    EXPECT_EQ(atPatch.ids, (QStringList{"KS-2024-510", "KS-INFO-6"}));
+    EXPECT_EQ(atUpdate.ids, QStringList{"KS-INFO-6"});
+    EXPECT_EQ(newer.ids, QStringList{"KS-INFO-6"});
+    EXPECT_EQ(older.ids, QStringList{"KS-INFO-6"});
+
+    EXPECT_EQ(atPatch.msgs, laterFive.msgs); // same set, same stamp
+    EXPECT_EQ(atUpdate.msgs, newer.msgs);
+    EXPECT_NE(belowPatch.msgs, atPatch.msgs);
+    EXPECT_NE(atPatch.msgs, atUpdate.msgs);
+}
+
+TEST_F(CheckUpdateTest, WithoutVersionEveryMessageOfTheProductIsOffered) {
+    const CheckAnswer answer = Check(QStringLiteral("ProductCode=%1").arg(kSampleProduct));
+    EXPECT_EQ(answer.count, 3);
+}
+
+TEST_F(CheckUpdateTest, UnknownOrMissingProductGetsZeroAndAnEmptyStamp) {
+    for (const QString& query :
+         {QStringLiteral("ProductCode={00000000-0000-0000-0000-000000000000}&Version=1.0.0"),
+          QStringLiteral("TestMode=False&CompatMode=2"), QString()}) {
+        SCOPED_TRACE(query.toStdString());
+        const CheckAnswer answer = Check(query);
+        EXPECT_EQ(answer.count, 0);
+        EXPECT_EQ(answer.msgs, "");
+    }
+}
+
+TEST_F(CheckUpdateTest, EndpointNamesIgnoreLetterCase) {
+    const HttpResult result = RawGet(
+        m_service.Port(),
+        QByteArray("/services/autoupdate/checkupdate.ASPX?ProductCode=") + kSampleProduct);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(ParseCheck(result.body).count, 3);
+}
+
+const char* kOneMessage = R"(<catalogue><product code="{AB}" name="P">
+  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
+</product></catalogue>)";
+const char* kTwoMessages = R"(<catalogue><product code="{AB}" name="P">
+  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
+  <message id="m2" name="Two" type="info" url="https://example.invalid/news"/>
+</product></catalogue>)";
+const char* kTwoMessagesReordered = R"(<catalogue><product code="{AB}" name="P">
+  <!-- the same two messages in the other order -->
+  <message id="M2" name="Two" type="info" url="https://example.invalid/news"/>
+  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
+</product></catalogue>)";
+
+TEST(CheckUpdateCatalogueEdits, StampChangesWithTheSetAndNotWithTheOrder) {
+    TempCatalogue catalogue;
+    catalogue.AddPackage("p.bin", "payload");
+    catalogue.WriteCatalogue(kOneMessage);
+    UpdateService service(catalogue.Folder());
+    ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
+    const QString url = service.BaseUrl() + "/CheckUpdate.aspx?ProductCode=ab&Version=1.0";
+
+    const CheckAnswer one = ParseCheck(Get(url).body);
+    catalogue.WriteCatalogue(kTwoMessages); // picked up while the service runs
+    const CheckAnswer two = ParseCheck(Get(url).body);
+    catalogue.WriteCatalogue(kTwoMessagesReordered);
+    const CheckAnswer reordered = ParseCheck(Get(url).body);
+
+    EXPECT_EQ(one.count, 1);
+    EXPECT_EQ(two.count, 2);
+    EXPECT_NE(one.msgs, two.msgs);
+    EXPECT_EQ(reordered.ids, (QStringList{"M2", "m1"}));
+    EXPECT_EQ(reordered.msgs, two.msgs);
+}
+
+TEST(CheckUpdateCatalogueEdits, BrokenEditKeepsThePreviousCatalogueInService) {
+    TempCatalogue catalogue;
+    catalogue.AddPackage("p.bin", "payload");
+    catalogue.WriteCatalogue(kTwoMessages);
+    UpdateService service(catalogue.Folder());
+    ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
+    const QString url = service.BaseUrl() + "/CheckUpdate.aspx?ProductCode=ab";
+
+    catalogue.WriteCatalogue("<catalogue><product code=");
+    const CheckAnswer answer = ParseCheck(Get(url).body);
+
+    EXPECT_EQ(answer.count, 2);
+    EXPECT_TRUE(service.ErrorString().contains("not well-formed"));
+}
+
+} // namespace
+} // namespace KDAutoUpdate::Testing

@@ -1,0 +1,127 @@
+// The request log: one line per request with the target exactly as sent; and the held check.
+#include "ServiceTestSupport.h"
+
+#include "service/ServiceOptions.h"
+#include "service/UpdateService.h"
+
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace KDAutoUpdate::Testing {
+namespace {
+
+// Unescaped braces, "|", a literal %41 and "&" inside a value, as an agent may send them.
+const QByteArray kRawCheck = "/services/autoupdate/CheckUpdate.aspx?TestMode=False&ProductCode="
+                             "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}&Version=5.0.2&CmpID=a&b"
+                             "&LicKey=x|y%41&UILang=1031&OpType=check&CompatMode=2";
+
+class RequestLogTest : public ::testing::Test {
+protected:
+    RequestLogTest() {
+        ServiceOptions options;
+        options.catalogueFolder = SampleCatalogue();
+        options.log = &m_stream;
+        m_service = std::make_unique<UpdateService>(options);
+    }
+    void SetUp() override { ASSERT_TRUE(m_service->Start(QHostAddress::LocalHost, 0)); }
+
+    QString m_written;
+    QTextStream m_stream{&m_written};
+    std::unique_ptr<UpdateService> m_service;
+};
+
+TEST_F(RequestLogTest, LineCarriesMethodRawTargetAndStatus) {
+    const HttpResult result = RawGet(m_service->Port(), kRawCheck);
+    EXPECT_EQ(ParseCheck(result.body).count, 3); // the raw braces were understood
+    EXPECT_EQ(m_service->RequestLog(), QStringList{"GET " + kRawCheck + " 200"});
+}
+
+TEST_F(RequestLogTest, EveryRequestIsOneLineInTheStreamAtOnce) {
+    QSignalSpy logged(m_service.get(), &UpdateService::RequestLogged);
+    RawGet(m_service->Port(), kRawCheck);
+    // Flushed by the time the line is announced, not at the end.
+    EXPECT_EQ(m_written, "GET " + kRawCheck + " 200\n");
+    RawGet(m_service->Port(), "/services/autoupdate/nothing?x={1}");
+    RawGet(m_service->Port(), "/services/autoupdate/CheckUpdate.aspx", "POST");
+
+    const QStringList expected{"GET " + kRawCheck + " 200",
+                               "GET /services/autoupdate/nothing?x={1} 404",
+                               "POST /services/autoupdate/CheckUpdate.aspx 405"};
+    EXPECT_EQ(m_service->RequestLog(), expected);
+    EXPECT_EQ(m_written, expected.join('\n') + '\n');
+    EXPECT_EQ(logged.count(), 3);
+}
+
+TEST_F(RequestLogTest, RequestsSharingOneConnectionKeepTheirOwnTargets) {
+    const QByteArray host = "Host: 127.0.0.1\r\n";
+    const QList<HttpResult> answers = RawExchange(
+        m_service->Port(),
+        "GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-"
+        "5E3F7A9B0D14}&Version=5.1.0 HTTP/1.1\r\n" + host +
+            "\r\n"
+            "GET /services/autoupdate/InitUpdate.aspx?ProductCode=%7Bnone%7D HTTP/1.1\r\n" +
+            host + "\r\n",
+        2);
+    ASSERT_EQ(answers.size(), 2);
+    EXPECT_EQ(ParseCheck(answers[0].body).count, 1);
+    EXPECT_EQ(m_service->RequestLog(),
+              (QStringList{"GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-"
+                           "4B7A-9C21-5E3F7A9B0D14}&Version=5.1.0 200",
+                           "GET /services/autoupdate/InitUpdate.aspx?ProductCode=%7Bnone%7D 200"}));
+}
+
+TEST_F(RequestLogTest, RequestArrivingInPiecesIsLoggedWhole) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), m_service->Port());
+    ASSERT_TRUE(WaitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+    QSignalSpy logged(m_service.get(), &UpdateService::RequestLogged);
+    // Each piece is flushed and read by the service before the next one is sent.
+    for (const QByteArray& piece : QList<QByteArray>{
+             "GET /services/autoupdate/Check", "Update.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-",
+             "9C21-5E3F7A9B0D14} HTTP/1.1\r\nHo", "st: 127.0.0.1\r\n", "\r\n"}) {
+        socket.write(piece);
+        ASSERT_TRUE(WaitUntil([&] { return socket.bytesToWrite() == 0; }));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return logged.count() == 1; }));
+    EXPECT_EQ(m_service->RequestLog(),
+              QStringList{"GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-"
+                          "4B7A-9C21-5E3F7A9B0D14} 200"});
+}
+
+TEST(RequestLogHangCheck, CheckIsReceivedButNeverAnsweredWhileTheRestWorks) {
+    ServiceOptions options;
+    options.catalogueFolder = SampleCatalogue();
+    options.hangCheck = true;
+    UpdateService service(options);
+    ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
+    QSignalSpy logged(&service, &UpdateService::RequestLogged);
+
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    std::unique_ptr<QNetworkReply> check(manager.get(QNetworkRequest(
+        QUrl(service.BaseUrl() + "/CheckUpdate.aspx?ProductCode=" + kSampleProduct))));
+    ASSERT_TRUE(WaitUntil([&] { return logged.count() == 1; }));
+    EXPECT_TRUE(service.RequestLog().first().endsWith(" -"));
+
+    // The page answers on another connection while the check is still open.
+    const HttpResult page = Get(service.BaseUrl() + "/InitUpdate.aspx?ProductCode=" + kSampleProduct);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_FALSE(check->isFinished());
+    EXPECT_EQ(check->bytesAvailable(), 0);
+
+    // The agent gives up; the held request is let go with its connection.
+    check->abort();
+    const HttpResult again = Get(service.BaseUrl() + "/packages/KeldraStudio-5.0.3.msp");
+    EXPECT_EQ(again.status, 200);
+}
+
+} // namespace
+} // namespace KDAutoUpdate::Testing

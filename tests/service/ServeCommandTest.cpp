@@ -1,0 +1,100 @@
+// The serve command: options, errors with exit code 2, and the base URL as the first line.
+#include "ServiceTestSupport.h"
+
+#include "service/ServeCommand.h"
+
+#include <QCoreApplication>
+#include <QTcpServer>
+#include <QTextStream>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace KDAutoUpdate::Testing {
+namespace {
+
+struct ServeRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ServeRun Serve(const QStringList& args) {
+    ServeRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.exitCode = RunServeCommand(args, out, err);
+    return run;
+}
+
+// A port nobody listens on right now.
+quint16 FreePort() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    return probe.serverPort();
+}
+
+TEST(ServeCommandTest, BadOptionsAreRefusedWithExitCode2) {
+    const QList<QPair<QStringList, const char*>> cases{
+        {{"--port", "70000"}, "bad port '70000'"},
+        {{"--port", "http"}, "bad port 'http'"},
+        {{"--port"}, "--port needs a value"},
+        {{"--rate", "0"}, "bad rate '0'"},
+        {{"--address", "not-an-address"}, "bad address 'not-an-address'"},
+        {{"--verbose"}, "unknown option '--verbose'"},
+        {{"serve"}, "unknown option 'serve'"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const ServeRun run = Serve(args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+TEST(ServeCommandTest, UnreadableCatalogueIsRefusedWithExitCode2) {
+    const ServeRun run = Serve({"--port", "0", "--catalogue", KDAU_BINARY_DIR "/tmp/nowhere"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("catalogue folder")) << run.err.toStdString();
+}
+
+TEST(ServeCommandTest, PortInUseIsRefusedWithExitCode2) {
+    QTcpServer occupant;
+    ASSERT_TRUE(occupant.listen(QHostAddress::LocalHost, 0));
+    const ServeRun run = Serve({"--port", QString::number(occupant.serverPort())});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("cannot listen")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST(ServeCommandTest, HelpListsTheOptions) {
+    const ServeRun run = Serve({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* option : {"--port", "--catalogue", "--address", "--rate", "--hang-check"})
+        EXPECT_TRUE(run.out.contains(option)) << option;
+}
+
+TEST(ServeCommandTest, ServesTheCatalogueBesideTheProgramAndPrintsTheBaseUrlFirst) {
+    const quint16 port = FreePort();
+    const QString baseUrl = QStringLiteral("http://127.0.0.1:%1/services/autoupdate").arg(port);
+    HttpResult check;
+    // Runs inside the command's event loop: one request, then the loop ends.
+    QTimer::singleShot(0, [&] {
+        check = Get(baseUrl + "/CheckUpdate.aspx?ProductCode=" + kSampleProduct + "&Version=5.0.2");
+        QCoreApplication::quit();
+    });
+    const ServeRun run = Serve({"--port=" + QString::number(port)});
+
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    EXPECT_EQ(ParseCheck(check.body).count, 3);
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], baseUrl);
+    EXPECT_TRUE(lines[1].startsWith("GET /services/autoupdate/CheckUpdate.aspx?ProductCode="));
+    EXPECT_TRUE(lines[1].endsWith("&Version=5.0.2 200"));
+}
+
+} // namespace
+} // namespace KDAutoUpdate::Testing

@@ -1,0 +1,185 @@
+#include "ServiceTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace KDAutoUpdate::Testing {
+
+namespace {
+
+// The service needs an event loop; the tests' main comes from GoogleTest, so the application
+// object lives in a global environment.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "kdau_tests_service";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<QCoreApplication> m_app;
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+// Reads HTTP answers off a byte stream: status line, headers, Content-Length bytes of body.
+bool TakeAnswer(QByteArray& buffer, HttpResult& result) {
+    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return false;
+    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+    HttpResult answer;
+    answer.status = lines.value(0).split(' ').value(1).toInt();
+    for (const QByteArray& line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length")
+            answer.contentLength = value.toLongLong();
+        else if (name == "content-type")
+            answer.contentType = value;
+    }
+    const qint64 length = std::max<qint64>(0, answer.contentLength);
+    if (buffer.size() < headerEnd + 4 + length)
+        return false;
+    answer.body = buffer.mid(headerEnd + 4, length);
+    answer.finished = true;
+    buffer.remove(0, headerEnd + 4 + length);
+    result = answer;
+    return true;
+}
+
+} // namespace
+
+QString SampleCatalogue() { return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue"); }
+
+HttpResult Get(const QString& url, int timeoutMs) {
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy); // only ever 127.0.0.1
+    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(url)));
+    QEventLoop loop;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    guard.start(timeoutMs);
+    if (!reply->isFinished())
+        loop.exec();
+    HttpResult result;
+    result.finished = reply->isFinished();
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    result.contentLength = length.isValid() ? length.toLongLong() : -1;
+    result.body = reply->readAll();
+    reply->abort();
+    delete reply;
+    return result;
+}
+
+QList<HttpResult> RawExchange(quint16 port, const QByteArray& requests, int answers,
+                              int timeoutMs) {
+    QTcpSocket socket;
+    QByteArray buffer;
+    QList<HttpResult> results;
+    QEventLoop loop;
+    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+        buffer += socket.readAll();
+        HttpResult answer;
+        while (TakeAnswer(buffer, answer))
+            results.append(answer);
+        if (results.size() >= answers)
+            loop.quit();
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] { socket.write(requests); });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    loop.exec();
+    return results;
+}
+
+HttpResult RawGet(quint16 port, const QByteArray& target, const QByteArray& method) {
+    const QList<HttpResult> results = RawExchange(
+        port, method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                  "\r\n\r\n");
+    return results.value(0);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (condition())
+        return true;
+    poll.start(5);
+    loop.exec();
+    return condition();
+}
+
+CheckAnswer ParseCheck(const QByteArray& body) {
+    CheckAnswer answer;
+    pugi::xml_document document;
+    if (!document.load_buffer(body.constData(), static_cast<size_t>(body.size())))
+        return answer;
+    const pugi::xml_node root = document.document_element();
+    answer.count = root.attribute("count").as_int(-1);
+    answer.msgs = QString::fromUtf8(root.attribute("msgs").value());
+    for (const pugi::xml_node message : root.children("Message"))
+        answer.ids.append(QString::fromUtf8(message.attribute("id").value()));
+    return answer;
+}
+
+TempCatalogue::TempCatalogue()
+    : m_dir((QDir().mkpath(QStringLiteral(KDAU_BINARY_DIR "/tmp")),
+             QStringLiteral(KDAU_BINARY_DIR "/tmp/service-XXXXXX"))) {
+    QDir(m_dir.path()).mkpath(QStringLiteral("packages"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("info"));
+}
+
+void TempCatalogue::WriteCatalogue(const QByteArray& xml) const {
+    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("catalogue.xml")));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(xml);
+}
+
+QString TempCatalogue::AddPackage(const QString& name, const QByteArray& bytes) const {
+    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("packages/") + name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    return file.fileName();
+}
+
+void TempCatalogue::AddInfoPage(const QString& name, const QByteArray& html) const {
+    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("info/") + name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(html);
+}
+
+pugi::xml_node FindElement(const pugi::xml_node& root, const char* name, const char* attribute,
+                           const char* value) {
+    return root.find_node([&](const pugi::xml_node& node) {
+        return qstrcmp(node.name(), name) == 0 && qstrcmp(node.attribute(attribute).value(), value) == 0;
+    });
+}
+
+} // namespace KDAutoUpdate::Testing

@@ -1,0 +1,135 @@
+// updateinfo.xml: created, reset, kept and written back; product elements and the write rule.
+
+#include <gtest/gtest.h>
+
+#include "agent/AuAgent.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+constexpr const char* kEmptyStore = "<?xml version=\"1.0\"?><update-info />";
+
+std::string StoreText(const TestPlatform& tp) {
+    return tp.ReadProgramFile("updateinfo.xml").value_or("<missing>");
+}
+
+TEST(UpdateStore, AMissingFileIsCreatedEmptyAtOnce) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    EXPECT_EQ(StoreText(tp), kEmptyStore);
+}
+
+TEST(UpdateStore, AMalformedFileIsReplacedByAnEmptyStore) {
+    TestPlatform tp;
+    tp.WriteProgramFile("updateinfo.xml", "<update-info><product code='{A}'>");
+    AuAgent agent(tp.platform());
+    EXPECT_EQ(StoreText(tp), kEmptyStore);
+    agent.SetProductCode("{A}");
+    EXPECT_EQ(agent.GetProductAttribute("code"), "{A}");
+}
+
+TEST(UpdateStore, UnknownContentSurvivesAndTheFileIsWrittenAtTheEnd) {
+    TestPlatform tp;
+    const std::string original = "<?xml version=\"1.0\"?><update-info vendor=\"k\"><extra a=\"1\">"
+                                 "text</extra><product code=\"{A}\" custom=\"x\" /></update-info>";
+    tp.WriteProgramFile("updateinfo.xml", original);
+    {
+        AuAgent agent(tp.platform());
+        EXPECT_EQ(StoreText(tp), original); // nothing is written while the agent lives
+    }
+    EXPECT_EQ(StoreText(tp), original);
+}
+
+TEST(UpdateStore, ANewProductIsAppendedWithItsCodeEvenByAReadAndSavedAtTheEnd) {
+    TestPlatform tp;
+    {
+        AuAgent agent(tp.platform());
+        agent.SetProductCode("{ABC}");
+        EXPECT_EQ(agent.GetProductAttribute("last-update-name"), "");
+        agent.SetProductCode("{abc}");
+        agent.SetProductAttribute("last-update-name", "N");
+        agent.SetProductCode("{ABC}");
+        EXPECT_EQ(agent.GetProductAttribute("last-update-name"), "");
+        EXPECT_EQ(StoreText(tp), kEmptyStore);
+    }
+    EXPECT_EQ(StoreText(tp), "<?xml version=\"1.0\"?><update-info><product code=\"{ABC}\" />"
+                             "<product code=\"{abc}\" last-update-name=\"N\" /></update-info>");
+}
+
+TEST(UpdateStore, TheFirstOfTwoElementsWithTheSameCodeIsUsed) {
+    TestPlatform tp;
+    tp.WriteProgramFile("updateinfo.xml",
+                        "<update-info><product code=\"{A}\" n=\"1\"/><product code=\"{A}\" n=\"2\"/>"
+                        "</update-info>");
+    AuAgent agent(tp.platform());
+    agent.SetProductCode("{A}");
+    EXPECT_EQ(agent.GetProductAttribute("n"), "1");
+}
+
+TEST(UpdateStore, AnotherRootIsUsedUnchanged) {
+    TestPlatform tp;
+    tp.WriteProgramFile("updateinfo.xml", "<other/>");
+    {
+        AuAgent agent(tp.platform());
+        agent.SetProductCode("{A}");
+        agent.SetProductAttribute("x", "1");
+    }
+    EXPECT_NE(StoreText(tp).find("<other><product code=\"{A}\" x=\"1\" /></other>"),
+              std::string::npos);
+}
+
+TEST(UpdateStore, BlankValuesRemoveAttributesAndBlankNamesDoNothing) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform());
+    agent.SetProductCode("{A}");
+    agent.SetProductAttribute("flag", "0");
+    EXPECT_EQ(agent.GetProductAttribute("flag"), "0");
+    agent.SetProductAttribute("text", " padded ");
+    EXPECT_EQ(agent.GetProductAttribute("text"), " padded ");
+    agent.SetProductAttribute("flag", "   ");
+    agent.SetProductAttribute("text", "");
+    agent.SetProductAttribute("absent", "");
+    agent.SetProductAttribute("  ", "value");
+    const XmlElementPtr node = agent.GetProductNode();
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->xml(), "<product code=\"{A}\" />");
+}
+
+TEST(UpdateStore, WithoutProductCodeNothingIsReadOrWritten) {
+    TestPlatform tp;
+    {
+        AuAgent agent(tp.platform());
+        agent.SetProductAttribute("x", "1");
+        EXPECT_EQ(agent.GetProductAttribute("x"), "");
+        EXPECT_EQ(agent.GetProductNode(), nullptr);
+    }
+    EXPECT_EQ(StoreText(tp), kEmptyStore);
+}
+
+TEST(UpdateStore, OfTwoLiveAgentsTheOneThatEndsLastDecides) {
+    TestPlatform tp;
+    auto first = std::make_unique<AuAgent>(tp.platform());
+    auto second = std::make_unique<AuAgent>(tp.platform());
+    first->SetProductCode("{A}");
+    first->SetProductAttribute("x", "first");
+    second->SetProductCode("{A}");
+    second->SetProductAttribute("x", "second");
+    second.reset();
+    first.reset();
+    EXPECT_NE(StoreText(tp).find("x=\"first\""), std::string::npos);
+}
+
+TEST(UpdateStore, AnUnwritableFolderLosesTheChangesQuietly) {
+    TestPlatform tp;
+    auto agent = std::make_unique<AuAgent>(tp.platform());
+    agent->SetProductCode("{A}");
+    agent->SetProductAttribute("x", "1");
+    std::filesystem::remove(tp.ProgramFile("updateinfo.xml"));
+    std::filesystem::create_directory(tp.ProgramFile("updateinfo.xml")); // cannot be replaced
+    agent.reset();
+    EXPECT_TRUE(std::filesystem::is_directory(tp.ProgramFile("updateinfo.xml")));
+}
+
+} // namespace
+} // namespace KDAutoUpdate

@@ -1,0 +1,104 @@
+#pragma once
+// A scripted network: answers by exact URL or URL prefix, records every URL asked for, and can
+// hold requests until the test answers them or they are aborted. Asynchronous answers arrive
+// through the loop's posted tasks, never inside GetAsync.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/HttpFetcher.h"
+
+namespace KDAutoUpdate {
+
+class VirtualEventLoop;
+
+class FakeHttpFetcher : public IHttpFetcher {
+public:
+    // Transport errors the fake reports (negative, as the real fetcher's are).
+    static constexpr int kUnreachable = -3; // no script for the URL
+    static constexpr int kTimeout = -4;     // a held request asked for synchronously
+    static constexpr int kAborted = -5;
+
+    struct Response {
+        int status = 200;
+        std::string body;
+        int transportError = 0; // negative: the request fails without an HTTP answer
+        bool never = false;     // held until CompletePending() or Abort()
+        long delayMs = 0;       // asynchronous answer after this much virtual time
+
+        static Response Ok(std::string text) { return {200, std::move(text), 0, false, 0}; }
+        static Response Status(int code, std::string text = {}) {
+            return {code, std::move(text), 0, false, 0};
+        }
+        static Response TransportError(int error = kUnreachable) { return {0, {}, error, false, 0}; }
+        static Response Never() { return {0, {}, 0, true, 0}; }
+        static Response Delayed(long ms, std::string text) {
+            return {200, std::move(text), 0, false, ms};
+        }
+    };
+
+    struct Request {
+        std::string url;
+        bool async = false;
+    };
+
+    explicit FakeHttpFetcher(VirtualEventLoop& loop);
+    ~FakeHttpFetcher() override;
+
+    // Scripts. An exact URL wins over prefixes; among prefixes the longest wins; a later script
+    // for the same URL or prefix replaces the earlier one. Unscripted URLs are unreachable.
+    void SetResponse(const std::string& url, Response response);
+    void SetPrefixResponse(const std::string& prefix, Response response);
+    void ClearResponses();
+
+    // Recordings.
+    std::vector<std::string> RequestedUrls() const;
+    const std::vector<Request>& Requests() const { return m_requests; }
+    int AbortCount() const { return m_abortCount; }
+
+    // Held requests, oldest first.
+    std::vector<std::string> PendingUrls() const;
+    // Answers the oldest held request for `url` (any URL when empty); false when none is held.
+    bool CompletePending(const std::string& url, const Response& response);
+    int CompleteAllPending(const Response& response);
+
+    HttpResult GetSync(const std::string& url) override;
+    std::shared_ptr<IHttpRequest> GetAsync(const std::string& url,
+                                           std::function<void(const HttpResult&)> done) override;
+
+    // Shared between a request handle and its posted answer; public for the handle class only.
+    struct State {
+        std::string url;
+        std::function<void(const HttpResult&)> done;
+        HttpResult result;
+        bool scheduled = false;
+        bool delivered = false;
+        bool aborted = false;
+    };
+
+private:
+    class FakeRequest;
+    struct Rule {
+        std::string pattern;
+        Response response;
+    };
+
+    Response Lookup(const std::string& url) const;
+    static HttpResult ResultOf(const std::string& url, const Response& response);
+    void Schedule(const std::shared_ptr<State>& state, const HttpResult& result, long delayMs);
+    void PostDelivery(const std::shared_ptr<State>& state, long delayMs);
+    void OnAbort(const std::shared_ptr<State>& state);
+
+    VirtualEventLoop& m_loop;
+    std::vector<Rule> m_exact;
+    std::vector<Rule> m_prefixes;
+    std::vector<Request> m_requests;
+    std::deque<std::shared_ptr<State>> m_pending;
+    int m_abortCount = 0;
+    std::shared_ptr<FakeHttpFetcher*> m_self;
+};
+
+} // namespace KDAutoUpdate

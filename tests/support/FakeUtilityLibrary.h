@@ -1,0 +1,59 @@
+#pragma once
+// The utility library with a settable network, a fake process table and call counters.
+// Files are the real file system's; texts are the portable German formatting.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/UtilityLibrary.h"
+
+namespace KDAutoUpdate {
+
+class FakeUtilityLibrary : public IUtilityLibrary {
+public:
+    // Network. nullopt makes the call fail (the agent passes that on as an error).
+    void SetConnected(std::optional<bool> connected) { m_connected = connected; }
+    // What ConnectNetwork answers; a true answer also makes the machine connected.
+    void SetConnectResult(std::optional<bool> result) { m_connectResult = result; }
+    int ConnectedStateCalls() const { return m_connectedStateCalls; }
+    int ConnectNetworkCalls() const { return m_connectNetworkCalls; }
+    int IsFormLoadedCalls() const { return m_isFormLoadedCalls; }
+    int FileExistsCalls() const { return m_fileExistsCalls; }
+
+    // Processes, by name as a process table shows them ("setup" or "Setup.exe").
+    void AddProcess(const std::string& name) { m_processes.push_back(name); }
+    const std::vector<std::string>& Processes() const { return m_processes; }
+    // Names KillProcess was called with, in order.
+    const std::vector<std::string>& KillRequests() const { return m_killRequests; }
+    // Names of the processes it ended.
+    const std::vector<std::string>& Killed() const { return m_killed; }
+
+    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override;
+    std::optional<bool> GetConnectedState(long& flags) override;
+    std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
+    bool FileExists(const std::string& path) override;
+    bool IsProcessRunning(const std::string& processName) override;
+    bool KillProcess(const std::string& processName) override;
+    std::string ResourceUrlPath(const std::string& filePath) override;
+    std::string FormatByteSize(long long bytes) override;
+    std::string FormatDuration(long long& seconds) override;
+    std::string ShortenText(const std::string& text, short& maxLength) override;
+
+    // The rule the real backends use: equal names, or equal once a ".exe" suffix (any case)
+    // is dropped from either.
+    static bool SameProgram(const std::string& a, const std::string& b);
+
+private:
+    std::optional<bool> m_connected = true;
+    std::optional<bool> m_connectResult = true;
+    int m_connectedStateCalls = 0;
+    int m_connectNetworkCalls = 0;
+    int m_isFormLoadedCalls = 0;
+    int m_fileExistsCalls = 0;
+    std::vector<std::string> m_processes;
+    std::vector<std::string> m_killRequests;
+    std::vector<std::string> m_killed;
+};
+
+} // namespace KDAutoUpdate

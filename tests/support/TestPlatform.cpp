@@ -1,0 +1,81 @@
+#include "tests/support/TestPlatform.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace KDAutoUpdate {
+
+namespace {
+
+// The build tree: test programs run from <build>/bin. Elsewhere the system's temporary folder.
+std::filesystem::path TempRoot() {
+    std::error_code error;
+#ifdef KDAU_BINARY_DIR
+    std::filesystem::path root = std::filesystem::path(KDAU_BINARY_DIR) / "test-tmp";
+#else
+    std::filesystem::path root;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && exe.parent_path().filename() == "bin")
+        root = exe.parent_path().parent_path() / "test-tmp";
+#endif
+    if (root.empty() || (std::filesystem::create_directories(root, error), error))
+        root = std::filesystem::temp_directory_path(error) / "kdau-test-tmp";
+    std::filesystem::create_directories(root, error);
+    return root;
+}
+
+} // namespace
+
+std::filesystem::path TestPlatform::MakeTempFolder(const std::string& prefix) {
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path root = TempRoot();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        const std::filesystem::path folder =
+            root / (prefix + "-" + std::to_string(stamp) + "-" + std::to_string(++counter));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error))
+            return folder;
+        if (error)
+            return root; // cannot happen on a writable build tree; tests then share the root
+    }
+}
+
+TestPlatform::TestPlatform() : m_folder(MakeTempFolder("program")) {
+    m_platform.xml = &m_xml;
+    m_platform.loop = &m_loop;
+    m_platform.utility = &m_utility;
+    m_platform.resources = &m_resources;
+    m_platform.loadedForms = &m_loadedForms;
+    m_platform.programFolder = m_folder.string();
+    m_platform.pathSeparator = '/';
+}
+
+TestPlatform::~TestPlatform() {
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+}
+
+std::string TestPlatform::ProgramFile(const std::string& name) const {
+    return (m_folder / name).string();
+}
+
+bool TestPlatform::WriteProgramFile(const std::string& name, const std::string& content) const {
+    std::ofstream file(m_folder / name, std::ios::binary | std::ios::trunc);
+    file << content;
+    return static_cast<bool>(file);
+}
+
+std::optional<std::string> TestPlatform::ReadProgramFile(const std::string& name) const {
+    std::ifstream file(m_folder / name, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,65 @@
+#pragma once
+// One of each fake, wired into a Platform, with a fresh program folder for the test.
+//
+//   TestPlatform tp;
+//   tp.http().SetResponse(url, FakeHttpFetcher::Response::Ok("<r count=\"1\"/>"));
+//   AuAgent agent(tp.platform());
+//   tp.loop().Advance(1000);
+//
+// The program folder is made under the build tree (beside the test program's bin folder) and
+// removed with everything in it when the TestPlatform ends.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/LoadedForms.h"
+#include "platform/Platform.h"
+#include "platform/pugixml/PugiXmlService.h"
+#include "tests/support/FakeHttpFetcher.h"
+#include "tests/support/FakeResourceLibrary.h"
+#include "tests/support/FakeUtilityLibrary.h"
+#include "tests/support/VirtualEventLoop.h"
+
+namespace KDAutoUpdate {
+
+class TestPlatform {
+public:
+    TestPlatform();
+    ~TestPlatform();
+    TestPlatform(const TestPlatform&) = delete;
+    TestPlatform& operator=(const TestPlatform&) = delete;
+
+    // xml, loop, utility, resources and loadedForms are filled; forms, downloads, processes
+    // and desktop are null until a test sets them.
+    Platform& platform() { return m_platform; }
+
+    VirtualEventLoop& loop() { return m_loop; }
+    FakeHttpFetcher& http() { return m_http; }
+    FakeUtilityLibrary& utility() { return m_utility; }
+    FakeResourceLibrary& resources() { return m_resources; }
+    PugiXmlService& xml() { return m_xml; }
+    LoadedForms& loadedForms() { return m_loadedForms; }
+
+    const std::filesystem::path& ProgramFolder() const { return m_folder; }
+    // Full path of a file in the program folder.
+    std::string ProgramFile(const std::string& name) const;
+    bool WriteProgramFile(const std::string& name, const std::string& content) const;
+    std::optional<std::string> ReadProgramFile(const std::string& name) const;
+
+    // A new, empty folder under the build tree (or the system's temporary folder), for tests
+    // that need one without a whole platform. The caller removes it.
+    static std::filesystem::path MakeTempFolder(const std::string& prefix);
+
+private:
+    VirtualEventLoop m_loop;
+    FakeHttpFetcher m_http{m_loop};
+    FakeUtilityLibrary m_utility;
+    FakeResourceLibrary m_resources;
+    PugiXmlService m_xml{&m_http, &m_loop};
+    LoadedForms m_loadedForms;
+    std::filesystem::path m_folder;
+    Platform m_platform;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,170 @@
+#include "tests/support/VirtualEventLoop.h"
+
+#include <algorithm>
+
+#include "tests/support/VirtualTimer.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+// A task that keeps posting itself must not hang a test forever.
+constexpr int kMaxTasksPerRun = 1000000;
+
+long long FloorDiv(long long value, long long divisor) {
+    long long q = value / divisor;
+    if ((value % divisor != 0) && ((value < 0) != (divisor < 0)))
+        --q;
+    return q;
+}
+} // namespace
+
+VirtualEventLoop::VirtualEventLoop() : m_self(std::make_shared<VirtualEventLoop*>(this)) {}
+
+VirtualEventLoop::~VirtualEventLoop() { m_self.reset(); }
+
+std::unique_ptr<KDHiResTimer> VirtualEventLoop::CreateTimer() {
+    return std::make_unique<VirtualTimer>(*this);
+}
+
+void VirtualEventLoop::ProcessPendingEvents() {
+    RunPosted();
+    while (FireNextDue(m_nowMs))
+        RunPosted();
+}
+
+bool VirtualEventLoop::RunUntil(const std::function<bool()>& done, long timeoutMs) {
+    const long long deadline = m_nowMs + std::max(0L, timeoutMs);
+    for (;;) {
+        if (RunPosted(&done))
+            return true;
+        if (done())
+            return true;
+        if (!FireNextDue(deadline)) {
+            m_nowMs = std::max(m_nowMs, deadline);
+            RunPosted(&done);
+            return done();
+        }
+    }
+}
+
+void VirtualEventLoop::Post(std::function<void()> task) {
+    if (task)
+        m_tasks.push_back(std::move(task));
+}
+
+long long VirtualEventLoop::NowLocalSeconds() { return FloorDiv(m_wallStartMs + m_nowMs, 1000); }
+
+void VirtualEventLoop::SetNowLocalSeconds(long long localSeconds) {
+    m_wallStartMs = localSeconds * 1000 - m_nowMs;
+}
+
+void VirtualEventLoop::Advance(long long ms) {
+    const long long target = m_nowMs + std::max(0LL, ms);
+    RunPosted();
+    while (FireNextDue(target))
+        RunPosted();
+    m_nowMs = std::max(m_nowMs, target);
+    RunPosted();
+}
+
+void VirtualEventLoop::PostAfter(long long ms, std::function<void()> task) {
+    if (task)
+        m_delayed.push_back({m_nowMs + std::max(0LL, ms), NextSequence(), std::move(task)});
+}
+
+std::optional<long long> VirtualEventLoop::NextDueMs() const {
+    std::optional<long long> next;
+    for (const auto& delayed : m_delayed)
+        if (!next || delayed.dueMs < *next)
+            next = delayed.dueMs;
+    for (const VirtualTimer* timer : m_timers)
+        for (const auto& [key, entry] : timer->m_entries)
+            if (entry.enabled && (!next || entry.dueMs < *next))
+                next = entry.dueMs;
+    return next;
+}
+
+long VirtualEventLoop::TickCount(const std::string& key) const {
+    auto it = m_tickCounts.find(key);
+    return it == m_tickCounts.end() ? 0 : it->second;
+}
+
+int VirtualEventLoop::EnabledTimerCount() const {
+    int count = 0;
+    for (const VirtualTimer* timer : m_timers)
+        for (const auto& [key, entry] : timer->m_entries)
+            if (entry.enabled)
+                ++count;
+    return count;
+}
+
+void VirtualEventLoop::Register(VirtualTimer* timer) { m_timers.push_back(timer); }
+
+void VirtualEventLoop::Unregister(VirtualTimer* timer) {
+    m_timers.erase(std::remove(m_timers.begin(), m_timers.end(), timer), m_timers.end());
+}
+
+void VirtualEventLoop::CountTick(const std::string& key) {
+    ++m_tickCounts[key];
+    ++m_totalTicks;
+}
+
+bool VirtualEventLoop::RunPosted(const std::function<bool()>* done) {
+    for (int i = 0; i < kMaxTasksPerRun && !m_tasks.empty(); ++i) {
+        if (done && (*done)())
+            return true;
+        std::function<void()> task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+        task();
+    }
+    return done && (*done)();
+}
+
+bool VirtualEventLoop::FireNextDue(long long limitMs) {
+    // Find the earliest due item; ties go to what was scheduled first.
+    long long bestDue = 0;
+    std::uint64_t bestSequence = 0;
+    VirtualTimer* bestTimer = nullptr;
+    std::string bestKey;
+    std::size_t bestDelayed = m_delayed.size();
+    bool found = false;
+    auto better = [&](long long due, std::uint64_t sequence) {
+        return !found || due < bestDue || (due == bestDue && sequence < bestSequence);
+    };
+    for (std::size_t i = 0; i < m_delayed.size(); ++i) {
+        if (better(m_delayed[i].dueMs, m_delayed[i].sequence)) {
+            found = true;
+            bestDue = m_delayed[i].dueMs;
+            bestSequence = m_delayed[i].sequence;
+            bestDelayed = i;
+            bestTimer = nullptr;
+        }
+    }
+    for (VirtualTimer* timer : m_timers) {
+        for (const auto& [key, entry] : timer->m_entries) {
+            if (entry.enabled && better(entry.dueMs, entry.sequence)) {
+                found = true;
+                bestDue = entry.dueMs;
+                bestSequence = entry.sequence;
+                bestTimer = timer;
+                bestKey = key;
+                bestDelayed = m_delayed.size();
+            }
+        }
+    }
+    if (!found || bestDue > limitMs)
+        return false;
+
+    m_nowMs = std::max(m_nowMs, bestDue);
+    if (bestTimer) {
+        // The handler may remove the timer or destroy it; nothing here is touched afterwards.
+        bestTimer->Fire(bestKey);
+    } else {
+        std::function<void()> task = std::move(m_delayed[bestDelayed].task);
+        m_delayed.erase(m_delayed.begin() + static_cast<std::ptrdiff_t>(bestDelayed));
+        task();
+    }
+    return true;
+}
+
+} // namespace KDAutoUpdate
