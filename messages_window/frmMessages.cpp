@@ -21,6 +21,25 @@ constexpr const char* kServerErrorText =
 constexpr int kKeyEscape = 27;
 constexpr int kKeyF5 = 116;
 constexpr int kKeyF11 = 122;
+
+// Keeps what a callback is delivered by (the control, a page, an element) alive while it runs.
+// Should the window have let go of it meanwhile, the last reference goes to the loop instead
+// of being dropped here: the caller still runs its own code once the callback returns.
+template <class T> class KeepUntilReturned {
+public:
+    KeepUntilReturned(std::shared_ptr<T> object, IEventLoop* loop)
+        : m_object(std::move(object)), m_loop(loop) {}
+    ~KeepUntilReturned() {
+        if (m_object && m_object.use_count() == 1 && m_loop)
+            m_loop->Post([object = std::move(m_object)] {});
+    }
+    KeepUntilReturned(const KeepUntilReturned&) = delete;
+    KeepUntilReturned& operator=(const KeepUntilReturned&) = delete;
+
+private:
+    std::shared_ptr<T> m_object;
+    IEventLoop* m_loop;
+};
 } // namespace
 
 frmMessages::frmMessages(Platform& platform)
@@ -150,8 +169,8 @@ void frmMessages::ShowProgress(const std::optional<std::string>& sText, bool bSt
 }
 
 void frmMessages::DocumentComplete(short id, const std::string&) {
-    const std::shared_ptr<IBrowserControl> keep = m_browser;
-    if (!keep)
+    const KeepUntilReturned<IBrowserControl> keep(m_browser, GetPlatform().loop);
+    if (!m_browser)
         return;
     if (id == m_iProgressBrowser)
         ProgressDocumentComplete();
@@ -203,8 +222,9 @@ void frmMessages::BindDocument(const HtmlDocumentPtr& doc) {
         if (!form || form->m_oDoc.get() != bound)
             return false;
         // Neither the page nor its control may go while the click is being handled.
-        const std::shared_ptr<IBrowserControl> keepBrowser = form->m_browser;
-        const HtmlDocumentPtr keepDocument = form->m_oDoc;
+        IEventLoop* loop = form->GetPlatform().loop;
+        const KeepUntilReturned<IBrowserControl> keepBrowser(form->m_browser, loop);
+        const KeepUntilReturned<IHtmlDocument> keepDocument(form->m_oDoc, loop);
         return form->m_oDoc_onclick(source);
     });
 }
@@ -220,16 +240,17 @@ void frmMessages::BindCloseElement(const HtmlElementPtr& element) {
         frmMessages* form = self ? *self : nullptr;
         if (!form || form->elClose.get() != bound)
             return false;
-        const std::shared_ptr<IBrowserControl> keepBrowser = form->m_browser;
-        const HtmlDocumentPtr keepDocument = form->m_oDoc;
-        const HtmlElementPtr keepElement = form->elClose;
+        IEventLoop* loop = form->GetPlatform().loop;
+        const KeepUntilReturned<IBrowserControl> keepBrowser(form->m_browser, loop);
+        const KeepUntilReturned<IHtmlDocument> keepDocument(form->m_oDoc, loop);
+        const KeepUntilReturned<IHtmlElement> keepElement(form->elClose, loop);
         return form->elClose_onclick();
     });
 }
 
 void frmMessages::NavigateError(short id, const std::string&, long statusCode, bool&) {
-    const std::shared_ptr<IBrowserControl> keep = m_browser;
-    if (!keep || id != m_iPageBrowser)
+    const KeepUntilReturned<IBrowserControl> keep(m_browser, GetPlatform().loop);
+    if (!m_browser || id != m_iPageBrowser)
         return;
     ShowProgress(kServerErrorText + std::to_string(statusCode) + "</b>.", true);
     DoEvents();
@@ -289,7 +310,7 @@ void frmMessages::ReleaseBrowser() {
         return;
     m_browser->SetEvents(nullptr);
     // The control may be delivering the event that led here: a callback on the stack holds
-    // its own reference, and the last reference goes after the current event at the earliest.
+    // its own reference, and the last one goes from the loop, after the current event.
     if (IEventLoop* loop = GetPlatform().loop) {
         std::shared_ptr<IBrowserControl> doomed = std::move(m_browser);
         loop->Post([doomed] {});

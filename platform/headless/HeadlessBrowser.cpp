@@ -31,8 +31,7 @@ bool Answer(const Handler& handler, const Args&... args) {
 
 } // namespace
 
-HeadlessBrowser::HeadlessBrowser(IHttpFetcher& http, IResourceLibrary* resources,
-                                 IEventLoop& loop)
+HeadlessBrowser::HeadlessBrowser(IHttpFetcher& http, IResourceLibrary* resources, IEventLoop& loop)
     : m_http(http), m_resources(resources), m_loop(loop) {}
 
 HeadlessBrowser::~HeadlessBrowser() {
@@ -108,9 +107,13 @@ bool HeadlessBrowser::ShowBrowser(short id) {
     return true;
 }
 
-HtmlDocumentPtr HeadlessBrowser::Document(short id) { return CurrentDocument(id); }
+HtmlDocumentPtr HeadlessBrowser::Document(short id) {
+    return CurrentDocument(id);
+}
 
-WindowHandle HeadlessBrowser::Handle() const { return reinterpret_cast<WindowHandle>(this); }
+WindowHandle HeadlessBrowser::Handle() const {
+    return reinterpret_cast<WindowHandle>(this);
+}
 
 bool HeadlessBrowser::IsLoading(short id) const {
     const Browser* browser = FindBrowser(id);
@@ -256,8 +259,8 @@ void HeadlessBrowser::OnHttpDone(short id, std::uint64_t navigation, const std::
     browser->loading = false;
     browser->requestDone = true;
 
-    const bool ok = result.error == 0 &&
-                    (result.httpStatus == 0 || (result.httpStatus >= 200 && result.httpStatus < 300));
+    const bool ok = result.error == 0 && (result.httpStatus == 0 ||
+                                          (result.httpStatus >= 200 && result.httpStatus < 300));
     if (ok)
         Finish(id, result.finalUrl.empty() ? url : result.finalUrl, result.body);
     else

@@ -16,9 +16,11 @@ HtmlElementPtr HeadlessDocument::GetElementById(const std::string& id) {
 }
 
 HeadlessElementPtr HeadlessDocument::Body() const {
-    auto bodies = Find([](const HeadlessElement& element) {
-        return element.IsHtml() && element.LocalName() == "body";
-    }, 1);
+    auto bodies = Find(
+        [](const HeadlessElement& element) {
+            return element.IsHtml() && element.LocalName() == "body";
+        },
+        1);
     return bodies.empty() ? m_root : bodies.front();
 }
 

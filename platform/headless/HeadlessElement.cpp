@@ -28,8 +28,8 @@ std::vector<std::pair<std::string, std::string>> ParseStyle(std::string_view sty
     while (!style.empty()) {
         const std::size_t semicolon = style.find(';');
         const std::string_view item = style.substr(0, semicolon);
-        style = semicolon == std::string_view::npos ? std::string_view{}
-                                                    : style.substr(semicolon + 1);
+        style =
+            semicolon == std::string_view::npos ? std::string_view{} : style.substr(semicolon + 1);
         const std::size_t colon = item.find(':');
         if (colon == std::string_view::npos || Trim(item.substr(0, colon)).empty())
             continue;
@@ -39,6 +39,35 @@ std::vector<std::pair<std::string, std::string>> ParseStyle(std::string_view sty
     return declarations;
 }
 
+bool IsNameEnd(char c) {
+    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Position of the end tag that closes an element named `name` whose content starts at `from`,
+// counting nested elements of the same name; npos when the source has none.
+std::size_t FindMatchingEndTag(std::string_view source, std::size_t from, std::string_view name) {
+    if (name.empty())
+        return std::string_view::npos;
+    int open = 0;
+    for (std::size_t at = source.find('<', from); at != std::string_view::npos;
+         at = source.find('<', at + 1)) {
+        const bool closing = at + 1 < source.size() && source[at + 1] == '/';
+        const std::size_t nameAt = at + (closing ? 2 : 1);
+        if (nameAt + name.size() >= source.size() ||
+            !HtmlNames::EqualsIgnoreCase(source.substr(nameAt, name.size()), name) ||
+            !IsNameEnd(source[nameAt + name.size()]))
+            continue;
+        if (!closing) {
+            const std::size_t close = source.find('>', nameAt);
+            if (close != std::string_view::npos && source[close - 1] != '/')
+                ++open;
+        } else if (open-- == 0) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
 HeadlessElement::HeadlessElement(std::string localName, bool html)
@@ -46,7 +75,9 @@ HeadlessElement::HeadlessElement(std::string localName, bool html)
 
 HeadlessElement::~HeadlessElement() = default;
 
-std::string HeadlessElement::Id() const { return GetAttribute("id").value_or(std::string()); }
+std::string HeadlessElement::Id() const {
+    return GetAttribute("id").value_or(std::string());
+}
 
 std::string HeadlessElement::TagName() const {
     return m_html ? HtmlNames::ToUpperAscii(m_localName) : m_localName;
@@ -101,7 +132,7 @@ void HeadlessElement::SetInnerHTML(const std::string& html) {
         HtmlTreeBuilder::ParseFragmentInto(*this, html);
     ForgetAncestorMarkup();
     m_innerHtmlAsSet = html;
-    m_source = SourceSlice{std::make_shared<const std::string>(html), 0, html.size()};
+    m_source = SourceSlice{std::make_shared<const std::string>(html), 0, html.size(), 0, {}};
 }
 
 void HeadlessElement::SetStyleColor(const std::string& color) {
@@ -132,22 +163,34 @@ std::string HeadlessElement::StyleColor() const {
     return color;
 }
 
-bool HeadlessElement::Checked() const { return m_checked; }
-
-std::optional<std::string> HeadlessElement::RawSource() const {
-    if (!m_source || !m_source->text || m_source->begin > m_source->end ||
-        m_source->end > m_source->text->size())
-        return std::nullopt;
-    return m_source->text->substr(m_source->begin, m_source->end - m_source->begin);
+bool HeadlessElement::Checked() const {
+    return m_checked;
 }
 
-void HeadlessElement::SetOnClick(std::function<bool()> handler) { m_onClick = std::move(handler); }
+std::optional<std::string> HeadlessElement::RawSource() const {
+    if (!m_source || !m_source->text)
+        return std::nullopt;
+    const std::string& text = *m_source->text;
+    std::size_t end = m_source->end.value_or(std::string::npos);
+    if (end == std::string::npos)
+        end = FindMatchingEndTag(text, m_source->begin, m_source->tagName);
+    // Closed without an end tag of its own (<p>a<p>b): up to where the parser closed it.
+    if (end == std::string::npos)
+        end = m_source->parserEnd;
+    if (m_source->begin > end || end > text.size())
+        return std::nullopt;
+    return text.substr(m_source->begin, end - m_source->begin);
+}
+
+void HeadlessElement::SetOnClick(std::function<bool()> handler) {
+    m_onClick = std::move(handler);
+}
 
 void HeadlessElement::AppendText(std::string text, TextKind kind) {
     // Adjacent character data forms one text node, as in a DOM.
     if (!m_children.empty())
-        if (auto* last = std::get_if<TextNode>(&m_children.back()); last && last->kind == kind &&
-                                                                     kind != TextKind::Comment) {
+        if (auto* last = std::get_if<TextNode>(&m_children.back());
+            last && last->kind == kind && kind != TextKind::Comment) {
             last->text += text;
             return;
         }
@@ -162,9 +205,9 @@ void HeadlessElement::AppendChild(const std::shared_ptr<HeadlessElement>& child)
 }
 
 void HeadlessElement::InitCheckedFromAttributes() {
-    m_checked = (IsCheckBox() || (m_localName == "input" && HtmlNames::EqualsIgnoreCase(
-                                                                GetAttribute("type").value_or(""),
-                                                                "radio"))) &&
+    m_checked = (IsCheckBox() ||
+                 (m_localName == "input" &&
+                  HtmlNames::EqualsIgnoreCase(GetAttribute("type").value_or(""), "radio"))) &&
                 GetAttribute("checked").has_value();
 }
 
@@ -180,7 +223,9 @@ bool HeadlessElement::IsCheckBox() const {
            HtmlNames::EqualsIgnoreCase(GetAttribute("type").value_or(std::string()), "checkbox");
 }
 
-bool HeadlessElement::IsDisabled() const { return GetAttribute("disabled").has_value(); }
+bool HeadlessElement::IsDisabled() const {
+    return GetAttribute("disabled").has_value();
+}
 
 void HeadlessElement::ForgetAncestorMarkup() {
     for (auto parent = m_parent.lock(); parent; parent = parent->m_parent.lock())

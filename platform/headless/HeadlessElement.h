@@ -33,11 +33,16 @@ public:
         std::string name; // as spelled in the source
         std::string value;
     };
-    // Where the element's content lies in a source text.
+    // Where the element's content lies in a source text: from `begin` (the end of the start
+    // tag) to `end` when the parser saw the element's own end tag. Otherwise the end is looked
+    // for when asked (the end tag that matches `tagName`, or else `parserEnd`, where the parser
+    // closed the element), so parsing stays linear.
     struct SourceSlice {
         std::shared_ptr<const std::string> text;
         std::size_t begin = 0;
-        std::size_t end = 0;
+        std::optional<std::size_t> end;
+        std::size_t parserEnd = std::string::npos;
+        std::string tagName; // as spelled in the start tag
     };
 
     // `localName` is the lower-case tag name; `html` false for SVG and MathML elements.

@@ -37,9 +37,9 @@ inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 // Elements that never have content or an end tag.
 inline bool IsVoidElement(std::string_view tag) {
-    for (std::string_view name : {"area", "base", "br", "col", "embed", "hr", "img", "input",
-                                  "keygen", "link", "meta", "param", "source", "track", "wbr",
-                                  "basefont", "bgsound", "frame"})
+    for (std::string_view name :
+         {"area", "base", "br", "col", "embed", "hr", "img", "input", "keygen", "link", "meta",
+          "param", "source", "track", "wbr", "basefont", "bgsound", "frame"})
         if (tag == name)
             return true;
     return false;

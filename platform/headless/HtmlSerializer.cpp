@@ -33,7 +33,9 @@ std::string Escape(const std::string& text, bool attribute) {
 
 } // namespace
 
-std::string HtmlSerializer::EscapeText(const std::string& text) { return Escape(text, false); }
+std::string HtmlSerializer::EscapeText(const std::string& text) {
+    return Escape(text, false);
+}
 
 std::string HtmlSerializer::EscapeAttribute(const std::string& value) {
     return Escape(value, true);

@@ -17,12 +17,14 @@ bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> name
 }
 
 bool IsBlock(std::string_view name) {
-    return IsOneOf(name, {"address", "article", "aside", "blockquote", "center", "dd",   "details",
-                          "dialog",  "dir",     "div",   "dl",         "dt",     "fieldset",
-                          "figcaption", "figure", "footer", "form", "h1", "h2", "h3", "h4",
-                          "h5", "h6", "header", "hr", "li", "main", "menu", "nav", "ol", "p",
-                          "pre", "section", "summary", "table", "tr", "ul", "caption", "body",
-                          "html", "tbody", "thead", "tfoot"});
+    return IsOneOf(name, {"address",  "article",    "aside",   "blockquote", "center", "dd",
+                          "details",  "dialog",     "dir",     "div",        "dl",     "dt",
+                          "fieldset", "figcaption", "figure",  "footer",     "form",   "h1",
+                          "h2",       "h3",         "h4",      "h5",         "h6",     "header",
+                          "hr",       "li",         "main",    "menu",       "nav",    "ol",
+                          "p",        "pre",        "section", "summary",    "table",  "tr",
+                          "ul",       "caption",    "body",    "html",       "tbody",  "thead",
+                          "tfoot"});
 }
 
 bool IsHidden(const HeadlessElement& element) {
@@ -35,7 +37,9 @@ bool IsHidden(const HeadlessElement& element) {
     return style.find("display:none") != std::string::npos;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 class TextWriter {
 public:

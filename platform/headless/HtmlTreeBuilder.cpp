@@ -48,33 +48,6 @@ std::string LocalNameOf(const GumboElement& element) {
     return name.empty() ? std::string("unknown") : name;
 }
 
-bool IsNameEnd(char c) {
-    return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-// Position of the end tag that closes an element named `name` whose content starts at `from`,
-// counting nested elements of the same name; npos when the source has none.
-std::size_t FindMatchingEndTag(std::string_view source, std::size_t from, std::string_view name) {
-    int open = 0;
-    for (std::size_t at = source.find('<', from); at != std::string_view::npos;
-         at = source.find('<', at + 1)) {
-        const bool closing = at + 1 < source.size() && source[at + 1] == '/';
-        const std::size_t nameAt = at + (closing ? 2 : 1);
-        if (nameAt + name.size() >= source.size() ||
-            !HtmlNames::EqualsIgnoreCase(source.substr(nameAt, name.size()), name) ||
-            !IsNameEnd(source[nameAt + name.size()]))
-            continue;
-        if (!closing) {
-            const std::size_t close = source.find('>', nameAt);
-            if (close != std::string_view::npos && source[close - 1] != '/')
-                ++open;
-        } else if (open-- == 0) {
-            return at;
-        }
-    }
-    return std::string_view::npos;
-}
-
 // The element's content as a slice of the text it was parsed from: from the end of its start
 // tag to the start of its own end tag. None for elements the parser inserted.
 std::optional<HeadlessElement::SourceSlice>
@@ -87,22 +60,18 @@ SliceOf(const GumboElement& element, const std::string& localName,
         return std::nullopt;
     const std::size_t begin = static_cast<std::size_t>(startTag.data - base) + startTag.length;
     if (HtmlNames::IsVoidElement(localName))
-        return HeadlessElement::SourceSlice{source, begin, begin};
+        return HeadlessElement::SourceSlice{source, begin, begin, begin, {}};
 
+    HeadlessElement::SourceSlice slice{source, begin, std::nullopt, std::string::npos,
+                                       std::string(TagNameOfTagText(startTag))};
+    if (element.end_pos.offset >= begin && element.end_pos.offset <= source->size())
+        slice.parserEnd = element.end_pos.offset;
     const GumboStringPiece& endTag = element.original_end_tag;
-    std::size_t end = std::string::npos;
     if (endTag.data && endTag.length > 0 && endTag.data >= base + begin &&
-        HtmlNames::EqualsIgnoreCase(TagNameOfTagText(endTag), TagNameOfTagText(startTag)))
-        end = static_cast<std::size_t>(endTag.data - base);
-    if (end == std::string::npos)
-        end = FindMatchingEndTag(*source, begin, TagNameOfTagText(startTag));
-    // Closed without an end tag of its own (<p>a<p>b): up to where the parser closed it.
-    if (end == std::string::npos && element.end_pos.offset >= begin &&
-        element.end_pos.offset <= source->size())
-        end = element.end_pos.offset;
-    if (end == std::string::npos || end > source->size())
-        return std::nullopt;
-    return HeadlessElement::SourceSlice{source, begin, end};
+        endTag.data <= base + source->size() &&
+        HtmlNames::EqualsIgnoreCase(TagNameOfTagText(endTag), slice.tagName))
+        slice.end = static_cast<std::size_t>(endTag.data - base);
+    return slice;
 }
 
 std::vector<const GumboNode*> ChildrenOf(const GumboNode& node) {
@@ -151,8 +120,7 @@ void ConvertChildren(const GumboNode& node, HeadlessElement& target, int targetD
             break;
         case GUMBO_NODE_COMMENT:
             if (child.v.text.text)
-                work.textTarget->AppendText(child.v.text.text,
-                                            HeadlessElement::TextKind::Comment);
+                work.textTarget->AppendText(child.v.text.text, HeadlessElement::TextKind::Comment);
             break;
         case GUMBO_NODE_ELEMENT:
         case GUMBO_NODE_TEMPLATE: {
@@ -191,7 +159,8 @@ void ConvertChildren(const GumboNode& node, HeadlessElement& target, int targetD
 
 } // namespace
 
-HeadlessElementPtr HtmlTreeBuilder::ParseDocument(const std::shared_ptr<const std::string>& source) {
+HeadlessElementPtr
+HtmlTreeBuilder::ParseDocument(const std::shared_ptr<const std::string>& source) {
     auto html = std::make_shared<HeadlessElement>("html");
     if (!source)
         return html;

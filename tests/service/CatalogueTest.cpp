@@ -95,8 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "<catalogue><product code=\"{AB}\" name=\"P\"/><product code=\"ab\" name=\"Q\"/>"
                 "</catalogue>",
                 "product ab is listed twice"}),
-    [](const ::testing::TestParamInfo<Mistake>& info) {
-        return QString(info.param.what).replace(' ', '_').toStdString();
+    [](const ::testing::TestParamInfo<Mistake>& param) {
+        return QString(param.param.what).replace(' ', '_').toStdString();
     });
 
 TEST(CatalogueFolder, MissingFolderIsReported) {

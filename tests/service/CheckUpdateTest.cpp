@@ -4,6 +4,7 @@
 #include "service/UpdateService.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,75 @@
+// The road from a check to the messages window: the notification dialog's Yes opens the window
+// without the date of DisplayMessages, and every way of closing the dialog records the user's
+// wish about further notices.
+
+#include "tests/messages_window/MessagesWindowFixture.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+class NotificationDialogTest : public MessagesWindowTest {
+protected:
+    void AnnounceOneMessage() {
+        tp.http().SetPrefixResponse(std::string(kBaseURL) + "/CheckUpdate.aspx",
+                                    FakeHttpFetcher::Response::Ok("<r count=\"1\" msgs=\"S1\"/>"));
+        const std::size_t before = host.newMessages.size();
+        ASSERT_TRUE(agent->CheckMessages().ok());
+        tp.loop().ProcessPendingEvents();
+        ASSERT_EQ(host.newMessages.size(), before + 1);
+        ASSERT_NE(renderer.Find("dlgCheckMessages"), nullptr);
+    }
+    std::string Flag() { return Attribute("do-not-notify-last-message"); }
+};
+
+TEST_F(NotificationDialogTest, YesOpensTheMessagesWindowWithoutTheDateOfDisplayMessages) {
+    AnnounceOneMessage();
+    const std::string dateBefore = Attribute("last-init-date");
+    tp.loop().Advance(3000);
+    ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdYes"));
+    EXPECT_EQ(renderer.Find("dlgCheckMessages"), nullptr);
+    EXPECT_EQ(Flag(), "0");
+    ASSERT_TRUE(WindowLoaded());
+    EXPECT_TRUE(View()->IsVisible());
+    EXPECT_EQ(Attribute("last-init-date"), dateBefore);
+    ASSERT_EQ(Browser()->Navigations().size(), 1u);
+    EXPECT_EQ(Browser()->Navigations()[0].url, ResUrl("AuProgress.html"));
+
+    CompleteProgress();
+    EXPECT_EQ(Browser()->Navigations().back().url,
+              std::string(kBaseURL) + "/InitUpdate.aspx?TestMode=False&ProductCode=" +
+                  kProductCode + "&UILang=1031&CompatMode=2");
+    Browser()->Complete(PageId(), ServicePage(R"(<Messages><Message id="m"/></Messages>)"));
+    EXPECT_EQ(Window()->Messages().Count(), 1u);
+
+    tp.loop().Advance(10000);
+    EXPECT_EQ(host.processCompleted, 0) << "busy while the window is open";
+    const auto page =
+        std::dynamic_pointer_cast<FakeBrowserControl::Page>(Browser()->Document(PageId()));
+    page->Click(page->Find("cmdClose"));
+    tp.loop().Advance(2000);
+    EXPECT_EQ(host.processCompleted, 1);
+}
+
+TEST_F(NotificationDialogTest, EveryCloseOfTheDialogRecordsTheCheckBox) {
+    AnnounceOneMessage();
+    ASSERT_TRUE(renderer.SetChecked("dlgCheckMessages", "chkDontShowAgain", true));
+    ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdNo"));
+    EXPECT_EQ(Flag(), "1");
+    EXPECT_FALSE(WindowLoaded());
+
+    agent->SetProductAttribute("last-message-stamp", "");
+    agent->SetProductAttribute("do-not-notify-last-message", "");
+    AnnounceOneMessage();
+    ASSERT_TRUE(renderer.Close("dlgCheckMessages"));
+    EXPECT_EQ(renderer.Find("dlgCheckMessages"), nullptr);
+    EXPECT_EQ(Flag(), "0");
+
+    AnnounceOneMessage();
+    ASSERT_TRUE(renderer.SetChecked("dlgCheckMessages", "chkDontShowAgain", true));
+    ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdYes"));
+    EXPECT_EQ(Flag(), "1");
+    EXPECT_TRUE(WindowLoaded());
+}
+
+} // namespace
+} // namespace KDAutoUpdate
