@@ -63,6 +63,12 @@ public:
     AuAgent* Agent() const;
 
 private:
+    // Downloads the package with the download dialog; the path of the file, or empty when the
+    // user cancelled or the transfer failed.
+    std::string DownloadWithDialog();
+    // The installer command of a patch with the lists of the features to add and reinstall.
+    std::string BuildMsiexecCommandLine() const;
+
     std::string m_sID;
     std::string m_sName;
     std::string m_sFileName;

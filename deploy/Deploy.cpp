@@ -2,10 +2,27 @@
 
 #include "AuMessage.h"
 #include "agent/AuAgent.h"
+#include "dlgAfterDownload.h"
+#include "dlgDownload.h"
 #include "platform/Desktop.h"
-#include "platform/Platform.h"
+#include "platform/EventLoop.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/UtilityLibrary.h"
 
 namespace KDAutoUpdate {
+
+namespace {
+
+enum InstallChoice { kInstallNow = 0, kInstallAtNextStart = 1, kDoNothing = 2 };
+
+std::string TrimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+} // namespace
 
 void AuMessage::DownloadFileIE() {
     AuAgent* agent = Agent();
@@ -15,13 +32,47 @@ void AuMessage::DownloadFileIE() {
         desktop->OpenUrl(DownloadPath());
 }
 
+std::string AuMessage::DownloadWithDialog() {
+    AuAgent* agent = Agent();
+    if (!agent)
+        return {};
+    Platform& platform = agent->GetPlatform();
+    dlgDownload dialog(platform);
+    if (!dialog.Load())
+        return {};
+    dialog.Execute(this);
+    if (platform.loop)
+        platform.loop->ProcessPendingEvents();
+    const std::string result = dialog.Cancelled() ? std::string() : dialog.DownloadedFile();
+    dialog.Unload();
+    return result;
+}
+
+std::string AuMessage::BuildMsiexecCommandLine() const {
+    std::string addList;
+    std::string reinstallList;
+    for (const AuFeature& feature : Features()) {
+        if (!feature.InstallState())
+            continue;
+        std::string& list = feature.FeatureType() == auftNewFeature ? addList : reinstallList;
+        if (!list.empty())
+            list += ',';
+        list += feature.Name();
+    }
+    std::string command = "Msiexec.exe /p " + LocalPath() + " REINSTALLMODE=vomus";
+    if (!addList.empty())
+        command += " ADDLOCAL=" + addList;
+    if (!reinstallList.empty())
+        command += " REINSTALL=" + reinstallList;
+    return command;
+}
+
 void AuMessage::Deploy() {
-    [[maybe_unused]] const std::string arguments =
-        CmdLine().empty() ? std::string() : " " + CmdLine();
+    const std::string arguments = CmdLine().empty() ? std::string() : " " + CmdLine();
     // The product element is looked up for every type, before anything else: it creates the
     // element when the store has none yet.
     AuAgent* agent = Agent();
-    [[maybe_unused]] const XmlElementPtr product = agent ? agent->GetProductNode() : nullptr;
+    const XmlElementPtr product = agent ? agent->GetProductNode() : nullptr;
 
     switch (MessageType()) {
     case aumtInfo:
@@ -34,8 +85,51 @@ void AuMessage::Deploy() {
     default:
         return;
     }
+    if (!agent)
+        return;
+    Platform& platform = agent->GetPlatform();
 
-    // TODO: download dialog and installation follow.
+    const std::string downloaded = TrimBlanks(DownloadWithDialog());
+    if (platform.loop)
+        platform.loop->ProcessPendingEvents();
+    if (downloaded.empty())
+        return;
+
+    long choice = -1;
+    {
+        dlgAfterDownload ask(platform);
+        if (ask.Load()) {
+            ask.ShowModal(0);
+            choice = ask.Cancelled() ? static_cast<long>(kInstallAtNextStart) : ask.InstallOption();
+            ask.Unload();
+        }
+    }
+
+    const std::string command =
+        MessageType() == aumtMSP ? BuildMsiexecCommandLine() : LocalPath() + arguments;
+
+    if (choice == kInstallAtNextStart) {
+        if (product) {
+            product->setAttribute("install-last-update-on-startup", "1");
+            product->setAttribute("last-update-message-id", ID());
+            product->setAttribute("last-update-cmd", command);
+            product->setAttribute("last-update-name", Name());
+            product->setAttribute("last-kill-proc-name", KillProcName());
+        }
+    } else if (choice == kInstallNow) {
+        IUtilityLibrary* util = platform.utility;
+        if (util && !KillProcName().empty() && util->IsProcessRunning(KillProcName()))
+            util->KillProcess(KillProcName());
+        if (platform.processes)
+            platform.processes->StartCommandLine(command);
+        if (product) {
+            product->setAttribute("install-last-update-on-startup", "0");
+            product->removeAttribute("last-update-message-id");
+            product->removeAttribute("last-update-cmd");
+            product->removeAttribute("last-update-name");
+            product->removeAttribute("last-kill-proc-name");
+        }
+    }
 }
 
 } // namespace KDAutoUpdate

@@ -73,10 +73,8 @@ public:
         const auto it = m_index.find(LowerCase(key));
         return it == m_index.end() ? nullptr : m_entries[it->second].item.get();
     }
-    bool Contains(const std::string& key) const { return Find(key) != nullptr; }
 
     std::size_t Count() const { return m_entries.size(); }
-    bool Empty() const { return m_entries.empty(); }
     // The item at a zero-based position in adding order, or null.
     T* Item(std::size_t index) const {
         return index < m_entries.size() ? m_entries[index].item.get() : nullptr;
@@ -84,11 +82,6 @@ public:
     // The key an item was added under, as it was written; empty out of range.
     std::string Key(std::size_t index) const {
         return index < m_entries.size() ? m_entries[index].key : std::string();
-    }
-
-    void Clear() {
-        m_index.clear();
-        m_entries.clear();
     }
 
     Iterator begin() const { return Iterator(m_entries.cbegin()); }

@@ -27,9 +27,8 @@ public:
     const std::string& DownloadedFile() const { return m_sDownloadedFile; }
 
     // IDownloadEvents
-    void DownloadProgress(long long unused1, long long percent, long long rate,
-                          long long remaining, long long received, long long total,
-                          long long unused2) override;
+    void DownloadProgress(long long unused1, long long percent, long long rate, long long remaining,
+                          long long received, long long total, long long unused2) override;
     void DownloadComplete(const std::string& value) override;
 
 protected:

@@ -35,7 +35,8 @@ public:
     IBrowserControl* Browser() const { return m_browser.get(); }
     short PageBrowser() const { return m_iPageBrowser; }
     short ProgressBrowser() const { return m_iProgressBrowser; }
-    // The island error recorded by the last page load that could not read its island.
+    // The island error recorded since the window was loaded, if a page's island could not be
+    // read; recorded only, never reported to the agent or the host.
     const std::optional<AutomationError>& LastError() const { return m_lastError; }
 
     // IBrowserEvents.

@@ -36,7 +36,9 @@ private:
     QByteArray m_text;
 };
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 QString Attribute(const pugi::xml_node& node, const char* name) {
     return Text(node.attribute(name).value());
@@ -139,10 +141,10 @@ private:
     }
 
     std::optional<CatalogueMessage> ReadMessage(const pugi::xml_node& node) {
-        if (const auto unknown = UnknownAttribute(
-                node, {"id", "name", "type", "toVersion", "minVersion", "maxVersion", "package",
-                       "page", "url", "cmdLine", "killProcName", "destination", "mustBePaid",
-                       "compressed"}))
+        if (const auto unknown =
+                UnknownAttribute(node, {"id", "name", "type", "toVersion", "minVersion",
+                                        "maxVersion", "package", "page", "url", "cmdLine",
+                                        "killProcName", "destination", "mustBePaid", "compressed"}))
             return Fail(node, QStringLiteral("unknown attribute %1 of <message>").arg(*unknown));
         CatalogueMessage message;
         message.id = Attribute(node, "id").trimmed();
@@ -155,8 +157,9 @@ private:
         message.type = Attribute(node, "type").trimmed().toLower();
         static const QStringList kTypes{"exe", "msp", "pftw", "info"};
         if (!kTypes.contains(message.type))
-            return Fail(node, context + QStringLiteral("type must be exe, msp, pftw or info, not '%1'")
-                                            .arg(Attribute(node, "type")));
+            return Fail(node,
+                        context + QStringLiteral("type must be exe, msp, pftw or info, not '%1'")
+                                      .arg(Attribute(node, "type")));
         message.toVersion = Attribute(node, "toVersion").trimmed();
         message.minVersion = ProductVersion::Parse(Attribute(node, "minVersion"));
         message.maxVersion = ProductVersion::Parse(Attribute(node, "maxVersion"));
@@ -190,13 +193,16 @@ private:
                     return std::nullopt;
                 for (const CatalogueFeature& other : message.features) {
                     if (other.name.compare(feature->name, Qt::CaseInsensitive) == 0)
-                        return Fail(child, context + QStringLiteral("feature %1 is listed twice")
-                                                         .arg(feature->name));
+                        return Fail(
+                            child,
+                            context +
+                                QStringLiteral("feature %1 is listed twice").arg(feature->name));
                 }
                 message.features.append(std::move(*feature));
             } else {
-                return Fail(child, context + QStringLiteral("unknown element <%1>")
-                                                 .arg(Text(child.name())));
+                return Fail(child,
+                            context +
+                                QStringLiteral("unknown element <%1>").arg(Text(child.name())));
             }
         }
         if (message.title.isEmpty())
@@ -210,14 +216,16 @@ private:
         if (!message.packageFile.isEmpty()) {
             if (!IsPlainFileName(message.packageFile))
                 return QStringLiteral("package must be a plain file name in packages/");
-            message.packagePath = QDir(m_folder).filePath(QStringLiteral("packages/") + message.packageFile);
+            message.packagePath =
+                QDir(m_folder).filePath(QStringLiteral("packages/") + message.packageFile);
             if (!QFileInfo(message.packagePath).isFile())
                 return QStringLiteral("package %1 not found in packages/").arg(message.packageFile);
         }
         if (!message.pageFile.isEmpty()) {
             if (!IsPlainFileName(message.pageFile))
                 return QStringLiteral("page must be a plain file name in info/");
-            if (!QFileInfo(QDir(m_folder).filePath(QStringLiteral("info/") + message.pageFile)).isFile())
+            if (!QFileInfo(QDir(m_folder).filePath(QStringLiteral("info/") + message.pageFile))
+                     .isFile())
                 return QStringLiteral("page %1 not found in info/").arg(message.pageFile);
         }
         if (!message.externalUrl.isEmpty() && !message.externalUrl.startsWith(u"http://") &&
@@ -237,19 +245,22 @@ private:
         return std::nullopt;
     }
 
-    std::optional<CatalogueFeature> ReadFeature(const pugi::xml_node& node, const QString& context) {
+    std::optional<CatalogueFeature> ReadFeature(const pugi::xml_node& node,
+                                                const QString& context) {
         if (const auto unknown = UnknownAttribute(
                 node, {"name", "type", "mandatory", "allowUserSelection", "checked"}))
-            return Fail(node, context + QStringLiteral("unknown attribute %1 of <feature>")
-                                            .arg(*unknown));
+            return Fail(
+                node, context + QStringLiteral("unknown attribute %1 of <feature>").arg(*unknown));
         CatalogueFeature feature;
         feature.name = Attribute(node, "name").trimmed();
         if (feature.name.isEmpty())
             return Fail(node, context + QStringLiteral("<feature> needs a name"));
         const QString type = Attribute(node, "type").trimmed().toLower();
         if (type != u"new" && type != u"modified" && !type.isEmpty())
-            return Fail(node, context + QStringLiteral("feature %1: type must be new or modified")
-                                            .arg(feature.name));
+            return Fail(
+                node,
+                context +
+                    QStringLiteral("feature %1: type must be new or modified").arg(feature.name));
         feature.isModified = type == u"modified";
         const auto mandatory = BoolAttribute(node, "mandatory", false);
         const auto selectable = BoolAttribute(node, "allowUserSelection", true);
@@ -292,8 +303,9 @@ std::optional<Catalogue> Catalogue::Load(const QString& folder, QString* error) 
         const pugi::xml_parse_result parsed =
             document.load_buffer(text.constData(), static_cast<size_t>(text.size()));
         if (!parsed) {
-            return fail(LoadError(text).At(parsed.offset, QStringLiteral("not well-formed XML (%1)")
-                                                              .arg(Text(parsed.description()))));
+            return fail(LoadError(text).At(
+                parsed.offset,
+                QStringLiteral("not well-formed XML (%1)").arg(Text(parsed.description()))));
         }
         CatalogueReader reader(QDir(folder).absolutePath(), text);
         std::optional<QList<CatalogueProduct>> products = reader.Read(document);
@@ -309,9 +321,13 @@ std::optional<Catalogue> Catalogue::Load(const QString& folder, QString* error) 
     }
 }
 
-QString Catalogue::PackagesFolder() const { return QDir(m_folder).filePath(QStringLiteral("packages")); }
+QString Catalogue::PackagesFolder() const {
+    return QDir(m_folder).filePath(QStringLiteral("packages"));
+}
 
-QString Catalogue::InfoFolder() const { return QDir(m_folder).filePath(QStringLiteral("info")); }
+QString Catalogue::InfoFolder() const {
+    return QDir(m_folder).filePath(QStringLiteral("info"));
+}
 
 const CatalogueProduct* Catalogue::FindProduct(QStringView productCode) const {
     const QString key = NormalizeProductCode(productCode);

@@ -50,7 +50,9 @@ footer { max-width: 880px; padding: 4px 28px 24px; display: flex; align-items: c
          justify-content: space-between; color: var(--muted); font-size: 12px; }
 )css";
 
-QString Escaped(const QString& text) { return text.toHtmlEscaped(); }
+QString Escaped(const QString& text) {
+    return text.toHtmlEscaped();
+}
 
 QString TypeLabel(const QString& type) {
     if (type == u"exe")
@@ -74,7 +76,9 @@ QString PercentEncoded(const QString& fileName) {
     return QString::fromLatin1(QUrl::toPercentEncoding(fileName));
 }
 
-const char* Bool(bool value) { return value ? "true" : "false"; }
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
 
 void SetAttribute(pugi::xml_node& node, const char* name, const QString& value) {
     node.append_attribute(name) = value.toUtf8().constData();
@@ -172,12 +176,13 @@ QString MessagePage::Card(const CatalogueMessage& message) const {
         facts.append(QStringLiteral("Version %1").arg(Escaped(message.toVersion)));
     if (!message.packagePath.isEmpty()) {
         const QLocale german(QLocale::German, QLocale::Germany);
-        facts.append(QStringLiteral("Größe %1").arg(german.formattedDataSize(
-            QFileInfo(message.packagePath).size(), 1, QLocale::DataSizeTraditionalFormat)));
+        facts.append(QStringLiteral("Größe %1")
+                         .arg(german.formattedDataSize(QFileInfo(message.packagePath).size(), 1,
+                                                       QLocale::DataSizeTraditionalFormat)));
     }
     const QString id = Escaped(message.id);
-    const QString action =
-        message.type == u"info" ? QStringLiteral("Mehr erfahren") : QStringLiteral("Jetzt installieren");
+    const QString action = message.type == u"info" ? QStringLiteral("Mehr erfahren")
+                                                   : QStringLiteral("Jetzt installieren");
     return QStringLiteral("<section class=\"card\">\n<h2>%1</h2>\n<div class=\"meta\">%2%3</div>\n"
                           "%4%5<div class=\"actions\">"
                           "<button type=\"button\" class=\"primary\" auButtonType=\"actionbutton\" "
@@ -200,7 +205,8 @@ QByteArray MessagePage::Html() const {
                    .arg(productName);
     } else {
         body = m_offers.size() == 1
-                   ? QStringLiteral("<p class=\"intro\">Für %1 steht eine Aktualisierung bereit.</p>\n")
+                   ? QStringLiteral(
+                         "<p class=\"intro\">Für %1 steht eine Aktualisierung bereit.</p>\n")
                          .arg(productName)
                    : QStringLiteral("<p class=\"intro\">Für %1 stehen %2 Aktualisierungen "
                                     "bereit.</p>\n")
@@ -209,14 +215,15 @@ QByteArray MessagePage::Html() const {
             body += Card(*message);
     }
     const QString html =
-        QStringLiteral("<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\"/>\n"
-                       "<title>%1 – Aktualisierungen</title>\n<style>%2</style>\n</head>\n<body>\n"
-                       "<header><div class=\"brand\">Keldra Update Service</div><h1>%1</h1>"
-                       "</header>\n<main>\n%3</main>\n"
-                       "<footer><span>Keldra Update Service</span>"
-                       "<button type=\"button\" class=\"secondary\" id=\"cmdClose\">Schließen"
-                       "</button></footer>\n"
-                       "<script type=\"text/xml\" id=\"KdAutoUpdate\">%4</script>\n</body>\n</html>\n")
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+            "<title>%1 – Aktualisierungen</title>\n<style>%2</style>\n</head>\n<body>\n"
+            "<header><div class=\"brand\">Keldra Update Service</div><h1>%1</h1>"
+            "</header>\n<main>\n%3</main>\n"
+            "<footer><span>Keldra Update Service</span>"
+            "<button type=\"button\" class=\"secondary\" id=\"cmdClose\">Schließen"
+            "</button></footer>\n"
+            "<script type=\"text/xml\" id=\"KdAutoUpdate\">%4</script>\n</body>\n</html>\n")
             .arg(productName, QString::fromLatin1(kStyle), body, QString::fromUtf8(Island()));
     return html.toUtf8();
 }

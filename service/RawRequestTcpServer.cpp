@@ -79,7 +79,8 @@ void RawRequestTcpServer::CompleteLine(Stream& stream) {
     }
     if (!line.isEmpty()) {
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0)
+        if (colon > 0 &&
+            line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0)
             stream.contentLength = std::max<qint64>(0, line.mid(colon + 1).trimmed().toLongLong());
         return;
     }

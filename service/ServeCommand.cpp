@@ -86,7 +86,8 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
 } // namespace
 
 QString DefaultCatalogueFolder() {
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("catalogue"));
+    const QString besideProgram =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("catalogue"));
     if (QFileInfo(QDir(besideProgram).filePath(QLatin1String(Catalogue::kFileName))).isFile())
         return besideProgram;
     return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");

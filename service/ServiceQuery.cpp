@@ -4,7 +4,9 @@ namespace KDAutoUpdate {
 
 namespace {
 
-QString Decode(const QByteArray& raw) { return QString::fromUtf8(QByteArray::fromPercentEncoding(raw)); }
+QString Decode(const QByteArray& raw) {
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(raw));
+}
 
 } // namespace
 

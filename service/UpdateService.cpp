@@ -2,10 +2,10 @@
 
 #include "service/CheckResponse.h"
 #include "service/MessagePage.h"
+#include "service/PackageStream.h"
 #include "service/RawRequestTcpServer.h"
 #include "service/ServiceHttpServer.h"
 #include "service/ServiceQuery.h"
-#include "service/ThrottledFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,7 +60,8 @@ QByteArray HeaderValue(const QHttpServerRequest& request, const QByteArray& name
 // Text after `prefix` when `path` starts with it (letter case ignored, as web servers of the
 // platform the agent comes from do); nothing otherwise.
 std::optional<QByteArray> After(const QByteArray& path, QByteArrayView prefix) {
-    if (path.size() < prefix.size() || path.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+    if (path.size() < prefix.size() ||
+        path.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
         return std::nullopt;
     return path.mid(prefix.size());
 }
@@ -107,7 +108,9 @@ bool UpdateService::Start(const QHostAddress& address, quint16 port) {
     return true;
 }
 
-quint16 UpdateService::Port() const { return m_listener ? m_listener->serverPort() : 0; }
+quint16 UpdateService::Port() const {
+    return m_listener ? m_listener->serverPort() : 0;
+}
 
 QString UpdateService::BaseUrl() const {
     QString host = QStringLiteral("127.0.0.1");
@@ -183,13 +186,14 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
         return answer(notFound);
     QByteArray type = "application/octet-stream";
     if (page) {
-        const QMimeType mime = QMimeDatabase().mimeTypeForFile(*file, QMimeDatabase::MatchExtension);
+        const QMimeType mime =
+            QMimeDatabase().mimeTypeForFile(*file, QMimeDatabase::MatchExtension);
         type = mime.name().toUtf8();
         if (mime.inherits(QStringLiteral("text/plain")))
             type += "; charset=utf-8";
     }
-    SendFile(responder, *file, type, package.has_value());
-    Log(method, target, QStringLiteral("200"));
+    const StatusCode status = SendFile(responder, *file, type, package.has_value());
+    Log(method, target, QString::number(static_cast<int>(status)));
 }
 
 UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
@@ -225,21 +229,19 @@ std::optional<QString> UpdateService::PublishedFile(const QString& folder,
     return file.absoluteFilePath();
 }
 
-// Qt's responder copies from the device as the socket takes the bytes, so a large package is
-// never read into memory as a whole; a non-sequential device gets a Content-Length header.
-void UpdateService::SendFile(QHttpServerResponder& responder, const QString& path,
-                             const QByteArray& type, bool throttle) {
-    QIODevice* device = nullptr;
-    if (throttle && m_options.packageBytesPerSecond > 0)
-        device = new ThrottledFile(path, m_options.packageBytesPerSecond);
-    else
-        device = new QFile(path);
-    if (!device->open(QIODevice::ReadOnly)) {
-        delete device;
+// The file goes out in pieces as the connection takes them, never read into memory as a whole.
+QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& responder,
+                                                         const QString& path,
+                                                         const QByteArray& type, bool throttle) {
+    auto* stream =
+        new PackageStream(path, responder.socket(), throttle ? m_options.packageBytesPerSecond : 0);
+    if (!stream->open(QIODevice::ReadOnly)) {
+        delete stream;
         responder.write(StatusCode::InternalServerError);
-        return;
+        return StatusCode::InternalServerError;
     }
-    responder.write(device, {{"Content-Type", type}}, StatusCode::Ok);
+    responder.write(stream, {{"Content-Type", type}}, StatusCode::Ok); // takes the stream
+    return StatusCode::Ok;
 }
 
 void UpdateService::Hold(QHttpServerResponder responder, QTcpSocket* socket) {
@@ -254,7 +256,8 @@ void UpdateService::Hold(QHttpServerResponder responder, QTcpSocket* socket) {
 // The catalogue is read again when catalogue.xml changes, so a vendor can edit it while the
 // service runs. A changed file that does not load leaves the previous catalogue in service.
 void UpdateService::ReloadCatalogueIfChanged() {
-    const QFileInfo file(QDir(m_options.catalogueFolder).filePath(QLatin1String(Catalogue::kFileName)));
+    const QFileInfo file(
+        QDir(m_options.catalogueFolder).filePath(QLatin1String(Catalogue::kFileName)));
     if (m_catalogue && file.lastModified() == m_catalogueStamp && file.size() == m_catalogueSize)
         return;
     m_catalogueStamp = file.lastModified();
@@ -281,8 +284,8 @@ QString UpdateService::ServiceUrlFor(const QHttpServerRequest& request) const {
 }
 
 void UpdateService::Log(const QByteArray& method, const QByteArray& target, const QString& status) {
-    const QString line =
-        QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
+    const QString line = QStringLiteral("%1 %2 %3")
+                             .arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
     m_requestLog.append(line);
     if (m_options.log) {
         *m_options.log << line << Qt::endl;

@@ -70,8 +70,8 @@ private:
     Answer CheckUpdate(const QByteArray& query);
     Answer InitUpdate(const QHttpServerRequest& request, const QByteArray& query);
     std::optional<QString> PublishedFile(const QString& folder, const QByteArray& rawName) const;
-    void SendFile(QHttpServerResponder& responder, const QString& path, const QByteArray& type,
-                  bool throttle);
+    QHttpServerResponder::StatusCode SendFile(QHttpServerResponder& responder, const QString& path,
+                                              const QByteArray& type, bool throttle);
     void Hold(QHttpServerResponder responder, QTcpSocket* socket);
     void ReloadCatalogueIfChanged();
     QString ServiceUrlFor(const QHttpServerRequest& request) const;

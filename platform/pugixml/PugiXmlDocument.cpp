@@ -58,7 +58,9 @@ long CheckSingleRoot(const pugi::xml_document& doc) {
     return elements == 1 ? XmlError::kNone : XmlError::kMalformed;
 }
 
-std::shared_ptr<PugiXmlStorage> EmptyStorage() { return std::make_shared<PugiXmlStorage>(); }
+std::shared_ptr<PugiXmlStorage> EmptyStorage() {
+    return std::make_shared<PugiXmlStorage>();
+}
 
 } // namespace
 
@@ -259,7 +261,9 @@ XmlElementPtr PugiXmlDocument::createElement(const std::string& name) {
     return std::make_shared<PugiXmlElement>(fragment, node);
 }
 
-std::string PugiXmlDocument::xml() const { return PugiXmlSerializer::Serialize(m_storage->doc); }
+std::string PugiXmlDocument::xml() const {
+    return PugiXmlSerializer::Serialize(m_storage->doc);
+}
 
 bool PugiXmlDocument::save(const std::string& path) {
     if (path.empty())

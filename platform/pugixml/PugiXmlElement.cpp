@@ -2,7 +2,6 @@
 
 #include "platform/pugixml/PugiXmlSerializer.h"
 
-
 namespace KDAutoUpdate {
 
 namespace {
@@ -23,7 +22,9 @@ bool PugiXmlElement::IsValidName(const std::string& name) {
     return true;
 }
 
-std::string PugiXmlElement::nodeName() const { return m_node.name(); }
+std::string PugiXmlElement::nodeName() const {
+    return m_node.name();
+}
 
 std::optional<std::string> PugiXmlElement::getAttribute(const std::string& name) const {
     const pugi::xml_attribute attribute = m_node.attribute(name.c_str());
@@ -101,6 +102,8 @@ bool PugiXmlElement::appendChild(const XmlElementPtr& child) {
     return true;
 }
 
-std::string PugiXmlElement::xml() const { return PugiXmlSerializer::Serialize(m_node); }
+std::string PugiXmlElement::xml() const {
+    return PugiXmlSerializer::Serialize(m_node);
+}
 
 } // namespace KDAutoUpdate

@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
-#include <QTimer>
 #include <QTimeZone>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -27,7 +27,9 @@ QtEventLoop::QtEventLoop() : m_context(std::make_unique<QObject>()) {}
 
 QtEventLoop::~QtEventLoop() = default;
 
-std::unique_ptr<KDHiResTimer> QtEventLoop::CreateTimer() { return std::make_unique<QtHiResTimer>(); }
+std::unique_ptr<KDHiResTimer> QtEventLoop::CreateTimer() {
+    return std::make_unique<QtHiResTimer>();
+}
 
 void QtEventLoop::ProcessPendingEvents() {
     if (QCoreApplication::instance())

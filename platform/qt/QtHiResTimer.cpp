@@ -63,7 +63,7 @@ void QtHiResTimer::SetTimerHandler(std::function<void(const std::string&)> handl
 void QtHiResTimer::OnTick(const std::string& key) {
     // Copies: the handler may remove this key or destroy this object.
     const std::function<void(const std::string&)> handler = m_handler;
-    const std::string keyCopy = key;
+    const std::string keyCopy = key; // NOLINT(performance-unnecessary-copy-initialization)
     if (handler)
         handler(keyCopy);
 }

@@ -61,7 +61,8 @@ std::vector<std::string> NamesOf(const std::filesystem::path& procDir) {
     std::error_code error;
     std::string exe = std::filesystem::read_symlink(procDir / "exe", error).string();
     const std::string deleted = " (deleted)";
-    if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
+    if (exe.size() > deleted.size() &&
+        exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
         exe.resize(exe.size() - deleted.size());
     if (!error && !exe.empty())
         names.push_back(FileNameOf(exe));

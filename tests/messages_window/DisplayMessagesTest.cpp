@@ -54,6 +54,17 @@ TEST_F(DisplayMessagesTest, WithoutProductCodeOrConnectionNothingHappens) {
     EXPECT_EQ(agent->UpdateInfoDocument()->xml().find("last-init-date"), std::string::npos);
 }
 
+TEST_F(DisplayMessagesTest, AWindowThatCannotBeLoadedIsTheCallsError) {
+    tp.platform().forms = nullptr;
+    const Outcome<> outcome = agent->DisplayMessages();
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().source, "AuAgent.DisplayMessages");
+    EXPECT_FALSE(Attribute("last-init-date").empty()) << "the steps before the window ran";
+    EXPECT_FALSE(agent->IsProcessing());
+    tp.loop().Advance(2000);
+    EXPECT_EQ(host.processCompleted, 1);
+}
+
 TEST_F(DisplayMessagesTest, StoresTheDateAndShowsTheWindowOwnedOnlyWhileShowing) {
     struct OwnerProbe : ScriptedRenderer::Observer {
         void FormShown(ScriptedView& view, bool modal) override {

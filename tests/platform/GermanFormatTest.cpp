@@ -23,7 +23,7 @@ TEST(GermanFormatTest, ByteSizesBelowOneKilobyteCountBytes) {
 TEST(GermanFormatTest, LargerSizesUseOneDecimalWithCommaAndDropZero) {
     EXPECT_EQ(GermanFormat::FormatByteSize(kKB), "1 KB");
     EXPECT_EQ(GermanFormat::FormatByteSize(1536), "1,5 KB");
-    EXPECT_EQ(GermanFormat::FormatByteSize(kKB + 51), "1 KB");  // 1,0498 rounds to 1,0
+    EXPECT_EQ(GermanFormat::FormatByteSize(kKB + 51), "1 KB");   // 1,0498 rounds to 1,0
     EXPECT_EQ(GermanFormat::FormatByteSize(kKB + 52), "1,1 KB"); // 1,0508 rounds up
     EXPECT_EQ(GermanFormat::FormatByteSize(kMB * 3 / 2), "1,5 MB");
     EXPECT_EQ(GermanFormat::FormatByteSize(kGB * 23 / 10), "2,3 GB");

@@ -261,6 +261,8 @@ TEST_F(PugiXmlDocumentTest, SaveReplacesAnExistingFile) {
 TEST_F(PugiXmlDocumentTest, SynchronousHttpLoad) {
     tp.http().SetResponse(kUrl, Response::Ok("<r count=\"2\" msgs=\"AB\"/>"));
     tp.http().SetPrefixResponse("http://updates.test/missing", Response::Status(404, "<html/>"));
+    // The exact URL and the longer prefix win over this one.
+    tp.http().SetPrefixResponse("http://updates.test/", Response::Ok("<other/>"));
     auto doc = NewDocument();
     EXPECT_TRUE(doc->load(kUrl));
     EXPECT_EQ(doc->documentElement()->getAttribute("count"), "2");
@@ -268,11 +270,14 @@ TEST_F(PugiXmlDocumentTest, SynchronousHttpLoad) {
 
     EXPECT_FALSE(doc->load("http://updates.test/missing?x"));
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kHttpStatus);
+    EXPECT_TRUE(doc->load("http://updates.test/services"));
+    EXPECT_EQ(doc->documentElement()->nodeName(), "other");
     EXPECT_FALSE(doc->load("https://elsewhere.test/"));
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kUnreachable);
-    EXPECT_EQ(tp.http().RequestedUrls(),
-              (std::vector<std::string>{kUrl, "http://updates.test/missing?x",
-                                        "https://elsewhere.test/"}));
+    EXPECT_EQ(
+        tp.http().RequestedUrls(),
+        (std::vector<std::string>{kUrl, "http://updates.test/missing?x",
+                                  "http://updates.test/services", "https://elsewhere.test/"}));
     EXPECT_FALSE(tp.http().Requests()[0].async);
 }
 
@@ -420,8 +425,8 @@ TEST_F(PugiXmlDocumentTest, DocumentDestroyedWhileLoadingNeverCallsBack) {
     tp.http().SetResponse("http://updates.test/fast", Response::Ok("<r/>"));
     ASSERT_TRUE(tp.WriteProgramFile("a.xml", "<r/>"));
     int calls = 0;
-    for (const std::string& source : {std::string(kUrl), std::string("http://updates.test/fast"),
-                                     tp.ProgramFile("a.xml")}) {
+    for (const std::string& source :
+         {std::string(kUrl), std::string("http://updates.test/fast"), tp.ProgramFile("a.xml")}) {
         auto doc = NewDocument(true);
         doc->setOnReadyStateChange([&] { ++calls; });
         ASSERT_TRUE(doc->load(source));

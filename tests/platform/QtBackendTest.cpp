@@ -10,8 +10,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTimeZone>
+#include <QTimer>
 #include <map>
 #include <memory>
 #include <string>
@@ -187,8 +187,8 @@ TEST_F(QtBackendTest, AsyncFetchReportsBodyStatusAndTransportFailure) {
     std::map<std::string, HttpResult> results;
     std::vector<std::shared_ptr<IHttpRequest>> requests;
     bool inside = true;
-    for (const std::string& url : {server.Url("/ok"), server.Url("/missing"),
-                                   server.Url("/redirect"), refusedUrl}) {
+    for (const std::string& url :
+         {server.Url("/ok"), server.Url("/missing"), server.Url("/redirect"), refusedUrl}) {
         requests.push_back(fetcher.GetAsync(url, [&, url](const HttpResult& r) {
             EXPECT_FALSE(inside);
             results[url] = r;

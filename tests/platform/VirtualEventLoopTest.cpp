@@ -37,9 +37,9 @@ TEST(VirtualEventLoopTest, TwoTimersTickInTimeOrder) {
     loop.Advance(4500);
 
     // At equal times the timer enabled first ticks first.
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"1000:Check", "2000:IsProcessing",
-                                                     "2000:Check", "3000:Check",
-                                                     "4000:IsProcessing", "4000:Check"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"1000:Check", "2000:IsProcessing", "2000:Check",
+                                        "3000:Check", "4000:IsProcessing", "4000:Check"}));
     EXPECT_EQ(loop.NowMs(), 4500);
     EXPECT_EQ(loop.TickCount("Check"), 4);
     EXPECT_EQ(loop.TickCount("IsProcessing"), 2);
@@ -130,8 +130,8 @@ TEST(VirtualEventLoopTest, TasksPostedByATickRunBeforeTheNextTick) {
     timer->EnableTimer("A", true);
     loop.PostAfter(150, [&] { order.push_back("later" + std::to_string(loop.NowMs())); });
     loop.Advance(200);
-    EXPECT_EQ(order, (std::vector<std::string>{"tick100", "task100", "later150", "tick200",
-                                               "task200"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"tick100", "task100", "later150", "tick200", "task200"}));
 }
 
 TEST(VirtualEventLoopTest, RunUntilStopsWhenTheConditionHolds) {

@@ -16,7 +16,8 @@ TEST(CatalogueTest, SampleCatalogueDescribesKeldraStudio) {
     QString error;
     const std::optional<Catalogue> catalogue = Catalogue::Load(SampleCatalogue(), &error);
     ASSERT_TRUE(catalogue) << error.toStdString();
-    const CatalogueProduct* product = catalogue->FindProduct(u"6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14");
+    const CatalogueProduct* product =
+        catalogue->FindProduct(u"6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14");
     ASSERT_NE(product, nullptr);
     EXPECT_EQ(product->name, "Keldra Studio");
     ASSERT_EQ(product->messages.size(), 3);
@@ -58,7 +59,8 @@ TEST_P(CatalogueMistakeTest, IsReportedAndKeepsTheServiceFromStarting) {
 }
 
 QByteArray InProduct(const QByteArray& messages) {
-    return "<catalogue>\n<product code=\"{AB}\" name=\"P\">\n" + messages + "\n</product>\n</catalogue>";
+    return "<catalogue>\n<product code=\"{AB}\" name=\"P\">\n" + messages +
+           "\n</product>\n</catalogue>";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,10 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
   mustBePaid="maybe"/>)"),
                 "mustBePaid and compressed take yes or no"},
         Mistake{"feature without name",
-                InProduct(R"(<message id="m" name="M" type="msp" package="p.bin"><feature/></message>)"),
+                InProduct(
+                    R"(<message id="m" name="M" type="msp" package="p.bin"><feature/></message>)"),
                 "<feature> needs a name"},
-        Mistake{"info without page",
-                InProduct(R"(<message id="m" name="M" type="info"/>)"),
+        Mistake{"info without page", InProduct(R"(<message id="m" name="M" type="info"/>)"),
                 "needs exactly one of page, url, package"},
         Mistake{"duplicate product",
                 "<catalogue><product code=\"{AB}\" name=\"P\"/><product code=\"ab\" name=\"Q\"/>"
@@ -107,7 +109,9 @@ TEST(CatalogueFolder, MissingFolderIsReported) {
 }
 
 TEST(ProductVersionTest, ComparesPartsAsNumbers) {
-    const auto v = [](const char* text) { return ProductVersion::Parse(QString::fromLatin1(text)); };
+    const auto v = [](const char* text) {
+        return ProductVersion::Parse(QString::fromLatin1(text));
+    };
     EXPECT_EQ(v("5.1"), v("5.1.0"));
     EXPECT_LT(v("5.0.9"), v("5.0.10"));
     EXPECT_LT(v("-1.0.0"), v("0.0.1"));

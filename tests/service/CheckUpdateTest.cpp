@@ -47,8 +47,8 @@ TEST_F(CheckUpdateTest, AgentQueryGetsXmlWithCountStampAndTheOfferedMessages) {
 TEST_F(CheckUpdateTest, ProductCodeMatchesWithOrWithoutBracesInAnyCaseAndEscaped) {
     const CheckAnswer reference = CheckSample("5.0.2");
     const QString bare = QString(kSampleProduct).mid(1).chopped(1);
-    for (const QString& code : {bare, bare.toLower(), QString(kSampleProduct).toLower(),
-                                "%7B" + bare + "%7D"}) {
+    for (const QString& code :
+         {bare, bare.toLower(), QString(kSampleProduct).toLower(), "%7B" + bare + "%7D"}) {
         SCOPED_TRACE(code.toStdString());
         const CheckAnswer answer = Check("ProductCode=" + code + "&Version=5.0.2");
         EXPECT_EQ(answer.count, reference.count);
@@ -93,9 +93,9 @@ TEST_F(CheckUpdateTest, UnknownOrMissingProductGetsZeroAndAnEmptyStamp) {
 }
 
 TEST_F(CheckUpdateTest, EndpointNamesIgnoreLetterCase) {
-    const HttpResult result = RawGet(
-        m_service.Port(),
-        QByteArray("/services/autoupdate/checkupdate.ASPX?ProductCode=") + kSampleProduct);
+    const HttpResult result =
+        RawGet(m_service.Port(),
+               QByteArray("/services/autoupdate/checkupdate.ASPX?ProductCode=") + kSampleProduct);
     EXPECT_EQ(result.status, 200);
     EXPECT_EQ(ParseCheck(result.body).count, 3);
 }

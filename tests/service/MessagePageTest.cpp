@@ -65,10 +65,9 @@ TEST_F(MessagePageTest, IslandCarriesEveryOfferWithTheExactAttributeNames) {
     LoadSamplePage();
     const pugi::xml_node root = Island();
     EXPECT_STREQ(root.name(), "Messages");
-    const std::vector<std::string> expected{"id",           "name",         "toVersion",
-                                            "fileName",     "forProduct",   "killProcName",
-                                            "downloadPath", "compressed",   "mustBePaid",
-                                            "cmdLine",      "type",         "destination"};
+    const std::vector<std::string> expected{
+        "id",           "name",       "toVersion",  "fileName", "forProduct", "killProcName",
+        "downloadPath", "compressed", "mustBePaid", "cmdLine",  "type",       "destination"};
     QStringList ids;
     for (const pugi::xml_node message : root.children("Message")) {
         EXPECT_EQ(AttributeNames(message), expected);
@@ -97,13 +96,13 @@ TEST_F(MessagePageTest, PatchFeaturesKeepOrderKindsAndChoices) {
     EXPECT_STREQ(patch.attribute("type").value(), "msp");
     QStringList summary;
     for (const pugi::xml_node feature : patch.child("Features").children("Feature")) {
-        EXPECT_EQ(AttributeNames(feature), (std::vector<std::string>{
-                                               "name", "mandatory", "allowUserSelection",
-                                               "checked", "type"}));
-        summary.append(QStringLiteral("%1 %2 mandatory=%3 checked=%4")
-                           .arg(feature.attribute("name").value(), feature.attribute("type").value(),
-                                feature.attribute("mandatory").value(),
-                                feature.attribute("checked").value()));
+        EXPECT_EQ(AttributeNames(feature),
+                  (std::vector<std::string>{"name", "mandatory", "allowUserSelection", "checked",
+                                            "type"}));
+        summary.append(
+            QStringLiteral("%1 %2 mandatory=%3 checked=%4")
+                .arg(feature.attribute("name").value(), feature.attribute("type").value(),
+                     feature.attribute("mandatory").value(), feature.attribute("checked").value()));
     }
     EXPECT_EQ(summary, (QStringList{"CoreFiles modified mandatory=true checked=true",
                                     "ColorTools modified mandatory=false checked=true",
@@ -208,8 +207,9 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
               service.BaseUrl() + "/packages/a%26b.bin");
     EXPECT_STREQ(page.select_node("//h1").node().child_value(), "Tom & Jerry <Pro>");
     EXPECT_STREQ(page.select_node("//section/h2").node().child_value(), "Tom & Jerry <b>");
-    EXPECT_EQ(QString(FindElement(page, "input", "forFeature", "F&1").attribute("forMessage").value()),
-              "m&1");
+    EXPECT_EQ(
+        QString(FindElement(page, "input", "forFeature", "F&1").attribute("forMessage").value()),
+        "m&1");
     // The percent-encoded address leads back to the package.
     EXPECT_EQ(Get(QString(message.attribute("downloadPath").value())).body, "x");
 }

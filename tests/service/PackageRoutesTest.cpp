@@ -82,7 +82,8 @@ TEST_F(PackageRoutesTest, UnknownAddressesAndOtherMethodsAreRefused) {
         SCOPED_TRACE(target.toStdString());
         EXPECT_EQ(RawGet(m_service.Port(), target).status, 404);
     }
-    EXPECT_EQ(RawGet(m_service.Port(), "/services/autoupdate/CheckUpdate.aspx", "POST").status, 405);
+    EXPECT_EQ(RawGet(m_service.Port(), "/services/autoupdate/CheckUpdate.aspx", "POST").status,
+              405);
 }
 
 TEST(PackageRoutesOutside, LinkOutOfThePackagesFolderIsNotFollowed) {

@@ -64,7 +64,8 @@ TEST_F(RequestLogTest, RequestsSharingOneConnectionKeepTheirOwnTargets) {
     const QList<HttpResult> answers = RawExchange(
         m_service->Port(),
         "GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-"
-        "5E3F7A9B0D14}&Version=5.1.0 HTTP/1.1\r\n" + host +
+        "5E3F7A9B0D14}&Version=5.1.0 HTTP/1.1\r\n" +
+            host +
             "\r\n"
             "GET /services/autoupdate/InitUpdate.aspx?ProductCode=%7Bnone%7D HTTP/1.1\r\n" +
             host + "\r\n",
@@ -112,7 +113,8 @@ TEST(RequestLogHangCheck, CheckIsReceivedButNeverAnsweredWhileTheRestWorks) {
     EXPECT_TRUE(service.RequestLog().first().endsWith(" -"));
 
     // The page answers on another connection while the check is still open.
-    const HttpResult page = Get(service.BaseUrl() + "/InitUpdate.aspx?ProductCode=" + kSampleProduct);
+    const HttpResult page =
+        Get(service.BaseUrl() + "/InitUpdate.aspx?ProductCode=" + kSampleProduct);
     EXPECT_EQ(page.status, 200);
     EXPECT_FALSE(check->isFinished());
     EXPECT_EQ(check->bytesAvailable(), 0);
@@ -121,6 +123,26 @@ TEST(RequestLogHangCheck, CheckIsReceivedButNeverAnsweredWhileTheRestWorks) {
     check->abort();
     const HttpResult again = Get(service.BaseUrl() + "/packages/KeldraStudio-5.0.3.msp");
     EXPECT_EQ(again.status, 200);
+}
+
+TEST(RequestLogHangCheck, StoppingTheServiceEndsTheHeldCheck) {
+    ServiceOptions options;
+    options.catalogueFolder = SampleCatalogue();
+    options.hangCheck = true;
+    auto service = std::make_unique<UpdateService>(options);
+    ASSERT_TRUE(service->Start(QHostAddress::LocalHost, 0));
+    QSignalSpy logged(service.get(), &UpdateService::RequestLogged);
+
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy::NoProxy);
+    std::unique_ptr<QNetworkReply> check(manager.get(
+        QNetworkRequest(QUrl(service->BaseUrl() + "/CheckUpdate.aspx?ProductCode=AB"))));
+    ASSERT_TRUE(WaitUntil([&] { return logged.count() == 1; }));
+
+    service.reset();
+    ASSERT_TRUE(WaitUntil([&] { return check->isFinished(); }));
+    EXPECT_NE(check->error(), QNetworkReply::NoError);
+    EXPECT_EQ(check->readAll(), "");
 }
 
 } // namespace

@@ -17,7 +17,8 @@ namespace {
 
 // The copy beside the programs, which the demo and the integration tests serve.
 QString CopiedPackage() {
-    return QCoreApplication::applicationDirPath() + "/catalogue/packages/KeldraStudio-Update-5.1.0.sh";
+    return QCoreApplication::applicationDirPath() +
+           "/catalogue/packages/KeldraStudio-Update-5.1.0.sh";
 }
 
 QStringList RecordLines(const QString& path) {
@@ -58,8 +59,8 @@ TEST(SamplePackageTest, EachStartAppendsTimeAndArgumentsToTheRecord) {
 
     const QStringList lines = RecordLines(record);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].contains(QRegularExpression(
-        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d .*/quiet /norestart$")))
+    EXPECT_TRUE(lines[0].contains(
+        QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d .*/quiet /norestart$")))
         << lines[0].toStdString();
     EXPECT_FALSE(lines[1].contains("/quiet"));
 }
@@ -72,7 +73,8 @@ TEST(SamplePackageTest, WithoutTheVariableTheRecordGoesBelowHome) {
 
     ASSERT_EQ(RunPackage({"/quiet"}, environment), 0);
 
-    const QStringList lines = RecordLines(home.Folder() + "/.local/state/kdautoupdate/installs.log");
+    const QStringList lines =
+        RecordLines(home.Folder() + "/.local/state/kdautoupdate/installs.log");
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].endsWith(" /quiet"));
 }

@@ -66,7 +66,9 @@ bool TakeAnswer(QByteArray& buffer, HttpResult& result) {
 
 } // namespace
 
-QString SampleCatalogue() { return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue"); }
+QString SampleCatalogue() {
+    return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");
+}
 
 HttpResult Get(const QString& url, int timeoutMs) {
     QNetworkAccessManager manager;
@@ -178,7 +180,8 @@ void TempCatalogue::AddInfoPage(const QString& name, const QByteArray& html) con
 pugi::xml_node FindElement(const pugi::xml_node& root, const char* name, const char* attribute,
                            const char* value) {
     return root.find_node([&](const pugi::xml_node& node) {
-        return qstrcmp(node.name(), name) == 0 && qstrcmp(node.attribute(attribute).value(), value) == 0;
+        return qstrcmp(node.name(), name) == 0 &&
+               qstrcmp(node.attribute(attribute).value(), value) == 0;
     });
 }
 

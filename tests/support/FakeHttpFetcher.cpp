@@ -24,7 +24,9 @@ private:
 FakeHttpFetcher::FakeHttpFetcher(VirtualEventLoop& loop)
     : m_loop(loop), m_self(std::make_shared<FakeHttpFetcher*>(this)) {}
 
-FakeHttpFetcher::~FakeHttpFetcher() { m_self.reset(); }
+FakeHttpFetcher::~FakeHttpFetcher() {
+    m_self.reset();
+}
 
 void FakeHttpFetcher::SetResponse(const std::string& url, Response response) {
     auto it = std::find_if(m_exact.begin(), m_exact.end(),
@@ -64,9 +66,8 @@ std::vector<std::string> FakeHttpFetcher::PendingUrls() const {
 }
 
 bool FakeHttpFetcher::CompletePending(const std::string& url, const Response& response) {
-    auto it = std::find_if(m_pending.begin(), m_pending.end(), [&](const auto& state) {
-        return url.empty() || state->url == url;
-    });
+    auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                           [&](const auto& state) { return url.empty() || state->url == url; });
     if (it == m_pending.end())
         return false;
     std::shared_ptr<State> state = *it;
@@ -90,8 +91,8 @@ HttpResult FakeHttpFetcher::GetSync(const std::string& url) {
     return ResultOf(url, response);
 }
 
-std::shared_ptr<IHttpRequest> FakeHttpFetcher::GetAsync(
-    const std::string& url, std::function<void(const HttpResult&)> done) {
+std::shared_ptr<IHttpRequest>
+FakeHttpFetcher::GetAsync(const std::string& url, std::function<void(const HttpResult&)> done) {
     m_requests.push_back({url, true});
     auto state = std::make_shared<State>();
     state->url = url;

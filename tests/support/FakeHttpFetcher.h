@@ -33,7 +33,9 @@ public:
         static Response Status(int code, std::string text = {}) {
             return {code, std::move(text), 0, false, 0};
         }
-        static Response TransportError(int error = kUnreachable) { return {0, {}, error, false, 0}; }
+        static Response TransportError(int error = kUnreachable) {
+            return {0, {}, error, false, 0};
+        }
         static Response Never() { return {0, {}, 0, true, 0}; }
         static Response Delayed(long ms, std::string text) {
             return {200, std::move(text), 0, false, ms};

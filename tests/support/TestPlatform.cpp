@@ -31,16 +31,16 @@ std::filesystem::path TempRoot() {
 
 std::filesystem::path TestPlatform::MakeTempFolder(const std::string& prefix) {
     static std::atomic<unsigned> counter{0};
-    const std::filesystem::path root = TempRoot();
+    std::filesystem::path root = TempRoot();
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        const std::filesystem::path folder =
+        std::filesystem::path folder =
             root / (prefix + "-" + std::to_string(stamp) + "-" + std::to_string(++counter));
         std::error_code error;
         if (std::filesystem::create_directory(folder, error))
             return folder;
         if (error)
-            return root; // cannot happen on a writable build tree; tests then share the root
+            return {}; // an unwritable tree: the test then has no program folder
     }
 }
 
@@ -56,7 +56,8 @@ TestPlatform::TestPlatform() : m_folder(MakeTempFolder("program")) {
 
 TestPlatform::~TestPlatform() {
     std::error_code error;
-    std::filesystem::remove_all(m_folder, error);
+    if (!m_folder.empty())
+        std::filesystem::remove_all(m_folder, error);
 }
 
 std::string TestPlatform::ProgramFile(const std::string& name) const {

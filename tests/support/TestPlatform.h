@@ -48,7 +48,8 @@ public:
     std::optional<std::string> ReadProgramFile(const std::string& name) const;
 
     // A new, empty folder under the build tree (or the system's temporary folder), for tests
-    // that need one without a whole platform. The caller removes it.
+    // that need one without a whole platform; empty when none can be made. The caller removes
+    // it.
     static std::filesystem::path MakeTempFolder(const std::string& prefix);
 
 private:

@@ -9,6 +9,8 @@ namespace KDAutoUpdate {
 namespace {
 // A task that keeps posting itself must not hang a test forever.
 constexpr int kMaxTasksPerRun = 1000000;
+// "Wait forever" becomes about thirty years of virtual time, so the clock cannot overflow.
+constexpr long long kMaxRunMs = 1000LL * 3600 * 24 * 365 * 30;
 
 long long FloorDiv(long long value, long long divisor) {
     long long q = value / divisor;
@@ -20,7 +22,9 @@ long long FloorDiv(long long value, long long divisor) {
 
 VirtualEventLoop::VirtualEventLoop() : m_self(std::make_shared<VirtualEventLoop*>(this)) {}
 
-VirtualEventLoop::~VirtualEventLoop() { m_self.reset(); }
+VirtualEventLoop::~VirtualEventLoop() {
+    m_self.reset();
+}
 
 std::unique_ptr<KDHiResTimer> VirtualEventLoop::CreateTimer() {
     return std::make_unique<VirtualTimer>(*this);
@@ -33,7 +37,7 @@ void VirtualEventLoop::ProcessPendingEvents() {
 }
 
 bool VirtualEventLoop::RunUntil(const std::function<bool()>& done, long timeoutMs) {
-    const long long deadline = m_nowMs + std::max(0L, timeoutMs);
+    const long long deadline = m_nowMs + std::clamp<long long>(timeoutMs, 0, kMaxRunMs);
     for (;;) {
         if (RunPosted(&done))
             return true;
@@ -52,14 +56,16 @@ void VirtualEventLoop::Post(std::function<void()> task) {
         m_tasks.push_back(std::move(task));
 }
 
-long long VirtualEventLoop::NowLocalSeconds() { return FloorDiv(m_wallStartMs + m_nowMs, 1000); }
+long long VirtualEventLoop::NowLocalSeconds() {
+    return FloorDiv(m_wallStartMs + m_nowMs, 1000);
+}
 
 void VirtualEventLoop::SetNowLocalSeconds(long long localSeconds) {
     m_wallStartMs = localSeconds * 1000 - m_nowMs;
 }
 
 void VirtualEventLoop::Advance(long long ms) {
-    const long long target = m_nowMs + std::max(0LL, ms);
+    const long long target = m_nowMs + std::clamp<long long>(ms, 0, kMaxRunMs);
     RunPosted();
     while (FireNextDue(target))
         RunPosted();
@@ -69,7 +75,8 @@ void VirtualEventLoop::Advance(long long ms) {
 
 void VirtualEventLoop::PostAfter(long long ms, std::function<void()> task) {
     if (task)
-        m_delayed.push_back({m_nowMs + std::max(0LL, ms), NextSequence(), std::move(task)});
+        m_delayed.push_back(
+            {m_nowMs + std::clamp<long long>(ms, 0, kMaxRunMs), NextSequence(), std::move(task)});
 }
 
 std::optional<long long> VirtualEventLoop::NextDueMs() const {
@@ -98,7 +105,9 @@ int VirtualEventLoop::EnabledTimerCount() const {
     return count;
 }
 
-void VirtualEventLoop::Register(VirtualTimer* timer) { m_timers.push_back(timer); }
+void VirtualEventLoop::Register(VirtualTimer* timer) {
+    m_timers.push_back(timer);
+}
 
 void VirtualEventLoop::Unregister(VirtualTimer* timer) {
     m_timers.erase(std::remove(m_timers.begin(), m_timers.end(), timer), m_timers.end());

@@ -19,8 +19,8 @@ namespace KDAutoUpdate {
 class VirtualTimer;
 
 // Local wall-clock seconds (1970-01-01 00:00:00 taken as zero) of a calendar date and time.
-constexpr long long CivilLocalSeconds(int year, int month, int day, int hour = 0,
-                                        int minute = 0, int second = 0) {
+constexpr long long CivilLocalSeconds(int year, int month, int day, int hour = 0, int minute = 0,
+                                      int second = 0) {
     // Days from the civil calendar (proleptic Gregorian).
     const int y = year - (month <= 2 ? 1 : 0);
     const int era = (y >= 0 ? y : y - 399) / 400;

@@ -6,7 +6,9 @@
 
 namespace KDAutoUpdate {
 
-VirtualTimer::VirtualTimer(VirtualEventLoop& loop) : m_loop(loop.m_self) { loop.Register(this); }
+VirtualTimer::VirtualTimer(VirtualEventLoop& loop) : m_loop(loop.m_self) {
+    loop.Register(this);
+}
 
 VirtualTimer::~VirtualTimer() {
     if (auto loop = m_loop.lock())
@@ -39,7 +41,9 @@ bool VirtualTimer::EnableTimer(const std::string& key, bool enable) {
     return true;
 }
 
-bool VirtualTimer::RemoveTimer(const std::string& key) { return m_entries.erase(key) != 0; }
+bool VirtualTimer::RemoveTimer(const std::string& key) {
+    return m_entries.erase(key) != 0;
+}
 
 bool VirtualTimer::IsTimerEnabled(const std::string& key) const {
     auto it = m_entries.find(key);
@@ -68,11 +72,10 @@ void VirtualTimer::Fire(const std::string& key) {
     it->second.dueMs += it->second.intervalMs;
     ++m_ticks[key];
     (*loop)->CountTick(key);
-    // Copies: the handler may remove the key or destroy this object.
+    // A copy: the handler may remove the key or destroy this object. `key` belongs to the loop.
     const std::function<void(const std::string&)> handler = m_handler;
-    const std::string keyCopy = key;
     if (handler)
-        handler(keyCopy);
+        handler(key);
 }
 
 } // namespace KDAutoUpdate

@@ -1,0 +1,36 @@
+#include "platform/qt/QtDesktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QUrl>
+
+#include "platform/qt/QtProcessLauncher.h"
+
+namespace KDAutoUpdate {
+
+QtDesktop::QtDesktop(std::string opener, bool useDesktopServices)
+    : m_opener(std::move(opener)), m_useDesktopServices(useDesktopServices) {}
+
+bool QtDesktop::OpenUrl(const std::string& url) {
+    try {
+        const QUrl address(QString::fromStdString(url), QUrl::StrictMode);
+        const QString scheme = address.scheme();
+        if (!address.isValid() || address.host().isEmpty() ||
+            (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+             scheme != QLatin1String("ftp")))
+            return false;
+        if (m_useDesktopServices && qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+            QDesktopServices::openUrl(address))
+            return true;
+        const QString opener = QString::fromStdString(QtProcessLauncher::ResolveProgram(m_opener));
+        if (opener.isEmpty())
+            return false;
+        return QProcess::startDetached(opener, {address.toString(QUrl::FullyEncoded)});
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,386 @@
+#include "platform/qt/QtDownloader.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace KDAutoUpdate {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kReportIntervalMs = 250;
+// Weight of the newest rate sample in the moving average.
+constexpr double kRateSmoothing = 0.3;
+constexpr std::size_t kChunkSize = 256 * 1024;
+// Bytes Qt may hold for the reply before it pauses reading the socket.
+constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
+constexpr std::size_t kMaxNameBytes = 200;
+constexpr std::size_t kMaxExtensionBytes = 16;
+constexpr const char* kFallbackName = "download.bin";
+constexpr const char* kPartSuffix = ".part";
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Cuts `text` to at most `bytes` without splitting a UTF-8 sequence.
+std::string Truncated(const std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    std::size_t end = bytes;
+    while (end > 0 && IsContinuationByte(text[end]))
+        --end;
+    return text.substr(0, end);
+}
+
+// Drops C0 controls, DEL and the C1 controls (U+0080..U+009F as UTF-8).
+std::string WithoutControls(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            continue;
+        if (c == 0xC2 && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) {
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return {};
+}
+
+// Creates `folder` and its missing parents; the ones made here are private to the user.
+bool MakePrivateFolder(const fs::path& folder) {
+    std::error_code error;
+    std::vector<fs::path> missing;
+    for (fs::path p = folder; !p.empty() && !fs::exists(p, error); p = p.parent_path()) {
+        missing.push_back(p);
+        if (p == p.parent_path())
+            break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        fs::create_directory(*it, error);
+        if (error)
+            return false;
+        fs::permissions(*it, fs::perms::owner_all, fs::perm_options::replace, error);
+    }
+    return fs::is_directory(folder, error);
+}
+
+bool StartsAsProgram(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[4] = {};
+    in.read(head, sizeof head);
+    const std::streamsize got = in.gcount();
+    return (got >= 2 && head[0] == '#' && head[1] == '!') ||
+           (got == 4 && head[0] == '\x7f' && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
+}
+
+bool IsSuccessStatus(int status) { return status >= 200 && status < 300; }
+bool IsRedirectStatus(int status) { return status >= 300 && status < 400; }
+
+} // namespace
+
+// One running transfer: the network reply, the partial file and the rate measurement.
+struct QtDownloader::Transfer {
+    std::string key;
+    fs::path partPath;
+    fs::path finalPath;
+    QPointer<QNetworkReply> reply;
+    QFile part;
+    QTimer tick;
+    QElapsedTimer clock;
+    long long received = 0;
+    long long total = -1; // -1 until the answer tells
+    long long sampleMs = 0;
+    long long sampleBytes = 0;
+    double rate = 0; // bytes per second, smoothed; 0 until the first sample
+};
+
+QtDownloader::QtDownloader(std::string folder, int stallTimeoutMs)
+    : m_folder(folder.empty() ? DefaultFolder() : std::move(folder)),
+      m_stallTimeoutMs(stallTimeoutMs), m_buffer(kChunkSize),
+      m_context(std::make_unique<QObject>()),
+      m_manager(std::make_unique<QNetworkAccessManager>()), m_alive(std::make_shared<bool>(true)) {
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+QtDownloader::~QtDownloader() {
+    m_context.reset();
+    if (m_transfer)
+        Discard(*m_transfer);
+    m_transfer.reset();
+    m_manager.reset();
+}
+
+std::string QtDownloader::DefaultFolder() {
+    fs::path cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        cache = xdg;
+    else
+        cache = fs::path(HomeFolder()) / ".cache";
+    return (cache / "kdautoupdate" / "downloads").string();
+}
+
+std::string QtDownloader::SafeFileName(const std::string& url) {
+    const QUrl address(QString::fromStdString(url));
+    const QString encodedPath = address.path(QUrl::FullyEncoded);
+    const QString segment = encodedPath.mid(encodedPath.lastIndexOf(u'/') + 1);
+    const QByteArray decoded = QByteArray::fromPercentEncoding(segment.toLatin1());
+    std::string name = WithoutControls(decoded.toStdString());
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    for (std::size_t dots = name.find(".."); dots != std::string::npos; dots = name.find(".."))
+        name.erase(dots, 1);
+    name.erase(0, name.find_first_not_of('.'));
+    if (name.size() > kMaxNameBytes) {
+        const std::size_t dot = name.rfind('.');
+        const std::size_t extension = dot == std::string::npos ? 0 : name.size() - dot;
+        if (extension > 1 && extension <= kMaxExtensionBytes)
+            name = Truncated(name.substr(0, dot), kMaxNameBytes - extension) + name.substr(dot);
+        else
+            name = Truncated(name, kMaxNameBytes);
+    }
+    return name.empty() ? kFallbackName : name;
+}
+
+void QtDownloader::SetEvents(IDownloadEvents* events) { m_events = events; }
+
+bool QtDownloader::IsBusy() const { return m_transfer != nullptr; }
+
+std::string QtDownloader::LocalFile() const { return m_localFile; }
+
+bool QtDownloader::BeginDownload(const std::string& url, const std::string& key) {
+    if (m_transfer || m_completionPending || !QCoreApplication::instance())
+        return false;
+    try {
+        const QUrl address(QString::fromStdString(url));
+        const QString scheme = address.scheme().toLower();
+        const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+        // A file address names a file of this machine: no host, or "localhost".
+        const bool local = scheme == QLatin1String("file") &&
+                           (address.host().isEmpty() ||
+                            address.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
+        if (!address.isValid() || (web && address.host().isEmpty()) || (!web && !local))
+            return false;
+
+        std::error_code error;
+        if (!MakePrivateFolder(m_folder))
+            return false;
+        const fs::path folder = fs::canonical(m_folder, error);
+        if (error)
+            return false;
+        const std::string name = SafeFileName(url);
+        auto transfer = std::make_unique<Transfer>();
+        transfer->key = key;
+        transfer->finalPath = folder / name;
+        transfer->partPath = folder / (name + kPartSuffix);
+        // Both names must stay inside the folder whatever the address said.
+        for (const fs::path& p : {transfer->finalPath, transfer->partPath})
+            if (fs::weakly_canonical(p.parent_path(), error) != folder || error)
+                return false;
+        // A left-over partial file (or a link planted in its place) is replaced, never
+        // written through.
+        fs::remove(transfer->partPath, error);
+        transfer->part.setFileName(QString::fromStdString(transfer->partPath.string()));
+        if (!transfer->part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return false;
+
+        QNetworkRequest request(address);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::NoLessSafeRedirectPolicy);
+        // The package's own bytes: no transparent decompression, so sizes match.
+        request.setRawHeader("Accept-Encoding", "identity");
+        request.setTransferTimeout(std::max(0, m_stallTimeoutMs));
+        QNetworkReply* reply = m_manager->get(request);
+        if (!reply) {
+            Discard(*transfer);
+            return false;
+        }
+        reply->setReadBufferSize(kReadBufferSize);
+        transfer->reply = reply;
+        QObject* context = m_context.get();
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, context, [this] { OnMetaData(); });
+        QObject::connect(reply, &QNetworkReply::readyRead, context, [this] { OnReadyRead(); });
+        QObject::connect(reply, &QNetworkReply::finished, context, [this] { OnFinished(); });
+        transfer->tick.setInterval(kReportIntervalMs);
+        QObject::connect(&transfer->tick, &QTimer::timeout, context, [this] { OnTick(); });
+        transfer->clock.start();
+        transfer->tick.start();
+        m_localFile.clear();
+        m_transfer = std::move(transfer);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void QtDownloader::CancelDownload(const std::string& key) {
+    if (m_transfer && m_transfer->key == key)
+        End(false);
+}
+
+void QtDownloader::OnMetaData() {
+    if (!m_transfer || !m_transfer->reply)
+        return;
+    QNetworkReply& reply = *m_transfer->reply;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && !IsSuccessStatus(status.toInt()) && !IsRedirectStatus(status.toInt()))
+        return End(false); // an error page is not the package
+    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
+    if ((!status.isValid() || IsSuccessStatus(status.toInt())) && length.isValid())
+        m_transfer->total = length.toLongLong();
+}
+
+void QtDownloader::OnReadyRead() {
+    if (!m_transfer || !m_transfer->reply)
+        return;
+    QNetworkReply& reply = *m_transfer->reply;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool body = !status.isValid() || IsSuccessStatus(status.toInt());
+    for (;;) {
+        const qint64 got = reply.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
+        if (got <= 0)
+            break;
+        if (!body)
+            continue; // the body of a redirect on its way
+        if (m_transfer->part.write(m_buffer.data(), got) != got)
+            return End(false); // disk full or gone
+        m_transfer->received += got;
+    }
+}
+
+void QtDownloader::OnFinished() {
+    if (!m_transfer || !m_transfer->reply)
+        return;
+    OnReadyRead();
+    if (!m_transfer)
+        return;
+    QNetworkReply& reply = *m_transfer->reply;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = !status.isValid() || IsSuccessStatus(status.toInt());
+    // A connection dropped early must not pass for a complete file.
+    const bool whole = m_transfer->total < 0 || m_transfer->received == m_transfer->total;
+    End(answered && whole && reply.error() == QNetworkReply::NoError);
+}
+
+void QtDownloader::OnTick() {
+    if (!m_transfer)
+        return;
+    Transfer& t = *m_transfer;
+    const long long now = t.clock.elapsed();
+    const long long elapsed = now - t.sampleMs;
+    if (elapsed <= 0)
+        return;
+    const double sample = static_cast<double>(t.received - t.sampleBytes) * 1000.0 /
+                          static_cast<double>(elapsed);
+    t.rate = t.sampleMs == 0 ? sample : kRateSmoothing * sample + (1 - kRateSmoothing) * t.rate;
+    t.sampleMs = now;
+    t.sampleBytes = t.received;
+    if (!m_events)
+        return;
+    const long long total = std::max(0LL, t.total);
+    const long long percent = total > 0 ? std::min(100LL, t.received * 100 / total) : 0;
+    const long long rate = std::llround(t.rate);
+    const long long remaining =
+        total > 0 && t.rate >= 1
+            ? static_cast<long long>(
+                  std::ceil(static_cast<double>(std::max(0LL, total - t.received)) / t.rate))
+            : -1;
+    m_events->DownloadProgress(0, percent, rate, remaining, t.received, total, 0);
+}
+
+void QtDownloader::Release(Transfer& transfer) {
+    transfer.tick.stop();
+    if (QNetworkReply* reply = transfer.reply.data()) {
+        // Only this object's connections go; Qt keeps its own on the reply.
+        if (m_context)
+            QObject::disconnect(reply, nullptr, m_context.get(), nullptr);
+        if (!reply->isFinished())
+            reply->abort();
+        reply->deleteLater();
+    }
+    transfer.reply.clear();
+}
+
+void QtDownloader::Discard(Transfer& transfer) {
+    Release(transfer);
+    transfer.part.close();
+    std::error_code error;
+    fs::remove(transfer.partPath, error);
+}
+
+bool QtDownloader::Keep(Transfer& transfer) {
+    Release(transfer);
+    const bool written = transfer.part.flush() && transfer.part.error() == QFileDevice::NoError;
+    transfer.part.close();
+    std::error_code error;
+    if (!written || (fs::rename(transfer.partPath, transfer.finalPath, error), error)) {
+        fs::remove(transfer.partPath, error);
+        return false;
+    }
+    // The deployment starts the package as a program: scripts and ELF files get to run.
+    if (StartsAsProgram(transfer.finalPath))
+        fs::permissions(transfer.finalPath, fs::perms::owner_exec, fs::perm_options::add, error);
+    return true;
+}
+
+void QtDownloader::End(bool success) {
+    std::unique_ptr<Transfer> transfer = std::move(m_transfer);
+    if (!transfer)
+        return;
+    bool kept = false;
+    if (success)
+        kept = Keep(*transfer);
+    else
+        Discard(*transfer);
+    const long long elapsed = std::max<long long>(1, transfer->clock.elapsed());
+    const long long rate =
+        transfer->rate >= 1 ? std::llround(transfer->rate) : transfer->received * 1000 / elapsed;
+    m_localFile = kept ? transfer->finalPath.string() : std::string();
+    const long long total = transfer->total > 0 ? transfer->total : transfer->received;
+    Deliver(m_localFile, kept, transfer->received, total, rate);
+}
+
+void QtDownloader::Deliver(const std::string& value, bool finalReport, long long received,
+                           long long total, long long rate) {
+    m_completionPending = true;
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [this, value, finalReport, received, total, rate] {
+            m_completionPending = false;
+            const std::weak_ptr<bool> alive = m_alive;
+            if (finalReport && m_events)
+                m_events->DownloadProgress(0, 100, rate, 0, received, total, 0);
+            if (!alive.expired() && m_events)
+                m_events->DownloadComplete(value);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace KDAutoUpdate

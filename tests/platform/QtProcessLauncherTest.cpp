@@ -1,0 +1,170 @@
+// Starting command lines and handing addresses to the desktop, with small shell scripts in a
+// folder under the build tree that write down what they received.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtProcessLauncher.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr long kWaitMs = 10000;
+
+void EnsureApplication() {
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "kdau_tests_platform";
+    static char* argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content, bool executable) {
+    std::ofstream(path, std::ios::binary) << content;
+    if (executable)
+        fs::permissions(path, fs::perms::owner_exec, fs::perm_options::add);
+}
+
+// Writes its working folder and its arguments (each ended by a NUL byte) into files beside
+// itself; the finished files appear at once, whole.
+constexpr const char* kRecorder = "#!/bin/sh\n"
+                                  "here=$(dirname \"$0\")\n"
+                                  "pwd > \"$here/cwd.tmp\"\n"
+                                  "printf '%s\\0' \"$@\" > \"$here/args.tmp\"\n"
+                                  "mv \"$here/cwd.tmp\" \"$here/cwd.txt\"\n"
+                                  "mv \"$here/args.tmp\" \"$here/args.txt\"\n";
+
+std::vector<std::string> SplitNul(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
+        items.push_back(text.substr(start, end - start));
+    return items;
+}
+
+class ProcessLauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        root = TestPlatform::MakeTempFolder("launcher");
+        // A blank in the folder makes the program name need its quotes.
+        folder = root / "my tools";
+        fs::create_directories(folder);
+    }
+    void TearDown() override {
+        std::error_code error;
+        fs::remove_all(root, error);
+    }
+    // Waits for the recorder's output; its arguments, or nothing after the timeout.
+    std::optional<std::vector<std::string>> RecordedArguments() {
+        const fs::path args = folder / "args.txt";
+        if (!loop.RunUntil([&] { return fs::exists(args); }, kWaitMs))
+            return std::nullopt;
+        return SplitNul(ReadFile(args));
+    }
+    std::string Quoted(const fs::path& path) const { return "\"" + path.string() + "\""; }
+
+    QtEventLoop loop;
+    QtProcessLauncher launcher;
+    fs::path root;
+    fs::path folder;
+};
+
+TEST_F(ProcessLauncherTest, ArgumentsArriveUnchangedAndNoShellSeesThem) {
+    const fs::path program = folder / "record.sh";
+    WriteFile(program, kRecorder, true);
+    const std::string commandLine = Quoted(program) +
+                                    R"( plain "two  words" a\"b "x&y;z|w$HOME `id`" 'single' )"
+                                    R"(back\slash "" "trail\\" *)";
+    ASSERT_TRUE(launcher.StartCommandLine(commandLine));
+
+    const auto arguments = RecordedArguments();
+    ASSERT_TRUE(arguments) << "the program did not run";
+    const std::vector<std::string> expected = {
+        "plain", "two  words", R"(a"b)", "x&y;z|w$HOME `id`", "'single'", R"(back\slash)", "",
+        R"(trail\)", "*"};
+    EXPECT_EQ(*arguments, expected);
+    // It ran in its own folder.
+    std::string cwd = ReadFile(folder / "cwd.txt");
+    if (!cwd.empty() && cwd.back() == '\n')
+        cwd.pop_back();
+    EXPECT_EQ(fs::canonical(cwd), fs::canonical(folder));
+}
+
+TEST_F(ProcessLauncherTest, AWindowsProgramNameFallsBackToTheFileWithoutExe) {
+    WriteFile(folder / "setup", kRecorder, true);
+    ASSERT_TRUE(launcher.StartCommandLine(Quoted(folder / "setup.exe") + " /quiet"));
+    const auto arguments = RecordedArguments();
+    ASSERT_TRUE(arguments);
+    EXPECT_EQ(*arguments, (std::vector<std::string>{"/quiet"}));
+
+    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "SETUP.EXE").string()), "")
+        << "only the suffix is dropped, not the letter case of the name";
+    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "setup.EXE").string()),
+              (folder / "setup").string());
+    // A file that really has the suffix is started as it is.
+    WriteFile(folder / "real.exe", kRecorder, true);
+    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "real.exe").string()),
+              (folder / "real.exe").string());
+}
+
+TEST_F(ProcessLauncherTest, WhatCannotStartAnswersFalse) {
+    EXPECT_FALSE(launcher.StartCommandLine(""));
+    EXPECT_FALSE(launcher.StartCommandLine("   "));
+    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "missing.exe") + " /quiet"));
+    EXPECT_FALSE(launcher.StartCommandLine("kdau-no-such-program-anywhere --help"));
+    // Present but not executable.
+    WriteFile(folder / "plain.sh", kRecorder, false);
+    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "plain.sh")));
+    // A folder is no program.
+    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder)));
+    // Executable bit, but not a format the system can run.
+    WriteFile(folder / "garbage", std::string("\x01\x02\x03 not a program", 19), true);
+    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "garbage")));
+}
+
+TEST_F(ProcessLauncherTest, BareNamesAreFoundOnThePath) {
+    EXPECT_FALSE(QtProcessLauncher::ResolveProgram("sh").empty());
+    EXPECT_EQ(QtProcessLauncher::ResolveProgram("sh.exe"), QtProcessLauncher::ResolveProgram("sh"));
+}
+
+TEST_F(ProcessLauncherTest, TheDesktopGetsWebAddressesOnly) {
+    const fs::path opener = folder / "opener.sh";
+    WriteFile(opener, kRecorder, true);
+    QtDesktop desktop(opener.string(), false);
+    const std::string url = "http://127.0.0.1:8089/packages/setup%20x.sh?a=1&b=$HOME";
+    ASSERT_TRUE(desktop.OpenUrl(url));
+    const auto arguments = RecordedArguments();
+    ASSERT_TRUE(arguments);
+    EXPECT_EQ(*arguments, (std::vector<std::string>{url}));
+
+    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "", "not a url",
+                                "-rf", "http://"})
+        EXPECT_FALSE(desktop.OpenUrl(refused)) << refused;
+
+    QtDesktop nowhere((folder / "no-opener").string(), false);
+    EXPECT_FALSE(nowhere.OpenUrl("https://127.0.0.1/x"));
+}
+
+} // namespace
+} // namespace KDAutoUpdate

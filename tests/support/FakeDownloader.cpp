@@ -1,0 +1,92 @@
+#include "tests/support/FakeDownloader.h"
+
+#include "tests/support/VirtualEventLoop.h"
+
+namespace KDAutoUpdate {
+
+FakeDownloader::FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log)
+    : m_loop(loop), m_log(log ? std::move(log) : std::make_shared<FakeDownloadLog>()),
+      m_self(std::make_shared<FakeDownloader*>(this)) {}
+
+FakeDownloader::~FakeDownloader() { m_self.reset(); }
+
+void FakeDownloader::SetEvents(IDownloadEvents* events) { m_events = events; }
+
+bool FakeDownloader::BeginDownload(const std::string& url, const std::string& key) {
+    const bool accepted = m_beginResult && !m_running && !m_endPending;
+    m_log->begins.push_back({url, key, accepted});
+    if (!accepted)
+        return false;
+    m_running = true;
+    ++m_generation;
+    m_key = key;
+    m_localFile.clear();
+    return true;
+}
+
+void FakeDownloader::CancelDownload(const std::string& key) {
+    m_log->cancels.push_back(key);
+    if (!m_running || key != m_key)
+        return;
+    // The transfer stops at once; its report comes from the loop.
+    m_running = false;
+    m_key.clear();
+    m_localFile.clear();
+    m_endPending = true;
+    Post(0, [this] { DeliverEnd({}); });
+}
+
+bool FakeDownloader::IsBusy() const { return m_busyOverride.value_or(m_running); }
+
+std::string FakeDownloader::LocalFile() const { return m_localFile; }
+
+void FakeDownloader::Post(long long afterMs, std::function<void()> task) {
+    std::weak_ptr<FakeDownloader*> self = m_self;
+    auto guarded = [self, task = std::move(task)] {
+        if (self.lock())
+            task();
+    };
+    if (afterMs > 0)
+        m_loop.PostAfter(afterMs, std::move(guarded));
+    else
+        m_loop.Post(std::move(guarded));
+}
+
+void FakeDownloader::EmitProgress(long long percent, long long rate, long long remaining,
+                                  long long received, long long total, long long afterMs) {
+    const int generation = m_generation;
+    Post(afterMs, [this, generation, percent, rate, remaining, received, total] {
+        if (!m_running || generation != m_generation)
+            return;
+        ++m_log->progressReports;
+        if (m_events)
+            m_events->DownloadProgress(0, percent, rate, remaining, received, total, 0);
+    });
+}
+
+void FakeDownloader::Finish(const std::string& localPath, long long afterMs) {
+    ScheduleEnd(localPath, afterMs);
+}
+
+void FakeDownloader::Fail(long long afterMs) { ScheduleEnd({}, afterMs); }
+
+void FakeDownloader::ScheduleEnd(const std::string& localPath, long long afterMs) {
+    const int generation = m_generation;
+    Post(afterMs, [this, generation, localPath] {
+        if (!m_running || generation != m_generation)
+            return;
+        m_running = false;
+        m_key.clear();
+        m_localFile = localPath;
+        DeliverEnd(localPath);
+    });
+}
+
+void FakeDownloader::DeliverEnd(const std::string& localPath) {
+    m_endPending = false;
+    m_log->completions.push_back(localPath);
+    if (m_events)
+        m_events->DownloadComplete(localPath);
+}
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,100 @@
+#pragma once
+// A scripted download control. The test decides what the transfer reports and how it ends;
+// every report and the completion arrive through the virtual loop's posted tasks, never
+// inside a call of the control, as with the real one.
+//
+//   FakeDownloaderFactory downloads(tp.loop());
+//   tp.platform().downloads = &downloads;
+//   downloads.OnBegin([](FakeDownloader& d) {
+//       d.EmitProgress(50, 1024, 3, 512, 1024);
+//       d.Finish("/tmp/pkg.sh", 100);
+//   });
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Downloader.h"
+
+namespace KDAutoUpdate {
+
+class VirtualEventLoop;
+
+// What every control of one factory (or a lone control) was asked and what it reported; it
+// outlives the controls, which the dialogs destroy.
+struct FakeDownloadLog {
+    struct Begin {
+        std::string url;
+        std::string key;
+        bool accepted = false;
+    };
+    std::vector<Begin> begins;
+    // Keys CancelDownload was called with, whether or not a transfer ran.
+    std::vector<std::string> cancels;
+    // Values of the DownloadComplete events delivered.
+    std::vector<std::string> completions;
+    int progressReports = 0;
+};
+
+class FakeDownloader : public IDownloader {
+public:
+    explicit FakeDownloader(VirtualEventLoop& loop,
+                            std::shared_ptr<FakeDownloadLog> log = nullptr);
+    ~FakeDownloader() override;
+    FakeDownloader(const FakeDownloader&) = delete;
+    FakeDownloader& operator=(const FakeDownloader&) = delete;
+
+    // IDownloader
+    void SetEvents(IDownloadEvents* events) override;
+    // Records the call; starts a transfer unless SetBeginResult(false) was said, a transfer
+    // runs or the end of the last one has not been delivered yet (as the real control does).
+    bool BeginDownload(const std::string& url, const std::string& key) override;
+    // Records the key; ends the running transfer of that key: DownloadComplete("") follows.
+    void CancelDownload(const std::string& key) override;
+    bool IsBusy() const override;
+    std::string LocalFile() const override;
+
+    // Scripts, each delivered after `afterMs` of virtual time (0: at the next posted task).
+    // Reports and ends that would arrive after the transfer already ended are dropped.
+    void EmitProgress(long long percent, long long rate, long long remaining, long long received,
+                      long long total, long long afterMs = 0);
+    // Success: IsBusy false, LocalFile `localPath`, then DownloadComplete(`localPath`).
+    void Finish(const std::string& localPath, long long afterMs = 0);
+    // Failure: IsBusy false, LocalFile empty, then DownloadComplete("").
+    void Fail(long long afterMs = 0);
+
+    // Settings.
+    void SetBeginResult(bool accepted) { m_beginResult = accepted; }
+    // A fixed answer of IsBusy (for a control that still reports a transfer at its end);
+    // nullopt follows the transfer.
+    void SetBusy(std::optional<bool> busy) { m_busyOverride = busy; }
+
+    IDownloadEvents* Events() const { return m_events; }
+    const FakeDownloadLog& Log() const { return *m_log; }
+    // The running transfer's key (empty when none runs).
+    const std::string& Key() const { return m_key; }
+
+private:
+    void Post(long long afterMs, std::function<void()> task);
+    // Ends the running transfer of `generation` with `localPath` (empty: failed).
+    void ScheduleEnd(const std::string& localPath, long long afterMs);
+    void DeliverEnd(const std::string& localPath);
+
+    VirtualEventLoop& m_loop;
+    std::shared_ptr<FakeDownloadLog> m_log;
+    IDownloadEvents* m_events = nullptr;
+    bool m_beginResult = true;
+    std::optional<bool> m_busyOverride;
+    bool m_running = false;
+    bool m_endPending = false;
+    // Counts transfers, so scripts of an ended transfer do nothing.
+    int m_generation = 0;
+    std::string m_key;
+    std::string m_localFile;
+    // Tasks still queued in the loop when this control ends do nothing.
+    std::shared_ptr<FakeDownloader*> m_self;
+};
+
+} // namespace KDAutoUpdate
