@@ -74,6 +74,20 @@ std::optional<Assignment> SplitAssignment(const std::string& line) {
     return Assignment{target, value};
 }
 
+// Control texts may hold line breaks; the shell prints each control on one line.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n' || text[i] == '\r')
+            out += "\\n";
+        else
+            out += text[i];
+    }
+    return out;
+}
+
 std::string FieldText(const AuProductInfo& r, const std::string& field) {
     if (SameName(field, "ProductCode")) return r.ProductCode;
     if (SameName(field, "LastMessageStamp")) return r.LastMessageStamp;
@@ -427,8 +441,8 @@ bool AutomationShell::CallMethod(const std::string& name, const std::vector<std:
             PrintError(13, "Shell", "Type mismatch");
             return true;
         }
-        m_out << "CheckInstallableUpdates -> "
-              << ShellBool(m_agent->CheckInstallableUpdates(silent)) << '\n';
+        const bool result = m_agent->CheckInstallableUpdates(silent);
+        m_out << "CheckInstallableUpdates -> " << ShellBool(result) << '\n';
     } else {
         if (!checkArgs({}))
             return true;
@@ -487,6 +501,10 @@ void AutomationShell::Wait(const std::string& event, long ms) {
     for (const char* e : {"NewMessages", "ProcessCompleted"})
         if (SameName(e, event))
             name = e;
+    if (name.empty() && SameName(event, "Page")) {
+        WaitForPage(ms);
+        return;
+    }
     if (name.empty()) {
         SyntaxError("unknown event " + event);
         return;
@@ -528,12 +546,66 @@ void AutomationShell::FormShown(ScriptedView& view, bool modal) {
         m_out << "  " << c.name;
         if (c.index >= 0)
             m_out << '(' << c.index << ')';
-        m_out << ": " << text << '\n';
+        m_out << ": " << OneLine(text) << '\n';
     }
+    if (view.Name() == "dlgDownload")
+        WatchDownload(true);
     m_out.flush();
 }
 
+void AutomationShell::FormHidden(ScriptedView& view) {
+    if (view.Name() == "dlgDownload") {
+        PrintDownloadProgress();
+        WatchDownload(false);
+    }
+}
+
+void AutomationShell::WatchDownload(bool on) {
+    if (!on) {
+        m_progressTimer.reset();
+        return;
+    }
+    if (!m_platform.loop)
+        return;
+    m_lastProgress.clear();
+    m_progressTimer = m_platform.loop->CreateTimer();
+    m_progressTimer->AddTimer("progress", 500, 0);
+    m_progressTimer->SetTimerHandler([this](const std::string&) { PrintDownloadProgress(); });
+    m_progressTimer->EnableTimer("progress", true);
+}
+
+void AutomationShell::PrintDownloadProgress() {
+    ScriptedView* view = m_renderer ? m_renderer->Find("dlgDownload") : nullptr;
+    if (!view)
+        return;
+    const std::string line = view->Caption() + " | " + view->Text("lblMessage", -1) + " | " +
+                             view->Text("lblTransferMessage", -1);
+    if (line == m_lastProgress)
+        return;
+    m_lastProgress = line;
+    m_out << "  progress: " << line << '\n';
+    m_out.flush();
+}
+
+void AutomationShell::WaitForPage(long ms) {
+    auto pageInFront = [] {
+        frmMessages* window = FormInstances::ForThread().messages.get();
+        if (!window || !window->IsLoaded() || !window->Browser())
+            return false;
+        return window->Browser()->VisibleBrowser() == window->PageBrowser();
+    };
+    if (!pageInFront() && m_platform.loop)
+        m_platform.loop->RunUntil(pageInFront, ms);
+    if (pageInFront())
+        m_out << "Page shown: " << FormInstances::ForThread().messages->Messages().Count()
+              << " messages\n";
+    else
+        m_out << "Timeout\n";
+}
+
 void AutomationShell::FormUnloaded(const std::string& formName) {
+    if (formName == "dlgDownload")
+        WatchDownload(false);
     m_out << "Form " << formName << " unloaded\n";
     m_out.flush();
 }

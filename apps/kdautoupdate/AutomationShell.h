@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "agent/AgentEvents.h"
+#include "platform/HiResTimer.h"
 #include "platform/Platform.h"
 #include "platform/console/ScriptedRenderer.h"
 
@@ -44,6 +45,7 @@ public:
     void MessageBoxShown(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
                          const std::string& title, MsgBoxResult answer) override;
     void ModalTimedOut(const std::string& formName) override;
+    void FormHidden(ScriptedView& view) override;
 
 private:
     using Args = std::map<std::string, std::string>;
@@ -58,6 +60,10 @@ private:
     void Ui(const std::vector<std::string>& tokens, const std::string& line);
     void Answer(const std::vector<std::string>& tokens);
     void PrintMessages();
+    void WaitForPage(long ms);
+    // Prints the download dialog's texts when they changed, at most twice a second.
+    void WatchDownload(bool on);
+    void PrintDownloadProgress();
     void SyntaxError(const std::string& what);
     void PrintError(long number, const std::string& source, const std::string& description);
 
@@ -69,6 +75,8 @@ private:
     std::map<std::string, int> m_pendingEvents;
     bool m_skipDialogAnswer = false;
     bool m_skipDialogSet = false;
+    std::unique_ptr<KDHiResTimer> m_progressTimer;
+    std::string m_lastProgress;
 };
 
 } // namespace KDAutoUpdate

@@ -5,8 +5,11 @@
 #include "platform/console/ScriptedRenderer.h"
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/pugixml/PugiXmlService.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtHttpFetcher.h"
+#include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtUtilityLibrary.h"
 
@@ -18,6 +21,9 @@ struct HostPlatform::Parts {
     PugiXmlService xml{&http, &loop};
     QtUtilityLibrary utility;
     QtResourceLibrary resources;
+    QtDownloaderFactory downloads;
+    QtProcessLauncher processes;
+    QtDesktop desktop;
     std::unique_ptr<ScriptedRenderer> scripted;
 };
 
@@ -35,6 +41,9 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
     m_platform.utility = &p.utility;
     m_platform.resources = &p.resources;
     m_platform.loadedForms = &m_loadedForms;
+    m_platform.downloads = &p.downloads;
+    m_platform.processes = &p.processes;
+    m_platform.desktop = &p.desktop;
     m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
     m_platform.pathSeparator = '/';
 }

@@ -30,6 +30,8 @@ constexpr double kRateSmoothing = 0.3;
 constexpr std::size_t kChunkSize = 256 * 1024;
 // Bytes Qt may hold for the reply before it pauses reading the socket.
 constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
+// An error page longer than this is not read to its end.
+constexpr long long kMaxDiscardedBytes = 1024 * 1024;
 constexpr std::size_t kMaxNameBytes = 200;
 constexpr std::size_t kMaxExtensionBytes = 16;
 constexpr const char* kFallbackName = "download.bin";
@@ -102,7 +104,6 @@ bool StartsAsProgram(const fs::path& file) {
 }
 
 bool IsSuccessStatus(int status) { return status >= 200 && status < 300; }
-bool IsRedirectStatus(int status) { return status >= 300 && status < 400; }
 
 } // namespace
 
@@ -116,6 +117,7 @@ struct QtDownloader::Transfer {
     QTimer tick;
     QElapsedTimer clock;
     long long received = 0;
+    long long discarded = 0;
     long long total = -1; // -1 until the answer tells
     long long sampleMs = 0;
     long long sampleBytes = 0;
@@ -250,8 +252,6 @@ void QtDownloader::OnMetaData() {
         return;
     QNetworkReply& reply = *m_transfer->reply;
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && !IsSuccessStatus(status.toInt()) && !IsRedirectStatus(status.toInt()))
-        return End(false); // an error page is not the package
     const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
     if ((!status.isValid() || IsSuccessStatus(status.toInt())) && length.isValid())
         m_transfer->total = length.toLongLong();
@@ -267,8 +267,13 @@ void QtDownloader::OnReadyRead() {
         const qint64 got = reply.read(m_buffer.data(), static_cast<qint64>(m_buffer.size()));
         if (got <= 0)
             break;
-        if (!body)
-            continue; // the body of a redirect on its way
+        if (!body) {
+            // An error page or a redirect's body: never part of the file.
+            m_transfer->discarded += got;
+            if (m_transfer->discarded > kMaxDiscardedBytes)
+                return End(false);
+            continue;
+        }
         if (m_transfer->part.write(m_buffer.data(), got) != got)
             return End(false); // disk full or gone
         m_transfer->received += got;

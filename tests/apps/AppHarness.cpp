@@ -46,6 +46,7 @@ std::string ProgramCopy::RunShell(const std::string& script, const QStringList& 
     p.setArguments(QStringList{"shell"} + extraArgs);
     p.setWorkingDirectory(QString::fromStdString(fs::temp_directory_path().string()));
     p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.setProcessEnvironment(m_env);
     p.start();
     if (!p.waitForStarted(10000))
         return "<did not start>";

@@ -22,6 +22,8 @@ public:
     std::string ReadFile(const std::string& name) const;
     void WriteFile(const std::string& name, const std::string& text) const;
     bool HasFile(const std::string& name) const;
+    // Environment of the programs this copy runs.
+    void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
     // Runs `kdautoupdate shell` with `script` on its standard input; answers its standard output.
     std::string RunShell(const std::string& script, const QStringList& extraArgs = {},
@@ -29,6 +31,7 @@ public:
 
 private:
     std::filesystem::path m_folder;
+    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 };
 
 // `kdautoupdate serve --port 0` as a child process.

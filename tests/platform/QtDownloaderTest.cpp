@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -73,6 +74,8 @@ public:
         // Sent in pieces of this many bytes, one piece per interval; 0: all at once.
         qint64 pieceBytes = 0;
         int pieceIntervalMs = 0;
+        // Sent as the Location header when not empty.
+        std::string location;
     };
 
     PackageServer() {
@@ -83,7 +86,9 @@ public:
         });
     }
 
+    // The answer to every path without one of its own.
     void Set(Answer answer) { m_answer = std::move(answer); }
+    void SetFor(const std::string& path, Answer answer) { m_byPath[path] = std::move(answer); }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
     }
@@ -101,17 +106,21 @@ private:
             const QList<QByteArray> line = request->left(request->indexOf("\r\n")).split(' ');
             request->clear();
             m_paths.push_back(line.size() > 1 ? line[1].toStdString() : std::string());
-            Respond(socket);
+            const auto own = m_byPath.find(m_paths.back());
+            Respond(socket, own != m_byPath.end() ? own->second : m_answer);
         });
     }
 
-    void Respond(QTcpSocket* socket) {
-        const Answer a = m_answer;
+    void Respond(QTcpSocket* socket, const Answer& a) {
         const qint64 length =
             a.contentLength >= 0 ? a.contentLength : static_cast<qint64>(a.body.size());
         socket->write("HTTP/1.1 " + QByteArray::number(a.status) +
                       " Scripted\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                      QByteArray::number(length) + "\r\nConnection: close\r\n\r\n");
+                      QByteArray::number(length) + "\r\nConnection: close\r\n" +
+                      (a.location.empty() ? QByteArray()
+                                          : "Location: " + QByteArray::fromStdString(a.location) +
+                                                "\r\n") +
+                      "\r\n");
         qint64 limit = static_cast<qint64>(a.body.size());
         if (a.closeAfter >= 0)
             limit = std::min(limit, a.closeAfter);
@@ -145,6 +154,7 @@ private:
 
     QTcpServer m_server;
     Answer m_answer;
+    std::map<std::string, Answer> m_byPath;
     std::vector<std::string> m_paths;
 };
 
@@ -376,6 +386,24 @@ TEST_F(DownloaderTest, FailedTransfersLeaveNoFileAndReportEmpty) {
     ASSERT_TRUE(WaitForCompletion());
     EXPECT_EQ(recorder.completions, std::vector<std::string>{""});
     EXPECT_TRUE(FolderNames().empty());
+}
+
+TEST_F(DownloaderTest, RedirectsAreFollowedAndTheirBodiesDropped) {
+    server.SetFor("/latest/setup.sh", {.status = 302,
+                                       .body = "<html>moved</html>",
+                                       .location = server.Url("/files/setup-5.1.sh")});
+    server.SetFor("/files/setup-5.1.sh", {.body = "#!/bin/sh\necho 5.1\n"});
+    const std::string value = Download("/latest/setup.sh");
+    // The name comes from the address the caller gave.
+    EXPECT_EQ(value, (fs::canonical(folder) / "setup.sh").string());
+    EXPECT_EQ(ReadFile(value), "#!/bin/sh\necho 5.1\n");
+    EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/latest/setup.sh", "/files/setup-5.1.sh"}));
+
+    // A redirect that leads nowhere fails like any other error.
+    server.SetFor("/loop", {.status = 302, .location = server.Url("/gone")});
+    server.SetFor("/gone", {.status = 410, .body = "gone"});
+    EXPECT_EQ(Download("/loop"), "");
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"setup.sh"});
 }
 
 TEST_F(DownloaderTest, AnOlderFileIsReplacedOnlyByACompleteOne) {

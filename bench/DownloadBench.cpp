@@ -1,0 +1,295 @@
+// A large package through the download control from the embedded update service, against
+// curl fetching the same address. Each size runs in a child process of its own, so that each
+// peak memory (getrusage) belongs to one transfer: the peak must not grow with the size.
+//
+//   kdau_bench_download [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]
+//
+// Defaults: 1 GiB, compared against 64 MiB. The work folder (catalogue, package and download)
+// is made under DIR (default: beside the program's folder) and removed afterwards.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/portable/GermanFormat.h"
+#include "platform/qt/QtDownloader.h"
+#include "service/UpdateService.h"
+
+using namespace KDAutoUpdate;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long long kMiB = 1024 * 1024;
+constexpr const char* kPackageName = "bench-package.bin";
+
+struct Options {
+    long long size = 1024 * kMiB;
+    long long small = 64 * kMiB;
+    QString folder;
+    bool child = false;
+};
+
+std::optional<long long> ParseSize(QString text) {
+    long long unit = 1;
+    const QChar last = text.isEmpty() ? QChar() : text.back().toUpper();
+    if (last == u'K' || last == u'M' || last == u'G') {
+        unit = last == u'K' ? 1024 : last == u'M' ? kMiB : 1024 * kMiB;
+        text.chop(1);
+    }
+    bool ok = false;
+    const long long value = text.toLongLong(&ok);
+    if (!ok || value <= 0)
+        return std::nullopt;
+    return value * unit;
+}
+
+long long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A file of `size` bytes written in 1 MiB pieces of a varying pattern.
+bool WritePackage(const fs::path& path, long long size) {
+    std::ofstream out(path, std::ios::binary);
+    std::vector<char> block(static_cast<std::size_t>(kMiB));
+    for (long long written = 0, n = 0; written < size; ++n) {
+        for (std::size_t i = 0; i < block.size(); i += 4096)
+            block[i] = static_cast<char>(n + static_cast<long long>(i / 4096));
+        const long long piece = std::min<long long>(kMiB, size - written);
+        out.write(block.data(), static_cast<std::streamsize>(piece));
+        written += piece;
+    }
+    return static_cast<bool>(out);
+}
+
+// What the download dialog does with each report: the texts of its labels and caption.
+class DialogLikeEvents : public IDownloadEvents {
+public:
+    void DownloadProgress(long long, long long percent, long long rate, long long remaining,
+                          long long received, long long total, long long) override {
+        ++reports;
+        const std::string transferred = GermanFormat::FormatByteSize(received) + " von " +
+                                        GermanFormat::FormatByteSize(total) + " übertragen";
+        const std::string rateText = GermanFormat::FormatByteSize(rate) + "/Sek.";
+        const std::string remainingText = GermanFormat::FormatDuration(remaining);
+        message = rate > 0 ? remainingText + " (" + transferred + ")" : transferred;
+        transferMessage = rate > 0 ? rateText : std::string();
+        if (total > 0)
+            caption = std::to_string(percent) + "% von " +
+                      GermanFormat::ShortenText(kPackageName, 24) +
+                      " heruntergeladen - Keldra Update Service";
+    }
+    void DownloadComplete(const std::string& value) override {
+        done = true;
+        path = value;
+    }
+
+    int reports = 0;
+    std::string message;
+    std::string transferMessage;
+    std::string caption;
+    bool done = false;
+    std::string path;
+};
+
+// The service on a thread of its own, so curl can be waited for while it serves.
+class ServiceThread {
+public:
+    explicit ServiceThread(const QString& catalogue) {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, catalogue] {
+                m_service = std::make_unique<UpdateService>(catalogue);
+                if (m_service->Start(QHostAddress::LocalHost, 0))
+                    m_baseUrl = m_service->BaseUrl();
+                else
+                    m_error = m_service->ErrorString();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~ServiceThread() {
+        QMetaObject::invokeMethod(&m_context, [this] { m_service.reset(); },
+                                  Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    QString BaseUrl() const { return m_baseUrl; }
+    QString Error() const { return m_error; }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<UpdateService> m_service;
+    QString m_baseUrl;
+    QString m_error;
+};
+
+int RunOne(const Options& options) {
+    QTemporaryDir work(QDir(options.folder).filePath(QStringLiteral("download-bench-XXXXXX")));
+    if (!work.isValid()) {
+        std::fprintf(stderr, "cannot make a work folder in %s\n", qPrintable(options.folder));
+        return 1;
+    }
+    const fs::path root = work.path().toStdString();
+    fs::create_directories(root / "catalogue" / "packages");
+    std::ofstream(root / "catalogue" / "catalogue.xml") << "<?xml version=\"1.0\"?><catalogue/>\n";
+    if (!WritePackage(root / "catalogue" / "packages" / kPackageName, options.size)) {
+        std::fprintf(stderr, "cannot write the package\n");
+        return 1;
+    }
+    const long long rssBefore = PeakRssKiB();
+
+    ServiceThread service(QString::fromStdString((root / "catalogue").string()));
+    if (service.BaseUrl().isEmpty()) {
+        std::fprintf(stderr, "service: %s\n", qPrintable(service.Error()));
+        return 1;
+    }
+    const QString url = service.BaseUrl() + QStringLiteral("/packages/") + kPackageName;
+
+    DialogLikeEvents events;
+    QtDownloader downloader((root / "downloads").string());
+    downloader.SetEvents(&events);
+    QElapsedTimer clock;
+    clock.start();
+    if (!downloader.BeginDownload(url.toStdString(), "bench")) {
+        std::fprintf(stderr, "BeginDownload refused %s\n", qPrintable(url));
+        return 1;
+    }
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (events.done)
+            wait.quit();
+    });
+    poll.start(5);
+    wait.exec();
+    const long long downloaderMs = clock.elapsed();
+    const long long rssAfter = PeakRssKiB();
+    std::error_code error;
+    const long long got = events.path.empty() ? -1 : static_cast<long long>(fs::file_size(events.path, error));
+    if (got != options.size) {
+        std::fprintf(stderr, "download failed: %s (%lld bytes)\n", events.path.c_str(), got);
+        return 1;
+    }
+    fs::remove(events.path, error);
+
+    clock.restart();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"),
+                                        QStringLiteral("/dev/null"), url});
+    const bool curlRan = curl.waitForFinished(-1) && curl.exitStatus() == QProcess::NormalExit &&
+                         curl.exitCode() == 0;
+    const long long curlMs = curlRan ? clock.elapsed() : -1;
+
+    std::printf("  last texts: \"%s\" | \"%s\" | \"%s\" (%d reports)\n", events.message.c_str(),
+                events.transferMessage.c_str(), events.caption.c_str(), events.reports);
+    std::printf("RESULT size=%lld downloader_ms=%lld curl_ms=%lld peak_rss_before_kib=%lld "
+                "peak_rss_kib=%lld reports=%d\n",
+                options.size, downloaderMs, curlMs, rssBefore, rssAfter, events.reports);
+    return 0;
+}
+
+struct Result {
+    long long size = 0, downloaderMs = 0, curlMs = 0, peakKiB = 0, reports = 0;
+};
+
+std::optional<Result> RunChild(const Options& options, long long size) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), QStringLiteral("--size"), QString::number(size),
+                 QStringLiteral("--folder"), options.folder});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0)
+        return std::nullopt;
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    std::fputs(qPrintable(output), stdout);
+    static const QRegularExpression kLine(
+        QStringLiteral("RESULT size=(\\d+) downloader_ms=(\\d+) curl_ms=(-?\\d+) "
+                       "peak_rss_before_kib=\\d+ peak_rss_kib=(\\d+) reports=(\\d+)"));
+    const auto match = kLine.match(output);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return Result{match.captured(1).toLongLong(), match.captured(2).toLongLong(),
+                  match.captured(3).toLongLong(), match.captured(4).toLongLong(),
+                  match.captured(5).toLongLong()};
+}
+
+void PrintResult(const Result& r) {
+    const double mib = static_cast<double>(r.size) / kMiB;
+    std::printf("%8.0f MiB  downloader %7lld ms (%7.1f MiB/s)  curl %7lld ms (%7.1f MiB/s)  "
+                "ratio %5.2f  peak RSS %6lld KiB  reports %lld\n",
+                mib, r.downloaderMs, mib * 1000.0 / static_cast<double>(std::max(1LL, r.downloaderMs)),
+                r.curlMs, r.curlMs > 0 ? mib * 1000.0 / static_cast<double>(r.curlMs) : 0.0,
+                r.curlMs > 0 ? static_cast<double>(r.downloaderMs) / static_cast<double>(r.curlMs) : 0.0,
+                r.peakKiB, r.reports);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Options options;
+    options.folder = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(".."));
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("--child")) {
+            options.child = true;
+        } else if ((arg == QLatin1String("--size") || arg == QLatin1String("--small")) && hasValue) {
+            const auto size = ParseSize(args[++i]);
+            if (!size) {
+                std::fprintf(stderr, "bad size: %s\n", qPrintable(args[i]));
+                return 2;
+            }
+            (arg == QLatin1String("--size") ? options.size : options.small) = *size;
+        } else if (arg == QLatin1String("--folder") && hasValue) {
+            options.folder = args[++i];
+        } else {
+            std::fprintf(stderr, "usage: %s [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    if (options.child)
+        return RunOne(options);
+
+    std::vector<Result> results;
+    for (const long long size : {options.small, options.size}) {
+        const auto result = RunChild(options, size);
+        if (!result) {
+            std::fprintf(stderr, "the run of %lld bytes failed\n", size);
+            return 1;
+        }
+        results.push_back(*result);
+    }
+    std::printf("\n");
+    for (const Result& r : results)
+        PrintResult(r);
+    const long long growth = results.back().peakKiB - results.front().peakKiB;
+    std::printf("peak RSS growth from %lld MiB to %lld MiB: %lld KiB (%s)\n",
+                results.front().size / kMiB, results.back().size / kMiB, growth,
+                growth < 32 * 1024 ? "flat" : "GROWS WITH THE SIZE");
+    return 0;
+}
