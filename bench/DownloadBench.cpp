@@ -129,8 +129,8 @@ public:
             Qt::BlockingQueuedConnection);
     }
     ~ServiceThread() {
-        QMetaObject::invokeMethod(&m_context, [this] { m_service.reset(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -144,6 +144,17 @@ private:
     QString m_baseUrl;
     QString m_error;
 };
+
+// Wall time of curl fetching `url` into `output`; -1 when curl failed.
+long long CurlMs(const QString& url, const QString& output) {
+    QElapsedTimer clock;
+    clock.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), output, url});
+    const bool ran = curl.waitForFinished(-1) && curl.exitStatus() == QProcess::NormalExit &&
+                     curl.exitCode() == 0;
+    return ran ? clock.elapsed() : -1;
+}
 
 int RunOne(const Options& options) {
     QTemporaryDir work(QDir(options.folder).filePath(QStringLiteral("download-bench-XXXXXX")));
@@ -187,31 +198,31 @@ int RunOne(const Options& options) {
     const long long downloaderMs = clock.elapsed();
     const long long rssAfter = PeakRssKiB();
     std::error_code error;
-    const long long got = events.path.empty() ? -1 : static_cast<long long>(fs::file_size(events.path, error));
+    const long long got =
+        events.path.empty() ? -1 : static_cast<long long>(fs::file_size(events.path, error));
     if (got != options.size) {
         std::fprintf(stderr, "download failed: %s (%lld bytes)\n", events.path.c_str(), got);
         return 1;
     }
     fs::remove(events.path, error);
 
-    clock.restart();
-    QProcess curl;
-    curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"),
-                                        QStringLiteral("/dev/null"), url});
-    const bool curlRan = curl.waitForFinished(-1) && curl.exitStatus() == QProcess::NormalExit &&
-                         curl.exitCode() == 0;
-    const long long curlMs = curlRan ? clock.elapsed() : -1;
+    // The baseline discards the bytes; a second run writes them to disk like the control does.
+    const long long curlMs = CurlMs(url, QStringLiteral("/dev/null"));
+    const QString curlFile = QString::fromStdString((root / "downloads" / "curl.bin").string());
+    const long long curlToFileMs = CurlMs(url, curlFile);
+    fs::remove(curlFile.toStdString(), error);
 
     std::printf("  last texts: \"%s\" | \"%s\" | \"%s\" (%d reports)\n", events.message.c_str(),
                 events.transferMessage.c_str(), events.caption.c_str(), events.reports);
-    std::printf("RESULT size=%lld downloader_ms=%lld curl_ms=%lld peak_rss_before_kib=%lld "
-                "peak_rss_kib=%lld reports=%d\n",
-                options.size, downloaderMs, curlMs, rssBefore, rssAfter, events.reports);
+    std::printf("RESULT size=%lld downloader_ms=%lld curl_ms=%lld curl_to_file_ms=%lld "
+                "peak_rss_before_kib=%lld peak_rss_kib=%lld reports=%d\n",
+                options.size, downloaderMs, curlMs, curlToFileMs, rssBefore, rssAfter,
+                events.reports);
     return 0;
 }
 
 struct Result {
-    long long size = 0, downloaderMs = 0, curlMs = 0, peakKiB = 0, reports = 0;
+    long long size = 0, downloaderMs = 0, curlMs = 0, curlToFileMs = 0, peakKiB = 0, reports = 0;
 };
 
 std::optional<Result> RunChild(const Options& options, long long size) {
@@ -226,23 +237,36 @@ std::optional<Result> RunChild(const Options& options, long long size) {
     std::fputs(qPrintable(output), stdout);
     static const QRegularExpression kLine(
         QStringLiteral("RESULT size=(\\d+) downloader_ms=(\\d+) curl_ms=(-?\\d+) "
-                       "peak_rss_before_kib=\\d+ peak_rss_kib=(\\d+) reports=(\\d+)"));
+                       "curl_to_file_ms=(-?\\d+) peak_rss_before_kib=\\d+ peak_rss_kib=(\\d+) "
+                       "reports=(\\d+)"));
     const auto match = kLine.match(output);
     if (!match.hasMatch())
         return std::nullopt;
-    return Result{match.captured(1).toLongLong(), match.captured(2).toLongLong(),
-                  match.captured(3).toLongLong(), match.captured(4).toLongLong(),
-                  match.captured(5).toLongLong()};
+    Result result;
+    result.size = match.captured(1).toLongLong();
+    result.downloaderMs = match.captured(2).toLongLong();
+    result.curlMs = match.captured(3).toLongLong();
+    result.curlToFileMs = match.captured(4).toLongLong();
+    result.peakKiB = match.captured(5).toLongLong();
+    result.reports = match.captured(6).toLongLong();
+    return result;
+}
+
+double MiBPerSecond(long long bytes, long long ms) {
+    return ms > 0 ? static_cast<double>(bytes) / kMiB * 1000.0 / static_cast<double>(ms) : 0.0;
+}
+
+double Ratio(long long ms, long long baselineMs) {
+    return baselineMs > 0 ? static_cast<double>(ms) / static_cast<double>(baselineMs) : 0.0;
 }
 
 void PrintResult(const Result& r) {
-    const double mib = static_cast<double>(r.size) / kMiB;
-    std::printf("%8.0f MiB  downloader %7lld ms (%7.1f MiB/s)  curl %7lld ms (%7.1f MiB/s)  "
-                "ratio %5.2f  peak RSS %6lld KiB  reports %lld\n",
-                mib, r.downloaderMs, mib * 1000.0 / static_cast<double>(std::max(1LL, r.downloaderMs)),
-                r.curlMs, r.curlMs > 0 ? mib * 1000.0 / static_cast<double>(r.curlMs) : 0.0,
-                r.curlMs > 0 ? static_cast<double>(r.downloaderMs) / static_cast<double>(r.curlMs) : 0.0,
-                r.peakKiB, r.reports);
+    std::printf(
+        "%6lld MiB  downloader %6lld ms (%5.0f MiB/s)  curl>/dev/null %6lld ms (%5.0f MiB/s, "
+        "ratio %4.2f)  curl>file %6lld ms (ratio %4.2f)  peak RSS %6lld KiB  reports %lld\n",
+        r.size / kMiB, r.downloaderMs, MiBPerSecond(r.size, r.downloaderMs), r.curlMs,
+        MiBPerSecond(r.size, r.curlMs), Ratio(r.downloaderMs, r.curlMs), r.curlToFileMs,
+        Ratio(r.downloaderMs, r.curlToFileMs), r.peakKiB, r.reports);
 }
 
 } // namespace
@@ -250,14 +274,16 @@ void PrintResult(const Result& r) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Options options;
-    options.folder = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(".."));
+    options.folder =
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral(".."));
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == QLatin1String("--child")) {
             options.child = true;
-        } else if ((arg == QLatin1String("--size") || arg == QLatin1String("--small")) && hasValue) {
+        } else if ((arg == QLatin1String("--size") || arg == QLatin1String("--small")) &&
+                   hasValue) {
             const auto size = ParseSize(args[++i]);
             if (!size) {
                 std::fprintf(stderr, "bad size: %s\n", qPrintable(args[i]));
@@ -267,7 +293,8 @@ int main(int argc, char** argv) {
         } else if (arg == QLatin1String("--folder") && hasValue) {
             options.folder = args[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]\n",
+            std::fprintf(stderr,
+                         "usage: %s [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]\n",
                          argv[0]);
             return 2;
         }

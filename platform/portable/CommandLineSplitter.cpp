@@ -6,7 +6,9 @@ namespace KDAutoUpdate {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::size_t SkipBlanks(const std::string& text, std::size_t i) {
     while (i < text.size() && IsBlank(text[i]))

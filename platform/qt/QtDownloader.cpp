@@ -37,7 +37,9 @@ constexpr std::size_t kMaxExtensionBytes = 16;
 constexpr const char* kFallbackName = "download.bin";
 constexpr const char* kPartSuffix = ".part";
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Cuts `text` to at most `bytes` without splitting a UTF-8 sequence.
 std::string Truncated(const std::string& text, std::size_t bytes) {
@@ -103,7 +105,9 @@ bool StartsAsProgram(const fs::path& file) {
            (got == 4 && head[0] == '\x7f' && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
 }
 
-bool IsSuccessStatus(int status) { return status >= 200 && status < 300; }
+bool IsSuccessStatus(int status) {
+    return status >= 200 && status < 300;
+}
 
 } // namespace
 
@@ -127,8 +131,8 @@ struct QtDownloader::Transfer {
 QtDownloader::QtDownloader(std::string folder, int stallTimeoutMs)
     : m_folder(folder.empty() ? DefaultFolder() : std::move(folder)),
       m_stallTimeoutMs(stallTimeoutMs), m_buffer(kChunkSize),
-      m_context(std::make_unique<QObject>()),
-      m_manager(std::make_unique<QNetworkAccessManager>()), m_alive(std::make_shared<bool>(true)) {
+      m_context(std::make_unique<QObject>()), m_manager(std::make_unique<QNetworkAccessManager>()),
+      m_alive(std::make_shared<bool>(true)) {
     m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
@@ -171,11 +175,17 @@ std::string QtDownloader::SafeFileName(const std::string& url) {
     return name.empty() ? kFallbackName : name;
 }
 
-void QtDownloader::SetEvents(IDownloadEvents* events) { m_events = events; }
+void QtDownloader::SetEvents(IDownloadEvents* events) {
+    m_events = events;
+}
 
-bool QtDownloader::IsBusy() const { return m_transfer != nullptr; }
+bool QtDownloader::IsBusy() const {
+    return m_transfer != nullptr;
+}
 
-std::string QtDownloader::LocalFile() const { return m_localFile; }
+std::string QtDownloader::LocalFile() const {
+    return m_localFile;
+}
 
 bool QtDownloader::BeginDownload(const std::string& url, const std::string& key) {
     if (m_transfer || m_completionPending || !QCoreApplication::instance())
@@ -185,9 +195,10 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
         const QString scheme = address.scheme().toLower();
         const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
         // A file address names a file of this machine: no host, or "localhost".
-        const bool local = scheme == QLatin1String("file") &&
-                           (address.host().isEmpty() ||
-                            address.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
+        const bool local =
+            scheme == QLatin1String("file") &&
+            (address.host().isEmpty() ||
+             address.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
         if (!address.isValid() || (web && address.host().isEmpty()) || (!web && !local))
             return false;
 
@@ -302,8 +313,8 @@ void QtDownloader::OnTick() {
     const long long elapsed = now - t.sampleMs;
     if (elapsed <= 0)
         return;
-    const double sample = static_cast<double>(t.received - t.sampleBytes) * 1000.0 /
-                          static_cast<double>(elapsed);
+    const double sample =
+        static_cast<double>(t.received - t.sampleBytes) * 1000.0 / static_cast<double>(elapsed);
     t.rate = t.sampleMs == 0 ? sample : kRateSmoothing * sample + (1 - kRateSmoothing) * t.rate;
     t.sampleMs = now;
     t.sampleBytes = t.received;

@@ -66,8 +66,8 @@ private:
     // Releases a transfer and removes its partial file; no event.
     void Discard(Transfer& transfer);
     bool Keep(Transfer& transfer);
-    void Deliver(const std::string& value, bool finalReport, long long received,
-                 long long total, long long rate);
+    void Deliver(const std::string& value, bool finalReport, long long received, long long total,
+                 long long rate);
 
     std::string m_folder;
     int m_stallTimeoutMs;

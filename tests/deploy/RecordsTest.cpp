@@ -10,6 +10,7 @@
 #include "deploy/AuMessage.h"
 #include "deploy/KeyedCollection.h"
 #include "platform/Desktop.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -100,15 +101,6 @@ TEST(Records, FeaturesAddedThroughTheMessageBelongToIt) {
     EXPECT_EQ(m.Features().Find("REPORTS")->Name(), "Reports");
 }
 
-class RecordingDesktop : public IDesktop {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    std::vector<std::string> urls;
-};
-
 class DeployTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -137,16 +129,16 @@ TEST_F(DeployTest, AnInformationMessageGoesToTheDesktopDownload) {
     EXPECT_EQ(m->Agent(), agent.get());
     ASSERT_FALSE(StoreHasProduct());
     m->Deploy();
-    EXPECT_EQ(desktop.urls, (std::vector<std::string>{"http://127.0.0.1/pkg"}));
+    EXPECT_EQ(desktop.Urls(), (std::vector<std::string>{"http://127.0.0.1/pkg"}));
     EXPECT_TRUE(StoreHasProduct()) << "the product element is looked up first";
     m->DownloadFileIE();
-    EXPECT_EQ(desktop.urls.size(), 2u);
+    EXPECT_EQ(desktop.Urls().size(), 2u);
 }
 
 TEST_F(DeployTest, OtherTypesDoNotUseTheDesktopButStillLookUpTheProduct) {
     for (const auto type : {aumtExe, aumtMSP, aumtPFTW, static_cast<AuMessageTypes>(7)})
         Message(type)->Deploy();
-    EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(desktop.Urls().empty());
     EXPECT_TRUE(StoreHasProduct());
 }
 
@@ -160,7 +152,7 @@ TEST_F(DeployTest, WithoutADesktopOrOnceTheAgentHasEndedNothingHappens) {
     EXPECT_EQ(m->Agent(), nullptr);
     m->Deploy();
     m->DownloadFileIE();
-    EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(desktop.Urls().empty());
 }
 
 } // namespace

@@ -69,7 +69,7 @@ TEST_F(LayoutTest, AWindowTooSmallForTheMarginLeavesThePictureWhereItWasAndStays
     auto button = page->Add("", "button");
     button->Attr("auButtonType", "downloadbutton").Attr("forMessage", "m");
     page->Click(button);
-    EXPECT_EQ(desktop.urls.size(), 1u);
+    EXPECT_EQ(desktop.Urls().size(), 1u);
 }
 
 } // namespace

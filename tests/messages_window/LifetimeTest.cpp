@@ -38,16 +38,16 @@ TEST_F(LifetimeTest, TheAgentMayEndInsideAPageClick) {
                             </Messages>)");
     const std::weak_ptr<void> lifetime = Browser()->Lifetime();
     bool controlAliveAfterEnd = false;
-    desktop.onOpen = [&](const std::string&) {
+    desktop.OnOpen([&](const std::string&) {
         agent.reset(); // the host lets go while the download is being handed over
         tp.loop().ProcessPendingEvents();
         controlAliveAfterEnd = !lifetime.expired();
-    };
+    });
     auto button = page->Add("", "button");
     button->Attr("auButtonType", "downloadbutton").Attr("forMessage", "m");
 
     EXPECT_FALSE(page->Click(button));
-    EXPECT_EQ(desktop.urls.size(), 1u);
+    EXPECT_EQ(desktop.Urls().size(), 1u);
     EXPECT_TRUE(controlAliveAfterEnd) << "the page's control outlives the click it delivers";
     EXPECT_TRUE(tp.ReadProgramFile("updateinfo.xml").has_value());
     tp.loop().ProcessPendingEvents();

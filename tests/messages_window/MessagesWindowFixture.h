@@ -15,23 +15,11 @@
 #include "platform/Desktop.h"
 #include "platform/console/ScriptedRenderer.h"
 #include "tests/support/FakeBrowserControl.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
-
-// The desktop's download: records the addresses handed to it.
-class RecordingDesktop : public IDesktop {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        if (onOpen)
-            onOpen(url);
-        return true;
-    }
-    std::vector<std::string> urls;
-    std::function<void(const std::string&)> onOpen;
-};
 
 class MessagesWindowTest : public ::testing::Test {
 protected:

@@ -48,11 +48,11 @@ TEST_F(PageClickTest, ActionAndDownloadButtonsActOnTheNamedMessageInAnyCase) {
     EXPECT_FALSE(page->Click(Button("downloadbutton", "Patch-3")));
     const std::vector<std::string> expected = {
         "http://127.0.0.1/info.html", "http://127.0.0.1/setup.exe", "http://127.0.0.1/p.msp"};
-    EXPECT_EQ(desktop.urls, expected);
+    EXPECT_EQ(desktop.Urls(), expected);
 
     // An installable package does not go to the desktop's download.
     EXPECT_FALSE(page->Click(Button("actionbutton", "Setup-2")));
-    EXPECT_EQ(desktop.urls.size(), 3u);
+    EXPECT_EQ(desktop.Urls().size(), 3u);
     EXPECT_TRUE(WindowLoaded());
 }
 
@@ -71,7 +71,7 @@ TEST_F(PageClickTest, ClicksThatNameNoMessageOrNoButtonDoNothingAndAreCancelled)
     checkBox->MakeCheckBox(false);
     EXPECT_FALSE(page->Click(checkBox));
     EXPECT_FALSE(checkBox->Checked()) << "a check box that is no chooser does not toggle";
-    EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(desktop.Urls().empty());
 }
 
 TEST_F(PageClickTest, AFeatureChooserSetsTheChoiceFromTheCheckBoxAndKeepsItsState) {
@@ -109,7 +109,7 @@ TEST_F(PageClickTest, TheCloseElementUnloadsAndTheAgentCompletesAtTheNextIdleTic
     EXPECT_FALSE(page->Click(close));
     EXPECT_FALSE(WindowLoaded());
     EXPECT_FALSE(tp.loadedForms().Contains("frmMessages"));
-    EXPECT_TRUE(desktop.urls.empty()) << "the page's own handler sees the closed window";
+    EXPECT_TRUE(desktop.Urls().empty()) << "the page's own handler sees the closed window";
     EXPECT_FALSE(agent->IsProcessing());
     EXPECT_EQ(Window()->Messages().Count(), 0u) << "the records went with the window";
     EXPECT_EQ(Window()->Browser(), nullptr);
@@ -123,7 +123,7 @@ TEST_F(PageClickTest, TheCloseElementUnloadsAndTheAgentCompletesAtTheNextIdleTic
     EXPECT_EQ(host.processCompleted, 1);
 
     EXPECT_FALSE(page->Click(Button("downloadbutton", "Info-1")));
-    EXPECT_TRUE(desktop.urls.empty());
+    EXPECT_TRUE(desktop.Urls().empty());
 }
 
 } // namespace

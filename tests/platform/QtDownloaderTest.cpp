@@ -117,9 +117,9 @@ private:
         socket->write("HTTP/1.1 " + QByteArray::number(a.status) +
                       " Scripted\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
                       QByteArray::number(length) + "\r\nConnection: close\r\n" +
-                      (a.location.empty() ? QByteArray()
-                                          : "Location: " + QByteArray::fromStdString(a.location) +
-                                                "\r\n") +
+                      (a.location.empty()
+                           ? QByteArray()
+                           : "Location: " + QByteArray::fromStdString(a.location) + "\r\n") +
                       "\r\n");
         qint64 limit = static_cast<qint64>(a.body.size());
         if (a.closeAfter >= 0)
@@ -381,8 +381,8 @@ TEST_F(DownloaderTest, FailedTransfersLeaveNoFileAndReportEmpty) {
         port = probe.serverPort();
     }
     recorder.completions.clear();
-    ASSERT_TRUE(downloader->BeginDownload(
-        "http://127.0.0.1:" + std::to_string(port) + "/pkg.bin", "K2"));
+    ASSERT_TRUE(
+        downloader->BeginDownload("http://127.0.0.1:" + std::to_string(port) + "/pkg.bin", "K2"));
     ASSERT_TRUE(WaitForCompletion());
     EXPECT_EQ(recorder.completions, std::vector<std::string>{""});
     EXPECT_TRUE(FolderNames().empty());
@@ -397,7 +397,8 @@ TEST_F(DownloaderTest, RedirectsAreFollowedAndTheirBodiesDropped) {
     // The name comes from the address the caller gave.
     EXPECT_EQ(value, (fs::canonical(folder) / "setup.sh").string());
     EXPECT_EQ(ReadFile(value), "#!/bin/sh\necho 5.1\n");
-    EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/latest/setup.sh", "/files/setup-5.1.sh"}));
+    EXPECT_EQ(server.Paths(),
+              (std::vector<std::string>{"/latest/setup.sh", "/files/setup-5.1.sh"}));
 
     // A redirect that leads nowhere fails like any other error.
     server.SetFor("/loop", {.status = 302, .location = server.Url("/gone")});
@@ -437,7 +438,9 @@ TEST_F(DownloaderTest, AStalePartialFileOrALinkInItsPlaceIsNeverWrittenThrough) 
 
 TEST_F(DownloaderTest, ScriptsAndProgramsBecomeExecutable) {
     for (const std::string& body :
-         {std::string("#!/bin/sh\necho update\n"), std::string("\x7f" "ELF\x02\x01\x01", 7)}) {
+         {std::string("#!/bin/sh\necho update\n"), std::string("\x7f"
+                                                               "ELF\x02\x01\x01",
+                                                               7)}) {
         server.Set({.body = body});
         const std::string value = Download("/setup.run");
         ASSERT_FALSE(value.empty());
@@ -572,7 +575,8 @@ TEST_F(DownloaderTest, TheFactoryMakesControlsForItsFolder) {
     server.Set({.body = "via factory"});
     ASSERT_TRUE(made->BeginDownload(server.Url("/f.bin"), "K"));
     ASSERT_TRUE(loop.RunUntil([&] { return !events.completions.empty(); }, kWaitMs));
-    EXPECT_EQ(events.completions, std::vector<std::string>{(fs::canonical(folder) / "f.bin").string()});
+    EXPECT_EQ(events.completions,
+              std::vector<std::string>{(fs::canonical(folder) / "f.bin").string()});
 }
 
 // The fake keeps the real control's contract: ends arrive from the loop, IsBusy is false by

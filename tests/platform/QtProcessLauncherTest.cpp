@@ -101,8 +101,8 @@ TEST_F(ProcessLauncherTest, ArgumentsArriveUnchangedAndNoShellSeesThem) {
     const auto arguments = RecordedArguments();
     ASSERT_TRUE(arguments) << "the program did not run";
     const std::vector<std::string> expected = {
-        "plain", "two  words", R"(a"b)", "x&y;z|w$HOME `id`", "'single'", R"(back\slash)", "",
-        R"(trail\)", "*"};
+        "plain", "two  words", R"(a"b)", "x&y;z|w$HOME `id`", "'single'", R"(back\slash)",
+        "",      R"(trail\)",  "*"};
     EXPECT_EQ(*arguments, expected);
     // It ran in its own folder.
     std::string cwd = ReadFile(folder / "cwd.txt");
@@ -158,8 +158,8 @@ TEST_F(ProcessLauncherTest, TheDesktopGetsWebAddressesOnly) {
     ASSERT_TRUE(arguments);
     EXPECT_EQ(*arguments, (std::vector<std::string>{url}));
 
-    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "", "not a url",
-                                "-rf", "http://"})
+    for (const char* refused :
+         {"file:///etc/passwd", "javascript:alert(1)", "", "not a url", "-rf", "http://"})
         EXPECT_FALSE(desktop.OpenUrl(refused)) << refused;
 
     QtDesktop nowhere((folder / "no-opener").string(), false);

@@ -8,9 +8,13 @@ FakeDownloader::FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownl
     : m_loop(loop), m_log(log ? std::move(log) : std::make_shared<FakeDownloadLog>()),
       m_self(std::make_shared<FakeDownloader*>(this)) {}
 
-FakeDownloader::~FakeDownloader() { m_self.reset(); }
+FakeDownloader::~FakeDownloader() {
+    m_self.reset();
+}
 
-void FakeDownloader::SetEvents(IDownloadEvents* events) { m_events = events; }
+void FakeDownloader::SetEvents(IDownloadEvents* events) {
+    m_events = events;
+}
 
 bool FakeDownloader::BeginDownload(const std::string& url, const std::string& key) {
     const bool accepted = m_beginResult && !m_running && !m_endPending;
@@ -36,9 +40,13 @@ void FakeDownloader::CancelDownload(const std::string& key) {
     Post(0, [this] { DeliverEnd({}); });
 }
 
-bool FakeDownloader::IsBusy() const { return m_busyOverride.value_or(m_running); }
+bool FakeDownloader::IsBusy() const {
+    return m_busyOverride.value_or(m_running);
+}
 
-std::string FakeDownloader::LocalFile() const { return m_localFile; }
+std::string FakeDownloader::LocalFile() const {
+    return m_localFile;
+}
 
 void FakeDownloader::Post(long long afterMs, std::function<void()> task) {
     std::weak_ptr<FakeDownloader*> self = m_self;
@@ -68,7 +76,9 @@ void FakeDownloader::Finish(const std::string& localPath, long long afterMs) {
     ScheduleEnd(localPath, afterMs);
 }
 
-void FakeDownloader::Fail(long long afterMs) { ScheduleEnd({}, afterMs); }
+void FakeDownloader::Fail(long long afterMs) {
+    ScheduleEnd({}, afterMs);
+}
 
 void FakeDownloader::ScheduleEnd(const std::string& localPath, long long afterMs) {
     const int generation = m_generation;

@@ -40,8 +40,7 @@ struct FakeDownloadLog {
 
 class FakeDownloader : public IDownloader {
 public:
-    explicit FakeDownloader(VirtualEventLoop& loop,
-                            std::shared_ptr<FakeDownloadLog> log = nullptr);
+    explicit FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log = nullptr);
     ~FakeDownloader() override;
     FakeDownloader(const FakeDownloader&) = delete;
     FakeDownloader& operator=(const FakeDownloader&) = delete;

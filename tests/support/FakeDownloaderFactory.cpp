@@ -28,7 +28,9 @@ private:
 FakeDownloaderFactory::FakeDownloaderFactory(VirtualEventLoop& loop)
     : m_loop(loop), m_self(std::make_shared<FakeDownloaderFactory*>(this)) {}
 
-FakeDownloaderFactory::~FakeDownloaderFactory() { m_self.reset(); }
+FakeDownloaderFactory::~FakeDownloaderFactory() {
+    m_self.reset();
+}
 
 std::unique_ptr<IDownloader> FakeDownloaderFactory::CreateDownloader() {
     auto downloader = std::make_unique<ScriptedDownloader>(m_loop, m_log, m_self);

@@ -1,0 +1,209 @@
+#include "platform/qt/QtHtmlDocument.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "platform/headless/HtmlNames.h"
+#include "platform/qt/QtHtmlElement.h"
+#include "platform/qt/QtWebPage.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+// Runs a handler of the host; one that throws counts as having cancelled.
+template <typename Handler, typename... Args>
+bool Answer(const Handler& handler, const Args&... args) {
+    if (!handler)
+        return true;
+    try {
+        return handler(args...);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::vector<HeadlessElementPtr> ElementChildren(const HeadlessElement& element) {
+    std::vector<HeadlessElementPtr> children;
+    for (const auto& child : element.Children())
+        if (const auto* node = std::get_if<HeadlessElementPtr>(&child))
+            children.push_back(*node);
+    return children;
+}
+
+QJsonValue ToJson(quint64 generation) {
+    return QJsonValue(static_cast<double>(generation));
+}
+
+} // namespace
+
+QtHtmlDocument::QtHtmlDocument(std::string url, std::string source, QtWebPage* page,
+                               quint64 generation)
+    : m_mirror(std::move(url), std::move(source)), m_page(page), m_generation(generation) {}
+
+QtHtmlDocument::~QtHtmlDocument() = default;
+
+HtmlElementPtr QtHtmlDocument::GetElementById(const std::string& id) {
+    if (id.empty())
+        return nullptr;
+    const auto found = m_mirror.Find([&id](const HeadlessElement& e) { return e.Id() == id; }, 1);
+    return found.empty() ? nullptr : Wrap(found.front());
+}
+
+void QtHtmlDocument::SetOnClick(ClickHandler handler) {
+    const bool wantsClicks = static_cast<bool>(handler);
+    m_onClick = std::move(handler);
+    if (wantsClicks)
+        StartListening();
+}
+
+void QtHtmlDocument::Bind() {
+    Run(QtWebPage::Call(QStringLiteral("bind"), QJsonArray{ToJson(m_generation)}));
+    if (m_listening)
+        Run(QtWebPage::Call(QStringLiteral("listen"), QJsonArray{ToJson(m_generation)}));
+}
+
+void QtHtmlDocument::Detach() {
+    m_attached = false;
+}
+
+void QtHtmlDocument::StartListening() {
+    if (m_listening)
+        return;
+    m_listening = true;
+    Run(QtWebPage::Call(QStringLiteral("listen"), QJsonArray{ToJson(m_generation)}));
+}
+
+void QtHtmlDocument::Run(const QString& script) {
+    if (m_attached && m_page)
+        m_page->RunInControlWorld(script);
+}
+
+std::shared_ptr<QtHtmlElement> QtHtmlDocument::Wrap(const HeadlessElementPtr& element) {
+    if (!element)
+        return nullptr;
+    auto& slot = m_wrappers[element.get()];
+    if (auto existing = slot.lock())
+        return existing;
+    auto wrapper = std::make_shared<QtHtmlElement>(shared_from_this(), element);
+    slot = wrapper;
+    // Elements replaced by SetInnerHTML leave expired entries; drop them now and then.
+    if (m_wrappers.size() > 256)
+        std::erase_if(m_wrappers, [](const auto& entry) { return entry.second.expired(); });
+    return wrapper;
+}
+
+std::optional<QtHtmlDocument::Address>
+QtHtmlDocument::AddressOf(const HeadlessElement& element) const {
+    if (!m_mirror.Contains(element))
+        return std::nullopt;
+    Address address;
+    const std::string id = element.Id();
+    if (!id.empty()) {
+        // An id names the element only when it is the first one carrying it.
+        const auto first =
+            m_mirror.Find([&id](const HeadlessElement& e) { return e.Id() == id; }, 1);
+        if (!first.empty() && first.front().get() == &element) {
+            address.id = id;
+            return address;
+        }
+    }
+    const HeadlessElement* node = &element;
+    for (HeadlessElementPtr parent = node->Parent(); parent; parent = parent->Parent()) {
+        int index = 0;
+        for (const auto& child : ElementChildren(*parent)) {
+            if (child.get() == node)
+                break;
+            ++index;
+        }
+        address.path.insert(address.path.begin(), index);
+        node = parent.get();
+    }
+    return address;
+}
+
+void QtHtmlDocument::Push(const Address& address, const QString& operation,
+                          const QJsonValue& value) {
+    QJsonArray path;
+    for (const int index : address.path)
+        path.append(index);
+    Run(QtWebPage::Call(QStringLiteral("apply"),
+                        QJsonArray{ToJson(m_generation), QString::fromStdString(address.id), path,
+                                   operation, value}));
+}
+
+HeadlessElementPtr QtHtmlDocument::Resolve(const Address& address, const std::string& tag) const {
+    const auto sameTag = [&tag](const HeadlessElement& e) {
+        return HtmlNames::EqualsIgnoreCase(e.LocalName(), tag);
+    };
+    if (!address.id.empty()) {
+        const auto found = m_mirror.Find(
+            [&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
+        if (!found.empty() && sameTag(*found.front()))
+            return found.front();
+    }
+    HeadlessElementPtr node = m_mirror.Root();
+    for (const int index : address.path) {
+        const auto children = ElementChildren(*node);
+        if (index < 0 || static_cast<std::size_t>(index) >= children.size())
+            return nullptr;
+        node = children[static_cast<std::size_t>(index)];
+    }
+    return node && sameTag(*node) ? node : nullptr;
+}
+
+void QtHtmlDocument::HandleClickReport(const QString& json) {
+    const QJsonObject report = QJsonDocument::fromJson(json.toUtf8()).object();
+    if (report.isEmpty() ||
+        static_cast<quint64>(report.value(QStringLiteral("generation")).toDouble()) !=
+            m_generation)
+        return;
+    // Handlers may let go of this document; it stays until the page has its answer.
+    const std::shared_ptr<QtHtmlDocument> self = shared_from_this();
+
+    const int seq = report.value(QStringLiteral("seq")).toInt();
+    const std::string tag = report.value(QStringLiteral("tag")).toString().toStdString();
+    const bool toggles = report.value(QStringLiteral("toggles")).toBool();
+    const bool checked = report.value(QStringLiteral("checked")).toBool();
+    Address address;
+    address.id = report.value(QStringLiteral("id")).toString().toStdString();
+    const QJsonValue path = report.value(QStringLiteral("path"));
+    for (const QJsonValue& index : path.toArray())
+        address.path.push_back(index.toInt());
+
+    std::shared_ptr<QtHtmlElement> source;
+    if (HeadlessElementPtr element = path.isArray() ? Resolve(address, tag) : nullptr) {
+        source = Wrap(element);
+    } else {
+        // Made by the page's scripts: a detached copy of what the page reported.
+        auto copy = std::make_shared<HeadlessElement>(HtmlNames::ToLowerAscii(tag));
+        for (const QJsonValue& pair : report.value(QStringLiteral("attributes")).toArray())
+            copy->AppendAttribute(pair.toArray().at(0).toString().toStdString(),
+                                  pair.toArray().at(1).toString().toStdString());
+        copy->InitCheckedFromAttributes();
+        std::optional<Address> fixed;
+        if (path.isArray())
+            fixed = address;
+        source = std::make_shared<QtHtmlElement>(self, copy, fixed);
+    }
+    const HeadlessElementPtr& element = source->Mirror();
+
+    const bool before = element->Checked();
+    if (toggles)
+        element->SetChecked(checked);
+    if (seq == 0)
+        return; // nobody decides about this click; only its state was news
+
+    bool kept = true;
+    for (HeadlessElementPtr node = element; node; node = node->Parent())
+        kept = Answer(node->ClickHandler()) && kept;
+    // A copy: the handler may replace itself.
+    const ClickHandler onClick = m_onClick;
+    kept = Answer(onClick, HtmlElementPtr(source)) && kept;
+    if (toggles && !kept)
+        element->SetChecked(before);
+    Run(QtWebPage::Call(QStringLiteral("answer"), QJsonArray{ToJson(m_generation), seq, kept}));
+}
+
+} // namespace KDAutoUpdate

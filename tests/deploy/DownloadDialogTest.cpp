@@ -1,0 +1,159 @@
+// The download dialog: progress texts, completion, failure and the confirmed cancel.
+
+#include "DeploymentFixture.h"
+#include "deploy/dlgDownload.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+class DownloadDialog : public DeploymentTest {
+protected:
+    // Runs the dialog for `message`; `whileShown` acts as the user once it is shown.
+    void Run(AuMessage& message, std::function<void(ScriptedView&)> whileShown = {}) {
+        dialog = std::make_unique<dlgDownload>(tp.platform());
+        ASSERT_TRUE(dialog->Load());
+        if (whileShown)
+            renderer.QueueModalAction("dlgDownload", std::move(whileShown));
+        dialog->Execute(&message);
+    }
+    ScriptedView* View() { return renderer.Find("dlgDownload"); }
+    std::unique_ptr<dlgDownload> dialog;
+};
+
+TEST_F(DownloadDialog, ProgressTextsBarAndCaption) {
+    auto m = Message(aumtExe);
+    m->SetFileName("KeldraStudio-Complete-Update-2024-Final.exe");
+    downloads.OnBegin([](FakeDownloader& d) {
+        d.EmitProgress(42, 1536, 125, 440401, 1048576, 10);
+        d.Finish("/dl/x.exe", 5000);
+    });
+    std::string caption, message, rate;
+    double bar = -1;
+    Run(*m, [&](ScriptedView&) {
+        tp.loop().Advance(20);
+        caption = View()->Caption();
+        message = View()->Text("lblMessage", -1);
+        rate = View()->Text("lblTransferMessage", -1);
+        bar = View()->Value("ProgressBar", -1);
+    });
+    EXPECT_EQ(message, "2 Min. 5 Sek. (430,1 KB von 1 MB übertragen)");
+    EXPECT_EQ(rate, "1,5 KB/Sek.");
+    EXPECT_NEAR(bar, 42.0, 0.01);
+    EXPECT_EQ(caption, "42% von KeldraStudi...-Final.exe heruntergeladen - Keldra Update Service");
+}
+
+TEST_F(DownloadDialog, RateZeroShowsOnlyTheBytesAndTotalZeroLeavesTheCaption) {
+    auto m = Message(aumtExe);
+    downloads.OnBegin([](FakeDownloader& d) {
+        d.EmitProgress(0, 0, -1, 2048, 0, 10);
+        d.Finish("/dl/x.sh", 5000);
+    });
+    std::string caption, message, rate = "unset";
+    double bar = -1;
+    Run(*m, [&](ScriptedView&) {
+        View()->SetValue("ProgressBar", -1, 55);
+        tp.loop().Advance(20);
+        caption = View()->Caption();
+        message = View()->Text("lblMessage", -1);
+        rate = View()->Text("lblTransferMessage", -1);
+        bar = View()->Value("ProgressBar", -1);
+    });
+    EXPECT_EQ(message, "2 KB von 0 Bytes übertragen");
+    EXPECT_EQ(rate, "");
+    EXPECT_EQ(bar, 0);
+    EXPECT_EQ(caption, "Keldra Update Service");
+}
+
+TEST_F(DownloadDialog, CompletionHandsBackTheFile) {
+    auto m = Message(aumtExe);
+    DownloadsSucceed("/dl/setup.sh");
+    Run(*m);
+    EXPECT_FALSE(dialog->Cancelled());
+    EXPECT_EQ(dialog->DownloadedFile(), "/dl/setup.sh");
+    EXPECT_EQ(m->LocalPath(), "/dl/setup.sh");
+    ASSERT_EQ(downloads.Log().begins.size(), 1u);
+    EXPECT_EQ(downloads.Log().begins[0].url, m->DownloadPath());
+    EXPECT_EQ(downloads.Log().begins[0].key, "M1");
+    dialog->Unload();
+    EXPECT_EQ(dialog->DownloadedFile(), "");
+}
+
+TEST_F(DownloadDialog, AFailedTransferSaysSoAndHandsBackNothing) {
+    auto m = Message(aumtExe);
+    downloads.OnBegin([](FakeDownloader& d) { d.Fail(10); });
+    Run(*m);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const std::string shown = boxes.shown[0].text;
+    EXPECT_EQ(shown, "Das Update konnte nicht heruntergeladen werden. Bitte wenden Sie sich an den "
+                     "technischen Support.");
+    EXPECT_EQ(boxes.shown[0].icon, MsgBoxIcon::Critical);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgBoxButtons::OK);
+    EXPECT_EQ(dialog->DownloadedFile(), "");
+    EXPECT_FALSE(dialog->Cancelled());
+}
+
+TEST_F(DownloadDialog, ATransferStillRunningAtItsEndIsCancelledQuietly) {
+    auto m = Message(aumtExe);
+    downloads.OnBegin([](FakeDownloader& d) {
+        d.SetBusy(true);
+        d.Finish("/dl/x.sh", 10);
+    });
+    Run(*m);
+    EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
+    EXPECT_EQ(dialog->DownloadedFile(), "");
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(DownloadDialog, CancelAsksWhileATransferRunsAndNoKeepsItGoing) {
+    auto m = Message(aumtExe);
+    downloads.OnBegin([](FakeDownloader& d) { d.Finish("/dl/x.sh", 10000); });
+    renderer.QueueMsgBoxAnswer(MsgBoxResult::No);
+    renderer.QueueMsgBoxAnswer(MsgBoxResult::Yes);
+    bool stillShownAfterNo = false;
+    Run(*m, [&](ScriptedView&) {
+        renderer.Click("dlgDownload", "cmdCancel");
+        stillShownAfterNo = View() && View()->IsVisible();
+        renderer.Close("dlgDownload"); // the close box asks the same question: Yes
+    });
+    EXPECT_TRUE(stillShownAfterNo);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "Möchten Sie den Download-Vorgang wirklich abbrechen?");
+    EXPECT_EQ(boxes.shown[0].buttons, MsgBoxButtons::YesNo);
+    EXPECT_EQ(boxes.shown[0].icon, MsgBoxIcon::Question);
+    EXPECT_TRUE(dialog->Cancelled());
+    EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
+    EXPECT_EQ(dialog->DownloadedFile(), "");
+}
+
+TEST_F(DownloadDialog, CancelWithoutATransferClosesAtOnce) {
+    auto m = Message(aumtExe);
+    downloads.SetBeginResult(false);
+    Run(*m, [&](ScriptedView&) { renderer.PressEscape("dlgDownload"); });
+    EXPECT_TRUE(dialog->Cancelled());
+    EXPECT_TRUE(downloads.Log().cancels.empty());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(DownloadDialog, AnUnloadDuringATransferCancelsItAndStopsTheAnimation) {
+    auto m = Message(aumtExe);
+    downloads.OnBegin([](FakeDownloader& d) { d.Finish("/dl/x.sh", 10000); });
+    Run(*m, [&](ScriptedView& v) {
+        EXPECT_TRUE(v.Animation() && v.Animation()->IsPlaying());
+        dialog->Hide();
+    });
+    const ScriptedView* view = View();
+    ASSERT_TRUE(view);
+    dialog->Unload();
+    EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
+}
+
+TEST_F(DownloadDialog, ANullMessageShowsNothing) {
+    dialog = std::make_unique<dlgDownload>(tp.platform());
+    ASSERT_TRUE(dialog->Load());
+    dialog->Execute(nullptr);
+    EXPECT_EQ(downloads.Log().begins.size(), 0u);
+    EXPECT_FALSE(View()->IsVisible());
+}
+
+} // namespace
+} // namespace KDAutoUpdate

@@ -1,0 +1,133 @@
+// The reminder of a pending update at the host's next start.
+
+#include <gtest/gtest.h>
+
+#include "agent/AuAgent.h"
+#include "platform/console/ScriptedRenderer.h"
+#include "store/AuProductInfo.h"
+#include "tests/support/RecordingProcessLauncher.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+class PendingUpdate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tp.platform().forms = &renderer;
+        tp.platform().processes = &launcher;
+        agent.SetProductCode("{P}");
+        Record("1", "Keldra Studio 5.1", "/dl/setup.sh /quiet");
+    }
+    void Record(const std::string& flag, const std::string& name, const std::string& cmd) {
+        agent.SetProductAttribute("install-last-update-on-startup", flag);
+        agent.SetProductAttribute("last-update-name", name);
+        agent.SetProductAttribute("last-update-cmd", cmd);
+        agent.SetProductAttribute("last-update-message-id", "M1");
+        agent.SetProductAttribute("last-kill-proc-name", "keldra");
+    }
+    // Queues the user's answer for the reminder: tick the box or not, then press a control
+    // (or "close" for the close box).
+    void Answer(bool tick, const std::string& action) {
+        renderer.QueueModalAction("dlgInstallLastUpdate", [this, tick, action](ScriptedView& v) {
+            shownText = v.Text("lblMessage", -1);
+            shownCaption = v.Caption();
+            if (tick)
+                renderer.SetChecked("dlgInstallLastUpdate", "chkDontShowAgain", true);
+            if (action == "close")
+                renderer.Close("dlgInstallLastUpdate");
+            else if (action == "escape")
+                renderer.PressEscape("dlgInstallLastUpdate");
+            else
+                renderer.Click("dlgInstallLastUpdate", action);
+        });
+    }
+    bool Cleared() {
+        return agent.GetProductNode()->xml() ==
+               "<product code=\"{P}\" install-last-update-on-startup=\"0\" />";
+    }
+
+    TestPlatform tp;
+    ScriptedRenderer renderer{tp.loop()};
+    RecordingProcessLauncher launcher;
+    AuAgent agent{tp.platform()};
+    std::string shownText;
+    std::string shownCaption;
+};
+
+TEST_F(PendingUpdate, YesStartsTheCommandAndClearsTheRecord) {
+    Answer(false, "cmdYes");
+    EXPECT_TRUE(agent.CheckInstallableUpdates());
+    EXPECT_EQ(launcher.CommandLines(), std::vector<std::string>{"/dl/setup.sh /quiet"});
+    EXPECT_TRUE(Cleared());
+    EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
+    EXPECT_EQ(shownCaption, "Update installieren");
+    EXPECT_EQ(shownText, "Ein Update, das Sie zuvor downgeloadet haben, wurde noch nicht "
+                         "installiert: 'Keldra Studio 5.1'\r\n\r\nSoll das Update jetzt "
+                         "installiert werden?");
+}
+
+TEST_F(PendingUpdate, YesWithTheBoxTickedAlsoStartsAndClears) {
+    Answer(true, "cmdYes");
+    EXPECT_TRUE(agent.CheckInstallableUpdates());
+    EXPECT_EQ(launcher.CommandLines().size(), 1u);
+    EXPECT_TRUE(Cleared());
+}
+
+TEST_F(PendingUpdate, NoEscOrCloseKeepTheRecordForTheNextStart) {
+    for (const char* action : {"cmdNo", "escape", "close"}) {
+        Answer(false, action);
+        EXPECT_FALSE(agent.CheckInstallableUpdates()) << action;
+        EXPECT_TRUE(launcher.CommandLines().empty()) << action;
+        EXPECT_NE(agent.GetLastInstallableUpdate(), nullptr) << action;
+        EXPECT_EQ(renderer.Find("dlgInstallLastUpdate"), nullptr) << action;
+    }
+}
+
+TEST_F(PendingUpdate, NoWithTheBoxTickedForgetsTheUpdate) {
+    Answer(true, "cmdNo");
+    EXPECT_FALSE(agent.CheckInstallableUpdates());
+    EXPECT_TRUE(launcher.CommandLines().empty());
+    EXPECT_TRUE(Cleared());
+}
+
+TEST_F(PendingUpdate, SilentShowsAndChangesNothing) {
+    EXPECT_FALSE(agent.CheckInstallableUpdates(true));
+    EXPECT_FALSE(renderer.HasQueuedActions("dlgInstallLastUpdate"));
+    const auto info = agent.GetLastInstallableUpdate();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->LastUpdateCmd, "/dl/setup.sh /quiet");
+    EXPECT_EQ(info->LastKillProcName, "keldra");
+}
+
+TEST_F(PendingUpdate, NothingIsPendingWithoutFlagNameOrCommand) {
+    for (const auto& [flag, name, cmd] :
+         {std::tuple<const char*, const char*, const char*>{"1", "", "cmd"},
+          {"1", "name", ""},
+          {"0", "name", "cmd"},
+          {"no", "name", "cmd"}}) {
+        Record(flag, name, cmd);
+        Answer(false, "cmdYes");
+        EXPECT_FALSE(agent.CheckInstallableUpdates()) << flag << name << cmd;
+        EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
+        EXPECT_TRUE(renderer.HasQueuedActions("dlgInstallLastUpdate")) << "no dialog was shown";
+        renderer.ClearQueuedActions();
+    }
+    EXPECT_TRUE(launcher.CommandLines().empty());
+}
+
+TEST_F(PendingUpdate, ACommandThatCannotStartStillCountsAsHandedOver) {
+    launcher.SetResult(false);
+    Answer(false, "cmdYes");
+    EXPECT_TRUE(agent.CheckInstallableUpdates());
+    EXPECT_TRUE(Cleared());
+}
+
+TEST_F(PendingUpdate, NoProductCodeNoReminder) {
+    agent.SetProductCode("");
+    EXPECT_FALSE(agent.CheckInstallableUpdates());
+    EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
+}
+
+} // namespace
+} // namespace KDAutoUpdate
