@@ -257,6 +257,14 @@ bool AutomationShell::Execute(const std::string& rawLine) {
         Answer(tokens);
         return true;
     }
+    if (SameName(head, "echo")) {
+        m_out << TrimBlanks(line.substr(4)) << '\n';
+        return true;
+    }
+    if (SameName(head, "show") && tokens.size() == 2) {
+        ShowRecord(tokens[1]);
+        return true;
+    }
     if (SameName(head, "messages") && tokens.size() == 1) {
         PrintMessages();
         return true;
@@ -494,6 +502,16 @@ bool AutomationShell::RecordStatement(const std::string& var, const std::string&
     }
     m_out << var << '.' << p->name << " = " << FieldText(record, p->name) << '\n';
     return true;
+}
+
+void AutomationShell::ShowRecord(const std::string& var) {
+    auto it = m_records.find(var);
+    if (it == m_records.end()) {
+        m_out << var << " = Nothing\n";
+        return;
+    }
+    for (const auto& field : kRecordFields)
+        m_out << var << '.' << field.name << " = " << FieldText(*it->second, field.name) << '\n';
 }
 
 void AutomationShell::Wait(const std::string& event, long ms) {

@@ -60,6 +60,7 @@ private:
     void Ui(const std::vector<std::string>& tokens, const std::string& line);
     void Answer(const std::vector<std::string>& tokens);
     void PrintMessages();
+    void ShowRecord(const std::string& var);
     void WaitForPage(long ms);
     // Prints the download dialog's texts when they changed, at most twice a second.
     void WatchDownload(bool on);

@@ -10,6 +10,11 @@
 
 #include "AutomationShell.h"
 #include "HostPlatform.h"
+#include "QuickCommands.h"
+
+#include <sstream>
+#include <unistd.h>
+#include <vector>
 #include "service/ServeCommand.h"
 
 using namespace KDAutoUpdate;
@@ -26,6 +31,7 @@ void Usage() {
         "                                 the embedded update service\n"
         "  help                           this text\n",
         stdout);
+    std::fputs(QuickCommandUsage(), stdout);
 }
 
 int RunShell(int argc, char** argv) {
@@ -45,6 +51,22 @@ int RunShell(int argc, char** argv) {
     return 0;
 }
 
+int RunQuick(const std::string& command, int argc, char** argv) {
+    std::vector<std::string> args(argv + 2, argv + argc);
+    std::string error;
+    const auto quick = BuildQuickCommand(command, args, error);
+    if (!quick) {
+        std::fprintf(stderr, "kdautoupdate %s: %s\n", command.c_str(), error.c_str());
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    HostPlatform host(UiMode::Scripted, quick->uiTimeoutMs);
+    AutomationShell shell(host.platform(), std::cout, host.Scripted());
+    std::istringstream script(quick->script);
+    shell.Run(script);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +77,8 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "shell")
         return RunShell(argc, argv);
+    if (IsQuickCommand(command))
+        return RunQuick(command, argc, argv);
     if (command == "serve") {
         QCoreApplication app(argc, argv);
         QStringList args;

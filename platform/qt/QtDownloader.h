@@ -7,9 +7,10 @@
 // The name comes from the address's last path segment, made safe for the folder. Redirects are
 // followed unless they lower security; HTTPS is verified by Qt's defaults.
 //
-// Events: DownloadProgress at most four times a second while data flows, then one report of
-// 100%, then DownloadComplete with the file's path, or only DownloadComplete("") when the
-// transfer failed or was cancelled. Both arrive from the event loop, never inside a call of
+// Events: DownloadProgress every quarter second while the transfer runs (the rate a moving
+// average, so it also falls while nothing arrives), then one report of 100%, then
+// DownloadComplete with the file's path; or only DownloadComplete("") when the transfer failed
+// or was cancelled. Both arrive from the event loop, never inside a call of
 // this class, and IsBusy() is already false when they do.
 
 #include <memory>

@@ -145,7 +145,7 @@ private:
     std::map<Key, ControlEntry> m_controls;
     std::map<std::string, QPointer<QButtonGroup>> m_optionGroups;
     std::string m_caption;
-    QtDpi m_dpi; // of the window's screen when last asked, for a window that is gone
+    mutable QtDpi m_dpi; // of the window's screen when last asked, for a window that is gone
     mutable WindowHandle m_handle = 0;
     WindowHandle m_owner = 0;
     QEventLoop* m_modalLoop = nullptr;

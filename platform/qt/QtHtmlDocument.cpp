@@ -138,8 +138,8 @@ HeadlessElementPtr QtHtmlDocument::Resolve(const Address& address, const std::st
         return HtmlNames::EqualsIgnoreCase(e.LocalName(), tag);
     };
     if (!address.id.empty()) {
-        const auto found = m_mirror.Find(
-            [&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
+        const auto found =
+            m_mirror.Find([&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
         if (!found.empty() && sameTag(*found.front()))
             return found.front();
     }
@@ -156,8 +156,7 @@ HeadlessElementPtr QtHtmlDocument::Resolve(const Address& address, const std::st
 void QtHtmlDocument::HandleClickReport(const QString& json) {
     const QJsonObject report = QJsonDocument::fromJson(json.toUtf8()).object();
     if (report.isEmpty() ||
-        static_cast<quint64>(report.value(QStringLiteral("generation")).toDouble()) !=
-            m_generation)
+        static_cast<quint64>(report.value(QStringLiteral("generation")).toDouble()) != m_generation)
         return;
     // Handlers may let go of this document; it stays until the page has its answer.
     const std::shared_ptr<QtHtmlDocument> self = shared_from_this();

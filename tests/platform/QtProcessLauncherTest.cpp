@@ -139,7 +139,7 @@ TEST_F(ProcessLauncherTest, WhatCannotStartAnswersFalse) {
     // A folder is no program.
     EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder)));
     // Executable bit, but not a format the system can run.
-    WriteFile(folder / "garbage", std::string("\x01\x02\x03 not a program", 19), true);
+    WriteFile(folder / "garbage", std::string("\x01\x02\x03 not a program"), true);
     EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "garbage")));
 }
 

@@ -1,0 +1,685 @@
+#include "platform/qt/QtFormView.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <vector>
+
+#include "platform/qt/QtButtonStrip.h"
+#include "platform/qt/QtDialogFont.h"
+#include "platform/qt/QtFormRenderer.h"
+#include "platform/qt/QtMovieAnimationPlayer.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+constexpr double kPictureDpi = 96; // resource pictures are made for 96 dpi
+constexpr int kProgressMax = 100;
+constexpr double kGrey = 2; // a check box's third state
+
+// Labels break lines themselves; a lone CR or a CR LF pair is one line break.
+QString LabelText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
+QPixmap PixmapOf(const PicturePtr& picture) {
+    QPixmap pixmap;
+    if (picture && !picture->data.empty())
+        pixmap.loadFromData(reinterpret_cast<const uchar*>(picture->data.data()),
+                            static_cast<uint>(picture->data.size()));
+    return pixmap;
+}
+
+bool IsContainer(ControlKind kind) {
+    return kind == ControlKind::PictureBox || kind == ControlKind::ButtonStrip;
+}
+} // namespace
+
+QtFormView::QtFormView(QtFormRenderer& renderer, const FormDef& def, IFormEvents& events)
+    : m_renderer(&renderer), m_def(def), m_events(&events), m_caption(def.caption) {
+    // The entries point into m_def, which lives as long as the view and never changes.
+    for (const ControlDef& c : m_def.controls) {
+        ControlEntry entry;
+        entry.def = &c;
+        entry.text = c.text;
+        entry.value = c.value;
+        entry.rect = {static_cast<double>(c.left), static_cast<double>(c.top),
+                      static_cast<double>(c.width), static_cast<double>(c.height)};
+        m_controls.emplace(Key{c.name, c.index}, std::move(entry));
+    }
+    try {
+        Build();
+    } catch (...) {
+    }
+}
+
+QtFormView::~QtFormView() {
+    Destroy();
+    *m_alive = false;
+}
+
+void QtFormView::Build() {
+    const bool sizable = m_def.border == BorderStyle::Sizable;
+    Qt::WindowFlags flags = (m_def.showInTaskbar ? Qt::Window : Qt::Dialog) |
+                            Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (m_def.minButton)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (m_def.maxButton && sizable)
+        flags |= Qt::WindowMaximizeButtonHint;
+
+    auto* window = new QtFormWindow(flags);
+    m_window = window;
+    window->setObjectName(QString::fromStdString(m_def.name));
+    window->setWindowTitle(QString::fromStdString(m_caption));
+    window->setFont(QtDialogFont(m_def.fontName, m_def.fontSize));
+    m_dpi = DpiOf(window);
+    const QSize client(TwipsToPixels(m_def.clientWidth, m_dpi.x),
+                       TwipsToPixels(m_def.clientHeight, m_dpi.y));
+    if (sizable)
+        window->resize(client);
+    else
+        window->setFixedSize(client);
+
+    // Containers first: a control waits until the strip or picture box it sits in exists.
+    std::vector<ControlEntry*> pending;
+    std::set<const ControlEntry*> seen;
+    for (const ControlDef& c : m_def.controls) {
+        ControlEntry* entry = Entry(c.name, c.index);
+        if (entry && seen.insert(entry).second)
+            pending.push_back(entry);
+    }
+    std::vector<QWidget*> tabOrder;
+    bool progress = true;
+    while (!pending.empty()) {
+        const bool force = !progress; // a container missing or in a cycle: the window holds it
+        progress = false;
+        for (auto it = pending.begin(); it != pending.end();) {
+            ControlEntry& entry = **it;
+            QWidget* container = window;
+            if (!entry.def->parent.empty()) {
+                const ControlEntry* parent = EntryByName(entry.def->parent);
+                const bool parentPending =
+                    parent && parent != &entry &&
+                    std::find(pending.begin(), pending.end(), parent) != pending.end();
+                if (parentPending && !force) {
+                    ++it;
+                    continue;
+                }
+                if (parent && parent->widget)
+                    container = parent->widget;
+            }
+            if (QWidget* widget = CreateWidget(entry, container))
+                tabOrder.push_back(widget);
+            it = pending.erase(it);
+            progress = true;
+        }
+    }
+    // The tab order is the definition's order, containers or not.
+    std::vector<QWidget*> focusable;
+    for (const ControlDef& c : m_def.controls)
+        if (const ControlEntry* entry = Entry(c.name, c.index))
+            if (entry->widget && (entry->widget->focusPolicy() & Qt::TabFocus))
+                focusable.push_back(entry->widget);
+    for (std::size_t i = 1; i < focusable.size(); ++i)
+        QWidget::setTabOrder(focusable[i - 1], focusable[i]);
+
+    window->SetListener(this);
+    PlaceInitially();
+}
+
+QWidget* QtFormView::CreateWidget(ControlEntry& entry, QWidget* container) {
+    const ControlDef& def = *entry.def;
+    const std::string name = def.name;
+    const int index = def.index;
+    QWidget* widget = nullptr;
+    QAbstractButton* button = nullptr;
+    switch (def.kind) {
+    case ControlKind::Label:
+    case ControlKind::Image: {
+        auto* label = new QLabel(container);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widget = label;
+        break;
+    }
+    case ControlKind::Button: {
+        auto* push = new QPushButton(container);
+        // Enter presses a focused button, as in the window toolkits' dialogs.
+        push->setAutoDefault(true);
+        push->setDefault(def.isDefault);
+        widget = button = push;
+        break;
+    }
+    case ControlKind::CheckBox:
+        widget = button = new QCheckBox(container);
+        break;
+    case ControlKind::OptionButton: {
+        auto* option = new QRadioButton(container);
+        if (QButtonGroup* group = OptionGroup(def.parent))
+            group->addButton(option);
+        widget = button = option;
+        break;
+    }
+    case ControlKind::PictureBox:
+    case ControlKind::Animation:
+        widget = new QWidget(container);
+        break;
+    case ControlKind::ButtonStrip:
+        widget = new QtButtonStrip(container);
+        break;
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(container);
+        bar->setRange(0, kProgressMax);
+        bar->setTextVisible(false);
+        widget = bar;
+        break;
+    }
+    case ControlKind::Browser:   // made by CreateBrowser inside its picture box
+    case ControlKind::Invisible: // no pixels
+        return nullptr;
+    }
+    widget->setObjectName(QString::fromStdString(name));
+    widget->setProperty("kdauIndex", index);
+    entry.widget = widget;
+    if (button)
+        entry.clicked = QObject::connect(button, &QAbstractButton::clicked, button,
+                                         [this, name, index] { DeliverClick(name, index); });
+    ApplyText(entry);
+    ApplyValue(entry);
+    PlaceControl(entry);
+    return widget;
+}
+
+QButtonGroup* QtFormView::OptionGroup(const std::string& container) {
+    QPointer<QButtonGroup>& group = m_optionGroups[container];
+    if (!group && m_window) {
+        group = new QButtonGroup(m_window);
+        group->setExclusive(true);
+    }
+    return group;
+}
+
+void QtFormView::PlaceControl(ControlEntry& entry) {
+    QWidget* widget = entry.widget;
+    if (!widget)
+        return;
+    QRect geometry = TwipsToPixels(entry.rect, Dpi());
+    const ControlKind kind = entry.def->kind;
+    if (kind == ControlKind::Label) {
+        // A label of one line keeps it: a fallback font a little wider than the design's must
+        // not push the end of the line onto an invisible second one.
+        auto* label = static_cast<QLabel*>(widget);
+        label->setWordWrap(geometry.height() >= 2 * label->fontMetrics().lineSpacing() - 1);
+    } else if (kind == ControlKind::CheckBox || kind == ControlKind::OptionButton) {
+        // Grown about its middle when the style's indicator needs more height than designed.
+        const int needed = widget->sizeHint().height();
+        if (needed > geometry.height()) {
+            geometry.translate(0, -(needed - geometry.height()) / 2);
+            geometry.setHeight(needed);
+        }
+    }
+    widget->setGeometry(geometry);
+}
+
+void QtFormView::ApplyText(ControlEntry& entry) {
+    QWidget* widget = entry.widget;
+    if (!widget)
+        return;
+    switch (entry.def->kind) {
+    case ControlKind::Label:
+        static_cast<QLabel*>(widget)->setText(LabelText(entry.text));
+        break;
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+        static_cast<QAbstractButton*>(widget)->setText(QString::fromStdString(entry.text));
+        break;
+    default:
+        break;
+    }
+}
+
+void QtFormView::ApplyValue(ControlEntry& entry) {
+    QWidget* widget = entry.widget;
+    if (!widget)
+        return;
+    const double value = entry.value;
+    switch (entry.def->kind) {
+    case ControlKind::CheckBox: {
+        auto* box = static_cast<QCheckBox*>(widget);
+        if (value == kGrey)
+            box->setTristate(true);
+        box->setCheckState(value == 0      ? Qt::Unchecked
+                           : value == kGrey ? Qt::PartiallyChecked
+                                            : Qt::Checked);
+        break;
+    }
+    case ControlKind::OptionButton: {
+        auto* option = static_cast<QRadioButton*>(widget);
+        QButtonGroup* group = option->group();
+        if (value != 0 || !option->isChecked()) {
+            option->setChecked(value != 0);
+        } else if (group) {
+            // An exclusive group keeps one button checked; code may clear them all.
+            group->setExclusive(false);
+            option->setChecked(false);
+            group->setExclusive(true);
+        } else {
+            option->setChecked(false);
+        }
+        break;
+    }
+    case ControlKind::ProgressBar: {
+        const double clamped = std::clamp(std::isfinite(value) ? value : 0.0, 0.0,
+                                          static_cast<double>(kProgressMax));
+        static_cast<QProgressBar*>(widget)->setValue(static_cast<int>(std::lround(clamped)));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void QtFormView::ApplyPicture(ControlEntry& entry) {
+    auto* label = entry.def->kind == ControlKind::Image ? qobject_cast<QLabel*>(entry.widget)
+                                                        : nullptr;
+    if (!label)
+        return;
+    QPixmap pixmap = PixmapOf(entry.picture);
+    if (pixmap.isNull()) {
+        label->clear();
+        return;
+    }
+    // Pictures are drawn for 96 dpi; on other screens they grow with the layout, and never
+    // beyond their control.
+    const QtDpi dpi = Dpi();
+    QSize wanted(static_cast<int>(std::lround(pixmap.width() * dpi.x / kPictureDpi)),
+                 static_cast<int>(std::lround(pixmap.height() * dpi.y / kPictureDpi)));
+    const QSize room = label->size();
+    if (room.width() > 0 && room.height() > 0 &&
+        (wanted.width() > room.width() || wanted.height() > room.height()))
+        wanted.scale(room, Qt::KeepAspectRatio);
+    if (wanted != pixmap.size() && !wanted.isEmpty())
+        pixmap = pixmap.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    label->setPixmap(pixmap);
+}
+
+void QtFormView::PlaceInitially() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || !m_window)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize outer = m_window->frameGeometry().size();
+    switch (m_def.startUp) {
+    case StartUpPosition::CenterScreen:
+    case StartUpPosition::CenterOwner: // moved onto the owner when first shown with one
+        m_window->move(area.x() + (area.width() - outer.width()) / 2,
+                       area.y() + (area.height() - outer.height()) / 2);
+        break;
+    case StartUpPosition::Manual:
+        m_window->move(area.topLeft());
+        break;
+    case StartUpPosition::WindowsDefault:
+        break; // never moved: the window system places it
+    }
+}
+
+QtDpi QtFormView::Dpi() const {
+    if (m_window && !m_destroyed)
+        m_dpi = DpiOf(m_window);
+    return m_dpi;
+}
+
+QtFormView::ControlEntry* QtFormView::Entry(const std::string& control, int index) {
+    auto it = m_controls.find(Key{control, index});
+    return it == m_controls.end() ? nullptr : &it->second;
+}
+
+const QtFormView::ControlEntry* QtFormView::Entry(const std::string& control, int index) const {
+    auto it = m_controls.find(Key{control, index});
+    return it == m_controls.end() ? nullptr : &it->second;
+}
+
+QtFormView::ControlEntry* QtFormView::EntryByName(const std::string& control) {
+    if (ControlEntry* entry = Entry(control, -1))
+        return entry;
+    auto it = m_controls.lower_bound(Key{control, -1});
+    return it != m_controls.end() && it->first.first == control ? &it->second : nullptr;
+}
+
+const QtFormView::ControlEntry* QtFormView::EntryByName(const std::string& control) const {
+    return const_cast<QtFormView*>(this)->EntryByName(control);
+}
+
+QWidget* QtFormView::Window() const { return m_destroyed ? nullptr : m_window.data(); }
+
+QWidget* QtFormView::Control(const std::string& control, int index) const {
+    const ControlEntry* entry = Entry(control, index);
+    return entry && !m_destroyed ? entry->widget.data() : nullptr;
+}
+
+WindowHandle QtFormView::Handle() const {
+    if (m_handle == 0 && m_window && !m_destroyed) {
+        try {
+            m_handle = static_cast<WindowHandle>(m_window->winId());
+        } catch (...) {
+        }
+    }
+    return m_handle;
+}
+
+void QtFormView::SetCaption(const std::string& text) {
+    m_caption = text;
+    if (m_window)
+        m_window->setWindowTitle(QString::fromStdString(text));
+}
+
+void QtFormView::SetText(const std::string& control, int index, const std::string& text) {
+    if (ControlEntry* entry = Entry(control, index)) {
+        entry->text = text;
+        ApplyText(*entry);
+    }
+}
+
+std::string QtFormView::Text(const std::string& control, int index) const {
+    const ControlEntry* entry = Entry(control, index);
+    return entry ? entry->text : std::string();
+}
+
+void QtFormView::SetValue(const std::string& control, int index, double value) {
+    if (ControlEntry* entry = Entry(control, index)) {
+        entry->value = value;
+        ApplyValue(*entry);
+    }
+}
+
+double QtFormView::Value(const std::string& control, int index) const {
+    const ControlEntry* entry = Entry(control, index);
+    if (!entry)
+        return 0.0;
+    // The user changes check boxes and option buttons: their widgets know the state.
+    if (entry->widget && !m_destroyed) {
+        if (entry->def->kind == ControlKind::CheckBox) {
+            const Qt::CheckState state = static_cast<QCheckBox*>(entry->widget.data())->checkState();
+            return state == Qt::Unchecked ? 0.0 : state == Qt::PartiallyChecked ? kGrey : 1.0;
+        }
+        if (entry->def->kind == ControlKind::OptionButton)
+            return static_cast<QRadioButton*>(entry->widget.data())->isChecked() ? 1.0 : 0.0;
+    }
+    return entry->value;
+}
+
+void QtFormView::SetPicture(const std::string& control, const PicturePtr& picture) {
+    if (ControlEntry* entry = EntryByName(control)) {
+        entry->picture = picture;
+        ApplyPicture(*entry);
+    }
+}
+
+void QtFormView::SetWindowIcon(const PicturePtr& picture) {
+    if (!m_window)
+        return;
+    const QPixmap pixmap = PixmapOf(picture);
+    m_window->setWindowIcon(pixmap.isNull() ? QIcon() : QIcon(pixmap));
+}
+
+void QtFormView::ApplyOwner(WindowHandle owner) {
+    m_owner = owner;
+    if (!m_window || m_destroyed)
+        return;
+    QWindow* ownerWindow = nullptr;
+    if (owner != 0) {
+        if (QWidget* widget = QWidget::find(static_cast<WId>(owner))) {
+            QWidget* top = widget->window();
+            if (top && top != m_window) {
+                top->winId();
+                ownerWindow = top->windowHandle();
+            }
+        }
+    }
+    m_window->winId(); // the window handle exists from here on
+    if (QWindow* handle = m_window->windowHandle())
+        handle->setTransientParent(ownerWindow);
+}
+
+WindowHandle QtFormView::SetOwner(WindowHandle owner) {
+    const WindowHandle previous = m_owner;
+    try {
+        ApplyOwner(owner);
+    } catch (...) {
+    }
+    return previous;
+}
+
+bool QtFormView::Show(WindowHandle owner) {
+    if (m_destroyed || !m_window)
+        return false;
+    ApplyOwner(owner);
+    const bool first = m_showCount++ == 0;
+    if (first && m_def.startUp == StartUpPosition::CenterOwner && m_window->windowHandle()) {
+        if (const QWindow* ownerWindow = m_window->windowHandle()->transientParent()) {
+            const QRect area = ownerWindow->frameGeometry();
+            const QSize outer = m_window->frameGeometry().size();
+            m_window->move(area.x() + (area.width() - outer.width()) / 2,
+                           area.y() + (area.height() - outer.height()) / 2);
+        }
+    }
+    // Showing lays the window out: its resize handler may hide or unload it.
+    auto alive = m_alive;
+    m_window->show();
+    if (!*alive || m_destroyed || !m_window || !m_window->isVisible())
+        return false;
+    m_window->raise();
+    m_window->activateWindow();
+    return true;
+}
+
+void QtFormView::ShowModeless(WindowHandle owner) {
+    if (m_modalLoop)
+        return;
+    try {
+        Show(owner);
+    } catch (...) {
+    }
+}
+
+void QtFormView::ShowModal(WindowHandle owner) {
+    if (m_destroyed || !m_window || m_modalLoop)
+        return;
+    auto alive = m_alive;
+    try {
+        // Qt takes a modality change only while the window is hidden.
+        if (m_window->isVisible())
+            m_window->hide();
+        m_window->setWindowModality(Qt::ApplicationModal);
+        if (Show(owner)) {
+            QEventLoop loop;
+            m_modalLoop = &loop;
+            loop.exec(QEventLoop::DialogExec);
+            if (!*alive)
+                return; // freed while waiting
+            m_modalLoop = nullptr;
+        }
+        if (*alive && m_window && !m_window->isVisible())
+            m_window->setWindowModality(Qt::NonModal);
+    } catch (...) {
+        if (*alive)
+            m_modalLoop = nullptr;
+    }
+}
+
+void QtFormView::Hide() {
+    if (m_destroyed || !m_window)
+        return;
+    m_window->hide();
+    if (m_modalLoop)
+        m_modalLoop->quit();
+}
+
+bool QtFormView::IsVisible() const { return !m_destroyed && m_window && m_window->isVisible(); }
+
+TwipRect QtFormView::Bounds() const {
+    if (m_destroyed || !m_window)
+        return {};
+    return PixelsToTwips(m_window->frameGeometry(), Dpi());
+}
+
+void QtFormView::Move(const TwipRect& rect) {
+    if (m_destroyed || !m_window || rect.width < 0 || rect.height < 0)
+        return;
+    try {
+        const QRect outer = TwipsToPixels(rect, Dpi());
+        const QSize frame = m_window->frameGeometry().size() - m_window->size();
+        const QSize client(std::max(outer.width() - frame.width(), 0),
+                           std::max(outer.height() - frame.height(), 0));
+        m_window->move(outer.topLeft());
+        if (client != m_window->size()) {
+            if (m_def.border == BorderStyle::Sizable)
+                m_window->resize(client);
+            else
+                m_window->setFixedSize(client);
+        }
+    } catch (...) {
+    }
+}
+
+TwipRect QtFormView::ClientSize() const {
+    if (m_destroyed || !m_window)
+        return {};
+    return PixelsToTwips(QRect(QPoint(0, 0), m_window->size()), Dpi());
+}
+
+void QtFormView::MoveControl(const std::string& control, const TwipRect& rect) {
+    ControlEntry* entry = EntryByName(control);
+    if (m_destroyed || !entry || rect.width < 0 || rect.height < 0)
+        return;
+    const bool resized = rect.width != entry->rect.width || rect.height != entry->rect.height;
+    entry->rect = rect;
+    try {
+        PlaceControl(*entry);
+    } catch (...) {
+    }
+    if (resized && IsContainer(entry->def->kind) && m_events) {
+        const std::string name = control; // the handler may free this view
+        m_events->OnControlResize(name);
+    }
+}
+
+TwipRect QtFormView::ControlClientSize(const std::string& control) const {
+    const ControlEntry* entry = EntryByName(control);
+    if (!entry)
+        return {};
+    if (entry->widget && !m_destroyed)
+        return PixelsToTwips(QRect(QPoint(0, 0), entry->widget->contentsRect().size()), Dpi());
+    return {0, 0, entry->rect.width, entry->rect.height};
+}
+
+std::unique_ptr<IBrowserControl> QtFormView::CreateBrowser(const std::string& container) {
+    if (m_destroyed || !m_window || !m_renderer || !m_renderer->Browsers())
+        return nullptr;
+    QWidget* host = m_window;
+    if (!container.empty()) {
+        const ControlEntry* entry = EntryByName(container);
+        host = entry ? entry->widget.data() : nullptr;
+    }
+    if (!host)
+        return nullptr;
+    try {
+        return m_renderer->Browsers()(host);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<IAnimationPlayer> QtFormView::CreateAnimation(const std::string& surface) {
+    const ControlEntry* entry = EntryByName(surface);
+    if (m_destroyed || !m_renderer || !entry || !entry->widget)
+        return nullptr;
+    try {
+        return std::make_unique<QtMovieAnimationPlayer>(entry->widget, m_renderer->Resources());
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void QtFormView::Destroy() {
+    if (m_destroyed)
+        return;
+    // What the widgets knew stays readable: values are kept before the widgets go.
+    for (auto& [key, entry] : m_controls) {
+        entry.value = Value(key.first, key.second);
+        QObject::disconnect(entry.clicked);
+    }
+    m_destroyed = true;
+    m_events = nullptr;
+    if (m_window) {
+        m_window->SetListener(nullptr);
+        m_window->hide();
+        // Later: this may run inside an event of the window or of one of its controls.
+        m_window->deleteLater();
+    }
+    if (m_modalLoop)
+        m_modalLoop->quit();
+    if (QtFormRenderer* renderer = std::exchange(m_renderer, nullptr))
+        renderer->Unregister(this);
+}
+
+bool QtFormView::ClickButton(bool isDefault) {
+    for (const ControlDef& c : m_def.controls) {
+        if (!(isDefault ? c.isDefault : c.isCancel))
+            continue;
+        const ControlEntry* entry = Entry(c.name, c.index);
+        auto* button = entry ? qobject_cast<QAbstractButton*>(entry->widget.data()) : nullptr;
+        if (!button || !button->isEnabled() || !button->isVisibleTo(m_window))
+            return false;
+        button->click(); // may unload the form: nothing of this view is touched after it
+        return true;
+    }
+    return false;
+}
+
+void QtFormView::DeliverClick(const std::string& control, int index) {
+    IFormEvents* events = m_events;
+    if (!events)
+        return;
+    const std::string name = control;
+    events->OnClick(name, index);
+}
+
+void QtFormView::WindowCloseRequested() {
+    if (IFormEvents* events = m_events)
+        events->OnCloseRequested();
+}
+
+void QtFormView::WindowResized() {
+    // A form that sizes itself in its resize handler gets no nested resize event.
+    if (!m_events || m_inResize)
+        return;
+    auto alive = m_alive;
+    m_inResize = true;
+    m_events->OnResize();
+    if (*alive)
+        m_inResize = false;
+}
+
+bool QtFormView::WindowEnterPressed() { return ClickButton(true); }
+
+void QtFormView::WindowEscapePressed() { ClickButton(false); }
+
+} // namespace KDAutoUpdate

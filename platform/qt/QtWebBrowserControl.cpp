@@ -1,0 +1,780 @@
+#include "platform/qt/QtWebBrowserControl.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QStackedWidget>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineView>
+
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "platform/Desktop.h"
+#include "platform/headless/HtmlNames.h"
+#include "platform/qt/QtPageSchemeHandler.h"
+#include "platform/qt/QtResSchemeHandler.h"
+#include "platform/qt/QtWebPage.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+// Chromium refuses URLs longer than 2 MB; setContent sends the page as a data: URL.
+constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
+// Where a page declares its encoding, if it does: within its first bytes.
+constexpr std::size_t kCharsetWindow = 1024;
+// Chromium's net error of a load that another one replaced.
+constexpr int kErrorAborted = -3;
+
+std::string SchemeOf(const std::string& url) {
+    const std::size_t colon = url.find(':');
+    return colon == std::string::npos ? std::string()
+                                      : HtmlNames::ToLowerAscii(url.substr(0, colon));
+}
+
+// Upper bound of the data: URL setContent makes of `body`: every byte but letters and digits
+// may be percent-encoded.
+bool FitsDataUrl(const std::string& body) {
+    std::size_t length = 64;
+    for (const char c : body) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool plain =
+            (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+        length += plain ? 1 : 3;
+        if (length > kMaxDataUrl)
+            return false;
+    }
+    return true;
+}
+
+// A page that names its encoding (or starts with a UTF-8 byte order mark) is decoded by the
+// engine as it says; any other page is taken as UTF-8.
+QByteArray HtmlContentType(const std::string& body) {
+    const std::string head = HtmlNames::ToLowerAscii(body.substr(0, kCharsetWindow));
+    const bool declared = head.starts_with("\xEF\xBB\xBF") ||
+                          (head.find("<meta") != std::string::npos &&
+                           head.find("charset", head.find("<meta")) != std::string::npos);
+    return declared ? QByteArray("text/html") : QByteArray("text/html;charset=UTF-8");
+}
+
+// The body with a <base> that makes its relative URLs resolve against `url`, for a page that
+// is not shown under its own URL. A page with a <base> of its own keeps it.
+QByteArray WithBase(const std::string& body, const std::string& url) {
+    const std::string lower = HtmlNames::ToLowerAscii(body);
+    if (lower.find("<base") != std::string::npos)
+        return QByteArray::fromStdString(body);
+    std::string href;
+    for (const char c : url) {
+        if (c == '&')
+            href += "&amp;";
+        else if (c == '"')
+            href += "&quot;";
+        else
+            href += c;
+    }
+    const std::string tag = "<base href=\"" + href + "\">";
+    std::size_t at = 0;
+    for (std::size_t head = lower.find("<head"); head != std::string::npos;
+         head = lower.find("<head", head + 1)) {
+        const char next = head + 5 < lower.size() ? lower[head + 5] : '\0';
+        if (next == '>' || next == ' ' || next == '\t' || next == '\n' || next == '\r') {
+            const std::size_t close = lower.find('>', head);
+            at = close == std::string::npos ? 0 : close + 1;
+            break;
+        }
+    }
+    if (at == 0 && lower.starts_with("<!doctype")) {
+        const std::size_t close = lower.find('>');
+        at = close == std::string::npos ? 0 : close + 1;
+    }
+    return QByteArray::fromStdString(body.substr(0, at) + tag + body.substr(at));
+}
+
+// Windows virtual-key code of a Qt key; 0 for keys without one.
+int VirtualKey(const QKeyEvent& event) {
+    const int key = event.key();
+    if (event.modifiers() & Qt::KeypadModifier) {
+        if (key >= Qt::Key_0 && key <= Qt::Key_9)
+            return 96 + (key - Qt::Key_0);
+        switch (key) {
+        case Qt::Key_Asterisk:
+            return 106;
+        case Qt::Key_Plus:
+            return 107;
+        case Qt::Key_Minus:
+            return 109;
+        case Qt::Key_Period:
+        case Qt::Key_Comma:
+            return 110;
+        case Qt::Key_Slash:
+            return 111;
+        default:
+            break;
+        }
+    }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return 'A' + (key - Qt::Key_A);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return '0' + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 112 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Print:
+        return 44;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    case Qt::Key_Menu:
+        return 93;
+    case Qt::Key_NumLock:
+        return 144;
+    case Qt::Key_ScrollLock:
+        return 145;
+    // Digits' shifted signs of a US layout give the digit's key.
+    case Qt::Key_ParenRight:
+        return '0';
+    case Qt::Key_Exclam:
+        return '1';
+    case Qt::Key_At:
+        return '2';
+    case Qt::Key_NumberSign:
+        return '3';
+    case Qt::Key_Dollar:
+        return '4';
+    case Qt::Key_Percent:
+        return '5';
+    case Qt::Key_AsciiCircum:
+        return '6';
+    case Qt::Key_Ampersand:
+        return '7';
+    case Qt::Key_Asterisk:
+        return '8';
+    case Qt::Key_ParenLeft:
+        return '9';
+    // The OEM keys; the German letters sit where a German layout puts them.
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon:
+    case Qt::Key_Udiaeresis:
+        return 186;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus:
+        return 187;
+    case Qt::Key_Comma:
+    case Qt::Key_Less:
+        return 188;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return 189;
+    case Qt::Key_Period:
+    case Qt::Key_Greater:
+        return 190;
+    case Qt::Key_Slash:
+    case Qt::Key_Question:
+        return 191;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde:
+    case Qt::Key_Odiaeresis:
+        return 192;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft:
+    case Qt::Key_ssharp:
+        return 219;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar:
+        return 220;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight:
+        return 221;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl:
+    case Qt::Key_Adiaeresis:
+        return 222;
+    default:
+        return 0;
+    }
+}
+
+int ModifierState(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((modifiers & Qt::AltModifier) ? 4 : 0);
+}
+
+int ToPixels(double twips, int dpi) {
+    const double pixels = std::round(twips * dpi / kTwipsPerInch);
+    return static_cast<int>(std::clamp(pixels, 0.0, 1e6));
+}
+
+double ToTwips(int pixels, int dpi) {
+    return dpi > 0 ? pixels * kTwipsPerInch / dpi : 0;
+}
+
+} // namespace
+
+void QtWebBrowserControl::RegisterSchemes() {
+    static bool registered = false;
+    if (registered || QCoreApplication::instance())
+        return;
+    registered = true;
+    QWebEngineUrlScheme res(QtResSchemeHandler::kScheme);
+    res.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // Only local pages may use the library: a page from the network cannot reach it.
+    res.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(res);
+    QWebEngineUrlScheme page(QtPageSchemeHandler::kScheme);
+    page.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    QWebEngineUrlScheme::registerScheme(page);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
+                                         IResourceLibrary* resources, IEventLoop& loop)
+    : m_container(container), m_http(http), m_resources(resources), m_loop(loop) {
+    m_stack = new QStackedWidget(container);
+    if (container) {
+        m_stack->setGeometry(container->rect());
+        container->installEventFilter(this);
+    }
+    m_stack->show();
+    // A profile of its own, kept in memory: nothing of the pages is written to disk, and the
+    // scheme handlers serve this control's library only.
+    m_profile = new QWebEngineProfile();
+    m_resHandler = new QtResSchemeHandler(resources, m_profile);
+    m_pageHandler = new QtPageSchemeHandler(m_profile);
+    m_profile->installUrlSchemeHandler(QtResSchemeHandler::kScheme, m_resHandler);
+    m_profile->installUrlSchemeHandler(QtPageSchemeHandler::kScheme, m_pageHandler);
+}
+
+QtWebBrowserControl::~QtWebBrowserControl() {
+    // First silence the callbacks, then stop what is still on the wire.
+    m_alive.reset();
+    for (auto& [id, browser] : m_browsers) {
+        if (browser.request && !browser.requestDone)
+            try {
+                browser.request->Abort();
+            } catch (...) {
+            }
+        if (browser.document)
+            browser.document->Detach();
+        if (browser.page)
+            browser.page->disconnect(this);
+        if (browser.keyTarget)
+            browser.keyTarget->removeEventFilter(this);
+    }
+    if (m_container)
+        m_container->removeEventFilter(this);
+    // The control may go while one of its widgets delivers an event: the widgets and then the
+    // profile they use go from the loop, in that order.
+    if (m_stack) {
+        m_stack->hide();
+        m_stack->setParent(nullptr);
+        m_stack->deleteLater();
+    }
+    if (m_profile)
+        m_profile->deleteLater();
+}
+
+bool QtWebBrowserControl::AddBrowser(short& id) {
+    if (m_nextId == std::numeric_limits<short>::max() || !m_stack || !m_profile)
+        return false;
+    auto* view = new QWebEngineView(m_stack);
+    // No menu: it would offer reload and history, which the window keeps from the user.
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    auto* page = new QtWebPage(m_profile, view);
+    view->setPage(page);
+    m_stack->addWidget(view);
+    id = m_nextId++;
+    Browser& browser = m_browsers[id];
+    browser.view = view;
+    browser.page = page;
+    ConnectPage(id, page);
+    WatchKeys(browser);
+    return true;
+}
+
+void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
+    connect(page, &QWebEnginePage::loadingChanged, this,
+            [this, id](const QWebEngineLoadingInfo& info) { OnLoadingChanged(id, info); });
+    connect(page, &QWebEnginePage::newWindowRequested, this,
+            [this, id](QWebEngineNewWindowRequest& request) { OnNewWindow(id, request); });
+    connect(page, &QtWebPage::scriptDialog, this,
+            [this, id](const QString& text) { OnScriptDialog(id, text); });
+    connect(page, &QtWebPage::clickReported, this,
+            [this, id](const QString& json) { OnClickReported(id, json); });
+    connect(page, &QtWebPage::pageNavigation, this, [this, id](const QUrl& url) {
+        const std::weak_ptr<int> alive = m_alive;
+        const std::string target = url.toString(QUrl::FullyEncoded).toStdString();
+        m_loop.Post([this, alive, id, target] {
+            if (!alive.expired())
+                Navigate(id, target);
+        });
+    });
+}
+
+bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
+    Browser* browser = FindBrowser(id);
+    if (!browser || !browser->page)
+        return false;
+    const std::uint64_t navigation = ++browser->navigation;
+    browser->navigating = true;
+    browser->foreignLoad = false;
+    if (browser->load) {
+        DropInternalPage(browser->load->internalPage);
+        browser->load.reset();
+    }
+    const std::weak_ptr<int> alive = m_alive;
+    try {
+        // The superseded load is stopped; its answer carries an old number and is dropped.
+        std::shared_ptr<IHttpRequest> previous = std::move(browser->request);
+        const bool previousDone = browser->requestDone;
+        browser->requestDone = true;
+        if (previous && !previousDone)
+            previous->Abort();
+        if (alive.expired())
+            return false;
+        browser = FindBrowser(id);
+        if (!browser || browser->navigation != navigation)
+            return true;
+        if (browser->page)
+            browser->page->triggerAction(QWebEnginePage::Stop);
+
+        const std::string scheme = SchemeOf(url);
+        if (scheme == "http" || scheme == "https") {
+            m_inNavigate = true;
+            auto request =
+                m_http.GetAsync(url, [this, alive, id, navigation, url](const HttpResult& result) {
+                    if (!alive.expired())
+                        OnHttpDone(id, navigation, url, result);
+                });
+            m_inNavigate = false;
+            if (Browser* current = FindBrowser(id);
+                current && current->navigation == navigation && current->navigating) {
+                current->request = std::move(request);
+                current->requestDone = false;
+            }
+        } else {
+            m_loop.Post([this, alive, id, navigation, url] {
+                if (!alive.expired())
+                    LoadLocal(id, navigation, url);
+            });
+        }
+        return true;
+    } catch (...) {
+        if (alive.expired())
+            return false;
+        m_inNavigate = false;
+        if (Browser* current = FindBrowser(id); current && current->navigation == navigation)
+            current->navigating = false;
+        return false;
+    }
+}
+
+void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
+                                     const HttpResult& result) {
+    // A fetcher that answers at once must not re-enter the caller of Navigate.
+    if (m_inNavigate) {
+        const std::weak_ptr<int> alive = m_alive;
+        m_loop.Post([this, alive, id, navigation, url, result] {
+            if (!alive.expired())
+                OnHttpDone(id, navigation, url, result);
+        });
+        return;
+    }
+    Browser* browser = FindBrowser(id);
+    if (!browser || browser->navigation != navigation || !browser->navigating)
+        return;
+    browser->requestDone = true;
+    browser->request.reset();
+    const bool ok = result.error == 0 && (result.httpStatus == 0 ||
+                                          (result.httpStatus >= 200 && result.httpStatus < 300));
+    if (ok)
+        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl, result.body);
+    else
+        Fail(id, navigation, url, result.error != 0 ? result.error : result.httpStatus);
+}
+
+void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const std::string& url) {
+    Browser* browser = FindBrowser(id);
+    if (!browser || browser->navigation != navigation || !browser->navigating || !browser->page)
+        return;
+    const std::string scheme = SchemeOf(url);
+    std::optional<std::string> source;
+    if (scheme == "about")
+        source = std::string();
+    else if (scheme == "res" && m_resHandler)
+        source = m_resHandler->Read(url);
+    else {
+        Fail(id, navigation, url, kUnknownProtocol);
+        return;
+    }
+    if (!source) {
+        Fail(id, navigation, url, kResourceNotFound);
+        return;
+    }
+    browser->load = PendingLoad{navigation, url, std::move(*source), false, QUrl()};
+    browser->page->load(QUrl(QString::fromStdString(url)));
+}
+
+void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std::string& url,
+                                   const std::string& body) {
+    Browser* browser = FindBrowser(id);
+    if (!browser || !browser->page)
+        return;
+    const QByteArray contentType = HtmlContentType(body);
+    PendingLoad load{navigation, url, body, false, QUrl()};
+    try {
+        if (FitsDataUrl(body)) {
+            browser->load = std::move(load);
+            browser->page->setContent(QByteArray::fromStdString(body),
+                                      QString::fromLatin1(contentType),
+                                      QUrl(QString::fromStdString(url)));
+            return;
+        }
+        if (!m_pageHandler)
+            throw std::bad_alloc();
+        load.internalPage = m_pageHandler->Add(WithBase(body, url), contentType);
+        const QUrl internalPage = load.internalPage;
+        browser->load = std::move(load);
+        browser->page->load(internalPage);
+    } catch (const std::bad_alloc&) {
+        browser->load.reset();
+        Fail(id, navigation, url, kOutOfMemory);
+    }
+}
+
+void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo& info) {
+    Browser* browser = FindBrowser(id);
+    if (!browser)
+        return;
+    // The engine may have put a new widget under the view for the new page.
+    WatchKeys(*browser);
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        // A load begins after the one the control asked for: it is that one, since a
+        // superseded load never starts. Without a navigation of the control, the page asked.
+        if (browser->load)
+            browser->load->started = true;
+        else if (!browser->navigating)
+            browser->foreignLoad = true;
+        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        if (browser->load && browser->load->started) {
+            PendingLoad load = std::move(*browser->load);
+            browser->load.reset();
+            Complete(id, load.navigation, load.url, load.source, load.internalPage);
+        } else if (browser->foreignLoad && !browser->navigating) {
+            browser->foreignLoad = false;
+            OnForeignLoadFinished(id);
+        }
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (browser->load && browser->load->started && info.errorCode() != kErrorAborted) {
+            PendingLoad load = std::move(*browser->load);
+            browser->load.reset();
+            DropInternalPage(load.internalPage);
+            const long code = SchemeOf(load.url) == "res"
+                                  ? kResourceNotFound
+                                  : (info.errorCode() < 0 ? info.errorCode() : -1);
+            Fail(id, load.navigation, load.url, code);
+        }
+        browser->foreignLoad = false;
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        browser->foreignLoad = false;
+        break;
+    }
+}
+
+void QtWebBrowserControl::OnForeignLoadFinished(short id) {
+    Browser* browser = FindBrowser(id);
+    if (!browser || !browser->page)
+        return;
+    // A page that the engine loaded itself (a form it posted, history): its source is gone, so
+    // the document is the engine's serialisation of it.
+    const std::uint64_t navigation = browser->navigation;
+    const std::string url = browser->page->url().toString(QUrl::FullyEncoded).toStdString();
+    const std::weak_ptr<int> alive = m_alive;
+    browser->page->EvaluateInControlWorld(
+        QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"),
+        [this, alive, id, navigation, url](const QVariant& html) {
+            if (alive.expired())
+                return;
+            const Browser* current = FindBrowser(id);
+            if (!current || current->navigation != navigation || current->navigating)
+                return;
+            Complete(id, navigation, url, "<!DOCTYPE html>" + html.toString().toStdString(),
+                     QUrl());
+        });
+}
+
+void QtWebBrowserControl::Complete(short id, std::uint64_t navigation, const std::string& url,
+                                   const std::string& source, const QUrl& internalPage) {
+    Browser* browser = FindBrowser(id);
+    if (!browser)
+        return;
+    browser->navigating = false;
+    const std::weak_ptr<int> alive = m_alive;
+    m_loop.Post([this, alive, id, navigation, url, source, internalPage] {
+        if (alive.expired())
+            return;
+        Browser* current = FindBrowser(id);
+        QUrl shown = internalPage;
+        if (!current || current->navigation != navigation || !current->page) {
+            DropInternalPage(shown);
+            return;
+        }
+        QtHtmlDocumentPtr document;
+        try {
+            document = std::make_shared<QtHtmlDocument>(url, source, current->page.data(),
+                                                        m_nextGeneration++);
+        } catch (const std::bad_alloc&) {
+            DropInternalPage(shown);
+            Fail(id, navigation, url, kOutOfMemory);
+            return;
+        }
+        if (current->document)
+            current->document->Detach();
+        current->document = document;
+        document->Bind();
+        if (current->internalPage != shown) {
+            DropInternalPage(current->internalPage);
+            current->internalPage = shown;
+        }
+        if (m_events)
+            try {
+                m_events->DocumentComplete(id, url);
+            } catch (...) {
+            }
+    });
+}
+
+void QtWebBrowserControl::Fail(short id, std::uint64_t navigation, const std::string& url,
+                               long statusCode) {
+    if (Browser* browser = FindBrowser(id); browser && browser->navigation == navigation)
+        browser->navigating = false;
+    const std::weak_ptr<int> alive = m_alive;
+    m_loop.Post([this, alive, id, navigation, url, statusCode] {
+        if (alive.expired())
+            return;
+        const Browser* current = FindBrowser(id);
+        if (!current || current->navigation != navigation)
+            return;
+        bool cancel = false;
+        if (m_events)
+            try {
+                m_events->NavigateError(id, url, statusCode, cancel);
+            } catch (...) {
+            }
+    });
+}
+
+void QtWebBrowserControl::DropInternalPage(QUrl& url) {
+    if (!url.isEmpty() && m_pageHandler)
+        m_pageHandler->Remove(url);
+    url = QUrl();
+}
+
+void QtWebBrowserControl::OnNewWindow(short id, QWebEngineNewWindowRequest& request) {
+    // The request stays unanswered, so no page is created for it.
+    const std::string url = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
+    bool cancel = false;
+    const std::weak_ptr<int> alive = m_alive;
+    if (m_events)
+        try {
+            m_events->NewWindow3(id, cancel, url);
+        } catch (...) {
+            cancel = true;
+        }
+    if (!cancel && !alive.expired() && m_desktop)
+        try {
+            m_desktop->OpenUrl(url);
+        } catch (...) {
+        }
+}
+
+void QtWebBrowserControl::OnScriptDialog(short id, const QString& text) {
+    // Shown or not, the page's dialog never appears: the host only learns of it.
+    bool handled = false;
+    if (m_events)
+        try {
+            m_events->ShowMessage(id, text.toStdString(), std::string(), handled);
+        } catch (...) {
+        }
+}
+
+void QtWebBrowserControl::OnClickReported(short id, const QString& json) {
+    // The handlers may run modal dialogs: not inside the channel's delivery.
+    const std::weak_ptr<int> alive = m_alive;
+    m_loop.Post([this, alive, id, json] {
+        if (alive.expired())
+            return;
+        const Browser* browser = FindBrowser(id);
+        const QtHtmlDocumentPtr document = browser ? browser->document : nullptr;
+        if (document)
+            document->HandleClickReport(json);
+    });
+}
+
+bool QtWebBrowserControl::ShowBrowser(short id) {
+    Browser* browser = FindBrowser(id);
+    if (!browser || !browser->view || !m_stack)
+        return false;
+    m_stack->setCurrentWidget(browser->view);
+    m_visible = id;
+    return true;
+}
+
+HtmlDocumentPtr QtWebBrowserControl::Document(short id) {
+    const Browser* browser = FindBrowser(id);
+    return browser ? browser->document : nullptr;
+}
+
+WindowHandle QtWebBrowserControl::Handle() const {
+    return reinterpret_cast<WindowHandle>(m_stack.data());
+}
+
+void QtWebBrowserControl::Move(const TwipRect& rect) {
+    if (!m_stack)
+        return;
+    const int dpiX = m_stack->logicalDpiX();
+    const int dpiY = m_stack->logicalDpiY();
+    m_stack->setGeometry(ToPixels(rect.left, dpiX), ToPixels(rect.top, dpiY),
+                         ToPixels(rect.width, dpiX), ToPixels(rect.height, dpiY));
+}
+
+TwipRect QtWebBrowserControl::Bounds() const {
+    if (!m_stack)
+        return {};
+    const int dpiX = m_stack->logicalDpiX();
+    const int dpiY = m_stack->logicalDpiY();
+    const QRect geometry = m_stack->geometry();
+    return TwipRect{ToTwips(geometry.x(), dpiX), ToTwips(geometry.y(), dpiY),
+                    ToTwips(geometry.width(), dpiX), ToTwips(geometry.height(), dpiY)};
+}
+
+void QtWebBrowserControl::LockPainting(bool lock) {
+    m_paintingLocked = lock;
+    if (!m_stack)
+        return;
+    m_stack->setUpdatesEnabled(!lock);
+    if (!lock)
+        m_stack->update();
+}
+
+bool QtWebBrowserControl::IsLoading(short id) const {
+    const Browser* browser = FindBrowser(id);
+    return browser && browser->navigating;
+}
+
+QWebEngineView* QtWebBrowserControl::View(short id) const {
+    const Browser* browser = FindBrowser(id);
+    return browser ? browser->view.data() : nullptr;
+}
+
+QWidget* QtWebBrowserControl::Widget() const {
+    return m_stack.data();
+}
+
+void QtWebBrowserControl::WatchKeys(Browser& browser) {
+    if (!browser.view)
+        return;
+    // Keys go to the view's focus proxy, the widget the engine renders into.
+    QWidget* target = browser.view->focusProxy() ? browser.view->focusProxy() : browser.view.data();
+    if (target == browser.keyTarget)
+        return;
+    if (browser.keyTarget)
+        browser.keyTarget->removeEventFilter(this);
+    target->installEventFilter(this);
+    browser.keyTarget = target;
+}
+
+bool QtWebBrowserControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_container && event->type() == QEvent::Resize && m_stack) {
+        m_stack->setGeometry(m_container->rect());
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    for (const auto& [id, browser] : m_browsers)
+        if (browser.keyTarget == watched)
+            return OnKey(id, event);
+    return false;
+}
+
+bool QtWebBrowserControl::OnKey(short id, QEvent* event) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::KeyRelease) {
+        // The release of a swallowed key is swallowed too.
+        if (key->isAutoRepeat() || m_swallowedKeys.erase(key->key()) == 0)
+            return m_swallowedKeys.contains(key->key());
+        return true;
+    }
+    bool handled = false;
+    const std::weak_ptr<int> alive = m_alive;
+    if (m_events)
+        try {
+            m_events->TranslateAccelerator(id, VirtualKey(*key), ModifierState(*key), handled);
+        } catch (...) {
+        }
+    if (alive.expired())
+        return true;
+    if (handled)
+        m_swallowedKeys.insert(key->key());
+    return handled;
+}
+
+QtWebBrowserControl::Browser* QtWebBrowserControl::FindBrowser(short id) {
+    auto it = m_browsers.find(id);
+    return it == m_browsers.end() ? nullptr : &it->second;
+}
+
+const QtWebBrowserControl::Browser* QtWebBrowserControl::FindBrowser(short id) const {
+    auto it = m_browsers.find(id);
+    return it == m_browsers.end() ? nullptr : &it->second;
+}
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,168 @@
+#pragma once
+// The browser control of the messages window on Qt WebEngine: a QStackedWidget that fills its
+// container, with one QWebEngineView per browser (ids 1, 2, ...), the view of ShowBrowser on
+// top. Events are raised as by the headless browser: later, through the event loop, never
+// inside Navigate.
+//
+// Pages:
+// - res:// URLs come from the resource library through a scheme handler (relative URLs in a
+//   resource page resolve to the same library).
+// - http and https pages are fetched once through IHttpFetcher and shown with the raw body
+//   (QWebEnginePage::setContent with the page's own URL as base, or, above the 2 MB limit of
+//   that call, through an in-memory scheme with a <base> element). A failed fetch raises
+//   NavigateError (HTTP status or negative transport error) and no DocumentComplete.
+// - A page's own navigations of the main frame (links, location) are loaded the same way.
+// Documents: reads come from a mirror parsed from the raw source, so RawSource is the page's
+// text and element operations answer at once; writes also reach the live page (QtHtmlDocument).
+//
+// Before the QApplication is created, main() must call RegisterSchemes(): Qt WebEngine accepts
+// custom URL schemes only then.
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/BrowserControl.h"
+#include "platform/EventLoop.h"
+#include "platform/HttpFetcher.h"
+#include "platform/ResourceLibrary.h"
+#include "platform/qt/QtHtmlDocument.h"
+
+class QEvent;
+class QStackedWidget;
+class QWebEngineLoadingInfo;
+class QWebEngineNewWindowRequest;
+class QWebEngineProfile;
+class QWebEngineView;
+class QWidget;
+
+namespace KDAutoUpdate {
+
+class IDesktop;
+class QtPageSchemeHandler;
+class QtResSchemeHandler;
+class QtWebPage;
+
+class QtWebBrowserControl final : public QObject, public IBrowserControl {
+    Q_OBJECT
+public:
+    // Status codes of failed loads that have no HTTP status.
+    static constexpr long kResourceNotFound = 404;
+    static constexpr long kUnknownProtocol = -2146697203; // 0x800C000D
+    static constexpr long kOutOfMemory = -2147024882;     // 0x8007000E
+
+    // Registers the URL schemes of the control (res, and the in-memory scheme of large pages)
+    // and shares OpenGL contexts, as Qt WebEngine requires. Call once at the start of main(),
+    // before the QApplication exists; later calls do nothing.
+    static void RegisterSchemes();
+
+    // `container` is the widget the control fills; `resources` may be null (res:// pages then
+    // fail with 404).
+    QtWebBrowserControl(QWidget* container, IHttpFetcher& http, IResourceLibrary* resources,
+                        IEventLoop& loop);
+    ~QtWebBrowserControl() override;
+    QtWebBrowserControl(const QtWebBrowserControl&) = delete;
+    QtWebBrowserControl& operator=(const QtWebBrowserControl&) = delete;
+
+    // IBrowserControl
+    void SetEvents(IBrowserEvents* events) override { m_events = events; }
+    void SetHostUIFlags(long flags) override { m_hostUIFlags = flags; }
+    bool AddBrowser(short& id) override;
+    bool Navigate(short id, const std::string& url) override;
+    bool ShowBrowser(short id) override;
+    short VisibleBrowser() const override { return m_visible; }
+    HtmlDocumentPtr Document(short id) override;
+    // The stack widget's address: asking for a native window would cost WebEngine its
+    // compositing, and nothing needs one.
+    WindowHandle Handle() const override;
+    // Twips are pixels * 1440 / logical dpi.
+    void Move(const TwipRect& rect) override;
+    TwipRect Bounds() const override;
+    void LockPainting(bool lock) override;
+    bool IsPaintingLocked() const override { return m_paintingLocked; }
+
+    long HostUIFlags() const { return m_hostUIFlags; }
+    // Where a new window the host allows goes (its URL is opened there); null: nowhere.
+    void SetDesktop(IDesktop* desktop) { m_desktop = desktop; }
+    // Whether a navigation of that browser has not ended yet.
+    bool IsLoading(short id) const;
+    QWebEngineView* View(short id) const;
+    QWidget* Widget() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The engine's load that ends a navigation.
+    struct PendingLoad {
+        std::uint64_t navigation = 0;
+        std::string url;    // as the events report it
+        std::string source; // the raw text the document is parsed from
+        bool started = false;
+        QUrl internalPage; // the in-memory body it shows, if any
+    };
+    struct Browser {
+        QPointer<QWebEngineView> view;
+        QPointer<QtWebPage> page;
+        QtHtmlDocumentPtr document;
+        std::uint64_t navigation = 0; // the answer of any older navigation is dropped
+        bool navigating = false;
+        std::shared_ptr<IHttpRequest> request;
+        bool requestDone = true;
+        std::optional<PendingLoad> load;
+        bool foreignLoad = false; // the engine loads what the page itself asked for
+        QUrl internalPage;
+        QPointer<QWidget> keyTarget;
+    };
+
+    Browser* FindBrowser(short id);
+    const Browser* FindBrowser(short id) const;
+    void ConnectPage(short id, QtWebPage* page);
+    void OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
+                    const HttpResult& result);
+    void LoadLocal(short id, std::uint64_t navigation, const std::string& url);
+    void ShowBody(short id, std::uint64_t navigation, const std::string& url,
+                  const std::string& body);
+    void OnLoadingChanged(short id, const QWebEngineLoadingInfo& info);
+    void OnForeignLoadFinished(short id);
+    void OnNewWindow(short id, QWebEngineNewWindowRequest& request);
+    void OnScriptDialog(short id, const QString& text);
+    void OnClickReported(short id, const QString& json);
+    // The document replaces the browser's one and DocumentComplete goes out.
+    void Complete(short id, std::uint64_t navigation, const std::string& url,
+                  const std::string& source, const QUrl& internalPage);
+    void Fail(short id, std::uint64_t navigation, const std::string& url, long statusCode);
+    void DropInternalPage(QUrl& url);
+    void WatchKeys(Browser& browser);
+    bool OnKey(short id, QEvent* event);
+
+    QPointer<QWidget> m_container;
+    IHttpFetcher& m_http;
+    IResourceLibrary* m_resources;
+    IEventLoop& m_loop;
+    IBrowserEvents* m_events = nullptr;
+    IDesktop* m_desktop = nullptr;
+    QPointer<QStackedWidget> m_stack;
+    QPointer<QWebEngineProfile> m_profile;
+    QPointer<QtResSchemeHandler> m_resHandler;
+    QPointer<QtPageSchemeHandler> m_pageHandler;
+    std::map<short, Browser> m_browsers;
+    short m_nextId = 1;
+    short m_visible = 0;
+    bool m_paintingLocked = false;
+    long m_hostUIFlags = 0;
+    bool m_inNavigate = false;
+    quint64 m_nextGeneration = 1;
+    std::set<int> m_swallowedKeys; // key presses kept from the page: their releases too
+    // Callbacks hold it weakly: once the control is gone they do nothing.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace KDAutoUpdate
