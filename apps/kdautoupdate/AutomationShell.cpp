@@ -9,7 +9,6 @@
 #include "messages_window/frmMessages.h"
 #include "platform/BrowserControl.h"
 #include "platform/EventLoop.h"
-#include "platform/headless/HeadlessBrowser.h"
 #include "store/AuProductInfo.h"
 
 namespace KDAutoUpdate {
@@ -132,17 +131,17 @@ std::string SetField(AuProductInfo& r, const Property& p, const std::string& val
 
 } // namespace
 
-AutomationShell::AutomationShell(Platform& platform, std::ostream& out, ScriptedRenderer* renderer)
-    : m_platform(platform), m_out(out), m_renderer(renderer) {
-    if (m_renderer)
-        m_renderer->SetObserver(this);
+AutomationShell::AutomationShell(Platform& platform, std::ostream& out, UiDriver* ui)
+    : m_platform(platform), m_out(out), m_ui(ui) {
+    if (m_ui)
+        m_ui->SetObserver(this);
     Create();
 }
 
 AutomationShell::~AutomationShell() {
     Release();
-    if (m_renderer)
-        m_renderer->SetObserver(nullptr);
+    if (m_ui)
+        m_ui->SetObserver(nullptr);
 }
 
 void AutomationShell::Create() {
@@ -554,25 +553,18 @@ void AutomationShell::ProcessCompleted() {
     m_out.flush();
 }
 
-void AutomationShell::FormShown(ScriptedView& view, bool modal) {
-    m_out << "Form " << view.Name() << " shown " << (modal ? "modal" : "modeless") << '\n';
-    m_out << "  caption: " << view.Caption() << '\n';
-    for (const auto& c : view.Def().controls) {
-        const std::string text = view.Text(c.name, c.index);
-        if (text.empty())
-            continue;
-        m_out << "  " << c.name;
-        if (c.index >= 0)
-            m_out << '(' << c.index << ')';
-        m_out << ": " << OneLine(text) << '\n';
-    }
-    if (view.Name() == "dlgDownload")
+void AutomationShell::FormShown(const UiDriver::FormSnapshot& form, bool modal) {
+    m_out << "Form " << form.name << " shown " << (modal ? "modal" : "modeless") << '\n';
+    m_out << "  caption: " << form.caption << '\n';
+    for (const auto& [control, text] : form.texts)
+        m_out << "  " << control << ": " << OneLine(text) << '\n';
+    if (form.name == "dlgDownload")
         WatchDownload(true);
     m_out.flush();
 }
 
-void AutomationShell::FormHidden(ScriptedView& view) {
-    if (view.Name() == "dlgDownload") {
+void AutomationShell::FormHidden(const std::string& formName) {
+    if (formName == "dlgDownload") {
         PrintDownloadProgress();
         WatchDownload(false);
     }
@@ -593,11 +585,11 @@ void AutomationShell::WatchDownload(bool on) {
 }
 
 void AutomationShell::PrintDownloadProgress() {
-    ScriptedView* view = m_renderer ? m_renderer->Find("dlgDownload") : nullptr;
-    if (!view)
+    if (!m_ui || m_ui->Caption("dlgDownload").empty())
         return;
-    const std::string line = view->Caption() + " | " + view->Text("lblMessage", -1) + " | " +
-                             view->Text("lblTransferMessage", -1);
+    const std::string line = m_ui->Caption("dlgDownload") + " | " +
+                             m_ui->Text("dlgDownload", "lblMessage") + " | " +
+                             m_ui->Text("dlgDownload", "lblTransferMessage");
     if (line == m_lastProgress)
         return;
     m_lastProgress = line;
@@ -628,8 +620,8 @@ void AutomationShell::FormUnloaded(const std::string& formName) {
     m_out.flush();
 }
 
-void AutomationShell::MessageBoxShown(const std::string& text, MsgBoxButtons, MsgBoxIcon,
-                                      const std::string& title, MsgBoxResult answer) {
+void AutomationShell::MessageBoxShown(const std::string& text, const std::string& title,
+                                      MsgBoxResult answer) {
     const char* answerText = answer == MsgBoxResult::Yes   ? "Yes"
                              : answer == MsgBoxResult::No  ? "No"
                              : answer == MsgBoxResult::OK  ? "OK"
@@ -644,8 +636,8 @@ void AutomationShell::ModalTimedOut(const std::string& formName) {
 }
 
 void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::string& line) {
-    if (!m_renderer) {
-        SyntaxError("ui needs the scripted user interface");
+    if (!m_ui) {
+        SyntaxError("ui needs a user interface");
         return;
     }
     if (tokens.size() < 3) {
@@ -658,24 +650,16 @@ void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::stri
     if (dot == std::string::npos) {
         const std::string& form = target;
         if (SameName(action, "close") && tokens.size() == 3) {
-            if (!m_renderer->Close(form))
+            if (!m_ui->Close(form))
                 m_out << "ui: form " << form << " is not loaded\n";
             return;
         }
         if (SameName(action, "click") && tokens.size() >= 4) {
             // A click on the page of the messages window: #id or [attr=value]...
-            ScriptedView* view = m_renderer->Find(form);
-            auto* browser = view ? dynamic_cast<HeadlessBrowser*>(view->Browser()) : nullptr;
-            if (!browser) {
-                m_out << "ui: form " << form << " shows no page\n";
-                return;
-            }
-            const short id = browser->VisibleBrowser();
-            HtmlElementPtr element;
+            PageTarget element;
             if (tokens[3].size() > 1 && tokens[3][0] == '#') {
-                element = browser->FindById(id, tokens[3].substr(1));
+                element.id = tokens[3].substr(1);
             } else {
-                std::vector<std::pair<std::string, std::string>> match;
                 for (size_t i = 3; i < tokens.size(); ++i) {
                     const std::string& t = tokens[i];
                     const auto eq = t.find('=');
@@ -684,16 +668,13 @@ void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::stri
                         SyntaxError("page element must be #id or [attr=value]: " + t);
                         return;
                     }
-                    match.emplace_back(t.substr(1, eq - 1), t.substr(eq + 1, t.size() - eq - 2));
+                    element.attributes.emplace_back(t.substr(1, eq - 1),
+                                                   t.substr(eq + 1, t.size() - eq - 2));
                 }
-                element = browser->FindFirst(id, match);
             }
-            if (!element) {
+            if (!m_ui->ClickPage(form, element))
                 m_out << "ui: no such element on the page: " << line.substr(line.find(tokens[3]))
                       << '\n';
-                return;
-            }
-            browser->Click(id, element);
             return;
         }
         SyntaxError("ui <form> close | ui <form> click #id | ui <form> click [attr=value]...");
@@ -714,11 +695,11 @@ void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::stri
     }
     bool done = false;
     if (SameName(action, "click") && tokens.size() == 3)
-        done = m_renderer->Click(form, control, index);
+        done = m_ui->Click(form, control, index);
     else if (SameName(action, "check") && tokens.size() == 3)
-        done = m_renderer->SetChecked(form, control, true, index);
+        done = m_ui->SetChecked(form, control, true, index);
     else if (SameName(action, "uncheck") && tokens.size() == 3)
-        done = m_renderer->SetChecked(form, control, false, index);
+        done = m_ui->SetChecked(form, control, false, index);
     else {
         SyntaxError("ui <form>.<control> click|check|uncheck");
         return;
@@ -728,8 +709,8 @@ void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::stri
 }
 
 void AutomationShell::Answer(const std::vector<std::string>& tokens) {
-    if (!m_renderer) {
-        SyntaxError("answer needs the scripted user interface");
+    if (!m_ui) {
+        SyntaxError("answer needs a user interface");
         return;
     }
     if (tokens.size() < 3) {
@@ -740,10 +721,10 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
     if (SameName(form, "MsgBox")) {
         for (size_t i = 2; i < tokens.size(); ++i) {
             const std::string& a = tokens[i];
-            if (SameName(a, "Yes")) m_renderer->QueueMsgBoxAnswer(MsgBoxResult::Yes);
-            else if (SameName(a, "No")) m_renderer->QueueMsgBoxAnswer(MsgBoxResult::No);
-            else if (SameName(a, "OK")) m_renderer->QueueMsgBoxAnswer(MsgBoxResult::OK);
-            else if (SameName(a, "Cancel")) m_renderer->QueueMsgBoxAnswer(MsgBoxResult::Cancel);
+            if (SameName(a, "Yes")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::Yes);
+            else if (SameName(a, "No")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::No);
+            else if (SameName(a, "OK")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::OK);
+            else if (SameName(a, "Cancel")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::Cancel);
             else {
                 SyntaxError("MsgBox answers are Yes, No, OK, Cancel: " + a);
                 return;
@@ -753,8 +734,8 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
     }
     // Actions: <control> or click:<control>[(i)], check:<control>, uncheck:<control>, close,
     // enter, escape.
-    std::vector<std::function<void(ScriptedView&)>> actions;
-    ScriptedRenderer* renderer = m_renderer;
+    std::vector<std::function<void()>> actions;
+    UiDriver* ui = m_ui;
     for (size_t i = 2; i < tokens.size(); ++i) {
         std::string verb = "click";
         std::string control = tokens[i];
@@ -775,19 +756,19 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
             control = control.substr(0, paren);
         }
         if (colon == std::string::npos && SameName(control, "close"))
-            actions.emplace_back([renderer, form](ScriptedView&) { renderer->Close(form); });
+            actions.emplace_back([ui, form] { ui->Close(form); });
         else if (colon == std::string::npos && SameName(control, "enter"))
-            actions.emplace_back([renderer, form](ScriptedView&) { renderer->PressEnter(form); });
+            actions.emplace_back([ui, form] { ui->PressEnter(form); });
         else if (colon == std::string::npos && SameName(control, "escape"))
-            actions.emplace_back([renderer, form](ScriptedView&) { renderer->PressEscape(form); });
+            actions.emplace_back([ui, form] { ui->PressEscape(form); });
         else if (SameName(verb, "click"))
-            actions.emplace_back([renderer, form, control, index](ScriptedView&) {
-                renderer->Click(form, control, index);
+            actions.emplace_back([ui, form, control, index] {
+                ui->Click(form, control, index);
             });
         else if (SameName(verb, "check") || SameName(verb, "uncheck")) {
             const bool on = SameName(verb, "check");
-            actions.emplace_back([renderer, form, control, index, on](ScriptedView&) {
-                renderer->SetChecked(form, control, on, index);
+            actions.emplace_back([ui, form, control, index, on] {
+                ui->SetChecked(form, control, on, index);
             });
         } else {
             SyntaxError("unknown answer action " + tokens[i]);
@@ -795,7 +776,7 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
         }
     }
     for (auto& a : actions)
-        m_renderer->QueueModalAction(form, std::move(a));
+        m_ui->QueueModalAction(form, std::move(a));
 }
 
 void AutomationShell::PrintMessages() {

@@ -12,18 +12,17 @@
 #include "agent/AgentEvents.h"
 #include "platform/HiResTimer.h"
 #include "platform/Platform.h"
-#include "platform/console/ScriptedRenderer.h"
+#include "UiDriver.h"
 
 namespace KDAutoUpdate {
 
 class AuAgent;
 class AuProductInfo;
 
-class AutomationShell : public IAuAgentEvents, public ScriptedRenderer::Observer {
+class AutomationShell : public IAuAgentEvents, public UiDriver::Observer {
 public:
-    // `renderer` may be null when the platform shows real windows; `ui` and `answer` statements
-    // then report that they are not available.
-    AutomationShell(Platform& platform, std::ostream& out, ScriptedRenderer* renderer);
+    // `ui` may be null; `ui` and `answer` statements then report that they are not available.
+    AutomationShell(Platform& platform, std::ostream& out, UiDriver* ui);
     ~AutomationShell() override;
 
     // Runs statements until `quit` or the end of input, then releases the agent.
@@ -39,13 +38,13 @@ public:
                      const std::string& sResponseXML, bool& bSkipDialog) override;
     void ProcessCompleted() override;
 
-    // ScriptedRenderer::Observer
-    void FormShown(ScriptedView& view, bool modal) override;
+    // UiDriver::Observer
+    void FormShown(const UiDriver::FormSnapshot& form, bool modal) override;
+    void FormHidden(const std::string& formName) override;
     void FormUnloaded(const std::string& formName) override;
-    void MessageBoxShown(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
-                         const std::string& title, MsgBoxResult answer) override;
+    void MessageBoxShown(const std::string& text, const std::string& title,
+                         MsgBoxResult answer) override;
     void ModalTimedOut(const std::string& formName) override;
-    void FormHidden(ScriptedView& view) override;
 
 private:
     using Args = std::map<std::string, std::string>;
@@ -70,7 +69,7 @@ private:
 
     Platform& m_platform;
     std::ostream& m_out;
-    ScriptedRenderer* m_renderer;
+    UiDriver* m_ui;
     std::unique_ptr<AuAgent> m_agent;
     std::map<std::string, std::unique_ptr<AuProductInfo>> m_records;
     std::map<std::string, int> m_pendingEvents;

@@ -10,6 +10,7 @@
 
 #include "AutomationShell.h"
 #include "HostPlatform.h"
+#include "ScriptedUiDriver.h"
 #include "QuickCommands.h"
 
 #include <sstream>
@@ -46,7 +47,8 @@ int RunShell(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     HostPlatform host(UiMode::Scripted, uiTimeout);
-    AutomationShell shell(host.platform(), std::cout, host.Scripted());
+    ScriptedUiDriver ui(*host.Scripted());
+    AutomationShell shell(host.platform(), std::cout, &ui);
     shell.Run(std::cin, isatty(0) != 0);
     return 0;
 }
@@ -61,7 +63,8 @@ int RunQuick(const std::string& command, int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     HostPlatform host(UiMode::Scripted, quick->uiTimeoutMs);
-    AutomationShell shell(host.platform(), std::cout, host.Scripted());
+    ScriptedUiDriver ui(*host.Scripted());
+    AutomationShell shell(host.platform(), std::cout, &ui);
     std::istringstream script(quick->script);
     shell.Run(script);
     return 0;
