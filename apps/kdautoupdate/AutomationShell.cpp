@@ -260,6 +260,13 @@ bool AutomationShell::Execute(const std::string& rawLine) {
         m_out << TrimBlanks(line.substr(4)) << '\n';
         return true;
     }
+    if (SameName(head, "grab") && tokens.size() == 3) {
+        if (!m_grab)
+            SyntaxError("grab needs real windows");
+        else if (!m_grab(tokens[1], tokens[2]))
+            m_out << "grab: " << tokens[1] << " could not be saved\n";
+        return true;
+    }
     if (SameName(head, "show") && tokens.size() == 2) {
         ShowRecord(tokens[1]);
         return true;
@@ -754,6 +761,28 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
             }
             index = static_cast<int>(*v);
             control = control.substr(0, paren);
+        }
+        if (SameName(verb, "pause")) {
+            const auto ms = ParseShellLong(control);
+            if (!ms || *ms < 0) {
+                SyntaxError("pause:MS takes milliseconds");
+                return;
+            }
+            IEventLoop* loop = m_platform.loop;
+            actions.emplace_back([loop, ms] {
+                if (loop)
+                    loop->RunFor(*ms);
+            });
+            continue;
+        }
+        if (SameName(verb, "grab")) {
+            auto grab = m_grab;
+            const std::string file = tokens[i].substr(colon + 1);
+            actions.emplace_back([grab, form, file] {
+                if (grab)
+                    grab(form, file);
+            });
+            continue;
         }
         if (colon == std::string::npos && SameName(control, "close"))
             actions.emplace_back([ui, form] { ui->Close(form); });

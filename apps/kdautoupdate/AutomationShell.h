@@ -31,6 +31,10 @@ public:
     bool Execute(const std::string& line);
     // Releases the agent (its destruction saves the store).
     void Release();
+    // Lets `grab <form> <file>` statements and `grab:<file>` answers save a window's picture.
+    void SetGrabber(std::function<bool(const std::string& form, const std::string& file)> grab) {
+        m_grab = std::move(grab);
+    }
     AuAgent* Agent() const { return m_agent.get(); }
 
     // IAuAgentEvents
@@ -77,6 +81,7 @@ private:
     bool m_skipDialogSet = false;
     std::unique_ptr<KDHiResTimer> m_progressTimer;
     std::string m_lastProgress;
+    std::function<bool(const std::string&, const std::string&)> m_grab;
 };
 
 } // namespace KDAutoUpdate

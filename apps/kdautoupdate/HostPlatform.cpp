@@ -8,6 +8,8 @@
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtFormRenderer.h"
+#include "platform/qt/QtWebBrowserControl.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtResourceLibrary.h"
@@ -25,6 +27,7 @@ struct HostPlatform::Parts {
     QtProcessLauncher processes;
     QtDesktop desktop;
     std::unique_ptr<ScriptedRenderer> scripted;
+    std::unique_ptr<QtFormRenderer> desktopForms;
 };
 
 HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_unique<Parts>()) {
@@ -35,6 +38,15 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
         });
         p.scripted->SetModalTimeoutMs(uiTimeoutMs);
         m_platform.forms = p.scripted.get();
+    } else {
+        p.desktopForms = std::make_unique<QtFormRenderer>(
+            p.loop, &p.resources, [&p](QWidget* container) -> std::unique_ptr<IBrowserControl> {
+                auto browser =
+                    std::make_unique<QtWebBrowserControl>(container, p.http, &p.resources, p.loop);
+                browser->SetDesktop(&p.desktop);
+                return browser;
+            });
+        m_platform.forms = p.desktopForms.get();
     }
     m_platform.xml = &p.xml;
     m_platform.loop = &p.loop;
@@ -51,5 +63,7 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
 HostPlatform::~HostPlatform() = default;
 
 ScriptedRenderer* HostPlatform::Scripted() const { return m_parts->scripted.get(); }
+
+QtFormRenderer* HostPlatform::Desktop() const { return m_parts->desktopForms.get(); }
 
 } // namespace KDAutoUpdate

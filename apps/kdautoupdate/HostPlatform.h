@@ -11,6 +11,7 @@
 namespace KDAutoUpdate {
 
 class ScriptedRenderer;
+class QtFormRenderer;
 
 enum class UiMode { Scripted, Desktop };
 
@@ -25,6 +26,8 @@ public:
     Platform& platform() { return m_platform; }
     // The scripted renderer in UiMode::Scripted, else null.
     ScriptedRenderer* Scripted() const;
+    // The Qt Widgets renderer in UiMode::Desktop, else null.
+    QtFormRenderer* Desktop() const;
 
 private:
     struct Parts;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AutomationShell.h"
+#include "DemoCommand.h"
 #include "HostPlatform.h"
 #include "ScriptedUiDriver.h"
 #include "QuickCommands.h"
@@ -30,6 +31,10 @@ void Usage() {
         "  shell [--ui-timeout MS]        automation console: one statement a line on stdin\n"
         "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check]\n"
         "                                 the embedded update service\n"
+        "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
+        "                                 the service and the whole road, in real windows\n"
+        "                                 (or as text without a display)\n"
+        "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
         "  help                           this text\n",
         stdout);
     std::fputs(QuickCommandUsage(), stdout);
@@ -80,6 +85,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "shell")
         return RunShell(argc, argv);
+    if (command == "demo")
+        return RunDemoCommand(argc, argv);
+    if (command == "screenshots")
+        return RunScreenshotsCommand(argc, argv);
     if (IsQuickCommand(command))
         return RunQuick(command, argc, argv);
     if (command == "serve") {

@@ -52,7 +52,8 @@ QFont QtDialogFont(const std::string& family, double pointSize) {
     if (averageEm <= 0)
         return normal;
 
-    const double emPixels = pointSize * PrimaryScreenDpi().y / kPointsPerInch;
+    const double dpiY = PrimaryScreenDpi().y;
+    const double emPixels = pointSize * dpiY / kPointsPerInch;
     const double target = averageEm * emPixels;
     QFont condensed = normal;
     condensed.setStretch(QFont::SemiCondensed);
@@ -61,8 +62,13 @@ QFont QtDialogFont(const std::string& family, double pointSize) {
     const bool useCondensed = std::abs(condensedWidth - target) < std::abs(normalWidth - target);
     QFont font = useCondensed ? condensed : normal;
     const double width = useCondensed ? condensedWidth : normalWidth;
-    if (width > target && width > 0)
-        font.setPointSizeF(pointSize * std::max(kMinScale, target / width));
+    if (width > target && width > 0) {
+        // Text is drawn at whole pixel sizes: the largest that is not wider than the target.
+        const double scale = std::max(kMinScale, target / width);
+        const double pixels =
+            std::max(std::floor(emPixels * scale + 1e-6), std::ceil(emPixels * kMinScale - 1e-6));
+        font.setPointSizeF(pixels * kPointsPerInch / dpiY);
+    }
     return font;
 }
 

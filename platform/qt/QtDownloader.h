@@ -10,8 +10,8 @@
 // Events: DownloadProgress every quarter second while the transfer runs (the rate a moving
 // average, so it also falls while nothing arrives), then one report of 100%, then
 // DownloadComplete with the file's path; or only DownloadComplete("") when the transfer failed
-// or was cancelled. Both arrive from the event loop, never inside a call of
-// this class, and IsBusy() is already false when they do.
+// or was cancelled. Both arrive from the event loop, never inside a call of this class, and
+// IsBusy() is already false when they do.
 
 #include <memory>
 #include <string>

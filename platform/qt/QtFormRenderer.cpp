@@ -16,7 +16,9 @@
 namespace KDAutoUpdate {
 
 namespace {
-bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool HaveWidgets() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 QMessageBox::Icon BoxIcon(MsgBoxIcon icon) {
     switch (icon) {
@@ -93,9 +95,16 @@ std::unique_ptr<IFormView> QtFormRenderer::CreateView(const FormDef& def, IFormE
     }
 }
 
-MsgBoxResult QtFormRenderer::MsgBox(const std::string& text, MsgBoxButtons buttons,
-                                    MsgBoxIcon icon, const std::string& title) {
+MsgBoxResult QtFormRenderer::MsgBox(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
+                                    const std::string& title) {
     const std::vector<BoxButton> offered = ButtonsOf(buttons);
+    const std::string shownTitle = title.empty() ? kApplicationTitle : title;
+    if (m_monitor) {
+        if (const std::optional<MsgBoxResult> answer = m_monitor->MessageBox(text, shownTitle)) {
+            m_monitor->MessageBoxAnswered(text, shownTitle, *answer);
+            return *answer;
+        }
+    }
     // Nothing can be asked without widgets: the answer is the box's first button.
     if (!HaveWidgets())
         return offered.front().result;
@@ -130,14 +139,21 @@ MsgBoxResult QtFormRenderer::MsgBox(const std::string& text, MsgBoxButtons butto
         box.setEscapeButton(escape);
         box.exec();
         const QAbstractButton* clicked = box.clickedButton();
+        MsgBoxResult answer = offered.front().result;
+        bool found = false;
         for (const auto& [button, result] : made)
-            if (button == clicked)
-                return result;
+            if (button == clicked) {
+                answer = result;
+                found = true;
+            }
         // Closed without a button (the application quit meanwhile): the escape answer.
-        for (const auto& [button, result] : made)
-            if (button == escape)
-                return result;
-        return offered.front().result;
+        if (!found)
+            for (const auto& [button, result] : made)
+                if (button == escape)
+                    answer = result;
+        if (m_monitor)
+            m_monitor->MessageBoxAnswered(text, shownTitle, answer);
+        return answer;
     } catch (...) {
         return offered.front().result;
     }

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <optional>
 // The Qt Widgets renderer: turns any form definition into a top-level window (see QtFormView)
 // and shows message boxes. Everything runs on the GUI thread; nothing throws.
 //
@@ -31,7 +33,25 @@ public:
 
     static constexpr const char* kApplicationTitle = "Keldra Update Service";
 
-    QtFormRenderer(IEventLoop& loop, IResourceLibrary* resources, BrowserFactory browserFactory = {});
+    // Watches the windows for a driver that acts as the user (the demo, the shell with real
+    // windows): what is shown, hidden and unloaded, and the message boxes.
+    class Monitor {
+    public:
+        virtual ~Monitor() = default;
+        virtual void FormShown(QtFormView& view, bool modal) = 0;
+        virtual void FormHidden(QtFormView& view) = 0;
+        virtual void FormUnloaded(const std::string& formName) = 0;
+        // Answers the box without showing it, or nullopt to let the user answer.
+        virtual std::optional<MsgBoxResult> MessageBox(const std::string& text,
+                                                       const std::string& title) = 0;
+        virtual void MessageBoxAnswered(const std::string& text, const std::string& title,
+                                        MsgBoxResult answer) = 0;
+    };
+    void SetMonitor(Monitor* monitor) { m_monitor = monitor; }
+    Monitor* GetMonitor() const { return m_monitor; }
+
+    QtFormRenderer(IEventLoop& loop, IResourceLibrary* resources,
+                   BrowserFactory browserFactory = {});
     ~QtFormRenderer() override;
     QtFormRenderer(const QtFormRenderer&) = delete;
     QtFormRenderer& operator=(const QtFormRenderer&) = delete;
@@ -65,6 +85,7 @@ private:
     IResourceLibrary* m_resources;
     BrowserFactory m_browserFactory;
     std::vector<QtFormView*> m_views;
+    Monitor* m_monitor = nullptr;
 };
 
 } // namespace KDAutoUpdate

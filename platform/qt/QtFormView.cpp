@@ -195,7 +195,6 @@ QWidget* QtFormView::CreateWidget(ControlEntry& entry, QWidget* container) {
         return nullptr;
     }
     widget->setObjectName(QString::fromStdString(name));
-    widget->setProperty("kdauIndex", index);
     entry.widget = widget;
     if (button)
         entry.clicked = QObject::connect(button, &QAbstractButton::clicked, button,
@@ -265,7 +264,7 @@ void QtFormView::ApplyValue(ControlEntry& entry) {
         auto* box = static_cast<QCheckBox*>(widget);
         if (value == kGrey)
             box->setTristate(true);
-        box->setCheckState(value == 0      ? Qt::Unchecked
+        box->setCheckState(value == 0       ? Qt::Unchecked
                            : value == kGrey ? Qt::PartiallyChecked
                                             : Qt::Checked);
         break;
@@ -286,8 +285,8 @@ void QtFormView::ApplyValue(ControlEntry& entry) {
         break;
     }
     case ControlKind::ProgressBar: {
-        const double clamped = std::clamp(std::isfinite(value) ? value : 0.0, 0.0,
-                                          static_cast<double>(kProgressMax));
+        const double clamped =
+            std::clamp(std::isfinite(value) ? value : 0.0, 0.0, static_cast<double>(kProgressMax));
         static_cast<QProgressBar*>(widget)->setValue(static_cast<int>(std::lround(clamped)));
         break;
     }
@@ -297,8 +296,8 @@ void QtFormView::ApplyValue(ControlEntry& entry) {
 }
 
 void QtFormView::ApplyPicture(ControlEntry& entry) {
-    auto* label = entry.def->kind == ControlKind::Image ? qobject_cast<QLabel*>(entry.widget)
-                                                        : nullptr;
+    auto* label =
+        entry.def->kind == ControlKind::Image ? qobject_cast<QLabel*>(entry.widget) : nullptr;
     if (!label)
         return;
     QPixmap pixmap = PixmapOf(entry.picture);
@@ -367,7 +366,9 @@ const QtFormView::ControlEntry* QtFormView::EntryByName(const std::string& contr
     return const_cast<QtFormView*>(this)->EntryByName(control);
 }
 
-QWidget* QtFormView::Window() const { return m_destroyed ? nullptr : m_window.data(); }
+QWidget* QtFormView::Window() const {
+    return m_destroyed ? nullptr : m_window.data();
+}
 
 QWidget* QtFormView::Control(const std::string& control, int index) const {
     const ControlEntry* entry = Entry(control, index);
@@ -416,7 +417,8 @@ double QtFormView::Value(const std::string& control, int index) const {
     // The user changes check boxes and option buttons: their widgets know the state.
     if (entry->widget && !m_destroyed) {
         if (entry->def->kind == ControlKind::CheckBox) {
-            const Qt::CheckState state = static_cast<QCheckBox*>(entry->widget.data())->checkState();
+            const Qt::CheckState state =
+                static_cast<QCheckBox*>(entry->widget.data())->checkState();
             return state == Qt::Unchecked ? 0.0 : state == Qt::PartiallyChecked ? kGrey : 1.0;
         }
         if (entry->def->kind == ControlKind::OptionButton)
@@ -487,7 +489,10 @@ bool QtFormView::Show(WindowHandle owner) {
         return false;
     m_window->raise();
     m_window->activateWindow();
-    return true;
+    if (m_renderer && m_renderer->GetMonitor())
+        m_renderer->GetMonitor()->FormShown(*this,
+                                            m_window->windowModality() == Qt::ApplicationModal);
+    return *alive && !m_destroyed;
 }
 
 void QtFormView::ShowModeless(WindowHandle owner) {
@@ -527,12 +532,17 @@ void QtFormView::ShowModal(WindowHandle owner) {
 void QtFormView::Hide() {
     if (m_destroyed || !m_window)
         return;
+    const bool wasVisible = m_window->isVisible();
     m_window->hide();
     if (m_modalLoop)
         m_modalLoop->quit();
+    if (wasVisible && m_renderer && m_renderer->GetMonitor())
+        m_renderer->GetMonitor()->FormHidden(*this);
 }
 
-bool QtFormView::IsVisible() const { return !m_destroyed && m_window && m_window->isVisible(); }
+bool QtFormView::IsVisible() const {
+    return !m_destroyed && m_window && m_window->isVisible();
+}
 
 TwipRect QtFormView::Bounds() const {
     if (m_destroyed || !m_window)
@@ -636,8 +646,11 @@ void QtFormView::Destroy() {
     }
     if (m_modalLoop)
         m_modalLoop->quit();
-    if (QtFormRenderer* renderer = std::exchange(m_renderer, nullptr))
+    if (QtFormRenderer* renderer = std::exchange(m_renderer, nullptr)) {
         renderer->Unregister(this);
+        if (renderer->GetMonitor())
+            renderer->GetMonitor()->FormUnloaded(m_def.name);
+    }
 }
 
 bool QtFormView::ClickButton(bool isDefault) {
@@ -678,8 +691,12 @@ void QtFormView::WindowResized() {
         m_inResize = false;
 }
 
-bool QtFormView::WindowEnterPressed() { return ClickButton(true); }
+bool QtFormView::WindowEnterPressed() {
+    return ClickButton(true);
+}
 
-void QtFormView::WindowEscapePressed() { ClickButton(false); }
+void QtFormView::WindowEscapePressed() {
+    ClickButton(false);
+}
 
 } // namespace KDAutoUpdate

@@ -134,23 +134,30 @@ void QtHtmlDocument::Push(const Address& address, const QString& operation,
 }
 
 HeadlessElementPtr QtHtmlDocument::Resolve(const Address& address, const std::string& tag) const {
-    const auto sameTag = [&tag](const HeadlessElement& e) {
-        return HtmlNames::EqualsIgnoreCase(e.LocalName(), tag);
+    const auto matches = [&](const HeadlessElementPtr& element) {
+        return element && HtmlNames::EqualsIgnoreCase(element->LocalName(), tag) &&
+               element->Id() == address.id;
     };
-    if (!address.id.empty()) {
-        const auto found =
-            m_mirror.Find([&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
-        if (!found.empty() && sameTag(*found.front()))
-            return found.front();
-    }
+    // The place first: it tells apart elements that share an id.
     HeadlessElementPtr node = m_mirror.Root();
     for (const int index : address.path) {
         const auto children = ElementChildren(*node);
-        if (index < 0 || static_cast<std::size_t>(index) >= children.size())
-            return nullptr;
+        if (index < 0 || static_cast<std::size_t>(index) >= children.size()) {
+            node = nullptr;
+            break;
+        }
         node = children[static_cast<std::size_t>(index)];
     }
-    return node && sameTag(*node) ? node : nullptr;
+    if (matches(node))
+        return node;
+    // Scripts of the page may have moved it.
+    if (!address.id.empty()) {
+        const auto found =
+            m_mirror.Find([&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
+        if (!found.empty() && matches(found.front()))
+            return found.front();
+    }
+    return nullptr;
 }
 
 void QtHtmlDocument::HandleClickReport(const QString& json) {

@@ -46,11 +46,17 @@ QtMovieAnimationPlayer::~QtMovieAnimationPlayer() {
     m_buffer.reset();
 }
 
-QLabel* QtMovieAnimationPlayer::Label() const { return m_label.data(); }
+QLabel* QtMovieAnimationPlayer::Label() const {
+    return m_label.data();
+}
 
-int QtMovieAnimationPlayer::CurrentFrame() const { return m_movie ? m_frame : -1; }
+int QtMovieAnimationPlayer::CurrentFrame() const {
+    return m_movie ? m_frame : -1;
+}
 
-int QtMovieAnimationPlayer::FrameCount() const { return m_movie ? m_frameCount : 0; }
+int QtMovieAnimationPlayer::FrameCount() const {
+    return m_movie ? m_frameCount : 0;
+}
 
 void QtMovieAnimationPlayer::SetOptions(bool first, bool second, bool third) {
     m_centre = first;
@@ -167,8 +173,12 @@ void QtMovieAnimationPlayer::ScheduleStep() {
     m_timer->start(delay > 0 ? std::max(delay, kMinDelayMs) : kDefaultDelayMs);
 }
 
-void QtMovieAnimationPlayer::Stop() { m_timer->stop(); }
+void QtMovieAnimationPlayer::Stop() {
+    m_timer->stop();
+}
 
-bool QtMovieAnimationPlayer::IsPlaying() const { return m_movie && m_timer->isActive(); }
+bool QtMovieAnimationPlayer::IsPlaying() const {
+    return m_movie && m_timer->isActive();
+}
 
 } // namespace KDAutoUpdate

@@ -12,7 +12,9 @@ namespace {
 constexpr double kTwipsPerInch = 1440;
 constexpr double kFallbackDpi = 96;
 
-double Usable(double dpi) { return dpi > 0 ? dpi : kFallbackDpi; }
+double Usable(double dpi) {
+    return dpi > 0 ? dpi : kFallbackDpi;
+}
 } // namespace
 
 QtDpi DpiOf(const QWidget* widget) {
@@ -22,9 +24,9 @@ QtDpi DpiOf(const QWidget* widget) {
 }
 
 QtDpi PrimaryScreenDpi() {
-    const QScreen* screen =
-        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen()
-                                                                      : nullptr;
+    const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                ? QGuiApplication::primaryScreen()
+                                : nullptr;
     if (!screen)
         return {};
     return {Usable(screen->logicalDotsPerInchX()), Usable(screen->logicalDotsPerInchY())};

@@ -9,21 +9,21 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
-#include <cmath>
 #include <limits>
+#include <cstdio>
 #include <new>
 
 #include "platform/Desktop.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
+#include "platform/qt/QtTwips.h"
 #include "platform/qt/QtWebPage.h"
 
 namespace KDAutoUpdate {
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440;
 // Chromium refuses URLs longer than 2 MB; setContent sends the page as a data: URL.
 constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
 // Where a page declares its encoding, if it does: within its first bytes.
@@ -244,15 +244,6 @@ int ModifierState(const QKeyEvent& event) {
            ((modifiers & Qt::AltModifier) ? 4 : 0);
 }
 
-int ToPixels(double twips, int dpi) {
-    const double pixels = std::round(twips * dpi / kTwipsPerInch);
-    return static_cast<int>(std::clamp(pixels, 0.0, 1e6));
-}
-
-double ToTwips(int pixels, int dpi) {
-    return dpi > 0 ? pixels * kTwipsPerInch / dpi : 0;
-}
-
 } // namespace
 
 void QtWebBrowserControl::RegisterSchemes() {
@@ -336,6 +327,21 @@ bool QtWebBrowserControl::AddBrowser(short& id) {
     return true;
 }
 
+void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
+    browser.pageSpent = false;
+    if (!browser.view || !m_profile)
+        return;
+    QPointer<QtWebPage> old = browser.page;
+    auto* page = new QtWebPage(m_profile, browser.view);
+    browser.view->setPage(page);
+    browser.page = page;
+    ConnectPage(id, page);
+    if (old) {
+        old->disconnect(this);
+        old->deleteLater();
+    }
+}
+
 void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
     connect(page, &QWebEnginePage::loadingChanged, this,
             [this, id](const QWebEngineLoadingInfo& info) { OnLoadingChanged(id, info); });
@@ -346,6 +352,11 @@ void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
     connect(page, &QtWebPage::clickReported, this,
             [this, id](const QString& json) { OnClickReported(id, json); });
     connect(page, &QtWebPage::pageNavigation, this, [this, id](const QUrl& url) {
+        // The engine winds the refused navigation down in the renderer for a while and may end
+        // a load started meanwhile with it: the next load goes to a fresh page.
+        if (Browser* browser = FindBrowser(id))
+            browser->pageSpent = true;
+        fprintf(stderr, "DBG pageNavigation %s\n", qPrintable(url.toString()));
         const std::weak_ptr<int> alive = m_alive;
         const std::string target = url.toString(QUrl::FullyEncoded).toStdString();
         m_loop.Post([this, alive, id, target] {
@@ -356,9 +367,12 @@ void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
 }
 
 bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
+    fprintf(stderr, "DBG Navigate %s\n", url.c_str());
     Browser* browser = FindBrowser(id);
     if (!browser || !browser->page)
         return false;
+    if (browser->pageSpent)
+        ReplacePage(id, *browser);
     const std::uint64_t navigation = ++browser->navigation;
     browser->navigating = true;
     browser->foreignLoad = false;
@@ -379,8 +393,6 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
         browser = FindBrowser(id);
         if (!browser || browser->navigation != navigation)
             return true;
-        if (browser->page)
-            browser->page->triggerAction(QWebEnginePage::Stop);
 
         const std::string scheme = SchemeOf(url);
         if (scheme == "http" || scheme == "https") {
@@ -415,6 +427,7 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
 
 void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
                                      const HttpResult& result) {
+    fprintf(stderr, "DBG OnHttpDone %s err=%d status=%d\n", url.c_str(), result.error, result.httpStatus);
     // A fetcher that answers at once must not re-enter the caller of Navigate.
     if (m_inNavigate) {
         const std::weak_ptr<int> alive = m_alive;
@@ -455,8 +468,13 @@ void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const st
         Fail(id, navigation, url, kResourceNotFound);
         return;
     }
-    browser->load = PendingLoad{navigation, url, std::move(*source), false, QUrl()};
-    browser->page->load(QUrl(QString::fromStdString(url)));
+    PendingLoad load;
+    load.navigation = navigation;
+    load.url = url;
+    load.source = std::move(*source);
+    load.target = QUrl(QString::fromStdString(url));
+    browser->load = std::move(load);
+    StartLoad(*browser);
 }
 
 void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std::string& url,
@@ -464,26 +482,39 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
     Browser* browser = FindBrowser(id);
     if (!browser || !browser->page)
         return;
-    const QByteArray contentType = HtmlContentType(body);
-    PendingLoad load{navigation, url, body, false, QUrl()};
+    PendingLoad load;
+    load.navigation = navigation;
+    load.url = url;
+    load.source = body;
+    load.contentType = HtmlContentType(body);
     try {
         if (FitsDataUrl(body)) {
-            browser->load = std::move(load);
-            browser->page->setContent(QByteArray::fromStdString(body),
-                                      QString::fromLatin1(contentType),
-                                      QUrl(QString::fromStdString(url)));
-            return;
+            load.target = QUrl(QString::fromStdString(url));
+            load.content = QByteArray::fromStdString(body);
+        } else {
+            if (!m_pageHandler)
+                throw std::bad_alloc();
+            load.internalPage = m_pageHandler->Add(WithBase(body, url), load.contentType);
+            load.target = load.internalPage;
         }
-        if (!m_pageHandler)
-            throw std::bad_alloc();
-        load.internalPage = m_pageHandler->Add(WithBase(body, url), contentType);
-        const QUrl internalPage = load.internalPage;
-        browser->load = std::move(load);
-        browser->page->load(internalPage);
     } catch (const std::bad_alloc&) {
-        browser->load.reset();
         Fail(id, navigation, url, kOutOfMemory);
+        return;
     }
+    browser->load = std::move(load);
+    StartLoad(*browser);
+}
+
+void QtWebBrowserControl::StartLoad(Browser& browser) {
+    if (!browser.load || !browser.page)
+        return;
+    PendingLoad& load = *browser.load;
+    load.started = false;
+    fprintf(stderr, "DBG StartLoad\n");
+    if (load.content)
+        browser.page->setContent(*load.content, QString::fromLatin1(load.contentType), load.target);
+    else
+        browser.page->load(load.target);
 }
 
 void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo& info) {
@@ -492,6 +523,8 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         return;
     // The engine may have put a new widget under the view for the new page.
     WatchKeys(*browser);
+    fprintf(stderr, "DBG loading %d status=%d url=%s err=%d load=%d started=%d navigating=%d foreign=%d\n", id, int(info.status()), qPrintable(info.url().toString().left(60)), info.errorCode(), bool(browser->load), browser->load ? browser->load->started : -1, browser->navigating, browser->foreignLoad);
+    fprintf(stderr, "DBG   domain=%d str=%s\n", int(info.errorDomain()), qPrintable(info.errorString()));
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         // A load begins after the one the control asked for: it is that one, since a
@@ -512,20 +545,19 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         }
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        if (browser->load && browser->load->started && info.errorCode() != kErrorAborted) {
-            PendingLoad load = std::move(*browser->load);
-            browser->load.reset();
-            DropInternalPage(load.internalPage);
-            const long code = SchemeOf(load.url) == "res"
-                                  ? kResourceNotFound
-                                  : (info.errorCode() < 0 ? info.errorCode() : -1);
-            Fail(id, load.navigation, load.url, code);
-        }
+    case QWebEngineLoadingInfo::LoadStoppedStatus: {
         browser->foreignLoad = false;
+        if (!browser->load || !browser->load->started)
+            break;
+        PendingLoad load = std::move(*browser->load);
+        browser->load.reset();
+        DropInternalPage(load.internalPage);
+        long code = info.errorCode() < 0 ? info.errorCode() : kErrorAborted;
+        if (SchemeOf(load.url) == "res")
+            code = kResourceNotFound;
+        Fail(id, load.navigation, load.url, code);
         break;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        browser->foreignLoad = false;
-        break;
+    }
     }
 }
 
@@ -680,20 +712,13 @@ WindowHandle QtWebBrowserControl::Handle() const {
 void QtWebBrowserControl::Move(const TwipRect& rect) {
     if (!m_stack)
         return;
-    const int dpiX = m_stack->logicalDpiX();
-    const int dpiY = m_stack->logicalDpiY();
-    m_stack->setGeometry(ToPixels(rect.left, dpiX), ToPixels(rect.top, dpiY),
-                         ToPixels(rect.width, dpiX), ToPixels(rect.height, dpiY));
+    m_stack->setGeometry(TwipsToPixels(rect, DpiOf(m_stack)));
 }
 
 TwipRect QtWebBrowserControl::Bounds() const {
     if (!m_stack)
         return {};
-    const int dpiX = m_stack->logicalDpiX();
-    const int dpiY = m_stack->logicalDpiY();
-    const QRect geometry = m_stack->geometry();
-    return TwipRect{ToTwips(geometry.x(), dpiX), ToTwips(geometry.y(), dpiY),
-                    ToTwips(geometry.width(), dpiX), ToTwips(geometry.height(), dpiY)};
+    return PixelsToTwips(m_stack->geometry(), DpiOf(m_stack));
 }
 
 void QtWebBrowserControl::LockPainting(bool lock) {
@@ -749,9 +774,10 @@ bool QtWebBrowserControl::OnKey(short id, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (event->type() == QEvent::KeyRelease) {
         // The release of a swallowed key is swallowed too.
-        if (key->isAutoRepeat() || m_swallowedKeys.erase(key->key()) == 0)
-            return m_swallowedKeys.contains(key->key());
-        return true;
+        const bool swallowed = m_swallowedKeys.contains(key->key());
+        if (swallowed && !key->isAutoRepeat())
+            m_swallowedKeys.erase(key->key());
+        return swallowed;
     }
     bool handled = false;
     const std::weak_ptr<int> alive = m_alive;

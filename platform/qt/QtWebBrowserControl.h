@@ -103,8 +103,11 @@ private:
     // The engine's load that ends a navigation.
     struct PendingLoad {
         std::uint64_t navigation = 0;
-        std::string url;    // as the events report it
-        std::string source; // the raw text the document is parsed from
+        std::string url;                   // as the events report it
+        std::string source;                // the raw text the document is parsed from
+        QUrl target;                       // what the engine loads, or the base URL of `content`
+        std::optional<QByteArray> content; // shown with setContent when set
+        QByteArray contentType;
         bool started = false;
         QUrl internalPage; // the in-memory body it shows, if any
     };
@@ -118,6 +121,7 @@ private:
         bool requestDone = true;
         std::optional<PendingLoad> load;
         bool foreignLoad = false; // the engine loads what the page itself asked for
+        bool pageSpent = false;   // the page refused a navigation of its own
         QUrl internalPage;
         QPointer<QWidget> keyTarget;
     };
@@ -125,11 +129,15 @@ private:
     Browser* FindBrowser(short id);
     const Browser* FindBrowser(short id) const;
     void ConnectPage(short id, QtWebPage* page);
+    // Puts a new page into the browser's view.
+    void ReplacePage(short id, Browser& browser);
     void OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
                     const HttpResult& result);
     void LoadLocal(short id, std::uint64_t navigation, const std::string& url);
     void ShowBody(short id, std::uint64_t navigation, const std::string& url,
                   const std::string& body);
+    // Hands the browser's pending load to the engine.
+    void StartLoad(Browser& browser);
     void OnLoadingChanged(short id, const QWebEngineLoadingInfo& info);
     void OnForeignLoadFinished(short id);
     void OnNewWindow(short id, QWebEngineNewWindowRequest& request);

@@ -34,7 +34,8 @@ void DrawGlyph(QPainter& painter, const QRect& button, Glyph glyph, int size, bo
     painter.setRenderHint(QPainter::Antialiasing, glyph == Glyph::Close);
     switch (glyph) {
     case Glyph::Minimize:
-        painter.drawLine(QPointF(centre.x() - half, centre.y()), QPointF(centre.x() + half, centre.y()));
+        painter.drawLine(QPointF(centre.x() - half, centre.y()),
+                         QPointF(centre.x() + half, centre.y()));
         break;
     case Glyph::Maximize:
         painter.drawRect(QRectF(centre.x() - half, centre.y() - half, size - 1, size - 1));
@@ -54,7 +55,9 @@ QImage QtWindowPicture(QWidget* window) {
         return {};
     const QPixmap client = window->grab();
     const double scale = DpiOf(window).y / 96.0;
-    const auto px = [scale](double pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+    const auto px = [scale](double pixels) {
+        return static_cast<int>(std::lround(pixels * scale));
+    };
     const int border = 1;
     const int title = px(kTitleHeight);
     const QSize clientSize = window->size();
@@ -98,7 +101,8 @@ QImage QtWindowPicture(QWidget* window) {
     painter.setPen(kCaptionText);
     const QRect textRect(textLeft, titleBar.top(), buttonsLeft - textLeft - px(kIconMargin), title);
     const QString caption =
-        QFontMetrics(captionFont).elidedText(window->windowTitle(), Qt::ElideRight, textRect.width());
+        QFontMetrics(captionFont)
+            .elidedText(window->windowTitle(), Qt::ElideRight, textRect.width());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, caption);
 
     painter.drawPixmap(QPoint(border, border + title), client);
