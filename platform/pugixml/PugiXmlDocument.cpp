@@ -80,10 +80,16 @@ bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
 }
 
 PugiXmlDocument::Outcome PugiXmlDocument::Parse(const std::string& text) {
+    return ParseWith([&text](pugi::xml_document& doc) {
+        return doc.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+    });
+}
+
+PugiXmlDocument::Outcome
+PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(pugi::xml_document&)>& load) {
     auto storage = EmptyStorage();
     try {
-        const pugi::xml_parse_result result =
-            storage->doc.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
+        const pugi::xml_parse_result result = load(storage->doc);
         if (!result)
             return {EmptyStorage(), result.status == pugi::status_no_document_element
                                         ? XmlError::kNoRootElement
@@ -104,12 +110,19 @@ PugiXmlDocument::Outcome PugiXmlDocument::ReadFile(const std::string& source) {
         std::error_code error;
         if (path.empty() || !std::filesystem::is_regular_file(path, error))
             return {EmptyStorage(), XmlError::kFileNotFound};
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        if (!file && !file.eof())
+        // pugixml reads the file straight into its own buffer: no copy of a large store.
+        bool unreadable = false;
+        Outcome outcome = ParseWith([&](pugi::xml_document& doc) {
+            pugi::xml_parse_result r = doc.load_file(path.c_str(), kParseOptions,
+                                                     pugi::encoding_auto);
+            unreadable = r.status == pugi::status_file_not_found ||
+                         r.status == pugi::status_io_error ||
+                         r.status == pugi::status_out_of_memory;
+            return r;
+        });
+        if (unreadable)
             return {EmptyStorage(), XmlError::kFileNotFound};
-        return Parse(content.str());
+        return outcome;
     } catch (...) {
         return {EmptyStorage(), XmlError::kFileNotFound};
     }

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include <pugixml.hpp>
+
 #include "platform/XmlDocument.h"
 
 namespace KDAutoUpdate {
@@ -53,6 +55,8 @@ private:
     using Outcome = std::pair<std::shared_ptr<PugiXmlStorage>, long>;
 
     static Outcome Parse(const std::string& text);
+    static Outcome
+    ParseWith(const std::function<pugi::xml_parse_result(pugi::xml_document&)>& load);
     static Outcome ReadFile(const std::string& path);
     static Outcome FromHttp(const HttpResult& result);
     static bool IsHttpUrl(const std::string& source);

@@ -8,8 +8,16 @@ namespace KDAutoUpdate {
 namespace {
 
 void AppendEscaped(std::string& out, const char* text, bool attribute) {
+    // Runs of characters that need no escaping are copied in one piece.
+    const char* run = text;
     for (const char* p = text; *p; ++p) {
         const auto c = static_cast<unsigned char>(*p);
+        const bool plain = c >= 32 ? (c != '&' && c != '<' && c != '>' && (c != '"' || !attribute))
+                                   : (!attribute && (c == '\t' || c == '\n' || c == '\r'));
+        if (plain)
+            continue;
+        out.append(run, static_cast<size_t>(p - run));
+        run = p + 1;
         switch (c) {
         case '&':
             out += "&amp;";
@@ -21,17 +29,15 @@ void AppendEscaped(std::string& out, const char* text, bool attribute) {
             out += "&gt;";
             break;
         case '"':
-            out += attribute ? "&quot;" : "\"";
+            out += "&quot;";
             break;
         default:
             // Line breaks and tabs in attributes would read back as blanks; other control
             // characters cannot stand as themselves anywhere.
-            if (c < 32 && (attribute || (c != '\t' && c != '\n' && c != '\r')))
-                out += "&#" + std::to_string(c) + ";";
-            else
-                out += static_cast<char>(c);
+            out += "&#" + std::to_string(c) + ";";
         }
     }
+    out.append(run, std::strlen(run));
 }
 
 void AppendAttributes(std::string& out, const pugi::xml_node& node) {

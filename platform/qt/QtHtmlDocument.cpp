@@ -188,9 +188,10 @@ void QtHtmlDocument::HandleClickReport(const QString& json) {
             copy->AppendAttribute(pair.toArray().at(0).toString().toStdString(),
                                   pair.toArray().at(1).toString().toStdString());
         copy->InitCheckedFromAttributes();
+        // Its place in the page now; its id might name another element of the page.
         std::optional<Address> fixed;
         if (path.isArray())
-            fixed = address;
+            fixed = Address{std::string(), address.path};
         source = std::make_shared<QtHtmlElement>(self, copy, fixed);
     }
     const HeadlessElementPtr& element = source->Mirror();

@@ -10,7 +10,6 @@
 #include <QWebEngineView>
 
 #include <limits>
-#include <cstdio>
 #include <new>
 
 #include "platform/Desktop.h"
@@ -18,6 +17,7 @@
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
 #include "platform/qt/QtTwips.h"
+#include "platform/qt/QtVirtualKeys.h"
 #include "platform/qt/QtWebPage.h"
 
 namespace KDAutoUpdate {
@@ -28,7 +28,7 @@ namespace {
 constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
 // Where a page declares its encoding, if it does: within its first bytes.
 constexpr std::size_t kCharsetWindow = 1024;
-// Chromium's net error of a load that another one replaced.
+// Chromium's net error of an aborted load (ERR_ABORTED): the code of a load the engine stops.
 constexpr int kErrorAborted = -3;
 
 std::string SchemeOf(const std::string& url) {
@@ -93,155 +93,6 @@ QByteArray WithBase(const std::string& body, const std::string& url) {
         at = close == std::string::npos ? 0 : close + 1;
     }
     return QByteArray::fromStdString(body.substr(0, at) + tag + body.substr(at));
-}
-
-// Windows virtual-key code of a Qt key; 0 for keys without one.
-int VirtualKey(const QKeyEvent& event) {
-    const int key = event.key();
-    if (event.modifiers() & Qt::KeypadModifier) {
-        if (key >= Qt::Key_0 && key <= Qt::Key_9)
-            return 96 + (key - Qt::Key_0);
-        switch (key) {
-        case Qt::Key_Asterisk:
-            return 106;
-        case Qt::Key_Plus:
-            return 107;
-        case Qt::Key_Minus:
-            return 109;
-        case Qt::Key_Period:
-        case Qt::Key_Comma:
-            return 110;
-        case Qt::Key_Slash:
-            return 111;
-        default:
-            break;
-        }
-    }
-    if (key >= Qt::Key_A && key <= Qt::Key_Z)
-        return 'A' + (key - Qt::Key_A);
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return '0' + (key - Qt::Key_0);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace:
-        return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Shift:
-        return 16;
-    case Qt::Key_Control:
-        return 17;
-    case Qt::Key_Alt:
-        return 18;
-    case Qt::Key_Pause:
-        return 19;
-    case Qt::Key_CapsLock:
-        return 20;
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Space:
-        return 32;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_End:
-        return 35;
-    case Qt::Key_Home:
-        return 36;
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Print:
-        return 44;
-    case Qt::Key_Insert:
-        return 45;
-    case Qt::Key_Delete:
-        return 46;
-    case Qt::Key_Menu:
-        return 93;
-    case Qt::Key_NumLock:
-        return 144;
-    case Qt::Key_ScrollLock:
-        return 145;
-    // Digits' shifted signs of a US layout give the digit's key.
-    case Qt::Key_ParenRight:
-        return '0';
-    case Qt::Key_Exclam:
-        return '1';
-    case Qt::Key_At:
-        return '2';
-    case Qt::Key_NumberSign:
-        return '3';
-    case Qt::Key_Dollar:
-        return '4';
-    case Qt::Key_Percent:
-        return '5';
-    case Qt::Key_AsciiCircum:
-        return '6';
-    case Qt::Key_Ampersand:
-        return '7';
-    case Qt::Key_Asterisk:
-        return '8';
-    case Qt::Key_ParenLeft:
-        return '9';
-    // The OEM keys; the German letters sit where a German layout puts them.
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon:
-    case Qt::Key_Udiaeresis:
-        return 186;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus:
-        return 187;
-    case Qt::Key_Comma:
-    case Qt::Key_Less:
-        return 188;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-        return 189;
-    case Qt::Key_Period:
-    case Qt::Key_Greater:
-        return 190;
-    case Qt::Key_Slash:
-    case Qt::Key_Question:
-        return 191;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde:
-    case Qt::Key_Odiaeresis:
-        return 192;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft:
-    case Qt::Key_ssharp:
-        return 219;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar:
-        return 220;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight:
-        return 221;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl:
-    case Qt::Key_Adiaeresis:
-        return 222;
-    default:
-        return 0;
-    }
-}
-
-int ModifierState(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers modifiers = event.modifiers();
-    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
-           ((modifiers & Qt::AltModifier) ? 4 : 0);
 }
 
 } // namespace
@@ -331,15 +182,16 @@ void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
     browser.pageSpent = false;
     if (!browser.view || !m_profile)
         return;
-    QPointer<QtWebPage> old = browser.page;
+    // The old page goes from the loop: it may be delivering the event that led here.
+    if (QtWebPage* old = browser.page) {
+        old->disconnect(this);
+        old->setParent(nullptr);
+        old->deleteLater();
+    }
     auto* page = new QtWebPage(m_profile, browser.view);
     browser.view->setPage(page);
     browser.page = page;
     ConnectPage(id, page);
-    if (old) {
-        old->disconnect(this);
-        old->deleteLater();
-    }
 }
 
 void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
@@ -356,7 +208,6 @@ void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
         // a load started meanwhile with it: the next load goes to a fresh page.
         if (Browser* browser = FindBrowser(id))
             browser->pageSpent = true;
-        fprintf(stderr, "DBG pageNavigation %s\n", qPrintable(url.toString()));
         const std::weak_ptr<int> alive = m_alive;
         const std::string target = url.toString(QUrl::FullyEncoded).toStdString();
         m_loop.Post([this, alive, id, target] {
@@ -367,7 +218,6 @@ void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
 }
 
 bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
-    fprintf(stderr, "DBG Navigate %s\n", url.c_str());
     Browser* browser = FindBrowser(id);
     if (!browser || !browser->page)
         return false;
@@ -427,7 +277,6 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
 
 void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
                                      const HttpResult& result) {
-    fprintf(stderr, "DBG OnHttpDone %s err=%d status=%d\n", url.c_str(), result.error, result.httpStatus);
     // A fetcher that answers at once must not re-enter the caller of Navigate.
     if (m_inNavigate) {
         const std::weak_ptr<int> alive = m_alive;
@@ -491,13 +340,14 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
         if (FitsDataUrl(body)) {
             load.target = QUrl(QString::fromStdString(url));
             load.content = QByteArray::fromStdString(body);
-        } else {
-            if (!m_pageHandler)
-                throw std::bad_alloc();
+        } else if (m_pageHandler) {
             load.internalPage = m_pageHandler->Add(WithBase(body, url), load.contentType);
             load.target = load.internalPage;
         }
     } catch (const std::bad_alloc&) {
+        load.target = QUrl();
+    }
+    if (load.target.isEmpty()) {
         Fail(id, navigation, url, kOutOfMemory);
         return;
     }
@@ -510,7 +360,6 @@ void QtWebBrowserControl::StartLoad(Browser& browser) {
         return;
     PendingLoad& load = *browser.load;
     load.started = false;
-    fprintf(stderr, "DBG StartLoad\n");
     if (load.content)
         browser.page->setContent(*load.content, QString::fromLatin1(load.contentType), load.target);
     else
@@ -523,8 +372,6 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         return;
     // The engine may have put a new widget under the view for the new page.
     WatchKeys(*browser);
-    fprintf(stderr, "DBG loading %d status=%d url=%s err=%d load=%d started=%d navigating=%d foreign=%d\n", id, int(info.status()), qPrintable(info.url().toString().left(60)), info.errorCode(), bool(browser->load), browser->load ? browser->load->started : -1, browser->navigating, browser->foreignLoad);
-    fprintf(stderr, "DBG   domain=%d str=%s\n", int(info.errorDomain()), qPrintable(info.errorString()));
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         // A load begins after the one the control asked for: it is that one, since a
@@ -783,7 +630,8 @@ bool QtWebBrowserControl::OnKey(short id, QEvent* event) {
     const std::weak_ptr<int> alive = m_alive;
     if (m_events)
         try {
-            m_events->TranslateAccelerator(id, VirtualKey(*key), ModifierState(*key), handled);
+            m_events->TranslateAccelerator(id, WindowsVirtualKey(*key), WindowsModifierState(*key),
+                                           handled);
         } catch (...) {
         }
     if (alive.expired())

@@ -11,13 +11,18 @@
 //   (QWebEnginePage::setContent with the page's own URL as base, or, above the 2 MB limit of
 //   that call, through an in-memory scheme with a <base> element). A failed fetch raises
 //   NavigateError (HTTP status or negative transport error) and no DocumentComplete.
-// - A page's own navigations of the main frame (links, location) are loaded the same way.
+// - A page's own navigations of the main frame to http, https or res (links, location) are
+//   loaded the same way, in a fresh page; what the engine loads by itself (a posted form,
+//   history) ends in a DocumentComplete too, its document parsed from the engine's DOM.
+// DocumentComplete follows the engine's successful end of the load; a load the engine fails or
+// stops raises NavigateError.
 // Documents: reads come from a mirror parsed from the raw source, so RawSource is the page's
 // text and element operations answer at once; writes also reach the live page (QtHtmlDocument).
 //
 // Before the QApplication is created, main() must call RegisterSchemes(): Qt WebEngine accepts
 // custom URL schemes only then.
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>

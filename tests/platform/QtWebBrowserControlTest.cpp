@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -138,9 +139,14 @@ public:
             count += line.starts_with(prefix) ? 1 : 0;
         return count;
     }
+    // Runs after each event is noted, inside the event.
+    std::function<void(const std::string&)> then;
+
     void Note(std::string line) {
         raisedInsideNavigate = raisedInsideNavigate || insideNavigate;
         lines.push_back(std::move(line));
+        if (then)
+            then(lines.back());
     }
 
     void DocumentComplete(short id, const std::string& url) override {
@@ -198,23 +204,31 @@ protected:
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
-        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
-        control->SetEvents(&events);
-        control->SetDesktop(&desktop);
-        ASSERT_TRUE(control->AddBrowser(page));
+        MakeControl();
     }
 
     void TearDown() override {
-        if (!control)
+        if (!container)
             return;
-        QPointer<QWidget> stack = control->Widget();
+        DestroyControl();
+        container.reset();
+    }
+
+    void DestroyControl() {
+        QPointer<QWidget> stack = control ? control->Widget() : nullptr;
         control.reset();
         // The views and the profile go from the loop.
         EXPECT_TRUE(loop.RunUntil([&] { return stack.isNull(); }, kPatience));
         int drained = 0;
         loop.Post([&] { ++drained; });
         loop.RunUntil([&] { return drained == 1; }, kPatience);
-        container.reset();
+    }
+
+    void MakeControl() {
+        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
+        control->SetEvents(&events);
+        control->SetDesktop(&desktop);
+        ASSERT_TRUE(control->AddBrowser(page));
     }
 
     // Navigates and waits for the next event of that browser.
@@ -567,6 +581,50 @@ TEST_F(QtWebBrowserControlTest, NewerNavigationSupersedesAPendingOne) {
               std::vector<std::string>({"complete 1 " + server.Url("/InitUpdate.aspx"),
                                         "complete 1 " + server.Url("/other.html")}));
     EXPECT_EQ(Js(page, "document.getElementById('o').textContent"), "Andere Seite");
+}
+
+TEST_F(QtWebBrowserControlTest, ControlMayBeDestroyedInsideItsOwnEvents) {
+    // Inside DocumentComplete.
+    events.then = [&](const std::string& line) {
+        if (line.starts_with("complete"))
+            control.reset();
+    };
+    Load(page, server.Url("/InitUpdate.aspx"));
+    EXPECT_EQ(control, nullptr);
+    DestroyControl();
+
+    // Inside a key stroke.
+    MakeControl();
+    events.then = nullptr;
+    Load(page, server.Url("/InitUpdate.aspx"));
+    QPointer<QWidget> target = control->View(page)->focusProxy();
+    ASSERT_FALSE(target.isNull());
+    events.then = [&](const std::string& line) {
+        if (line.starts_with("key"))
+            control.reset();
+    };
+    QTest::keyClick(target, Qt::Key_F5);
+    EXPECT_EQ(control, nullptr);
+    DestroyControl();
+
+    // Inside a click handler: the page gets no answer, and the document stays usable.
+    MakeControl();
+    events.then = nullptr;
+    Load(page, server.Url("/InitUpdate.aspx"));
+    const HtmlDocumentPtr document = control->Document(page);
+    bool clicked = false;
+    document->SetOnClick([&](const HtmlElementPtr&) {
+        clicked = true;
+        control.reset();
+        return true;
+    });
+    Js(page, "document.getElementById('feat').click()");
+    ASSERT_TRUE(loop.RunUntil([&] { return clicked; }, kPatience));
+    DestroyControl();
+    const HtmlElementPtr feat = document->GetElementById("feat");
+    feat->SetAttribute("title", "weg");
+    EXPECT_EQ(feat->GetAttribute("title"), "weg");
+    EXPECT_TRUE(feat->Checked()) << "the handler kept the click";
 }
 
 } // namespace

@@ -1,0 +1,90 @@
+#pragma once
+// Base of the desktop tests: a fresh DesktopPlatform and user for every test, an agent for the
+// sample product, and typed access to the real widgets of a window.
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "agent/AuAgent.h"
+#include "store/AuProductInfo.h"
+#include "tests/desktop/DesktopPlatform.h"
+#include "tests/desktop/DesktopUser.h"
+
+// Qt texts in test messages and failures.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
+
+namespace KDAutoUpdate {
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desk = std::make_unique<DesktopPlatform>(packageBytesPerSecond);
+        ASSERT_TRUE(desk->IsReady()) << desk->Error();
+        user = std::make_unique<DesktopUser>(desk->renderer(), desk->loop());
+    }
+
+    void TearDown() override {
+        // The agent unloads its windows; they go before the platform they were made on.
+        agent.reset();
+        if (user) {
+            EXPECT_EQ(user->Pending(), 0) << "an expected window never appeared";
+        }
+        user.reset();
+        desk.reset();
+    }
+
+    // An agent of the sample product at version 5.0.2 that talks to the embedded service.
+    AuAgent& MakeAgent(const std::string& baseUrl = {}) {
+        agent = std::make_unique<AuAgent>(desk->platform());
+        agent->SetProductCode(DesktopPlatform::kProductCode);
+        agent->SetMajorVer(5);
+        agent->SetMinorVer(0);
+        agent->SetRevision(2);
+        agent->SetBaseURL(baseUrl.empty() ? desk->BaseUrl() : baseUrl);
+        return *agent;
+    }
+
+    template <class W> static W* Widget(QtFormView& view, const std::string& name, int index = -1) {
+        return qobject_cast<W*>(view.Control(name, index));
+    }
+    static QString LabelText(QtFormView& view, const std::string& name) {
+        const QLabel* label = Widget<QLabel>(view, name);
+        return label ? label->text() : QStringLiteral("<no label %1>").arg(name.c_str());
+    }
+    static QString ButtonText(QtFormView& view, const std::string& name, int index = -1) {
+        const QAbstractButton* button = Widget<QAbstractButton>(view, name, index);
+        return button ? button->text() : QStringLiteral("<no button %1>").arg(name.c_str());
+    }
+
+    // The downloaded or catalogue file's bytes; empty when it cannot be read.
+    static std::string FileContent(const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream content;
+        content << file.rdbuf();
+        return content.str();
+    }
+    static std::filesystem::path CataloguePackage(const std::string& name) {
+        return std::filesystem::path(KDAU_SOURCE_DIR) / "service" / "catalogue" / "packages" / name;
+    }
+
+    // Set by a derived fixture's constructor to slow the service's package downloads.
+    qint64 packageBytesPerSecond = 0;
+    std::unique_ptr<DesktopPlatform> desk;
+    std::unique_ptr<DesktopUser> user;
+    std::unique_ptr<AuAgent> agent;
+};
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,77 @@
+#pragma once
+// The person in front of the screen: waits until a window is shown, then presses keys and
+// clicks on its real widgets. Actions run from the event loop, so they answer modal windows
+// from inside their wait. Also watches every top-level window and message box that appears;
+// a message box nobody expected is recorded and dismissed with Esc, so a test fails instead
+// of waiting forever.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/EventLoop.h"
+#include "platform/qt/QtFormRenderer.h"
+#include "platform/qt/QtFormView.h"
+
+class QMessageBox;
+class QTimer;
+
+namespace KDAutoUpdate {
+
+class DesktopUser final : public QObject {
+public:
+    struct SeenBox {
+        std::string title;
+        std::string text;
+        std::vector<std::string> buttons;
+        bool expected = false;
+    };
+
+    DesktopUser(QtFormRenderer& renderer, IEventLoop& loop);
+    ~DesktopUser() override;
+    DesktopUser(const DesktopUser&) = delete;
+    DesktopUser& operator=(const DesktopUser&) = delete;
+
+    // Runs `act` once, as soon as the newest window of `formName` is visible and, for `modal`,
+    // waits modally.
+    void When(const std::string& formName, std::function<void(QtFormView&)> act,
+              bool modal = false);
+    // The next message box is answered with the button of that label ("&Ja", "&Nein", "OK").
+    void AnswerNextBox(const std::string& buttonLabel);
+    // Actions and answers still waiting for their window.
+    int Pending() const;
+
+    // Top-level windows shown since this user began to watch: the form's name, or the class
+    // name of a window that is no form.
+    const std::vector<std::string>& Shown() const { return m_shown; }
+    const std::vector<SeenBox>& Boxes() const { return m_boxes; }
+
+    // Presses a key where the keyboard sends it: to the window's focus widget, or to the window.
+    static void Press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {});
+    // A left click in the middle of the widget.
+    static void Click(QWidget* widget);
+    // Makes the window the active one (access keys work only there); false if it never is.
+    bool Activate(QWidget* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnMessageBox(QMessageBox* box);
+
+    QtFormRenderer& m_renderer;
+    IEventLoop& m_loop;
+    std::vector<std::unique_ptr<QTimer>> m_waiting;
+    int m_pending = 0;
+    std::deque<std::string> m_answers;
+    std::vector<std::string> m_shown;
+    std::vector<SeenBox> m_boxes;
+};
+
+} // namespace KDAutoUpdate
