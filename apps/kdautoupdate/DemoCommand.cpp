@@ -75,6 +75,8 @@ std::string RoadScript(const std::string& base, const DemoOptions& o) {
     } else {
         s += "echo == 2. Yes: the messages window loads the service page\n";
         s += "ui dlgCheckMessages.cmdYes click\nwait Page 60000\nmessages\nsleep " + pace + "\n";
+        if (pictures)
+            s += "sleep 1500\n"; // the page's first frames
         s += grab("frmMessages", "frmMessages.png");
         s += "echo == 3. The user picks the sample projects of the patch, then installs the "
              "5.1.0 update\n";
@@ -83,7 +85,7 @@ std::string RoadScript(const std::string& base, const DemoOptions& o) {
         s += "answer dlgAfterDownload pause:" + pace + grabAnswer("dlgAfterDownload.png") +
              " optInstallAction(1) pause:" + pace + " cmdOK\n";
         if (pictures)
-            s += "answer dlgDownload grab:" + o.screenshots + "/dlgDownload.png\n";
+            s += "answer dlgDownload pause:1200 grab:" + o.screenshots + "/dlgDownload.png\n";
         s += "ui frmMessages click [auButtonType=actionbutton] [forMessage=KS-2024-510]\n";
         s += "echo == 4. Installation at the next start is recorded; the user closes the window\n";
         s += "sleep " + pace + "\nui frmMessages click #cmdClose\nwait ProcessCompleted 30000\n";

