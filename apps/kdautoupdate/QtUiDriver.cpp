@@ -119,8 +119,13 @@ bool QtUiDriver::ClickPage(const std::string& form, const PageTarget& target) {
     web->page()->runJavaScript(ClickScript(target), [answered](const QVariant& result) {
         *answered = result.toBool();
     });
-    m_loop.RunUntil([answered] { return answered->has_value(); }, 10000);
-    return answered->value_or(false);
+    // A click that closes the window takes the page, and the script's answer, with it.
+    auto windowGone = [] {
+        frmMessages* w = FormInstances::ForThread().messages.get();
+        return !w || !w->IsLoaded();
+    };
+    m_loop.RunUntil([&] { return answered->has_value() || windowGone(); }, 10000);
+    return answered->value_or(windowGone());
 }
 
 void QtUiDriver::QueueModalAction(const std::string& form, std::function<void()> action) {
