@@ -1,13 +1,13 @@
 #include "AuAgent.h"
 
 #include "FormInstances.h"
+#include "messages_window/frmMessages.h"
 #include "modMain.h"
 #include "platform/EventLoop.h"
 #include "platform/LoadedForms.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/UtilityLibrary.h"
 #include "store/dlgCheckMessages.h"
-#include "messages_window/frmMessages.h"
 
 namespace KDAutoUpdate {
 
@@ -79,7 +79,9 @@ void AuAgent::SetBaseURL(const std::string& value) {
         m_sBaseURL.pop_back();
 }
 
-void AuAgent::SetProductCode(const std::string& value) { m_sProductCode = NormalizeGuid(value); }
+void AuAgent::SetProductCode(const std::string& value) {
+    m_sProductCode = NormalizeGuid(value);
+}
 
 bool AuAgent::IsFormLoaded(const std::string& name) {
     if (!m_platform.utility || !m_platform.loadedForms)
@@ -95,8 +97,8 @@ bool AuAgent::IsProcessing() {
 
 Outcome<bool> AuAgent::IsConnected() {
     long flags = 0;
-    const auto state = m_platform.utility ? m_platform.utility->GetConnectedState(flags)
-                                          : std::optional<bool>{};
+    const auto state =
+        m_platform.utility ? m_platform.utility->GetConnectedState(flags) : std::optional<bool>{};
     if (!state)
         return AutomationError{kObjectErrorBase + 5, "AuAgent.IsConnected",
                                "The connection state of the machine could not be determined."};

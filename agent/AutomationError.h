@@ -16,16 +16,15 @@ struct AutomationError {
 
 // Base of object-defined automation errors (0x80040000).
 constexpr long kObjectErrorBase = -2147221504L;
-constexpr const char* kBusyDescription = "Another 'AutoUpdate' already in progress. Process aborted.";
+constexpr const char* kBusyDescription =
+    "Another 'AutoUpdate' already in progress. Process aborted.";
 
 // A host call's result, or the error it raises to the host.
 template <class T = std::monostate> class Outcome {
 public:
     Outcome(T value) : m_value(std::move(value)) {}
     Outcome(AutomationError error) : m_error(std::move(error)) {}
-    Outcome()
-        requires std::is_same_v<T, std::monostate>
-        : m_value(std::monostate{}) {}
+    Outcome() requires std::is_same_v<T, std::monostate> : m_value(std::monostate{}) {}
 
     bool ok() const { return !m_error.has_value(); }
     const T& value() const { return *m_value; }

@@ -42,8 +42,8 @@ Outcome<bool> AuAgent::CheckMessages(std::optional<bool> bSilent, std::optional<
     m_xmlCheck->setAsync(async);
     m_xmlCheck->setOnReadyStateChange([this] { m_xmlCheck_onreadystatechange(); });
 
-    const std::string url = BaseURL() + "/CheckUpdate.aspx" +
-                            BuildQueryString(automatic ? "checkatstartup" : "check");
+    const std::string url =
+        BaseURL() + "/CheckUpdate.aspx" + BuildQueryString(automatic ? "checkatstartup" : "check");
     m_xmlCheck->load(url);
 
     if (async) {

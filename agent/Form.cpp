@@ -66,9 +66,13 @@ void Form::Hide() {
         m_view->Hide();
 }
 
-void Form::OnClick(const std::string& control, int index) { Control_Click(control, index); }
+void Form::OnClick(const std::string& control, int index) {
+    Control_Click(control, index);
+}
 
-void Form::OnCloseRequested() { Unload(UnloadMode::ControlMenu); }
+void Form::OnCloseRequested() {
+    Unload(UnloadMode::ControlMenu);
+}
 
 void Form::SetText(const std::string& control, const std::string& text, int index) {
     if (m_view)

@@ -49,8 +49,8 @@ private:
     explicit Variant(Null n) : m_value(n) {}
     explicit Variant(Object o) : m_value(o) {}
 
-    std::variant<Empty, Null, std::int16_t, std::int32_t, double, bool, std::string,
-                 AutomationDate, Object>
+    std::variant<Empty, Null, std::int16_t, std::int32_t, double, bool, std::string, AutomationDate,
+                 Object>
         m_value;
 };
 

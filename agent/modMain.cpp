@@ -11,7 +11,9 @@
 namespace KDAutoUpdate {
 namespace {
 
-bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
+bool IsBlank(const std::string& s) {
+    return s.find_first_not_of(" \t") == std::string::npos;
+}
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -150,6 +152,8 @@ long GetSelectedOption(const IFormView& form, const FormDef& def, const std::str
     return result;
 }
 
-AuAgent* ObjectFromPtr(const AgentPtr& ptr) { return ptr.Resolve(); }
+AuAgent* ObjectFromPtr(const AgentPtr& ptr) {
+    return ptr.Resolve();
+}
 
 } // namespace KDAutoUpdate

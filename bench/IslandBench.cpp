@@ -28,11 +28,13 @@ std::string Island(int messages, int features) {
     std::string xml = "<Messages>";
     for (int m = 0; m < messages; ++m) {
         const std::string id = "MSG-" + std::to_string(m);
-        xml += "<Message id=\"" + id + "\" name=\"Keldra Studio Update " + std::to_string(m) +
-               "\" toVersion=\"5.1." + std::to_string(m) + "\" fileName=\"update-" + id +
-               ".msp\" forProduct=\"{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}\" killProcName=\"keldra\" "
-               "downloadPath=\"http://127.0.0.1/packages/update-" + id +
-               ".msp\" compressed=\"no\" mustBePaid=\"no\" cmdLine=\"/quiet\" type=\"msp\"><Features>";
+        xml +=
+            "<Message id=\"" + id + "\" name=\"Keldra Studio Update " + std::to_string(m) +
+            "\" toVersion=\"5.1." + std::to_string(m) + "\" fileName=\"update-" + id +
+            ".msp\" forProduct=\"{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}\" killProcName=\"keldra\" "
+            "downloadPath=\"http://127.0.0.1/packages/update-" +
+            id +
+            ".msp\" compressed=\"no\" mustBePaid=\"no\" cmdLine=\"/quiet\" type=\"msp\"><Features>";
         for (int f = 0; f < features; ++f)
             xml += "<Feature name=\"Feature" + std::to_string(f) + "\" mandatory=\"" +
                    (f % 3 == 0 ? "yes" : "no") + "\" allowUserSelection=\"yes\" checked=\"" +

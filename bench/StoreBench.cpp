@@ -121,7 +121,8 @@ template <class F> Result InChild(F work) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
-    const fs::path folder = fs::temp_directory_path() / ("kdau-bench-store-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("kdau-bench-store-" + std::to_string(getpid()));
     fs::create_directories(folder);
     WriteStore(folder / "updateinfo.xml");
     std::printf("store: %d products, %.1f MiB\n", kProducts,

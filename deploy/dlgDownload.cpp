@@ -64,7 +64,9 @@ void dlgDownload::Form_Load() {
     }
 }
 
-std::string dlgDownload::MessageID() const { return m_message ? m_message->ID() : std::string(); }
+std::string dlgDownload::MessageID() const {
+    return m_message ? m_message->ID() : std::string();
+}
 
 void dlgDownload::Execute(AuMessage* message) {
     if (!message)
@@ -105,8 +107,8 @@ void dlgDownload::DownloadProgress(long long, long long percent, long long rate,
     }
 
     if (total > 0) {
-        const auto position = static_cast<float>(100.0 * static_cast<double>(received) /
-                                                 static_cast<double>(total));
+        const auto position =
+            static_cast<float>(100.0 * static_cast<double>(received) / static_cast<double>(total));
         SetValue("ProgressBar", position);
         short maxLength = 24;
         const std::string fileName = m_message ? m_message->FileName() : std::string();

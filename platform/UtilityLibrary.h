@@ -18,7 +18,8 @@ public:
     // Whether the machine has a network connection now; nullopt when it cannot be determined.
     virtual std::optional<bool> GetConnectedState(long& flags) = 0;
     // Tries to establish a connection; answers whether one exists afterwards.
-    virtual std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) = 0;
+    virtual std::optional<bool> ConnectNetwork(long flags, const std::string& entry,
+                                               long options) = 0;
     virtual bool FileExists(const std::string& path) = 0;
 
     // Processes of the current user, by executable name with or without ".exe".

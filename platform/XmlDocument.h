@@ -32,7 +32,13 @@ public:
     virtual std::string xml() const = 0;
 };
 
-enum class XmlReadyState { Uninitialized = 0, Loading = 1, Loaded = 2, Interactive = 3, Complete = 4 };
+enum class XmlReadyState {
+    Uninitialized = 0,
+    Loading = 1,
+    Loaded = 2,
+    Interactive = 3,
+    Complete = 4
+};
 
 class IXmlDocument {
 public:

@@ -18,7 +18,9 @@ bool ReadFlag(const XmlElementPtr& node, const char* name) {
 }
 } // namespace
 
-AuAgent* AuProductInfo::Agent() const { return ObjectFromPtr(m_agentPtr); }
+AuAgent* AuProductInfo::Agent() const {
+    return ObjectFromPtr(m_agentPtr);
+}
 
 std::unique_ptr<AuProductInfo> AuProductInfo::Read(AuAgent& agent) {
     if (agent.ProductCode().empty())
@@ -57,6 +59,8 @@ void AuProductInfo::WriteToStore() {
     agent->SetProductAttribute("last-update-name", LastUpdateName);
 }
 
-std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() { return AuProductInfo::Read(*this); }
+std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() {
+    return AuProductInfo::Read(*this);
+}
 
 } // namespace KDAutoUpdate

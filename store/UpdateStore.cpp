@@ -11,7 +11,9 @@ namespace {
 constexpr const char* kStoreFileName = "updateinfo.xml";
 constexpr const char* kEmptyStore = "<?xml version=\"1.0\"?><update-info />";
 
-bool IsBlank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
+bool IsBlank(const std::string& s) {
+    return s.find_first_not_of(" \t") == std::string::npos;
+}
 } // namespace
 
 void AuAgent::LoadUpdateInfo() {

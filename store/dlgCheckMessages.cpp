@@ -44,7 +44,9 @@ void dlgCheckMessages::Open(const AgentPtr& lAgentPtr) {
         instance->Init(lAgentPtr);
 }
 
-AuAgent* dlgCheckMessages::Agent() const { return ObjectFromPtr(m_agentPtr); }
+AuAgent* dlgCheckMessages::Agent() const {
+    return ObjectFromPtr(m_agentPtr);
+}
 
 void dlgCheckMessages::Form_Load() {
     IResourceLibrary* res = GetPlatform().resources;
@@ -83,7 +85,9 @@ void dlgCheckMessages::cmdYes_Click() {
     Unload();
 }
 
-void dlgCheckMessages::cmdNo_Click() { Unload(); }
+void dlgCheckMessages::cmdNo_Click() {
+    Unload();
+}
 
 void dlgCheckMessages::Form_Unload() {
     if (AuAgent* agent = Agent())

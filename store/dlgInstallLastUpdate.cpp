@@ -31,7 +31,9 @@ FormDef dlgInstallLastUpdate::Definition() {
     return def;
 }
 
-AuAgent* dlgInstallLastUpdate::Agent() const { return ObjectFromPtr(m_agentPtr); }
+AuAgent* dlgInstallLastUpdate::Agent() const {
+    return ObjectFromPtr(m_agentPtr);
+}
 
 void dlgInstallLastUpdate::Form_Load() {
     IResourceLibrary* res = GetPlatform().resources;

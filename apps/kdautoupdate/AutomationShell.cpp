@@ -24,13 +24,13 @@ struct Property {
 };
 
 const Property kAgentProperties[] = {
-    {"IsProcessing", Kind::Bool, false}, {"BaseURL", Kind::Text, true},
-    {"ProductCode", Kind::Text, true},   {"MajorVer", Kind::Long, true},
-    {"MinorVer", Kind::Long, true},      {"Revision", Kind::Long, true},
-    {"CampaignID", Kind::Text, true},    {"LicKey", Kind::Text, true},
-    {"ProductLCID", Kind::Long, true},   {"TestMode", Kind::Bool, true},
+    {"IsProcessing", Kind::Bool, false},  {"BaseURL", Kind::Text, true},
+    {"ProductCode", Kind::Text, true},    {"MajorVer", Kind::Long, true},
+    {"MinorVer", Kind::Long, true},       {"Revision", Kind::Long, true},
+    {"CampaignID", Kind::Text, true},     {"LicKey", Kind::Text, true},
+    {"ProductLCID", Kind::Long, true},    {"TestMode", Kind::Bool, true},
     {"UILanguageLCID", Kind::Long, true}, {"IsConnected", Kind::Bool, false},
-    {"AutoConnect", Kind::Bool, true},   {"hwndOwner", Kind::Long, true},
+    {"AutoConnect", Kind::Bool, true},    {"hwndOwner", Kind::Long, true},
     {"CompatMode", Kind::Long, true},
 };
 
@@ -47,7 +47,8 @@ const Property kRecordFields[] = {
     {"LastKillProcName", Kind::Text, true},
 };
 
-template <size_t N> const Property* FindProperty(const Property (&table)[N], const std::string& name) {
+template <size_t N>
+const Property* FindProperty(const Property (&table)[N], const std::string& name) {
     for (const auto& p : table)
         if (SameName(p.name, name))
             return &p;
@@ -88,15 +89,24 @@ std::string OneLine(const std::string& text) {
 }
 
 std::string FieldText(const AuProductInfo& r, const std::string& field) {
-    if (SameName(field, "ProductCode")) return r.ProductCode;
-    if (SameName(field, "LastMessageStamp")) return r.LastMessageStamp;
-    if (SameName(field, "DoNotNotifyLastMessage")) return ShellBool(r.DoNotNotifyLastMessage);
-    if (SameName(field, "LastCheckedDate")) return FormatStoreDate(r.LastCheckedDate);
-    if (SameName(field, "LastInitDate")) return FormatStoreDate(r.LastInitDate);
-    if (SameName(field, "LastUpdateMessageID")) return r.LastUpdateMessageID;
-    if (SameName(field, "InstallLastUpdateOnStartUp")) return ShellBool(r.InstallLastUpdateOnStartUp);
-    if (SameName(field, "LastUpdateCmd")) return r.LastUpdateCmd;
-    if (SameName(field, "LastUpdateName")) return r.LastUpdateName;
+    if (SameName(field, "ProductCode"))
+        return r.ProductCode;
+    if (SameName(field, "LastMessageStamp"))
+        return r.LastMessageStamp;
+    if (SameName(field, "DoNotNotifyLastMessage"))
+        return ShellBool(r.DoNotNotifyLastMessage);
+    if (SameName(field, "LastCheckedDate"))
+        return FormatStoreDate(r.LastCheckedDate);
+    if (SameName(field, "LastInitDate"))
+        return FormatStoreDate(r.LastInitDate);
+    if (SameName(field, "LastUpdateMessageID"))
+        return r.LastUpdateMessageID;
+    if (SameName(field, "InstallLastUpdateOnStartUp"))
+        return ShellBool(r.InstallLastUpdateOnStartUp);
+    if (SameName(field, "LastUpdateCmd"))
+        return r.LastUpdateCmd;
+    if (SameName(field, "LastUpdateName"))
+        return r.LastUpdateName;
     return r.LastKillProcName;
 }
 
@@ -119,12 +129,18 @@ std::string SetField(AuProductInfo& r, const Property& p, const std::string& val
         return {};
     }
     std::string* target = nullptr;
-    if (SameName(p.name, "ProductCode")) target = &r.ProductCode;
-    else if (SameName(p.name, "LastMessageStamp")) target = &r.LastMessageStamp;
-    else if (SameName(p.name, "LastUpdateMessageID")) target = &r.LastUpdateMessageID;
-    else if (SameName(p.name, "LastUpdateCmd")) target = &r.LastUpdateCmd;
-    else if (SameName(p.name, "LastUpdateName")) target = &r.LastUpdateName;
-    else target = &r.LastKillProcName;
+    if (SameName(p.name, "ProductCode"))
+        target = &r.ProductCode;
+    else if (SameName(p.name, "LastMessageStamp"))
+        target = &r.LastMessageStamp;
+    else if (SameName(p.name, "LastUpdateMessageID"))
+        target = &r.LastUpdateMessageID;
+    else if (SameName(p.name, "LastUpdateCmd"))
+        target = &r.LastUpdateCmd;
+    else if (SameName(p.name, "LastUpdateName"))
+        target = &r.LastUpdateName;
+    else
+        target = &r.LastKillProcName;
     *target = value;
     return {};
 }
@@ -207,8 +223,7 @@ bool AutomationShell::Execute(const std::string& rawLine) {
             SyntaxError("query takes one operation type");
             return true;
         }
-        m_out << m_agent->BuildQueryString(tokens.size() == 2 ? tokens[1] : std::string())
-              << '\n';
+        m_out << m_agent->BuildQueryString(tokens.size() == 2 ? tokens[1] : std::string()) << '\n';
         return true;
     }
     if (SameName(head, "wait") || SameName(head, "sleep")) {
@@ -312,20 +327,34 @@ bool AutomationShell::ReadProperty(const std::string& name) {
     AuAgent& a = *m_agent;
     const std::string n = p->name;
     std::string value;
-    if (n == "IsProcessing") value = ShellBool(a.IsProcessing());
-    else if (n == "BaseURL") value = a.BaseURL();
-    else if (n == "ProductCode") value = a.ProductCode();
-    else if (n == "MajorVer") value = std::to_string(a.MajorVer());
-    else if (n == "MinorVer") value = std::to_string(a.MinorVer());
-    else if (n == "Revision") value = std::to_string(a.Revision());
-    else if (n == "CampaignID") value = a.CampaignID();
-    else if (n == "LicKey") value = a.LicKey();
-    else if (n == "ProductLCID") value = std::to_string(a.ProductLCID());
-    else if (n == "TestMode") value = ShellBool(a.TestMode());
-    else if (n == "UILanguageLCID") value = std::to_string(a.UILanguageLCID());
-    else if (n == "AutoConnect") value = ShellBool(a.AutoConnect());
-    else if (n == "hwndOwner") value = std::to_string(a.hwndOwner());
-    else if (n == "CompatMode") value = std::to_string(a.CompatMode());
+    if (n == "IsProcessing")
+        value = ShellBool(a.IsProcessing());
+    else if (n == "BaseURL")
+        value = a.BaseURL();
+    else if (n == "ProductCode")
+        value = a.ProductCode();
+    else if (n == "MajorVer")
+        value = std::to_string(a.MajorVer());
+    else if (n == "MinorVer")
+        value = std::to_string(a.MinorVer());
+    else if (n == "Revision")
+        value = std::to_string(a.Revision());
+    else if (n == "CampaignID")
+        value = a.CampaignID();
+    else if (n == "LicKey")
+        value = a.LicKey();
+    else if (n == "ProductLCID")
+        value = std::to_string(a.ProductLCID());
+    else if (n == "TestMode")
+        value = ShellBool(a.TestMode());
+    else if (n == "UILanguageLCID")
+        value = std::to_string(a.UILanguageLCID());
+    else if (n == "AutoConnect")
+        value = ShellBool(a.AutoConnect());
+    else if (n == "hwndOwner")
+        value = std::to_string(a.hwndOwner());
+    else if (n == "CompatMode")
+        value = std::to_string(a.CompatMode());
     else if (n == "IsConnected") {
         const Outcome<bool> connected = a.IsConnected();
         if (!connected.ok()) {
@@ -346,10 +375,14 @@ bool AutomationShell::WriteProperty(const std::string& name, const std::string& 
     AuAgent& a = *m_agent;
     const std::string n = p->name;
     if (p->kind == Kind::Text) {
-        if (n == "BaseURL") a.SetBaseURL(value);
-        else if (n == "ProductCode") a.SetProductCode(value);
-        else if (n == "CampaignID") a.SetCampaignID(value);
-        else a.SetLicKey(value);
+        if (n == "BaseURL")
+            a.SetBaseURL(value);
+        else if (n == "ProductCode")
+            a.SetProductCode(value);
+        else if (n == "CampaignID")
+            a.SetCampaignID(value);
+        else
+            a.SetLicKey(value);
         return true;
     }
     if (p->kind == Kind::Bool) {
@@ -358,8 +391,10 @@ bool AutomationShell::WriteProperty(const std::string& name, const std::string& 
             PrintError(13, "Shell", "Type mismatch");
             return true;
         }
-        if (n == "TestMode") a.SetTestMode(*b);
-        else a.SetAutoConnect(*b);
+        if (n == "TestMode")
+            a.SetTestMode(*b);
+        else
+            a.SetAutoConnect(*b);
         return true;
     }
     const auto v = ParseShellLong(value);
@@ -367,13 +402,20 @@ bool AutomationShell::WriteProperty(const std::string& name, const std::string& 
         PrintError(13, "Shell", "Type mismatch");
         return true;
     }
-    if (n == "MajorVer") a.SetMajorVer(*v);
-    else if (n == "MinorVer") a.SetMinorVer(*v);
-    else if (n == "Revision") a.SetRevision(*v);
-    else if (n == "ProductLCID") a.SetProductLCID(*v);
-    else if (n == "UILanguageLCID") a.SetUILanguageLCID(*v);
-    else if (n == "hwndOwner") a.SethwndOwner(*v);
-    else a.SetCompatMode(*v);
+    if (n == "MajorVer")
+        a.SetMajorVer(*v);
+    else if (n == "MinorVer")
+        a.SetMinorVer(*v);
+    else if (n == "Revision")
+        a.SetRevision(*v);
+    else if (n == "ProductLCID")
+        a.SetProductLCID(*v);
+    else if (n == "UILanguageLCID")
+        a.SetUILanguageLCID(*v);
+    else if (n == "hwndOwner")
+        a.SethwndOwner(*v);
+    else
+        a.SetCompatMode(*v);
     return true;
 }
 
@@ -629,10 +671,10 @@ void AutomationShell::FormUnloaded(const std::string& formName) {
 
 void AutomationShell::MessageBoxShown(const std::string& text, const std::string& title,
                                       MsgBoxResult answer) {
-    const char* answerText = answer == MsgBoxResult::Yes   ? "Yes"
-                             : answer == MsgBoxResult::No  ? "No"
-                             : answer == MsgBoxResult::OK  ? "OK"
-                                                           : "Cancel";
+    const char* answerText = answer == MsgBoxResult::Yes  ? "Yes"
+                             : answer == MsgBoxResult::No ? "No"
+                             : answer == MsgBoxResult::OK ? "OK"
+                                                          : "Cancel";
     m_out << "MsgBox " << (title.empty() ? "Keldra Update Service" : title) << ": " << text
           << " -> " << answerText << '\n';
     m_out.flush();
@@ -676,7 +718,7 @@ void AutomationShell::Ui(const std::vector<std::string>& tokens, const std::stri
                         return;
                     }
                     element.attributes.emplace_back(t.substr(1, eq - 1),
-                                                   t.substr(eq + 1, t.size() - eq - 2));
+                                                    t.substr(eq + 1, t.size() - eq - 2));
                 }
             }
             if (!m_ui->ClickPage(form, element))
@@ -728,10 +770,14 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
     if (SameName(form, "MsgBox")) {
         for (size_t i = 2; i < tokens.size(); ++i) {
             const std::string& a = tokens[i];
-            if (SameName(a, "Yes")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::Yes);
-            else if (SameName(a, "No")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::No);
-            else if (SameName(a, "OK")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::OK);
-            else if (SameName(a, "Cancel")) m_ui->QueueMsgBoxAnswer(MsgBoxResult::Cancel);
+            if (SameName(a, "Yes"))
+                m_ui->QueueMsgBoxAnswer(MsgBoxResult::Yes);
+            else if (SameName(a, "No"))
+                m_ui->QueueMsgBoxAnswer(MsgBoxResult::No);
+            else if (SameName(a, "OK"))
+                m_ui->QueueMsgBoxAnswer(MsgBoxResult::OK);
+            else if (SameName(a, "Cancel"))
+                m_ui->QueueMsgBoxAnswer(MsgBoxResult::Cancel);
             else {
                 SyntaxError("MsgBox answers are Yes, No, OK, Cancel: " + a);
                 return;
@@ -791,14 +837,11 @@ void AutomationShell::Answer(const std::vector<std::string>& tokens) {
         else if (colon == std::string::npos && SameName(control, "escape"))
             actions.emplace_back([ui, form] { ui->PressEscape(form); });
         else if (SameName(verb, "click"))
-            actions.emplace_back([ui, form, control, index] {
-                ui->Click(form, control, index);
-            });
+            actions.emplace_back([ui, form, control, index] { ui->Click(form, control, index); });
         else if (SameName(verb, "check") || SameName(verb, "uncheck")) {
             const bool on = SameName(verb, "check");
-            actions.emplace_back([ui, form, control, index, on] {
-                ui->SetChecked(form, control, on, index);
-            });
+            actions.emplace_back(
+                [ui, form, control, index, on] { ui->SetChecked(form, control, on, index); });
         } else {
             SyntaxError("unknown answer action " + tokens[i]);
             return;

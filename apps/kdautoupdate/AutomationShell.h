@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "UiDriver.h"
 #include "agent/AgentEvents.h"
 #include "platform/HiResTimer.h"
 #include "platform/Platform.h"
-#include "UiDriver.h"
 
 namespace KDAutoUpdate {
 

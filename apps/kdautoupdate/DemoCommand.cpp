@@ -81,7 +81,8 @@ std::string RoadScript(const std::string& base, const DemoOptions& o) {
         s += "echo == 3. The user picks the sample projects of the patch, then installs the "
              "5.1.0 update\n";
         s += "ui frmMessages click [auButtonType=featurestatechooser] [forFeature=SampleProjects]\n"
-             "sleep " + pace + "\n";
+             "sleep " +
+             pace + "\n";
         s += "answer dlgAfterDownload pause:" + pace + grabAnswer("dlgAfterDownload.png") +
              " optInstallAction(1) pause:" + pace + " cmdOK\n";
         if (pictures)
@@ -161,8 +162,8 @@ int RunRoad(int argc, char** argv, DemoOptions o) {
         return 2;
     }
     std::cout << "== Keldra Update Service demo (" << (o.desktop ? "desktop" : "text") << ")\n"
-              << "== Update service with the sample catalogue at " << service.BaseUrl().toStdString()
-              << "\n";
+              << "== Update service with the sample catalogue at "
+              << service.BaseUrl().toStdString() << "\n";
 
     HostPlatform host(o.desktop ? UiMode::Desktop : UiMode::Scripted, 60000);
     std::unique_ptr<UiDriver> ui;

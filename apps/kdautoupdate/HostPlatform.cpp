@@ -9,11 +9,11 @@
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtFormRenderer.h"
-#include "platform/qt/QtWebBrowserControl.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtUtilityLibrary.h"
+#include "platform/qt/QtWebBrowserControl.h"
 
 namespace KDAutoUpdate {
 
@@ -62,8 +62,12 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
 
 HostPlatform::~HostPlatform() = default;
 
-ScriptedRenderer* HostPlatform::Scripted() const { return m_parts->scripted.get(); }
+ScriptedRenderer* HostPlatform::Scripted() const {
+    return m_parts->scripted.get();
+}
 
-QtFormRenderer* HostPlatform::Desktop() const { return m_parts->desktopForms.get(); }
+QtFormRenderer* HostPlatform::Desktop() const {
+    return m_parts->desktopForms.get();
+}
 
 } // namespace KDAutoUpdate

@@ -35,7 +35,8 @@ QString ClickScript(const PageTarget& target) {
         find = "Array.from(document.querySelectorAll('*')).find(e => " + conditions + ")";
     }
     return "(function(){ const e = " + find +
-           "; if (!e) return false; e.scrollIntoView({block:'center'}); e.click(); return true; })()";
+           "; if (!e) return false; e.scrollIntoView({block:'center'}); e.click(); return true; "
+           "})()";
 }
 
 } // namespace
@@ -45,7 +46,9 @@ QtUiDriver::QtUiDriver(QtFormRenderer& renderer, IEventLoop& loop, long paceMs)
     m_renderer.SetMonitor(this);
 }
 
-QtUiDriver::~QtUiDriver() { m_renderer.SetMonitor(nullptr); }
+QtUiDriver::~QtUiDriver() {
+    m_renderer.SetMonitor(nullptr);
+}
 
 bool QtUiDriver::IsShown(const std::string& form) const {
     const QtFormView* view = m_renderer.Find(form);
@@ -103,8 +106,12 @@ bool QtUiDriver::PressKey(const std::string& form, int key) {
     return true;
 }
 
-bool QtUiDriver::PressEnter(const std::string& form) { return PressKey(form, Qt::Key_Return); }
-bool QtUiDriver::PressEscape(const std::string& form) { return PressKey(form, Qt::Key_Escape); }
+bool QtUiDriver::PressEnter(const std::string& form) {
+    return PressKey(form, Qt::Key_Return);
+}
+bool QtUiDriver::PressEscape(const std::string& form) {
+    return PressKey(form, Qt::Key_Escape);
+}
 
 bool QtUiDriver::ClickPage(const std::string& form, const PageTarget& target) {
     // The messages window is the one form with a page.
@@ -116,9 +123,8 @@ bool QtUiDriver::ClickPage(const std::string& form, const PageTarget& target) {
     if (!web || !web->page())
         return false;
     auto answered = std::make_shared<std::optional<bool>>();
-    web->page()->runJavaScript(ClickScript(target), [answered](const QVariant& result) {
-        *answered = result.toBool();
-    });
+    web->page()->runJavaScript(ClickScript(target),
+                               [answered](const QVariant& result) { *answered = result.toBool(); });
     // A click that closes the window takes the page, and the script's answer, with it.
     auto windowGone = [] {
         frmMessages* w = FormInstances::ForThread().messages.get();
@@ -132,7 +138,9 @@ void QtUiDriver::QueueModalAction(const std::string& form, std::function<void()>
     m_actions[form].push_back(std::move(action));
 }
 
-void QtUiDriver::QueueMsgBoxAnswer(MsgBoxResult answer) { m_msgBoxAnswers.push_back(answer); }
+void QtUiDriver::QueueMsgBoxAnswer(MsgBoxResult answer) {
+    m_msgBoxAnswers.push_back(answer);
+}
 
 void QtUiDriver::RunNextAction(const std::string& form) {
     auto it = m_actions.find(form);

@@ -8,7 +8,9 @@ ScriptedUiDriver::ScriptedUiDriver(ScriptedRenderer& renderer) : m_renderer(rend
     m_renderer.SetObserver(this);
 }
 
-ScriptedUiDriver::~ScriptedUiDriver() { m_renderer.SetObserver(nullptr); }
+ScriptedUiDriver::~ScriptedUiDriver() {
+    m_renderer.SetObserver(nullptr);
+}
 
 bool ScriptedUiDriver::IsShown(const std::string& form) const {
     const ScriptedView* view = m_renderer.Find(form);
@@ -29,13 +31,17 @@ bool ScriptedUiDriver::Click(const std::string& form, const std::string& control
     return m_renderer.Click(form, control, index);
 }
 
-bool ScriptedUiDriver::SetChecked(const std::string& form, const std::string& control,
-                                  bool checked, int index) {
+bool ScriptedUiDriver::SetChecked(const std::string& form, const std::string& control, bool checked,
+                                  int index) {
     return m_renderer.SetChecked(form, control, checked, index);
 }
 
-bool ScriptedUiDriver::Close(const std::string& form) { return m_renderer.Close(form); }
-bool ScriptedUiDriver::PressEnter(const std::string& form) { return m_renderer.PressEnter(form); }
+bool ScriptedUiDriver::Close(const std::string& form) {
+    return m_renderer.Close(form);
+}
+bool ScriptedUiDriver::PressEnter(const std::string& form) {
+    return m_renderer.PressEnter(form);
+}
 bool ScriptedUiDriver::PressEscape(const std::string& form) {
     return m_renderer.PressEscape(form);
 }

@@ -22,7 +22,8 @@ std::optional<long> ParseShellLong(const std::string& text) {
     const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (t.empty() || ec != std::errc() || ptr != t.data() + t.size())
         return std::nullopt;
-    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+    if (v < std::numeric_limits<std::int32_t>::min() ||
+        v > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<long>(v);
 }

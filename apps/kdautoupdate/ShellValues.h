@@ -9,7 +9,9 @@ namespace KDAutoUpdate {
 
 std::optional<bool> ParseShellBool(const std::string& text);
 std::optional<long> ParseShellLong(const std::string& text);
-inline const char* ShellBool(bool value) { return value ? "True" : "False"; }
+inline const char* ShellBool(bool value) {
+    return value ? "True" : "False";
+}
 std::string TrimBlanks(const std::string& text);
 // Splits at runs of blanks; a token in double quotes may hold blanks (quotes removed).
 std::vector<std::string> SplitTokens(const std::string& text);

@@ -11,13 +11,13 @@
 #include "AutomationShell.h"
 #include "DemoCommand.h"
 #include "HostPlatform.h"
-#include "ScriptedUiDriver.h"
 #include "QuickCommands.h"
+#include "ScriptedUiDriver.h"
 
+#include "service/ServeCommand.h"
 #include <sstream>
 #include <unistd.h>
 #include <vector>
-#include "service/ServeCommand.h"
 
 using namespace KDAutoUpdate;
 

@@ -113,8 +113,8 @@ PugiXmlDocument::Outcome PugiXmlDocument::ReadFile(const std::string& source) {
         // pugixml reads the file straight into its own buffer: no copy of a large store.
         bool unreadable = false;
         Outcome outcome = ParseWith([&](pugi::xml_document& doc) {
-            pugi::xml_parse_result r = doc.load_file(path.c_str(), kParseOptions,
-                                                     pugi::encoding_auto);
+            pugi::xml_parse_result r =
+                doc.load_file(path.c_str(), kParseOptions, pugi::encoding_auto);
             unreadable = r.status == pugi::status_file_not_found ||
                          r.status == pugi::status_io_error ||
                          r.status == pugi::status_out_of_memory;

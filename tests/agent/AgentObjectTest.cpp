@@ -35,8 +35,12 @@ TEST(AgentObject, BaseUrlWriterStripsExactlyOneTrailingSlash) {
     TestPlatform tp;
     AuAgent agent(tp.platform());
     const std::pair<const char*, const char*> cases[] = {
-        {"http://h/x/", "http://h/x"}, {"http://h/x//", "http://h/x/"}, {"/", ""},
-        {"", ""},                      {"http://h/x", "http://h/x"},   {" a/ ", " a/ "},
+        {"http://h/x/", "http://h/x"},
+        {"http://h/x//", "http://h/x/"},
+        {"/", ""},
+        {"", ""},
+        {"http://h/x", "http://h/x"},
+        {" a/ ", " a/ "},
     };
     for (const auto& [in, out] : cases) {
         agent.SetBaseURL(in);
@@ -48,8 +52,9 @@ TEST(AgentObject, ProductCodeWriterAddsMissingBraces) {
     TestPlatform tp;
     AuAgent agent(tp.platform());
     const std::pair<const char*, const char*> cases[] = {
-        {"1234", "{1234}"}, {"{1234}", "{1234}"}, {"{1234", "{1234}"}, {"1234}", "{1234}"},
-        {"   ", ""},        {"", ""},             {" 1234 ", "{ 1234 }"},
+        {"1234", "{1234}"},     {"{1234}", "{1234}"}, {"{1234", "{1234}"},
+        {"1234}", "{1234}"},    {"   ", ""},          {"", ""},
+        {" 1234 ", "{ 1234 }"},
     };
     for (const auto& [in, out] : cases) {
         agent.SetProductCode(in);

@@ -47,8 +47,9 @@ TEST_F(Check, RequestsTheStartupCheckByDefaultAndTheManualCheckOnRequest) {
     EXPECT_EQ(urls[0], std::string(kCheckUrl) +
                            "?TestMode=False&ProductCode={P1}&UILang=1031&OpType=checkatstartup"
                            "&CompatMode=2");
-    EXPECT_EQ(urls[1], std::string(kCheckUrl) +
-                           "?TestMode=False&ProductCode={P1}&UILang=1031&OpType=check&CompatMode=2");
+    EXPECT_EQ(urls[1],
+              std::string(kCheckUrl) +
+                  "?TestMode=False&ProductCode={P1}&UILang=1031&OpType=check&CompatMode=2");
     EXPECT_FALSE(tp.http().Requests()[1].async);
     EXPECT_TRUE(tp.http().Requests()[0].async);
 }
@@ -84,7 +85,8 @@ TEST_F(Check, AsynchronousCheckRaisesNewMessagesWithTheRootMarkup) {
     ASSERT_EQ(host.newMessages.size(), 1u);
     EXPECT_EQ(host.newMessages[0].count, 2);
     EXPECT_EQ(host.newMessages[0].stamp, "AB");
-    EXPECT_EQ(host.newMessages[0].xml, "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
+    EXPECT_EQ(host.newMessages[0].xml,
+              "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
     EXPECT_FALSE(host.newMessages[0].skipDialogIn);
     EXPECT_TRUE(DialogOpen());
 }

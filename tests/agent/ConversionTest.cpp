@@ -91,7 +91,10 @@ TEST(Conversion, LowerCaseKnowsAccentedAndOtherScripts) {
     EXPECT_EQ(LowerCase("ŁÓDŹ ΣΑΣ МОСКВА Ÿ"), "łódź σασ москва ÿ");
     EXPECT_TRUE(EqualsIgnoreCase("Größe", "GRÖßE"));
     EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
-    EXPECT_EQ(LowerCase(std::string("\xff\xfe" "A")), std::string("\xff\xfe" "a"));
+    EXPECT_EQ(LowerCase(std::string("\xff\xfe"
+                                    "A")),
+              std::string("\xff\xfe"
+                          "a"));
 }
 
 } // namespace

@@ -37,7 +37,9 @@ void ProgramCopy::WriteFile(const std::string& name, const std::string& text) co
     std::ofstream(m_folder / name, std::ios::binary) << text;
 }
 
-bool ProgramCopy::HasFile(const std::string& name) const { return fs::exists(m_folder / name); }
+bool ProgramCopy::HasFile(const std::string& name) const {
+    return fs::exists(m_folder / name);
+}
 
 std::string ProgramCopy::RunShell(const std::string& script, const QStringList& extraArgs,
                                   int timeoutMs) const {

@@ -126,7 +126,8 @@ TEST(ShellEndToEnd, ChecksTheEmbeddedServiceSynchronouslyAndAsynchronously) {
     ASSERT_TRUE(service.Started());
     ProgramCopy app;
     const std::string script = "BaseURL = " + service.BaseUrl().toStdString() + "\n" +
-                               "ProductCode = " + kProduct + "\n"
+                               "ProductCode = " + kProduct +
+                               "\n"
                                "MajorVer = 5\n"
                                "CheckMessages bSilent=True bAsync=False bAuto=False\n"
                                "IsProcessing\n"

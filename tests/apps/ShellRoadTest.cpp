@@ -32,8 +32,9 @@ protected:
     }
     // The path scripts reach the page through: check, Yes, page in front.
     std::string ToThePage() const {
-        return Header() + "CheckMessages\nwait NewMessages 20000\nui dlgCheckMessages.cmdYes click\n"
-                          "wait Page 20000\n";
+        return Header() +
+               "CheckMessages\nwait NewMessages 20000\nui dlgCheckMessages.cmdYes click\n"
+               "wait Page 20000\n";
     }
     // The installer runs detached: wait for its record (bounded).
     std::string InstallRecord() const {
@@ -99,8 +100,9 @@ TEST_F(ShellRoad, InstallAtNextStartThenTheReminderStartsIt) {
         app.RunShell("ProductCode = " + std::string(kProduct) +
                      "\nCheckInstallableUpdates bSilent=True\nanswer dlgInstallLastUpdate cmdYes\n"
                      "CheckInstallableUpdates\nCheckInstallableUpdates\n");
-    EXPECT_NE(second.find("CheckInstallableUpdates -> False\nForm dlgInstallLastUpdate shown modal\n"),
-              std::string::npos)
+    EXPECT_NE(
+        second.find("CheckInstallableUpdates -> False\nForm dlgInstallLastUpdate shown modal\n"),
+        std::string::npos)
         << second;
     EXPECT_NE(second.find("'Keldra Studio 5.1.0'\\n\\nSoll das Update jetzt installiert werden?"),
               std::string::npos)

@@ -20,8 +20,9 @@ void AnswerAfterDownload(ScriptedRenderer& renderer, int option) {
     renderer.QueueModalAction("dlgAfterDownload", [&renderer, option](ScriptedView&) {
         renderer.Click("dlgAfterDownload", "optInstallAction", option);
     });
-    renderer.QueueModalAction("dlgAfterDownload",
-                              [&renderer](ScriptedView&) { renderer.Click("dlgAfterDownload", "cmdOK"); });
+    renderer.QueueModalAction("dlgAfterDownload", [&renderer](ScriptedView&) {
+        renderer.Click("dlgAfterDownload", "cmdOK");
+    });
 }
 
 using Deploy = DeploymentTest;
@@ -48,7 +49,8 @@ TEST_F(Deploy, PatchWithoutChosenFeaturesHasNoLists) {
     DownloadsSucceed("/d/p.msp");
     AnswerAfterDownload(renderer, 1);
     m->Deploy();
-    EXPECT_EQ(Attribute("last-update-cmd"), "Msiexec.exe /p /d/p.msp REINSTALLMODE=vomus REINSTALL=Odd");
+    EXPECT_EQ(Attribute("last-update-cmd"),
+              "Msiexec.exe /p /d/p.msp REINSTALLMODE=vomus REINSTALL=Odd");
     m->Features().Find("Odd")->SetIsMandatory(false);
     AnswerAfterDownload(renderer, 1);
     m->Deploy();
@@ -66,14 +68,15 @@ TEST_F(Deploy, InstallNowEndsTheNamedProcessFirstThenStartsAndClearsTheRecord) {
         order.push_back(tp.utility().Killed().empty() ? "start before kill" : "start after kill");
     });
     DownloadsSucceed("/dl/setup.sh");
-    renderer.QueueModalAction("dlgAfterDownload", [&](ScriptedView&) { renderer.PressEnter("dlgAfterDownload"); });
+    renderer.QueueModalAction("dlgAfterDownload",
+                              [&](ScriptedView&) { renderer.PressEnter("dlgAfterDownload"); });
     m->Deploy();
     ASSERT_EQ(launcher.CommandLines().size(), 1u);
     EXPECT_EQ(launcher.CommandLines()[0], "/dl/setup.sh /quiet /norestart");
     EXPECT_EQ(order, std::vector<std::string>{"start after kill"});
     EXPECT_EQ(Attribute("install-last-update-on-startup"), "0");
-    for (const char* gone : {"last-update-message-id", "last-update-cmd", "last-update-name",
-                             "last-kill-proc-name"})
+    for (const char* gone :
+         {"last-update-message-id", "last-update-cmd", "last-update-name", "last-kill-proc-name"})
         EXPECT_FALSE(HasAttribute(gone)) << gone;
 }
 

@@ -59,9 +59,10 @@ TEST(UpdateStore, ANewProductIsAppendedWithItsCodeEvenByAReadAndSavedAtTheEnd) {
 
 TEST(UpdateStore, TheFirstOfTwoElementsWithTheSameCodeIsUsed) {
     TestPlatform tp;
-    tp.WriteProgramFile("updateinfo.xml",
-                        "<update-info><product code=\"{A}\" n=\"1\"/><product code=\"{A}\" n=\"2\"/>"
-                        "</update-info>");
+    tp.WriteProgramFile(
+        "updateinfo.xml",
+        "<update-info><product code=\"{A}\" n=\"1\"/><product code=\"{A}\" n=\"2\"/>"
+        "</update-info>");
     AuAgent agent(tp.platform());
     agent.SetProductCode("{A}");
     EXPECT_EQ(agent.GetProductAttribute("n"), "1");
