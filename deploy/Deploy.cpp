@@ -43,7 +43,7 @@ std::string AuMessage::DownloadWithDialog() {
     dialog.Execute(this);
     if (platform.loop)
         platform.loop->ProcessPendingEvents();
-    const std::string result = dialog.Cancelled() ? std::string() : dialog.DownloadedFile();
+    std::string result = dialog.Cancelled() ? std::string() : dialog.DownloadedFile();
     dialog.Unload();
     return result;
 }

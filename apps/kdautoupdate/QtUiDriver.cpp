@@ -159,14 +159,7 @@ void QtUiDriver::RunNextAction(const std::string& form) {
 
 void QtUiDriver::FormShown(QtFormView& view, bool modal) {
     if (m_observer) {
-        FormSnapshot snapshot{view.Name(), view.Caption(), {}};
-        for (const auto& c : view.Def().controls) {
-            const std::string text = view.Text(c.name, c.index);
-            if (!text.empty())
-                snapshot.texts.emplace_back(
-                    c.index >= 0 ? c.name + "(" + std::to_string(c.index) + ")" : c.name, text);
-        }
-        m_observer->FormShown(snapshot, modal);
+        m_observer->FormShown(SnapshotOf(view), modal);
     }
     if (modal)
         RunNextAction(view.Name());

@@ -71,14 +71,7 @@ void ScriptedUiDriver::QueueMsgBoxAnswer(MsgBoxResult answer) {
 void ScriptedUiDriver::FormShown(ScriptedView& view, bool modal) {
     if (!m_observer)
         return;
-    FormSnapshot snapshot{view.Name(), view.Caption(), {}};
-    for (const auto& c : view.Def().controls) {
-        const std::string text = view.Text(c.name, c.index);
-        if (!text.empty())
-            snapshot.texts.emplace_back(
-                c.index >= 0 ? c.name + "(" + std::to_string(c.index) + ")" : c.name, text);
-    }
-    m_observer->FormShown(snapshot, modal);
+    m_observer->FormShown(SnapshotOf(view), modal);
 }
 
 void ScriptedUiDriver::FormHidden(ScriptedView& view) {

@@ -60,4 +60,17 @@ public:
     virtual void QueueMsgBoxAnswer(MsgBoxResult answer) = 0;
 };
 
+// What a shown form looks like: its caption and every control that has text, in the
+// definition's order. `View` is a renderer's view with Name, Caption, Def and Text.
+template <class View> UiDriver::FormSnapshot SnapshotOf(const View& view) {
+    UiDriver::FormSnapshot snapshot{view.Name(), view.Caption(), {}};
+    for (const auto& c : view.Def().controls) {
+        const std::string text = view.Text(c.name, c.index);
+        if (!text.empty())
+            snapshot.texts.emplace_back(
+                c.index >= 0 ? c.name + "(" + std::to_string(c.index) + ")" : c.name, text);
+    }
+    return snapshot;
+}
+
 } // namespace KDAutoUpdate
