@@ -1,0 +1,252 @@
+// The messages window in real windows (Qt Widgets and Qt WebEngine, offscreen): the time from
+// DisplayMessages() until the service page is in front, round after round against the
+// embedded service with the sample catalogue, and the memory of the whole process tree (the
+// WebEngine helpers included) while the page is shown.
+//
+//   kdau_bench_display [--rounds N] [--settle MS] [--timeout MS]
+//
+// The first round is reported apart as the cold start: it pays for the engine's start and its
+// helper processes. Between rounds the window is closed and the agent left to become idle.
+
+#include <QApplication>
+#include <QHostAddress>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "agent/AuAgent.h"
+#include "agent/FormInstances.h"
+#include "apps/kdautoupdate/HostPlatform.h"
+#include "messages_window/frmMessages.h"
+#include "platform/EventLoop.h"
+#include "platform/qt/QtWebBrowserControl.h"
+#include "service/ServeCommand.h"
+#include "service/ServiceOptions.h"
+#include "service/UpdateService.h"
+
+using namespace KDAutoUpdate;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
+
+struct Options {
+    int rounds = 10;
+    long settleMs = 300;
+    long timeoutMs = 60000;
+};
+
+class Events : public IAuAgentEvents {
+public:
+    void NewMessages(long, const std::string&, const std::string&, bool&) override {}
+    void ProcessCompleted() override { completed = true; }
+    bool completed = false;
+};
+
+// A "Name:   1234 kB" line of a /proc status file, in KiB; 0 when missing.
+long StatusKiB(const fs::path& file, const char* name) {
+    std::ifstream in(file);
+    const std::size_t length = std::strlen(name);
+    for (std::string line; std::getline(in, line);)
+        if (line.compare(0, length, name) == 0 && line.size() > length && line[length] == ':')
+            return std::strtol(line.c_str() + length + 1, nullptr, 10);
+    return 0;
+}
+
+// The parent of a process from /proc/PID/stat; the name before it may hold spaces and
+// parentheses, so the fields are read after the last ')'.
+std::optional<pid_t> ParentOf(const fs::path& statFile) {
+    std::ifstream in(statFile);
+    std::string text;
+    std::getline(in, text);
+    const auto close = text.rfind(')');
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::istringstream fields(text.substr(close + 1));
+    std::string state;
+    long parent = 0;
+    if (!(fields >> state >> parent))
+        return std::nullopt;
+    return static_cast<pid_t>(parent);
+}
+
+struct TreeMemory {
+    int processes = 0;
+    long rssKiB = 0; // counts shared pages once per process
+    long pssKiB = 0; // shares them out: what the tree really occupies
+};
+
+// This process and all its descendants, found through the parent links of /proc.
+TreeMemory SampleTree() {
+    std::map<pid_t, std::vector<pid_t>> children;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (const auto parent = ParentOf(entry.path() / "stat"))
+            children[*parent].push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    TreeMemory tree;
+    std::vector<pid_t> pending{getpid()};
+    while (!pending.empty()) {
+        const pid_t pid = pending.back();
+        pending.pop_back();
+        const fs::path dir = fs::path("/proc") / std::to_string(pid);
+        ++tree.processes;
+        tree.rssKiB += StatusKiB(dir / "status", "VmRSS");
+        tree.pssKiB += StatusKiB(dir / "smaps_rollup", "Pss");
+        const auto found = children.find(pid);
+        if (found != children.end())
+            pending.insert(pending.end(), found->second.begin(), found->second.end());
+    }
+    return tree;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t mid = v.size() / 2;
+    return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
+}
+
+bool PageInFront() {
+    const frmMessages* window = FormInstances::ForThread().messages.get();
+    return window && window->IsLoaded() && window->Browser() &&
+           window->Browser()->VisibleBrowser() == window->PageBrowser();
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        char* end = nullptr;
+        const long value = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+        const bool numeric = end && *end == '\0' && value >= 0;
+        if (arg == "--rounds" && numeric && value > 0)
+            options.rounds = static_cast<int>(value);
+        else if (arg == "--settle" && numeric)
+            options.settleMs = value;
+        else if (arg == "--timeout" && numeric && value > 0)
+            options.timeoutMs = value;
+        else
+            return false;
+        ++i;
+    }
+    return true;
+}
+
+int Run(const Options& options) {
+    ServiceOptions serviceOptions;
+    serviceOptions.catalogueFolder = DefaultCatalogueFolder();
+    UpdateService service(serviceOptions);
+    if (!service.Start(QHostAddress::LocalHost, 0)) {
+        std::fprintf(stderr, "the service did not start: %s\n", qPrintable(service.ErrorString()));
+        return 1;
+    }
+
+    HostPlatform host(UiMode::Desktop);
+    IEventLoop& loop = *host.platform().loop;
+    Events events;
+    AuAgent agent(host.platform(), &events);
+    agent.SetBaseURL(service.BaseUrl().toStdString());
+    agent.SetProductCode(kProduct);
+    agent.SetMajorVer(5);
+    agent.SetMinorVer(0);
+    agent.SetRevision(2);
+
+    std::printf("messages window against %s, %d rounds, offscreen (%s)\n",
+                qPrintable(service.BaseUrl()), options.rounds,
+                qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")));
+    std::vector<double> times;
+    TreeMemory peak;
+    for (int round = 0; round < options.rounds; ++round) {
+        events.completed = false;
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome<> shown = agent.DisplayMessages();
+        if (!shown.ok()) {
+            std::fprintf(stderr, "DisplayMessages: %s\n", shown.error().description.c_str());
+            return 1;
+        }
+        if (!loop.RunUntil(PageInFront, options.timeoutMs)) {
+            std::fprintf(stderr, "round %d: the service page did not come to the front\n",
+                         round + 1);
+            return 1;
+        }
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        times.push_back(ms);
+        const std::size_t messages = FormInstances::ForThread().messages->Messages().Count();
+
+        // The page is shown: sample the tree now and while the engine settles.
+        TreeMemory roundPeak = SampleTree();
+        const auto settleEnd =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(options.settleMs);
+        while (std::chrono::steady_clock::now() < settleEnd) {
+            loop.RunFor(50);
+            const TreeMemory sample = SampleTree();
+            if (sample.rssKiB > roundPeak.rssKiB)
+                roundPeak = sample;
+        }
+        if (roundPeak.rssKiB > peak.rssKiB)
+            peak = roundPeak;
+        std::printf("  round %2d: %8.1f ms  (%zu messages; tree %d processes, RSS %ld KiB, "
+                    "PSS %ld KiB)\n",
+                    round + 1, ms, messages, roundPeak.processes, roundPeak.rssKiB,
+                    roundPeak.pssKiB);
+        std::fflush(stdout);
+
+        FormInstances::ForThread().messages->Unload();
+        if (!loop.RunUntil([&] { return events.completed && !agent.IsProcessing(); }, 10000)) {
+            std::fprintf(stderr, "round %d: the agent did not become idle\n", round + 1);
+            return 1;
+        }
+    }
+
+    const std::vector<double> warm(times.begin() + 1, times.end());
+    std::printf("DisplayMessages() to the service page in front:\n");
+    std::printf("  cold (round 1)           : %8.1f ms\n", times.front());
+    if (!warm.empty())
+        std::printf("  warm median / worst (%2zu): %8.1f ms / %.1f ms\n", warm.size(), Median(warm),
+                    *std::max_element(warm.begin(), warm.end()));
+    std::printf("memory while the page is shown (peak over the rounds):\n");
+    std::printf("  process tree: %d processes, sum of VmRSS %ld KiB (%.1f MiB), sum of PSS %ld "
+                "KiB (%.1f MiB)\n",
+                peak.processes, peak.rssKiB, static_cast<double>(peak.rssKiB) / 1024.0, peak.pssKiB,
+                static_cast<double>(peak.pssKiB) / 1024.0);
+    const long hwm = StatusKiB("/proc/self/status", "VmHWM");
+    std::printf("  this process: VmHWM %ld KiB (%.1f MiB)\n", hwm,
+                static_cast<double>(hwm) / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: %s [--rounds N] [--settle MS] [--timeout MS]\n", argv[0]);
+        return 2;
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QtWebBrowserControl::RegisterSchemes();
+    QApplication app(argc, argv);
+    return Run(options);
+}
