@@ -24,6 +24,8 @@ public:
     virtual ~IDownloader() = default;
     virtual void SetEvents(IDownloadEvents* events) = 0;
     virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
+    // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
+    // follows a cancelled transfer.
     virtual void CancelDownload(const std::string& key) = 0;
     virtual bool IsBusy() const = 0;
     // After the end of a transfer: the full path of the local file; empty after a failure.

@@ -254,8 +254,13 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
 }
 
 void QtDownloader::CancelDownload(const std::string& key) {
-    if (m_transfer && m_transfer->key == key)
-        End(false);
+    // A cancelled transfer ends quietly: whoever cancelled it knows, and must not be told
+    // that it failed.
+    if (m_transfer && m_transfer->key == key) {
+        std::unique_ptr<Transfer> transfer = std::move(m_transfer);
+        Discard(*transfer);
+        m_localFile.clear();
+    }
 }
 
 void QtDownloader::OnMetaData() {

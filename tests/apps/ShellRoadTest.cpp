@@ -143,3 +143,34 @@ TEST_F(ShellRoad, AnInformationMessageGoesToTheDesktopWithoutDialogs) {
 
 } // namespace
 } // namespace KDAutoUpdate
+
+namespace KDAutoUpdate {
+namespace {
+
+TEST(ShellDownload, ADownloadCancelledHalfwayLeavesNoFileAndNoChoice) {
+    ServiceProcess slow({"--rate", "100"}); // the 499-byte package takes about five seconds
+    ASSERT_TRUE(slow.Started());
+    ProgramCopy app;
+    const std::string cache = app.Folder().string() + "/cache";
+    app.SetEnv("XDG_CACHE_HOME", QString::fromStdString(cache));
+    const std::string output = app.RunShell(
+        "BaseURL = " + slow.BaseUrl().toStdString() + "\nProductCode = " + kProduct +
+        "\nMajorVer = 5\nRevision = 2\nDisplayMessages\nwait Page 20000\n"
+        "answer dlgDownload pause:1500 cmdCancel pause:500 cmdCancel\nanswer MsgBox No Yes\n"
+        "ui frmMessages click [auButtonType=actionbutton] [forMessage=KS-2024-510]\n"
+        "ui frmMessages close\nwait ProcessCompleted 20000\n");
+    EXPECT_NE(output.find("MsgBox Keldra Update Service: Möchten Sie den Download-Vorgang wirklich "
+                          "abbrechen? -> No\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("abbrechen? -> Yes\nForm dlgDownload unloaded\nForm frmMessages unloaded"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find("dlgAfterDownload"), std::string::npos) << output;
+    const std::filesystem::path downloads = cache + "/kdautoupdate/downloads";
+    EXPECT_TRUE(!std::filesystem::exists(downloads) || std::filesystem::is_empty(downloads));
+    EXPECT_EQ(app.ReadFile("updateinfo.xml").find("last-update-cmd"), std::string::npos);
+}
+
+} // namespace
+} // namespace KDAutoUpdate

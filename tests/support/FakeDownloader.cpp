@@ -32,12 +32,11 @@ void FakeDownloader::CancelDownload(const std::string& key) {
     m_log->cancels.push_back(key);
     if (!m_running || key != m_key)
         return;
-    // The transfer stops at once; its report comes from the loop.
+    // The transfer stops at once and quietly, as the real control's does.
     m_running = false;
     m_key.clear();
     m_localFile.clear();
-    m_endPending = true;
-    Post(0, [this] { DeliverEnd({}); });
+    ++m_generation;
 }
 
 bool FakeDownloader::IsBusy() const {
