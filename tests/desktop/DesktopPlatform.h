@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -21,9 +21,12 @@
 #include "tests/desktop/DesktopPlatform.h"
 #include "tests/desktop/DesktopUser.h"
 
-// Qt texts in test messages and failures.
+// Qt texts in test messages and failures, as text rather than as a list of characters.
 inline std::ostream& operator<<(std::ostream& out, const QString& text) {
     return out << text.toStdString();
+}
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
 }
 
 namespace KDAutoUpdate {

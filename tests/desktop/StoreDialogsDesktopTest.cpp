@@ -106,8 +106,8 @@ TEST_F(StoreDialogsDesktopTest, NotificationEnterOpensTheMessagesWindowWhichItsC
     // Closed once the service page is in front, as a user would after reading it.
     const frmMessages* form = FormInstances::ForThread().messages.get();
     ASSERT_TRUE(form && form->Browser());
-    ASSERT_TRUE(desk->WaitFor(
-        [form] { return form->Browser()->VisibleBrowser() == form->PageBrowser(); }));
+    ASSERT_TRUE(
+        desk->WaitFor([form] { return form->Browser()->VisibleBrowser() == form->PageBrowser(); }));
     const QPointer<QWidget> messagesWindow = messages->Window();
     messagesWindow->close();
     EXPECT_EQ(desk->renderer().Find("frmMessages"), nullptr);
