@@ -70,8 +70,8 @@ void Form::OnClick(const std::string& control, int index) {
     Control_Click(control, index);
 }
 
-void Form::OnCloseRequested() {
-    Unload(UnloadMode::ControlMenu);
+void Form::OnCloseRequested(UnloadMode mode) {
+    Unload(mode);
 }
 
 void Form::SetText(const std::string& control, const std::string& text, int index) {

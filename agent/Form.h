@@ -36,7 +36,7 @@ public:
 
     // IFormEvents.
     void OnClick(const std::string& control, int index) override;
-    void OnCloseRequested() override;
+    void OnCloseRequested(UnloadMode mode) override;
     void OnResize() override { Form_Resize(); }
     void OnControlResize(const std::string& control) override { Control_Resize(control); }
 

@@ -36,9 +36,10 @@ class IFormEvents {
 public:
     virtual ~IFormEvents() = default;
     virtual void OnClick(const std::string& control, int index) = 0;
-    // The user asked to close the window (close box, system menu, Alt+F4). The view never
-    // closes itself; the form decides.
-    virtual void OnCloseRequested() = 0;
+    // The window is asked to close: by the user (close box, system menu, Alt+F4:
+    // UnloadMode::ControlMenu) or by the ending session or application (UnloadMode::AppWindows).
+    // The view never closes itself; the form decides.
+    virtual void OnCloseRequested(UnloadMode mode) = 0;
     virtual void OnResize() = 0;
     // A control's inner size changed (a picture box that holds a browser).
     virtual void OnControlResize(const std::string& control) = 0;

@@ -105,7 +105,7 @@ bool ScriptedRenderer::Close(const std::string& form) {
     ScriptedView* view = Visible(form);
     if (!view)
         return false;
-    view->Events().OnCloseRequested();
+    view->Events().OnCloseRequested(UnloadMode::ControlMenu);
     return true;
 }
 

@@ -149,7 +149,7 @@ void ScriptedView::ShowModal(WindowHandle owner) {
         if (m_renderer && m_renderer->m_observer)
             m_renderer->m_observer->ModalTimedOut(m_def.name);
         if (!ended())
-            m_events.OnCloseRequested();
+            m_events.OnCloseRequested(UnloadMode::ControlMenu);
         // A form may refuse the close box and hide later; it gets one more period.
         if (!ended() && !m_loop.RunUntil(ended, timeoutMs) && !ended())
             Hide();

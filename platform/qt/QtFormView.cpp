@@ -676,8 +676,11 @@ void QtFormView::DeliverClick(const std::string& control, int index) {
 }
 
 void QtFormView::WindowCloseRequested() {
+    // A window closed by the ending session is not the user's close box: forms that refuse
+    // the close box must still let the session end.
+    const bool sessionEnds = qApp && qApp->isSavingSession();
     if (IFormEvents* events = m_events)
-        events->OnCloseRequested();
+        events->OnCloseRequested(sessionEnds ? UnloadMode::AppWindows : UnloadMode::ControlMenu);
 }
 
 void QtFormView::WindowResized() {

@@ -154,3 +154,21 @@ TEST_F(Deploy, WithoutProductCodeInstallNowStillStarts) {
 
 } // namespace
 } // namespace KDAutoUpdate
+
+namespace KDAutoUpdate {
+namespace {
+
+TEST_F(DeploymentTest, AnEndingSessionClosesTheChoiceWhereTheCloseBoxIsRefused) {
+    auto m = Message(aumtExe);
+    DownloadsSucceed("/dl/setup.sh");
+    renderer.QueueModalAction("dlgAfterDownload", [](ScriptedView& v) {
+        v.Events().OnCloseRequested(UnloadMode::AppWindows);
+    });
+    m->Deploy();
+    EXPECT_EQ(renderer.Find("dlgAfterDownload"), nullptr);
+    EXPECT_TRUE(launcher.CommandLines().empty());
+    EXPECT_EQ(agent->GetProductNode()->xml(), "<product code=\"{AB12}\" />");
+}
+
+} // namespace
+} // namespace KDAutoUpdate

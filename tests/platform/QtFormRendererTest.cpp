@@ -203,7 +203,7 @@ public:
         if (onClick)
             onClick(control, index);
     }
-    void OnCloseRequested() override {
+    void OnCloseRequested(UnloadMode) override {
         ++closeRequests;
         if (onClose)
             onClose();
