@@ -22,20 +22,11 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtUtilityLibrary.h"
+#include "tests/platform/QtTestHelpers.h"
 
 using namespace KDAutoUpdate;
 
 namespace {
-
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "kdau_tests_platform";
-    static char* argv[] = {name, nullptr};
-    // Lives until the process ends, like the application object of a real host.
-    new QCoreApplication(argc, argv);
-}
 
 // A small HTTP/1.1 server on 127.0.0.1 with a few fixed paths:
 // /ok (200), /missing (404), /redirect (302 to /ok), /split (body sent in two parts 30 ms

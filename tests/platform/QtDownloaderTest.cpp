@@ -25,6 +25,7 @@
 #include "platform/qt/QtDownloader.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
+#include "tests/platform/QtTestHelpers.h"
 #include "tests/support/FakeDownloaderFactory.h"
 #include "tests/support/TestPlatform.h"
 #include "tests/support/VirtualEventLoop.h"
@@ -35,22 +36,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr long kWaitMs = 15000;
-
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "kdau_tests_platform";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
 
 std::string Body(std::size_t size) {
     std::string body(size, '\0');

@@ -14,6 +14,7 @@
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtProcessLauncher.h"
+#include "tests/platform/QtTestHelpers.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -22,22 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr long kWaitMs = 10000;
-
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "kdau_tests_platform";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
 
 void WriteFile(const fs::path& path, const std::string& content, bool executable) {
     std::ofstream(path, std::ios::binary) << content;
