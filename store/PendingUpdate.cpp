@@ -35,8 +35,8 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
 
     bool result = false;
     dlgInstallLastUpdate dialog(m_platform);
-    if (!dialog.Load())
-        return false;
+    // A reminder that cannot be loaded is a skipped step like any other: the steps after it run.
+    dialog.Load();
     dialog.Init(info->LastUpdateName, Ptr());
     if (!dialog.Cancelled()) {
         if (m_platform.processes)
