@@ -1,6 +1,7 @@
 #include "dlgAfterDownload.h"
 
 #include "agent/modMain.h"
+#include "platform/ResourceLibrary.h"
 
 namespace KDAutoUpdate {
 
@@ -26,6 +27,13 @@ FormDef dlgAfterDownload::Definition() {
         {"cmdOK", ControlKind::Button, 4740, 2220, 1275, 375, "&OK", true},
     };
     return def;
+}
+
+void dlgAfterDownload::Form_Load() {
+    IResourceLibrary* res = GetPlatform().resources;
+    if (res && View())
+        if (PicturePtr icon = res->LoadResourcePicture("AAA", 16, 1, 0, 0, 0))
+            View()->SetWindowIcon(icon);
 }
 
 long dlgAfterDownload::InstallOption() const {

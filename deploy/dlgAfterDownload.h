@@ -16,6 +16,8 @@ public:
     bool Cancelled() const { return m_bCancelled; }
 
 protected:
+    // The application icon in the title bar, as every window of the agent has.
+    void Form_Load() override;
     bool Form_QueryUnload(UnloadMode mode) override;
     void Control_Click(const std::string& control, int index) override;
 
