@@ -6,6 +6,7 @@
 #include "agent/FormInstances.h"
 #include "agent/modMain.h"
 #include "messages_window/frmMessages.h"
+#include "platform/EventLoop.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/UtilityLibrary.h"
 
@@ -81,8 +82,15 @@ void dlgDownload::Execute(AuMessage* message) {
     }
     if (m_player)
         m_player->Play(0, -1, -1);
-    if (m_ctlDownload)
-        m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
+    const bool started =
+        m_ctlDownload && m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
+    // A transfer that never started has ended without a file: once the dialog waits, it ends
+    // like a failed transfer.
+    if (!started && GetPlatform().loop)
+        GetPlatform().loop->Post([self = std::weak_ptr<dlgDownload*>(m_self)] {
+            if (const auto alive = self.lock())
+                (*alive)->DownloadComplete(std::string());
+        });
     ShowModal(0);
 }
 

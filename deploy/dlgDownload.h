@@ -46,6 +46,8 @@ private:
     std::unique_ptr<IAnimationPlayer> m_player;
     bool m_bCancelled = false;
     std::string m_sDownloadedFile;
+    // Lets a posted end of a refused transfer find out that the dialog has gone.
+    std::shared_ptr<dlgDownload*> m_self = std::make_shared<dlgDownload*>(this);
 };
 
 } // namespace KDAutoUpdate

@@ -127,7 +127,7 @@ TEST_F(DownloadDialog, CancelAsksWhileATransferRunsAndNoKeepsItGoing) {
 
 TEST_F(DownloadDialog, CancelWithoutATransferClosesAtOnce) {
     auto m = Message(aumtExe);
-    downloads.SetBeginResult(false);
+    downloads.OnBegin([](FakeDownloader& d) { d.SetBusy(false); });
     Run(*m, [&](ScriptedView&) { renderer.PressEscape("dlgDownload"); });
     EXPECT_TRUE(dialog->Cancelled());
     EXPECT_TRUE(downloads.Log().cancels.empty());
