@@ -23,6 +23,8 @@ Outcome<> AuAgent::DisplayMessages() {
 
     frmMessages::Open(Ptr());
     const auto& window = FormInstances::ForThread().messages;
+    if (window && window->ComponentError())
+        return *window->ComponentError();
     if (!window || !window->IsLoaded())
         return AutomationError{kObjectErrorBase + 6, "AuAgent.DisplayMessages",
                                "The messages window could not be loaded."};

@@ -81,8 +81,12 @@ void frmMessages::Open(const AgentPtr& lAgentPtr) {
         instance.reset();
     if (!instance)
         instance = std::make_unique<frmMessages>(agent->GetPlatform());
-    if (instance->Load())
-        instance->Init(lAgentPtr);
+    if (!instance->Load())
+        return;
+    instance->Init(lAgentPtr);
+    // A window that cannot show its pages would only keep the agent busy.
+    if (instance->ComponentError())
+        instance->Unload();
 }
 
 AuAgent* frmMessages::Agent() const {
@@ -96,10 +100,14 @@ const KeyedCollection<AuMessage>& frmMessages::Messages() const {
 
 void frmMessages::Form_Load() {
     m_lastError.reset();
-    if (IResourceLibrary* res = GetPlatform().resources)
-        if (PicturePtr icon = res->LoadResourcePicture("AAA", 16, 1, 0, 0, 0))
-            if (View())
-                View()->SetWindowIcon(icon);
+    m_componentError.reset();
+    IResourceLibrary* res = GetPlatform().resources;
+    if (PicturePtr icon = res ? res->LoadResourcePicture("AAA", 16, 1, 0, 0, 0) : nullptr) {
+        if (View())
+            View()->SetWindowIcon(icon);
+    } else {
+        RecordComponentError("The resource library has no icon 'AAA'.");
+    }
     m_colMessages = std::make_shared<KeyedCollection<AuMessage>>();
     InitBrowser();
 }
@@ -121,8 +129,12 @@ void frmMessages::InitBrowser() {
 
 void frmMessages::Init(const AgentPtr& lAgentPtr) {
     m_lAgentPtr = lAgentPtr;
+    const std::optional<std::string> progressPage = ProgressPageUrl();
+    // A window without its pages is not shown: the caller hears of the failure instead.
+    if (m_componentError)
+        return;
     if (m_browser) {
-        m_browser->Navigate(m_iProgressBrowser, ResourceUrl("AuProgress.html"));
+        m_browser->Navigate(m_iProgressBrowser, *progressPage);
         m_browser->ShowBrowser(m_iProgressBrowser);
     }
     // The host's window owns this one only while it is being shown.
@@ -144,6 +156,25 @@ std::string frmMessages::ResourceUrl(const std::string& name) const {
     if (res && utility)
         path = utility->ResourceUrlPath(res->ResourceFilePath());
     return "res://" + path + "/" + name;
+}
+
+std::optional<std::string> frmMessages::ProgressPageUrl() {
+    IResourceLibrary* res = GetPlatform().resources;
+    if (!res || !res->IsOpen()) {
+        RecordComponentError("The resource library is not open.");
+        return std::nullopt;
+    }
+    if (!GetPlatform().utility) {
+        RecordComponentError("The utility library is not available.");
+        return std::nullopt;
+    }
+    return ResourceUrl("AuProgress.html");
+}
+
+void frmMessages::RecordComponentError(const std::string& description) {
+    if (!m_componentError)
+        m_componentError =
+            AutomationError{kObjectErrorBase + 6, "AuAgent.DisplayMessages", description};
 }
 
 void frmMessages::ShowProgress(const std::optional<std::string>& sText, bool bStop) {

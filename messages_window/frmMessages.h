@@ -23,7 +23,8 @@ public:
     ~frmMessages() override;
 
     static FormDef Definition();
-    // Loads the thread's default instance (made when missing) and calls Init on it.
+    // Loads the thread's default instance (made when missing) and calls Init on it; unloads it
+    // again when a component failed meanwhile (ComponentError).
     static void Open(const AgentPtr& lAgentPtr);
 
     // Called once right after loading: shows the progress page and the window.
@@ -38,6 +39,9 @@ public:
     // The island error recorded since the window was loaded, if a page's island could not be
     // read; recorded only, never reported to the agent or the host.
     const std::optional<AutomationError>& LastError() const { return m_lastError; }
+    // The first failure of the resource or utility library while the window loaded or ran
+    // Init; DisplayMessages reports it to the host.
+    const std::optional<AutomationError>& ComponentError() const { return m_componentError; }
 
     // IBrowserEvents.
     void DocumentComplete(short id, const std::string& url) override;
@@ -68,6 +72,9 @@ private:
     void RecordIslandError();
     void ReadIsland();
     std::string ResourceUrl(const std::string& name) const;
+    // The resource URL of the progress page; a missing library is a component error.
+    std::optional<std::string> ProgressPageUrl();
+    void RecordComponentError(const std::string& description);
     void ReleaseBrowser();
 
     // Page clicks: the answer keeps (true) or cancels (false) the click's default action.
@@ -88,6 +95,7 @@ private:
     // when the window unloads (or ends) meanwhile.
     std::shared_ptr<IBrowserControl> m_browser;
     std::optional<AutomationError> m_lastError;
+    std::optional<AutomationError> m_componentError;
     Guard m_self;
 };
 
