@@ -47,17 +47,10 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/service/catalogue/
   DESTINATION ${CMAKE_INSTALL_DATADIR}/kdautoupdate/catalogue COMPONENT Runtime
   USE_SOURCE_PERMISSIONS)
 
-# A prefix outside the system's library folders gets relative run paths, so an installed
-# program finds its library without LD_LIBRARY_PATH; a system prefix gets none.
-list(FIND CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES ${CMAKE_INSTALL_FULL_LIBDIR} kdau_system_libdir)
-if(kdau_system_libdir EQUAL -1)
-  set(KDAU_INSTALL_RPATH_BIN "$ORIGIN/${kdau_bin_to_lib}" PARENT_SCOPE)
-  set(KDAU_INSTALL_RPATH_PLUGIN "$ORIGIN/.." PARENT_SCOPE)
-else()
-  set(KDAU_INSTALL_RPATH_BIN "" PARENT_SCOPE)
-  set(KDAU_INSTALL_RPATH_PLUGIN "" PARENT_SCOPE)
-  set_target_properties(kdau_desktop PROPERTIES INSTALL_RPATH "")
-endif()
+# Installed programs find the libraries relative to themselves, so a prefix can move
+# (cmake --install --prefix) and needs no LD_LIBRARY_PATH.
+set(KDAU_INSTALL_RPATH_BIN "$ORIGIN/${kdau_bin_to_lib}" PARENT_SCOPE)
+set(KDAU_INSTALL_RPATH_PLUGIN "$ORIGIN/.." PARENT_SCOPE)
 
 # cpack -G DEB: one package with the program, the libraries, the headers and the CMake package.
 set(CPACK_PACKAGE_NAME kdautoupdate)

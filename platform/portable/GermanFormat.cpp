@@ -11,11 +11,8 @@ namespace {
 // Tenths as "12" or "12,3".
 std::string TenthsText(long long tenths) {
     std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) {
-        // Appended piece by piece: "," + to_string() trips GCC 12's -Wrestrict at -O3.
-        text += ',';
-        text += std::to_string(tenths % 10);
-    }
+    if (tenths % 10 != 0)
+        text += "," + std::to_string(tenths % 10);
     return text;
 }
 
