@@ -28,7 +28,7 @@
 
 #include "agent/AuAgent.h"
 #include "agent/FormInstances.h"
-#include "apps/kdautoupdate/HostPlatform.h"
+#include "platform/qt/HostPlatform.h"
 #include "messages_window/frmMessages.h"
 #include "platform/EventLoop.h"
 #include "platform/qt/QtWebBrowserControl.h"

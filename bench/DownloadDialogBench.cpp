@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "agent/AuAgent.h"
-#include "apps/kdautoupdate/HostPlatform.h"
+#include "platform/qt/HostPlatform.h"
 #include "apps/kdautoupdate/QtUiDriver.h"
 #include "apps/kdautoupdate/ScriptedUiDriver.h"
 #include "deploy/AuMessage.h"

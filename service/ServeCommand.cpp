@@ -86,10 +86,14 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
 } // namespace
 
 QString DefaultCatalogueFolder() {
-    const QString besideProgram =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("catalogue"));
-    if (QFileInfo(QDir(besideProgram).filePath(QLatin1String(Catalogue::kFileName))).isFile())
-        return besideProgram;
+    // Beside the program (a build tree), the installed sample, then the source tree's.
+    const QDir program(QCoreApplication::applicationDirPath());
+    for (const QString& folder :
+         {program.filePath(QStringLiteral("catalogue")),
+          program.filePath(QStringLiteral(KDAU_BIN_TO_DATA "/catalogue"))}) {
+        if (QFileInfo(QDir(folder).filePath(QLatin1String(Catalogue::kFileName))).isFile())
+            return QDir::cleanPath(folder);
+    }
     return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");
 }
 

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "AutomationShell.h"
-#include "HostPlatform.h"
+#include "platform/qt/HostPlatform.h"
 #include "QtUiDriver.h"
 #include "ScriptedUiDriver.h"
 #include "platform/EventLoop.h"

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "HostPlatform.h"
+#include "platform/qt/HostPlatform.h"
 #include "QtUiDriver.h"
 #include "ScriptedUiDriver.h"
 #include "ShellFormPrinter.h"

@@ -1,7 +1,6 @@
 // kdautoupdate: hosts the agent from the command line.
 
 #include <QCoreApplication>
-#include <QStringList>
 
 #include <cstdio>
 #include <cstring>
@@ -9,13 +8,11 @@
 #include <string>
 
 #include "AutomationShell.h"
-#include "DemoCommand.h"
-#include "HostPlatform.h"
+#include "PluginCommands.h"
 #include "QuickCommands.h"
 #include "ScriptedUiDriver.h"
-#include "ServerCommand.h"
+#include "platform/qt/HostPlatform.h"
 
-#include "service/ServeCommand.h"
 #include <sstream>
 #include <unistd.h>
 #include <vector>
@@ -35,9 +32,6 @@ void Usage() {
         "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
         "                                 the service and the whole road, in real windows\n"
         "                                 (or as text without a display)\n"
-        "  server [--address A] [--ui desktop|scripted] [--idle-exit MS] [--introspect [DIR]]\n"
-        "                                 the agent as a D-Bus service "
-        "(org.kdautoupdate.KDAutoUpdate)\n"
         "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
         "  help                           this text\n",
         stdout);
@@ -89,21 +83,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "shell")
         return RunShell(argc, argv);
-    if (command == "demo")
-        return RunDemoCommand(argc, argv);
-    if (command == "server")
-        return RunServerCommand(argc, argv);
-    if (command == "screenshots")
-        return RunScreenshotsCommand(argc, argv);
+    if (IsPluginCommand(command))
+        return RunPluginCommand(command, argc, argv);
     if (IsQuickCommand(command))
         return RunQuick(command, argc, argv);
-    if (command == "serve") {
-        QCoreApplication app(argc, argv);
-        QStringList args;
-        for (int i = 2; i < argc; ++i)
-            args << QString::fromLocal8Bit(argv[i]);
-        return RunServeCommand(args);
-    }
     std::fprintf(stderr, "kdautoupdate: unknown command '%s' (try: kdautoupdate help)\n",
                  command.c_str());
     return 2;

@@ -1,14 +1,23 @@
 #include "platform/qt/QtDesktop.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QUrl>
 
 #include "platform/qt/QtProcessLauncher.h"
 
 namespace KDAutoUpdate {
+
+namespace {
+QtDesktop::DesktopServices& Services() {
+    static QtDesktop::DesktopServices services;
+    return services;
+}
+} // namespace
+
+void QtDesktop::SetDesktopServices(DesktopServices services) {
+    Services() = std::move(services);
+}
 
 QtDesktop::QtDesktop(std::string opener, bool useDesktopServices)
     : m_opener(std::move(opener)), m_useDesktopServices(useDesktopServices) {}
@@ -21,8 +30,9 @@ bool QtDesktop::OpenUrl(const std::string& url) {
             (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
              scheme != QLatin1String("ftp")))
             return false;
-        if (m_useDesktopServices && qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-            QDesktopServices::openUrl(address))
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (m_useDesktopServices && Services() && app && app->inherits("QGuiApplication") &&
+            Services()(address))
             return true;
         const QString opener = QString::fromStdString(QtProcessLauncher::ResolveProgram(m_opener));
         if (opener.isEmpty())

@@ -6,9 +6,12 @@
 // Only http, https and ftp addresses are handed on, so an address from a web page cannot make
 // the desktop open a local file or program.
 
+#include <functional>
 #include <string>
 
 #include "platform/Desktop.h"
+
+class QUrl;
 
 namespace KDAutoUpdate {
 
@@ -19,6 +22,11 @@ public:
     explicit QtDesktop(std::string opener = "xdg-open", bool useDesktopServices = true);
 
     bool OpenUrl(const std::string& url) override;
+
+    // Qt's desktop services live in Qt Gui, which this library does not load; the desktop
+    // library hands them in when it is loaded.
+    using DesktopServices = std::function<bool(const QUrl&)>;
+    static void SetDesktopServices(DesktopServices services);
 
 private:
     std::string m_opener;

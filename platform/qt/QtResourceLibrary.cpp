@@ -1,10 +1,8 @@
 #include "platform/qt/QtResourceLibrary.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QResource>
 
 #include <atomic>
@@ -25,6 +23,8 @@ QString NextMapRoot() {
     return QStringLiteral("/kdau-reslib-%1").arg(++counter);
 }
 
+std::atomic<QtResourceLibrary::PictureScaler> g_scaler{nullptr};
+
 std::string ToStdString(const QByteArray& bytes) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
@@ -42,7 +42,10 @@ std::string QtResourceLibrary::FileName() const {
 bool QtResourceLibrary::OpenResourceLibrary(const std::string& filePath) {
     try {
         CloseResourceLibrary();
-        const QFileInfo info(QString::fromStdString(filePath));
+        QFileInfo info(QString::fromStdString(filePath));
+        if (!filePath.empty() && !info.exists() && !m_fallbackFolder.empty()) {
+            info = QFileInfo(QDir(QString::fromStdString(m_fallbackFolder)), info.fileName());
+        }
         if (filePath.empty() || !info.isFile()) {
             return false;
         }
@@ -147,29 +150,29 @@ PicturePtr QtResourceLibrary::LoadResourcePicture(const std::string& name, int s
         if (!file.open(QIODevice::ReadOnly)) {
             return nullptr;
         }
-        QByteArray bytes = file.readAll();
-        if (chosen->first != target) {
-            const QImage image = QImage::fromData(bytes, "PNG");
-            if (image.isNull()) {
+        std::string bytes = ToStdString(file.readAll());
+        const PictureScaler scale = g_scaler.load();
+        int shown = chosen->first;
+        if (shown != target && scale) {
+            std::optional<std::string> scaled = scale(bytes, target);
+            if (!scaled) {
                 return nullptr;
             }
-            bytes.clear();
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            const QImage scaled =
-                image.scaled(target, target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            if (!scaled.save(&buffer, "PNG")) {
-                return nullptr;
-            }
+            bytes = std::move(*scaled);
+            shown = target;
         }
         auto picture = std::make_shared<Picture>();
         picture->name = name;
-        picture->size = target;
-        picture->data = ToStdString(bytes);
+        picture->size = shown;
+        picture->data = std::move(bytes);
         return picture;
     } catch (...) {
         return nullptr;
     }
+}
+
+void QtResourceLibrary::SetPictureScaler(PictureScaler scaler) {
+    g_scaler.store(scaler);
 }
 
 } // namespace KDAutoUpdate

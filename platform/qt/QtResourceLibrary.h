@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <optional>
+#include <string>
+
 namespace KDAutoUpdate {
 
 class QtResourceLibrary final : public IResourceLibrary {
@@ -30,7 +33,18 @@ public:
     // is closed or has no resource of that name. Names match case-insensitively.
     QString ResourcePath(const std::string& name) const;
 
+    // Where to look when the file asked for does not exist: an installed host finds the
+    // library beside itself first, then in the SDK's data folder.
+    void SetFallbackFolder(const std::string& folder) { m_fallbackFolder = folder; }
+
+    // Scales an encoded PNG to `size` x `size` pixels. Qt Gui does it, which this library does
+    // not load: the desktop library hands it in. Without it a size that is not stored answers
+    // the nearest stored picture at its own size.
+    using PictureScaler = std::optional<std::string> (*)(const std::string& png, int size);
+    static void SetPictureScaler(PictureScaler scaler);
+
 private:
+    std::string m_fallbackFolder;
     QString m_filePath; // absolute path of the registered file; empty when closed
     QString m_mapRoot;  // "/kdau-reslib-N", unique in the process
 };

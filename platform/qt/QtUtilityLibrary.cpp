@@ -111,6 +111,11 @@ bool QtUtilityLibrary::IsFormLoaded(const std::string& formName, const LoadedFor
 }
 
 std::optional<bool> QtUtilityLibrary::GetConnectedState(long& /*flags*/) {
+    // An interface that is up with an address answers at once. Only without one is the system's
+    // network information asked: its backends load plugins and reach for the system bus, which
+    // costs a check at start a quarter of its time.
+    if (HasActiveInterface())
+        return true;
     static bool backendTried = false;
     static bool backendLoaded = false;
     if (QCoreApplication::instance()) {
@@ -131,7 +136,7 @@ std::optional<bool> QtUtilityLibrary::GetConnectedState(long& /*flags*/) {
             }
         }
     }
-    return HasActiveInterface();
+    return false;
 }
 
 std::optional<bool> QtUtilityLibrary::ConnectNetwork(long /*flags*/, const std::string& /*entry*/,

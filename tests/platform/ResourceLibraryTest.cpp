@@ -337,6 +337,18 @@ TEST_F(ResourceLibraryTest, MissingOrBrokenFilesOpenFalseAndYieldNulls) {
     }
 }
 
+TEST_F(ResourceLibraryTest, AnInstalledHostWithoutALibraryBesideItOpensTheFallback) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    m_library.SetFallbackFolder(QFileInfo(m_path).absolutePath().toStdString());
+    ASSERT_TRUE(m_library.OpenResourceLibrary(temp.filePath("_AuResLib.rcc").toStdString()));
+    EXPECT_EQ(m_library.ResourceFilePath(), m_path.toStdString());
+    // A library beside the program comes first.
+    const QString copy = CopyToUnusualFolder(temp);
+    ASSERT_TRUE(m_library.OpenResourceLibrary(copy.toStdString()));
+    EXPECT_EQ(m_library.ResourceFilePath(), copy.toStdString());
+}
+
 TEST_F(ResourceLibraryTest, TwoLibrariesStayIndependent) {
     QTemporaryDir temp;
     ASSERT_TRUE(temp.isValid());

@@ -1,10 +1,11 @@
-#include "HostPlatform.h"
+#include "platform/qt/HostPlatform.h"
 
 #include <QCoreApplication>
 
 #include "platform/console/ScriptedRenderer.h"
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/pugixml/PugiXmlService.h"
+#include "platform/qt/DesktopForms.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
@@ -13,7 +14,7 @@
 #include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtUtilityLibrary.h"
-#include "platform/qt/QtWebBrowserControl.h"
+#include "platform/qt/SdkFolders.h"
 
 namespace KDAutoUpdate {
 
@@ -27,7 +28,7 @@ struct HostPlatform::Parts {
     QtProcessLauncher processes;
     QtDesktop desktop;
     std::unique_ptr<ScriptedRenderer> scripted;
-    std::unique_ptr<QtFormRenderer> desktopForms;
+    std::unique_ptr<DesktopForms> desktopForms;
 };
 
 HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_unique<Parts>()) {
@@ -39,15 +40,14 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
         p.scripted->SetModalTimeoutMs(uiTimeoutMs);
         m_platform.forms = p.scripted.get();
     } else {
-        p.desktopForms = std::make_unique<QtFormRenderer>(
-            p.loop, &p.resources, [&p](QWidget* container) -> std::unique_ptr<IBrowserControl> {
-                auto browser =
-                    std::make_unique<QtWebBrowserControl>(container, p.http, &p.resources, p.loop);
-                browser->SetDesktop(&p.desktop);
-                return browser;
-            });
+        p.desktopForms = std::make_unique<DesktopForms>(
+            DesktopFormsParts{&p.loop, &p.http, &p.resources, &p.desktop});
         m_platform.forms = p.desktopForms.get();
     }
+    // A host installed without the resource library beside it uses the installed one.
+    const std::string data = SdkFolders::DataFolder();
+    if (!data.empty())
+        p.resources.SetFallbackFolder(data);
     m_platform.xml = &p.xml;
     m_platform.loop = &p.loop;
     m_platform.utility = &p.utility;
@@ -67,7 +67,14 @@ ScriptedRenderer* HostPlatform::Scripted() const {
 }
 
 QtFormRenderer* HostPlatform::Desktop() const {
-    return m_parts->desktopForms.get();
+    // The desktop library's renderer is a QtFormRenderer; no type information crosses the
+    // library boundary, so the cast is a static one.
+    return m_parts->desktopForms ? static_cast<QtFormRenderer*>(m_parts->desktopForms->Renderer())
+                                 : nullptr;
+}
+
+bool HostPlatform::PrepareDesktopApplication() {
+    return DesktopForms::PrepareApplication();
 }
 
 } // namespace KDAutoUpdate

@@ -1,0 +1,68 @@
+#pragma once
+// The real windows come from libkdautoupdate-desktop (Qt Widgets and the Qt WebEngine browser),
+// which the host platform loads only when the first window is made or a message box is shown:
+// a check, or a host that never shows a window, loads none of it.
+//
+// The desktop library exports one C function, kdau_create_desktop_forms, that makes its Qt
+// Widgets renderer from the parts below. DesktopForms stands in for that renderer and loads
+// the library on first use; when the library cannot be loaded, every window fails to open and
+// every message box answers Cancel.
+
+#include <memory>
+#include <string>
+
+#include "platform/FormView.h"
+
+namespace KDAutoUpdate {
+
+class IEventLoop;
+class IHttpFetcher;
+class IResourceLibrary;
+class IDesktop;
+
+struct DesktopFormsParts {
+    IEventLoop* loop = nullptr;
+    IHttpFetcher* http = nullptr;
+    IResourceLibrary* resources = nullptr;
+    IDesktop* desktop = nullptr;
+};
+
+// The desktop library's entry points (extern "C"). The caller owns the renderer.
+using CreateDesktopFormsFunction = IFormRenderer* (*)(const DesktopFormsParts* parts);
+inline constexpr const char* kCreateDesktopFormsSymbol = "kdau_create_desktop_forms";
+// Registers the browser's URL schemes and the application attributes it needs.
+inline constexpr const char* kPrepareDesktopApplicationSymbol = "kdau_prepare_desktop_application";
+
+class DesktopForms final : public IFormRenderer {
+public:
+    explicit DesktopForms(const DesktopFormsParts& parts) : m_parts(parts) {}
+    ~DesktopForms() override;
+    DesktopForms(const DesktopForms&) = delete;
+    DesktopForms& operator=(const DesktopForms&) = delete;
+
+    // Loads the desktop library now (a host that wants WebEngine's schemes registered early,
+    // or the renderer's own type); null when it cannot be loaded.
+    IFormRenderer* Renderer();
+    // The loader's message when the library could not be loaded.
+    const std::string& LoadError() const { return m_error; }
+
+    std::unique_ptr<IFormView> CreateView(const FormDef& def, IFormEvents& events) override;
+    MsgBoxResult MsgBox(const std::string& text, MsgBoxButtons buttons, MsgBoxIcon icon,
+                        const std::string& title) override;
+    TwipRect Screen() const override;
+
+    // Loads the desktop library and registers its browser's URL schemes. Qt WebEngine takes
+    // schemes only before its first use; calling this before the QApplication exists also
+    // lets the browser share the application's graphics context.
+    static bool PrepareApplication();
+
+private:
+    IFormRenderer* Load() const;
+
+    DesktopFormsParts m_parts;
+    mutable std::unique_ptr<IFormRenderer> m_renderer;
+    mutable bool m_tried = false;
+    mutable std::string m_error;
+};
+
+} // namespace KDAutoUpdate
