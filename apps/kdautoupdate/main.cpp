@@ -32,6 +32,9 @@ void Usage() {
         "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
         "                                 the service and the whole road, in real windows\n"
         "                                 (or as text without a display)\n"
+        "  server [--address A] [--ui desktop|scripted] [--idle-exit MS] [--introspect [DIR]]\n"
+        "                                 the agent as a D-Bus service "
+        "(org.kdautoupdate.KDAutoUpdate)\n"
         "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
         "  help                           this text\n",
         stdout);
