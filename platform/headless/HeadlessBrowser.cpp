@@ -3,6 +3,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/headless/HtmlClick.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTextExtractor.h"
 #include "platform/portable/ResUrl.h"
@@ -15,18 +16,6 @@ std::string SchemeOf(const std::string& url) {
     const std::size_t colon = url.find(':');
     return colon == std::string::npos ? std::string()
                                       : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
-
-// Runs a handler of the host; a handler that throws counts as having cancelled.
-template <typename Handler, typename... Args>
-bool Answer(const Handler& handler, const Args&... args) {
-    if (!handler)
-        return true;
-    try {
-        return handler(args...);
-    } catch (...) {
-        return false;
-    }
 }
 
 } // namespace
@@ -129,17 +118,9 @@ bool HeadlessBrowser::Click(short id, const HtmlElementPtr& element) {
     const std::weak_ptr<int> alive = m_alive;
 
     const bool toggles = target->IsCheckBox() && !target->IsDisabled();
-    const bool before = target->Checked();
-    if (toggles)
-        target->SetChecked(!before);
-
-    bool kept = Answer(target->ClickHandler());
-    if (!alive.expired())
-        kept = Answer(document->OnClick(), element) && kept;
-
-    if (toggles && !kept)
-        target->SetChecked(before);
-    return kept;
+    return HtmlClick::Dispatch(target, element,
+                               toggles ? std::optional<bool>(!target->Checked()) : std::nullopt,
+                               document->OnClick(), [alive] { return !alive.expired(); });
 }
 
 HtmlElementPtr HeadlessBrowser::FindById(short id, const std::string& elementId) {

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "platform/headless/HtmlClick.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/qt/QtHtmlElement.h"
 #include "platform/qt/QtWebPage.h"
@@ -11,18 +12,6 @@
 namespace KDAutoUpdate {
 
 namespace {
-
-// Runs a handler of the host; one that throws counts as having cancelled.
-template <typename Handler, typename... Args>
-bool Answer(const Handler& handler, const Args&... args) {
-    if (!handler)
-        return true;
-    try {
-        return handler(args...);
-    } catch (...) {
-        return false;
-    }
-}
 
 std::vector<HeadlessElementPtr> ElementChildren(const HeadlessElement& element) {
     std::vector<HeadlessElementPtr> children;
@@ -196,20 +185,14 @@ void QtHtmlDocument::HandleClickReport(const QString& json) {
     }
     const HeadlessElementPtr& element = source->Mirror();
 
-    const bool before = element->Checked();
-    if (toggles)
-        element->SetChecked(checked);
-    if (seq == 0)
-        return; // nobody decides about this click; only its state was news
-
-    bool kept = true;
-    for (HeadlessElementPtr node = element; node; node = node->Parent())
-        kept = Answer(node->ClickHandler()) && kept;
-    // A copy: the handler may replace itself.
-    const ClickHandler onClick = m_onClick;
-    kept = Answer(onClick, HtmlElementPtr(source)) && kept;
-    if (toggles && !kept)
-        element->SetChecked(before);
+    if (seq == 0) {
+        // Nobody decides about this click; only its state was news.
+        if (toggles)
+            element->SetChecked(checked);
+        return;
+    }
+    const bool kept = HtmlClick::Dispatch(
+        element, source, toggles ? std::optional<bool>(checked) : std::nullopt, m_onClick);
     Run(QtWebPage::Call(QStringLiteral("answer"), QJsonArray{ToJson(m_generation), seq, kept}));
 }
 
