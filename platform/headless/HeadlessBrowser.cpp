@@ -6,6 +6,7 @@
 #include "platform/headless/HtmlClick.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTextExtractor.h"
+#include "platform/headless/PageEncoding.h"
 #include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
@@ -243,7 +244,8 @@ void HeadlessBrowser::OnHttpDone(short id, std::uint64_t navigation, const std::
     const bool ok = result.error == 0 && (result.httpStatus == 0 ||
                                           (result.httpStatus >= 200 && result.httpStatus < 300));
     if (ok)
-        Finish(id, result.finalUrl.empty() ? url : result.finalUrl, result.body);
+        Finish(id, result.finalUrl.empty() ? url : result.finalUrl,
+               PageEncoding::ToUtf8(result.body, result.contentType));
     else
         Fail(id, url, result.error != 0 ? result.error : result.httpStatus);
 }
@@ -271,7 +273,7 @@ void HeadlessBrowser::LoadLocal(short id, std::uint64_t navigation, const std::s
         m_resources->ResourceFilePath() == filePath)
         page = m_resources->ReadResource(resourceName);
     if (page)
-        Finish(id, url, std::move(*page));
+        Finish(id, url, PageEncoding::ToUtf8(*page, {}));
     else
         Fail(id, url, kResourceNotFound);
 }

@@ -14,6 +14,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/headless/HtmlNames.h"
+#include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
 #include "platform/qt/QtTwips.h"
@@ -26,8 +27,8 @@ namespace {
 
 // Chromium refuses URLs longer than 2 MB; setContent sends the page as a data: URL.
 constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
-// Where a page declares its encoding, if it does: within its first bytes.
-constexpr std::size_t kCharsetWindow = 1024;
+// Pages reach the engine as UTF-8 text, whatever encoding they came in.
+constexpr const char* kHtmlUtf8 = "text/html;charset=UTF-8";
 // Chromium's net error of an aborted load (ERR_ABORTED): the code of a load the engine stops.
 constexpr int kErrorAborted = -3;
 
@@ -50,16 +51,6 @@ bool FitsDataUrl(const std::string& body) {
             return false;
     }
     return true;
-}
-
-// A page that names its encoding (or starts with a UTF-8 byte order mark) is decoded by the
-// engine as it says; any other page is taken as UTF-8.
-QByteArray HtmlContentType(const std::string& body) {
-    const std::string head = HtmlNames::ToLowerAscii(body.substr(0, kCharsetWindow));
-    const bool declared = head.starts_with("\xEF\xBB\xBF") ||
-                          (head.find("<meta") != std::string::npos &&
-                           head.find("charset", head.find("<meta")) != std::string::npos);
-    return declared ? QByteArray("text/html") : QByteArray("text/html;charset=UTF-8");
 }
 
 // The body with a <base> that makes its relative URLs resolve against `url`, for a page that
@@ -294,7 +285,8 @@ void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const s
     const bool ok = result.error == 0 && (result.httpStatus == 0 ||
                                           (result.httpStatus >= 200 && result.httpStatus < 300));
     if (ok)
-        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl, result.body);
+        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl,
+                 PageEncoding::ToUtf8(result.body, result.contentType));
     else
         Fail(id, navigation, url, result.error != 0 ? result.error : result.httpStatus);
 }
@@ -320,7 +312,8 @@ void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const st
     PendingLoad load;
     load.navigation = navigation;
     load.url = url;
-    load.source = std::move(*source);
+    // The engine decodes the page itself; the document is built from the same characters.
+    load.source = PageEncoding::ToUtf8(*source, {});
     load.target = QUrl(QString::fromStdString(url));
     browser->load = std::move(load);
     StartLoad(*browser);
@@ -335,7 +328,7 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
     load.navigation = navigation;
     load.url = url;
     load.source = body;
-    load.contentType = HtmlContentType(body);
+    load.contentType = kHtmlUtf8;
     try {
         if (FitsDataUrl(body)) {
             load.target = QUrl(QString::fromStdString(url));
