@@ -430,38 +430,52 @@ void QtWebBrowserControl::Complete(short id, std::uint64_t navigation, const std
         return;
     browser->navigating = false;
     const std::weak_ptr<int> alive = m_alive;
-    m_loop.Post([this, alive, id, navigation, url, source, internalPage] {
-        if (alive.expired())
-            return;
-        Browser* current = FindBrowser(id);
-        QUrl shown = internalPage;
-        if (!current || current->navigation != navigation || !current->page) {
-            DropInternalPage(shown);
-            return;
-        }
-        QtHtmlDocumentPtr document;
+    if (!browser->page)
+        return;
+    // Elements by id come from the live page: first its report of them.
+    browser->page->EvaluateInControlWorld(
+        QtHtmlDocument::LiveElementsScript(),
+        [this, alive, id, navigation, url, source, internalPage](const QVariant& live) {
+            if (!alive.expired())
+                m_loop.Post([this, alive, id, navigation, url, source, internalPage, live] {
+                    if (!alive.expired())
+                        Publish(id, navigation, url, source, internalPage, live.toString());
+                });
+        });
+}
+
+void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std::string& url,
+                                  const std::string& source, const QUrl& internalPage,
+                                  const QString& liveElements) {
+    Browser* current = FindBrowser(id);
+    QUrl shown = internalPage;
+    if (!current || current->navigation != navigation || !current->page) {
+        DropInternalPage(shown);
+        return;
+    }
+    QtHtmlDocumentPtr document;
+    try {
+        document =
+            std::make_shared<QtHtmlDocument>(url, source, current->page.data(), m_nextGeneration++);
+    } catch (const std::bad_alloc&) {
+        DropInternalPage(shown);
+        Fail(id, navigation, url, kOutOfMemory);
+        return;
+    }
+    document->SetLiveElements(liveElements);
+    if (current->document)
+        current->document->Detach();
+    current->document = document;
+    document->Bind();
+    if (current->internalPage != shown) {
+        DropInternalPage(current->internalPage);
+        current->internalPage = shown;
+    }
+    if (m_events)
         try {
-            document = std::make_shared<QtHtmlDocument>(url, source, current->page.data(),
-                                                        m_nextGeneration++);
-        } catch (const std::bad_alloc&) {
-            DropInternalPage(shown);
-            Fail(id, navigation, url, kOutOfMemory);
-            return;
+            m_events->DocumentComplete(id, url);
+        } catch (...) {
         }
-        if (current->document)
-            current->document->Detach();
-        current->document = document;
-        document->Bind();
-        if (current->internalPage != shown) {
-            DropInternalPage(current->internalPage);
-            current->internalPage = shown;
-        }
-        if (m_events)
-            try {
-                m_events->DocumentComplete(id, url);
-            } catch (...) {
-            }
-    });
 }
 
 void QtWebBrowserControl::Fail(short id, std::uint64_t navigation, const std::string& url,

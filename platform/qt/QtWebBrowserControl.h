@@ -151,6 +151,9 @@ private:
     // The document replaces the browser's one and DocumentComplete goes out.
     void Complete(short id, std::uint64_t navigation, const std::string& url,
                   const std::string& source, const QUrl& internalPage);
+    // The document of a completed load, with the live page's report of its elements.
+    void Publish(short id, std::uint64_t navigation, const std::string& url,
+                 const std::string& source, const QUrl& internalPage, const QString& liveElements);
     void Fail(short id, std::uint64_t navigation, const std::string& url, long statusCode);
     void DropInternalPage(QUrl& url);
     void WatchKeys(Browser& browser);
