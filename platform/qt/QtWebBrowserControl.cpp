@@ -169,6 +169,13 @@ bool QtWebBrowserControl::AddBrowser(short& id) {
     return true;
 }
 
+void QtWebBrowserControl::SetHostUIFlags(long flags) {
+    m_hostUIFlags = flags;
+    for (auto& [id, browser] : m_browsers)
+        if (browser.page)
+            browser.page->SetHostFlags(flags);
+}
+
 void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
     browser.pageSpent = false;
     if (!browser.view || !m_profile)
@@ -186,6 +193,7 @@ void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
 }
 
 void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
+    page->SetHostFlags(m_hostUIFlags);
     connect(page, &QWebEnginePage::loadingChanged, this,
             [this, id](const QWebEngineLoadingInfo& info) { OnLoadingChanged(id, info); });
     connect(page, &QWebEnginePage::newWindowRequested, this,

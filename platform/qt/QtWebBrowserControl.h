@@ -78,7 +78,8 @@ public:
 
     // IBrowserControl
     void SetEvents(IBrowserEvents* events) override { m_events = events; }
-    void SetHostUIFlags(long flags) override { m_hostUIFlags = flags; }
+    // Applied to every page of the control, now and as browsers are added.
+    void SetHostUIFlags(long flags) override;
     bool AddBrowser(short& id) override;
     bool Navigate(short id, const std::string& url) override;
     bool ShowBrowser(short id) override;
