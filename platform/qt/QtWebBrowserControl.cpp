@@ -1,7 +1,7 @@
 #include "platform/qt/QtWebBrowserControl.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
+#include <QEvent>
 #include <QStackedWidget>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -15,18 +15,17 @@
 #include "platform/Desktop.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/PageEncoding.h"
+#include "platform/qt/QtBrowserKeys.h"
+#include "platform/qt/QtPageBody.h"
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
 #include "platform/qt/QtTwips.h"
-#include "platform/qt/QtVirtualKeys.h"
 #include "platform/qt/QtWebPage.h"
 
 namespace KDAutoUpdate {
 
 namespace {
 
-// Chromium refuses URLs longer than 2 MB; setContent sends the page as a data: URL.
-constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
 // Pages reach the engine as UTF-8 text, whatever encoding they came in.
 constexpr const char* kHtmlUtf8 = "text/html;charset=UTF-8";
 // Chromium's net error of an aborted load (ERR_ABORTED): the code of a load the engine stops.
@@ -36,54 +35,6 @@ std::string SchemeOf(const std::string& url) {
     const std::size_t colon = url.find(':');
     return colon == std::string::npos ? std::string()
                                       : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
-
-// Upper bound of the data: URL setContent makes of `body`: every byte but letters and digits
-// may be percent-encoded.
-bool FitsDataUrl(const std::string& body) {
-    std::size_t length = 64;
-    for (const char c : body) {
-        const auto u = static_cast<unsigned char>(c);
-        const bool plain =
-            (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-        length += plain ? 1 : 3;
-        if (length > kMaxDataUrl)
-            return false;
-    }
-    return true;
-}
-
-// The body with a <base> that makes its relative URLs resolve against `url`, for a page that
-// is not shown under its own URL. A page with a <base> of its own keeps it.
-QByteArray WithBase(const std::string& body, const std::string& url) {
-    const std::string lower = HtmlNames::ToLowerAscii(body);
-    if (lower.find("<base") != std::string::npos)
-        return QByteArray::fromStdString(body);
-    std::string href;
-    for (const char c : url) {
-        if (c == '&')
-            href += "&amp;";
-        else if (c == '"')
-            href += "&quot;";
-        else
-            href += c;
-    }
-    const std::string tag = "<base href=\"" + href + "\">";
-    std::size_t at = 0;
-    for (std::size_t head = lower.find("<head"); head != std::string::npos;
-         head = lower.find("<head", head + 1)) {
-        const char next = head + 5 < lower.size() ? lower[head + 5] : '\0';
-        if (next == '>' || next == ' ' || next == '\t' || next == '\n' || next == '\r') {
-            const std::size_t close = lower.find('>', head);
-            at = close == std::string::npos ? 0 : close + 1;
-            break;
-        }
-    }
-    if (at == 0 && lower.starts_with("<!doctype")) {
-        const std::size_t close = lower.find('>');
-        at = close == std::string::npos ? 0 : close + 1;
-    }
-    return QByteArray::fromStdString(body.substr(0, at) + tag + body.substr(at));
 }
 
 } // namespace
@@ -106,7 +57,12 @@ void QtWebBrowserControl::RegisterSchemes() {
 
 QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
                                          IResourceLibrary* resources, IEventLoop& loop)
-    : m_container(container), m_http(http), m_resources(resources), m_loop(loop) {
+    : m_container(container), m_http(http), m_resources(resources), m_loop(loop),
+      m_keys(std::make_unique<QtBrowserKeys>(
+          [this](short id, int keyCode, int modifiers, bool& handled) {
+              if (m_events)
+                  m_events->TranslateAccelerator(id, keyCode, modifiers, handled);
+          })) {
     m_stack = new QStackedWidget(container);
     if (container) {
         m_stack->setGeometry(container->rect());
@@ -135,8 +91,6 @@ QtWebBrowserControl::~QtWebBrowserControl() {
             browser.document->Detach();
         if (browser.page)
             browser.page->disconnect(this);
-        if (browser.keyTarget)
-            browser.keyTarget->removeEventFilter(this);
     }
     if (m_container)
         m_container->removeEventFilter(this);
@@ -165,7 +119,7 @@ bool QtWebBrowserControl::AddBrowser(short& id) {
     browser.view = view;
     browser.page = page;
     ConnectPage(id, page);
-    WatchKeys(browser);
+    m_keys->Watch(id, view);
     return true;
 }
 
@@ -338,11 +292,12 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
     load.source = body;
     load.contentType = kHtmlUtf8;
     try {
-        if (FitsDataUrl(body)) {
+        if (QtPageBody::FitsDataUrl(body)) {
             load.target = QUrl(QString::fromStdString(url));
             load.content = QByteArray::fromStdString(body);
         } else if (m_pageHandler) {
-            load.internalPage = m_pageHandler->Add(WithBase(body, url), load.contentType);
+            load.internalPage =
+                m_pageHandler->Add(QtPageBody::WithBase(body, url), load.contentType);
             load.target = load.internalPage;
         }
     } catch (const std::bad_alloc&) {
@@ -372,7 +327,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
     if (!browser)
         return;
     // The engine may have put a new widget under the view for the new page.
-    WatchKeys(*browser);
+    m_keys->Watch(id, browser->view);
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         // A load begins after the one the control asked for: it is that one, since a
@@ -606,54 +561,10 @@ QWidget* QtWebBrowserControl::Widget() const {
     return m_stack.data();
 }
 
-void QtWebBrowserControl::WatchKeys(Browser& browser) {
-    if (!browser.view)
-        return;
-    // Keys go to the view's focus proxy, the widget the engine renders into.
-    QWidget* target = browser.view->focusProxy() ? browser.view->focusProxy() : browser.view.data();
-    if (target == browser.keyTarget)
-        return;
-    if (browser.keyTarget)
-        browser.keyTarget->removeEventFilter(this);
-    target->installEventFilter(this);
-    browser.keyTarget = target;
-}
-
 bool QtWebBrowserControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_container && event->type() == QEvent::Resize && m_stack) {
+    if (watched == m_container && event->type() == QEvent::Resize && m_stack)
         m_stack->setGeometry(m_container->rect());
-        return false;
-    }
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return false;
-    for (const auto& [id, browser] : m_browsers)
-        if (browser.keyTarget == watched)
-            return OnKey(id, event);
     return false;
-}
-
-bool QtWebBrowserControl::OnKey(short id, QEvent* event) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::KeyRelease) {
-        // The release of a swallowed key is swallowed too.
-        const bool swallowed = m_swallowedKeys.contains(key->key());
-        if (swallowed && !key->isAutoRepeat())
-            m_swallowedKeys.erase(key->key());
-        return swallowed;
-    }
-    bool handled = false;
-    const std::weak_ptr<int> alive = m_alive;
-    if (m_events)
-        try {
-            m_events->TranslateAccelerator(id, WindowsVirtualKey(*key), WindowsModifierState(*key),
-                                           handled);
-        } catch (...) {
-        }
-    if (alive.expired())
-        return true;
-    if (handled)
-        m_swallowedKeys.insert(key->key());
-    return handled;
 }
 
 QtWebBrowserControl::Browser* QtWebBrowserControl::FindBrowser(short id) {
