@@ -1,6 +1,7 @@
 #include "AuAgent.h"
 
 #include "FormInstances.h"
+#include "Unicode.h"
 #include "messages_window/frmMessages.h"
 #include "modMain.h"
 #include "platform/EventLoop.h"
@@ -22,6 +23,9 @@ AuAgent::AuAgent(Platform& platform, IAuAgentEvents* events)
     m_lUILanguageLCID = 1031;
     m_bAutoConnect = true;
     m_lCompatMode = 2;
+    m_previousTextCase = CurrentTextCase();
+    if (m_platform.textCase)
+        UseTextCase(m_platform.textCase);
 
     if (auto* res = m_platform.resources)
         res->OpenResourceLibrary(ProgramFilePath(res->FileName()));
@@ -71,6 +75,8 @@ AuAgent::~AuAgent() {
 
     if (auto* res = m_platform.resources)
         res->CloseResourceLibrary();
+    if (m_platform.textCase && CurrentTextCase() == m_platform.textCase)
+        UseTextCase(m_previousTextCase);
 }
 
 void AuAgent::SetBaseURL(const std::string& value) {

@@ -1,13 +1,18 @@
 #pragma once
-// Unicode-aware lower-casing of UTF-8 text for case-insensitive keys and words.
+// Lower-casing of UTF-8 text for case-insensitive keys and words: the platform's own Unicode
+// lower-casing, installed once per process by the agent.
 
 #include <string>
 #include <string_view>
 
 namespace KDAutoUpdate {
 
-// Lower-cases Latin (including accented letters), Greek and Cyrillic; other code points and
-// malformed bytes pass through unchanged.
+class ITextCase;
+
+// Makes `textCase` the lower-casing of LowerCase; null goes back to ASCII letters only.
+void UseTextCase(const ITextCase* textCase);
+const ITextCase* CurrentTextCase();
+
 std::string LowerCase(std::string_view utf8);
 
 // Equal after LowerCase.

@@ -14,6 +14,8 @@ struct HttpResult {
     int httpStatus = 0;
     std::string body;
     std::string finalUrl;
+    // The answer's Content-Type header as sent ("text/html; charset=iso-8859-1"); may be empty.
+    std::string contentType;
 };
 
 // A running request. Destroying it without abort() leaves the request running to completion.

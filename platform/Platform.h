@@ -15,6 +15,7 @@ class LoadedForms;
 class IDownloaderFactory;
 class IProcessLauncher;
 class IDesktop;
+class ITextCase;
 
 struct Platform {
     IXmlService* xml = nullptr;
@@ -26,6 +27,7 @@ struct Platform {
     IDownloaderFactory* downloads = nullptr;
     IProcessLauncher* processes = nullptr;
     IDesktop* desktop = nullptr;
+    const ITextCase* textCase = nullptr;
     // Folder of the program that hosts the agent, without trailing separator.
     std::string programFolder;
     char pathSeparator = '/';

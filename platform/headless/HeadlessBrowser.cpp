@@ -3,8 +3,10 @@
 #include <limits>
 #include <new>
 
+#include "platform/headless/HtmlClick.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTextExtractor.h"
+#include "platform/headless/PageEncoding.h"
 #include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
@@ -15,18 +17,6 @@ std::string SchemeOf(const std::string& url) {
     const std::size_t colon = url.find(':');
     return colon == std::string::npos ? std::string()
                                       : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
-
-// Runs a handler of the host; a handler that throws counts as having cancelled.
-template <typename Handler, typename... Args>
-bool Answer(const Handler& handler, const Args&... args) {
-    if (!handler)
-        return true;
-    try {
-        return handler(args...);
-    } catch (...) {
-        return false;
-    }
 }
 
 } // namespace
@@ -129,17 +119,9 @@ bool HeadlessBrowser::Click(short id, const HtmlElementPtr& element) {
     const std::weak_ptr<int> alive = m_alive;
 
     const bool toggles = target->IsCheckBox() && !target->IsDisabled();
-    const bool before = target->Checked();
-    if (toggles)
-        target->SetChecked(!before);
-
-    bool kept = Answer(target->ClickHandler());
-    if (!alive.expired())
-        kept = Answer(document->OnClick(), element) && kept;
-
-    if (toggles && !kept)
-        target->SetChecked(before);
-    return kept;
+    return HtmlClick::Dispatch(target, element,
+                               toggles ? std::optional<bool>(!target->Checked()) : std::nullopt,
+                               document->OnClick(), [alive] { return !alive.expired(); });
 }
 
 HtmlElementPtr HeadlessBrowser::FindById(short id, const std::string& elementId) {
@@ -262,7 +244,8 @@ void HeadlessBrowser::OnHttpDone(short id, std::uint64_t navigation, const std::
     const bool ok = result.error == 0 && (result.httpStatus == 0 ||
                                           (result.httpStatus >= 200 && result.httpStatus < 300));
     if (ok)
-        Finish(id, result.finalUrl.empty() ? url : result.finalUrl, result.body);
+        Finish(id, result.finalUrl.empty() ? url : result.finalUrl,
+               PageEncoding::ToUtf8(result.body, result.contentType));
     else
         Fail(id, url, result.error != 0 ? result.error : result.httpStatus);
 }
@@ -290,7 +273,7 @@ void HeadlessBrowser::LoadLocal(short id, std::uint64_t navigation, const std::s
         m_resources->ResourceFilePath() == filePath)
         page = m_resources->ReadResource(resourceName);
     if (page)
-        Finish(id, url, std::move(*page));
+        Finish(id, url, PageEncoding::ToUtf8(*page, {}));
     else
         Fail(id, url, kResourceNotFound);
 }

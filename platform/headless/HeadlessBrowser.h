@@ -53,10 +53,9 @@ public:
     // Whether a navigation of that browser has not finished yet.
     bool IsLoading(short id) const;
 
-    // A user's click on `element` of the browser's current page: a check box toggles, then the
-    // element's own handler and the document's handler run, in that order. Answers whether the
-    // default action was kept (every handler that ran answered true); a check box whose action
-    // was cancelled returns to its previous state. False for an element not on the page.
+    // A user's click on `element` of the browser's current page, dispatched as it bubbles
+    // (HtmlClick). Answers whether the default action was kept. False for an element not on
+    // the page.
     bool Click(short id, const HtmlElementPtr& element);
     HtmlElementPtr FindById(short id, const std::string& elementId);
     // Elements whose attributes (names in any case) have exactly these values, in document order.

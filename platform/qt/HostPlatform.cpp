@@ -13,6 +13,7 @@
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtResourceLibrary.h"
+#include "platform/qt/QtTextCase.h"
 #include "platform/qt/QtUtilityLibrary.h"
 #include "platform/qt/SdkFolders.h"
 
@@ -27,6 +28,7 @@ struct HostPlatform::Parts {
     QtDownloaderFactory downloads;
     QtProcessLauncher processes;
     QtDesktop desktop;
+    QtTextCase textCase;
     std::unique_ptr<ScriptedRenderer> scripted;
     std::unique_ptr<DesktopForms> desktopForms;
 };
@@ -56,6 +58,7 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
     m_platform.downloads = &p.downloads;
     m_platform.processes = &p.processes;
     m_platform.desktop = &p.desktop;
+    m_platform.textCase = &p.textCase;
     m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
     m_platform.pathSeparator = '/';
 }

@@ -1,23 +1,17 @@
 #include "platform/qt/QtFormView.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QEventLoop>
 #include <QIcon>
-#include <QLabel>
 #include <QPixmap>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QWindow>
 #include <algorithm>
-#include <cmath>
 #include <set>
 #include <vector>
 
-#include "platform/qt/QtButtonStrip.h"
 #include "platform/qt/QtDialogFont.h"
 #include "platform/qt/QtFormRenderer.h"
 #include "platform/qt/QtMovieAnimationPlayer.h"
@@ -25,26 +19,6 @@
 namespace KDAutoUpdate {
 
 namespace {
-constexpr double kPictureDpi = 96; // resource pictures are made for 96 dpi
-constexpr int kProgressMax = 100;
-constexpr double kGrey = 2; // a check box's third state
-
-// Labels break lines themselves; a lone CR or a CR LF pair is one line break.
-QString LabelText(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(u'\r', u'\n');
-    return shown;
-}
-
-QPixmap PixmapOf(const PicturePtr& picture) {
-    QPixmap pixmap;
-    if (picture && !picture->data.empty())
-        pixmap.loadFromData(reinterpret_cast<const uchar*>(picture->data.data()),
-                            static_cast<uint>(picture->data.size()));
-    return pixmap;
-}
-
 bool IsContainer(ControlKind kind) {
     return kind == ControlKind::PictureBox || kind == ControlKind::ButtonStrip;
 }
@@ -124,7 +98,13 @@ void QtFormView::Build() {
                 if (parent && parent->widget)
                     container = parent->widget;
             }
-            if (QWidget* widget = CreateWidget(entry, container))
+            const std::string name = entry.def->name;
+            const int index = entry.def->index;
+            QButtonGroup* group = entry.def->kind == ControlKind::OptionButton
+                                      ? OptionGroup(entry.def->parent)
+                                      : nullptr;
+            if (QWidget* widget = entry.Create(
+                    container, group, [this, name, index] { DeliverClick(name, index); }, Dpi()))
                 tabOrder.push_back(widget);
             it = pending.erase(it);
             progress = true;
@@ -140,69 +120,7 @@ void QtFormView::Build() {
         QWidget::setTabOrder(focusable[i - 1], focusable[i]);
 
     window->SetListener(this);
-    PlaceInitially();
-}
-
-QWidget* QtFormView::CreateWidget(ControlEntry& entry, QWidget* container) {
-    const ControlDef& def = *entry.def;
-    const std::string name = def.name;
-    const int index = def.index;
-    QWidget* widget = nullptr;
-    QAbstractButton* button = nullptr;
-    switch (def.kind) {
-    case ControlKind::Label:
-    case ControlKind::Image: {
-        auto* label = new QLabel(container);
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        widget = label;
-        break;
-    }
-    case ControlKind::Button: {
-        auto* push = new QPushButton(container);
-        // Enter presses a focused button, as in the window toolkits' dialogs.
-        push->setAutoDefault(true);
-        push->setDefault(def.isDefault);
-        widget = button = push;
-        break;
-    }
-    case ControlKind::CheckBox:
-        widget = button = new QCheckBox(container);
-        break;
-    case ControlKind::OptionButton: {
-        auto* option = new QRadioButton(container);
-        if (QButtonGroup* group = OptionGroup(def.parent))
-            group->addButton(option);
-        widget = button = option;
-        break;
-    }
-    case ControlKind::PictureBox:
-    case ControlKind::Animation:
-        widget = new QWidget(container);
-        break;
-    case ControlKind::ButtonStrip:
-        widget = new QtButtonStrip(container);
-        break;
-    case ControlKind::ProgressBar: {
-        auto* bar = new QProgressBar(container);
-        bar->setRange(0, kProgressMax);
-        bar->setTextVisible(false);
-        widget = bar;
-        break;
-    }
-    case ControlKind::Browser:   // made by CreateBrowser inside its picture box
-    case ControlKind::Invisible: // no pixels
-        return nullptr;
-    }
-    widget->setObjectName(QString::fromStdString(name));
-    entry.widget = widget;
-    if (button)
-        entry.clicked = QObject::connect(button, &QAbstractButton::clicked, button,
-                                         [this, name, index] { DeliverClick(name, index); });
-    ApplyText(entry);
-    ApplyValue(entry);
-    PlaceControl(entry);
-    return widget;
+    window->PlaceOnScreen(m_def.startUp);
 }
 
 QButtonGroup* QtFormView::OptionGroup(const std::string& container) {
@@ -212,131 +130,6 @@ QButtonGroup* QtFormView::OptionGroup(const std::string& container) {
         group->setExclusive(true);
     }
     return group;
-}
-
-void QtFormView::PlaceControl(ControlEntry& entry) {
-    QWidget* widget = entry.widget;
-    if (!widget)
-        return;
-    QRect geometry = TwipsToPixels(entry.rect, Dpi());
-    const ControlKind kind = entry.def->kind;
-    if (kind == ControlKind::Label) {
-        // A label of one line keeps it: a fallback font a little wider than the design's must
-        // not push the end of the line onto an invisible second one.
-        auto* label = static_cast<QLabel*>(widget);
-        label->setWordWrap(geometry.height() >= 2 * label->fontMetrics().lineSpacing() - 1);
-    } else if (kind == ControlKind::CheckBox || kind == ControlKind::OptionButton) {
-        // Grown about its middle when the style's indicator needs more height than designed.
-        const int needed = widget->sizeHint().height();
-        if (needed > geometry.height()) {
-            geometry.translate(0, -(needed - geometry.height()) / 2);
-            geometry.setHeight(needed);
-        }
-    }
-    widget->setGeometry(geometry);
-}
-
-void QtFormView::ApplyText(ControlEntry& entry) {
-    QWidget* widget = entry.widget;
-    if (!widget)
-        return;
-    switch (entry.def->kind) {
-    case ControlKind::Label:
-        static_cast<QLabel*>(widget)->setText(LabelText(entry.text));
-        break;
-    case ControlKind::Button:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-        static_cast<QAbstractButton*>(widget)->setText(QString::fromStdString(entry.text));
-        break;
-    default:
-        break;
-    }
-}
-
-void QtFormView::ApplyValue(ControlEntry& entry) {
-    QWidget* widget = entry.widget;
-    if (!widget)
-        return;
-    const double value = entry.value;
-    switch (entry.def->kind) {
-    case ControlKind::CheckBox: {
-        auto* box = static_cast<QCheckBox*>(widget);
-        if (value == kGrey)
-            box->setTristate(true);
-        box->setCheckState(value == 0       ? Qt::Unchecked
-                           : value == kGrey ? Qt::PartiallyChecked
-                                            : Qt::Checked);
-        break;
-    }
-    case ControlKind::OptionButton: {
-        auto* option = static_cast<QRadioButton*>(widget);
-        QButtonGroup* group = option->group();
-        if (value != 0 || !option->isChecked()) {
-            option->setChecked(value != 0);
-        } else if (group) {
-            // An exclusive group keeps one button checked; code may clear them all.
-            group->setExclusive(false);
-            option->setChecked(false);
-            group->setExclusive(true);
-        } else {
-            option->setChecked(false);
-        }
-        break;
-    }
-    case ControlKind::ProgressBar: {
-        const double clamped =
-            std::clamp(std::isfinite(value) ? value : 0.0, 0.0, static_cast<double>(kProgressMax));
-        static_cast<QProgressBar*>(widget)->setValue(static_cast<int>(std::lround(clamped)));
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void QtFormView::ApplyPicture(ControlEntry& entry) {
-    auto* label =
-        entry.def->kind == ControlKind::Image ? qobject_cast<QLabel*>(entry.widget) : nullptr;
-    if (!label)
-        return;
-    QPixmap pixmap = PixmapOf(entry.picture);
-    if (pixmap.isNull()) {
-        label->clear();
-        return;
-    }
-    // Pictures are drawn for 96 dpi; on other screens they grow with the layout, and never
-    // beyond their control.
-    const QtDpi dpi = Dpi();
-    QSize wanted(static_cast<int>(std::lround(pixmap.width() * dpi.x / kPictureDpi)),
-                 static_cast<int>(std::lround(pixmap.height() * dpi.y / kPictureDpi)));
-    const QSize room = label->size();
-    if (room.width() > 0 && room.height() > 0 &&
-        (wanted.width() > room.width() || wanted.height() > room.height()))
-        wanted.scale(room, Qt::KeepAspectRatio);
-    if (wanted != pixmap.size() && !wanted.isEmpty())
-        pixmap = pixmap.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    label->setPixmap(pixmap);
-}
-
-void QtFormView::PlaceInitially() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen || !m_window)
-        return;
-    const QRect area = screen->availableGeometry();
-    const QSize outer = m_window->frameGeometry().size();
-    switch (m_def.startUp) {
-    case StartUpPosition::CenterScreen:
-    case StartUpPosition::CenterOwner: // moved onto the owner when first shown with one
-        m_window->move(area.x() + (area.width() - outer.width()) / 2,
-                       area.y() + (area.height() - outer.height()) / 2);
-        break;
-    case StartUpPosition::Manual:
-        m_window->move(area.topLeft());
-        break;
-    case StartUpPosition::WindowsDefault:
-        break; // never moved: the window system places it
-    }
 }
 
 QtDpi QtFormView::Dpi() const {
@@ -394,7 +187,7 @@ void QtFormView::SetCaption(const std::string& text) {
 void QtFormView::SetText(const std::string& control, int index, const std::string& text) {
     if (ControlEntry* entry = Entry(control, index)) {
         entry->text = text;
-        ApplyText(*entry);
+        entry->ApplyText();
     }
 }
 
@@ -406,7 +199,7 @@ std::string QtFormView::Text(const std::string& control, int index) const {
 void QtFormView::SetValue(const std::string& control, int index, double value) {
     if (ControlEntry* entry = Entry(control, index)) {
         entry->value = value;
-        ApplyValue(*entry);
+        entry->ApplyValue();
     }
 }
 
@@ -415,29 +208,20 @@ double QtFormView::Value(const std::string& control, int index) const {
     if (!entry)
         return 0.0;
     // The user changes check boxes and option buttons: their widgets know the state.
-    if (entry->widget && !m_destroyed) {
-        if (entry->def->kind == ControlKind::CheckBox) {
-            const Qt::CheckState state =
-                static_cast<QCheckBox*>(entry->widget.data())->checkState();
-            return state == Qt::Unchecked ? 0.0 : state == Qt::PartiallyChecked ? kGrey : 1.0;
-        }
-        if (entry->def->kind == ControlKind::OptionButton)
-            return static_cast<QRadioButton*>(entry->widget.data())->isChecked() ? 1.0 : 0.0;
-    }
-    return entry->value;
+    return m_destroyed ? entry->value : entry->ShownValue();
 }
 
 void QtFormView::SetPicture(const std::string& control, const PicturePtr& picture) {
     if (ControlEntry* entry = EntryByName(control)) {
         entry->picture = picture;
-        ApplyPicture(*entry);
+        entry->ApplyPicture(Dpi());
     }
 }
 
 void QtFormView::SetWindowIcon(const PicturePtr& picture) {
     if (!m_window)
         return;
-    const QPixmap pixmap = PixmapOf(picture);
+    const QPixmap pixmap = QtFormControl::PixmapOf(picture);
     m_window->setWindowIcon(pixmap.isNull() ? QIcon() : QIcon(pixmap));
 }
 
@@ -582,7 +366,7 @@ void QtFormView::MoveControl(const std::string& control, const TwipRect& rect) {
     const bool resized = rect.width != entry->rect.width || rect.height != entry->rect.height;
     entry->rect = rect;
     try {
-        PlaceControl(*entry);
+        entry->Place(Dpi());
     } catch (...) {
     }
     if (resized && IsContainer(entry->def->kind) && m_events) {

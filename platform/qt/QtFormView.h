@@ -33,6 +33,7 @@
 #include "platform/AnimationPlayer.h"
 #include "platform/BrowserControl.h"
 #include "platform/FormView.h"
+#include "platform/qt/QtFormControl.h"
 #include "platform/qt/QtFormWindow.h"
 #include "platform/qt/QtTwips.h"
 
@@ -100,25 +101,11 @@ public:
 private:
     friend class QtFormRenderer;
 
-    struct ControlEntry {
-        const ControlDef* def = nullptr;
-        QPointer<QWidget> widget;
-        std::string text;
-        double value = 0;
-        TwipRect rect;
-        PicturePtr picture;
-        QMetaObject::Connection clicked;
-    };
+    using ControlEntry = QtFormControl;
     using Key = std::pair<std::string, int>;
 
     void Build();
-    QWidget* CreateWidget(ControlEntry& entry, QWidget* container);
     QButtonGroup* OptionGroup(const std::string& container);
-    void PlaceControl(ControlEntry& entry);
-    void ApplyText(ControlEntry& entry);
-    void ApplyValue(ControlEntry& entry);
-    void ApplyPicture(ControlEntry& entry);
-    void PlaceInitially();
     void ApplyOwner(WindowHandle owner);
     bool Show(WindowHandle owner);
     QtDpi Dpi() const;

@@ -1,5 +1,8 @@
 #include "platform/qt/QtFormWindow.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 
@@ -47,6 +50,26 @@ void QtFormWindow::keyPressEvent(QKeyEvent* event) {
         }
     }
     QWidget::keyPressEvent(event);
+}
+
+void QtFormWindow::PlaceOnScreen(StartUpPosition position) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    switch (position) {
+    case StartUpPosition::CenterScreen:
+    case StartUpPosition::CenterOwner: // moved onto the owner when first shown with one
+        move(area.x() + (area.width() - outer.width()) / 2,
+             area.y() + (area.height() - outer.height()) / 2);
+        break;
+    case StartUpPosition::Manual:
+        move(area.topLeft());
+        break;
+    case StartUpPosition::WindowsDefault:
+        break; // never moved: the window system places it
+    }
 }
 
 } // namespace KDAutoUpdate

@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include "platform/FormDefinition.h"
+
 namespace KDAutoUpdate {
 
 class QtFormWindow final : public QWidget {
@@ -26,6 +28,9 @@ public:
 
     // Null detaches the window: nothing reaches a listener after that.
     void SetListener(Listener* listener) { m_listener = listener; }
+    // The first place of the window: centred on the screen (also for CenterOwner, which
+    // showing moves onto its owner), its top left corner, or where the window system puts it.
+    void PlaceOnScreen(StartUpPosition position);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "platform/headless/HtmlClick.h"
 #include "platform/headless/HtmlNames.h"
 #include "platform/qt/QtHtmlElement.h"
 #include "platform/qt/QtWebPage.h"
@@ -11,18 +12,6 @@
 namespace KDAutoUpdate {
 
 namespace {
-
-// Runs a handler of the host; one that throws counts as having cancelled.
-template <typename Handler, typename... Args>
-bool Answer(const Handler& handler, const Args&... args) {
-    if (!handler)
-        return true;
-    try {
-        return handler(args...);
-    } catch (...) {
-        return false;
-    }
-}
 
 std::vector<HeadlessElementPtr> ElementChildren(const HeadlessElement& element) {
     std::vector<HeadlessElementPtr> children;
@@ -48,7 +37,57 @@ HtmlElementPtr QtHtmlDocument::GetElementById(const std::string& id) {
     if (id.empty())
         return nullptr;
     const auto found = m_mirror.Find([&id](const HeadlessElement& e) { return e.Id() == id; }, 1);
-    return found.empty() ? nullptr : Wrap(found.front());
+    if (!m_live)
+        return found.empty() ? nullptr : Wrap(found.front());
+    const auto live = m_live->find(id);
+    if (live == m_live->end())
+        return nullptr;
+    if (!found.empty() && found.front()->LocalName() == live->second.tag)
+        return Wrap(found.front());
+    return Wrap(ScriptElement(id, live->second));
+}
+
+QString QtHtmlDocument::LiveElementsScript() {
+    return QStringLiteral(R"js((function () {
+  var report = [];
+  var all = document.querySelectorAll('[id]');
+  for (var i = 0; i < all.length; ++i) {
+    var attributes = [];
+    for (var j = 0; j < all[i].attributes.length; ++j)
+      attributes.push([all[i].attributes[j].name, all[i].attributes[j].value]);
+    report.push({ id: all[i].id, tag: all[i].localName, attributes: attributes });
+  }
+  return JSON.stringify(report);
+})())js");
+}
+
+void QtHtmlDocument::SetLiveElements(const QString& json) {
+    const QJsonDocument parsed = QJsonDocument::fromJson(json.toUtf8());
+    if (!parsed.isArray())
+        return;
+    std::map<std::string, LiveElement> live;
+    for (const QJsonValue& entry : parsed.array()) {
+        const QJsonObject element = entry.toObject();
+        LiveElement item;
+        item.tag = element.value(QStringLiteral("tag")).toString().toStdString();
+        for (const QJsonValue& pair : element.value(QStringLiteral("attributes")).toArray())
+            item.attributes.emplace_back(pair.toArray().at(0).toString().toStdString(),
+                                         pair.toArray().at(1).toString().toStdString());
+        // The first element of an id is the one the id names.
+        live.emplace(element.value(QStringLiteral("id")).toString().toStdString(), std::move(item));
+    }
+    m_live = std::move(live);
+}
+
+HeadlessElementPtr QtHtmlDocument::ScriptElement(const std::string& id, const LiveElement& live) {
+    HeadlessElementPtr& element = m_scriptElements[id];
+    if (!element || element->LocalName() != live.tag) {
+        element = std::make_shared<HeadlessElement>(live.tag);
+        for (const auto& [name, value] : live.attributes)
+            element->AppendAttribute(name, value);
+        element->InitCheckedFromAttributes();
+    }
+    return element;
 }
 
 void QtHtmlDocument::SetOnClick(ClickHandler handler) {
@@ -96,8 +135,13 @@ std::shared_ptr<QtHtmlElement> QtHtmlDocument::Wrap(const HeadlessElementPtr& el
 
 std::optional<QtHtmlDocument::Address>
 QtHtmlDocument::AddressOf(const HeadlessElement& element) const {
-    if (!m_mirror.Contains(element))
+    if (!m_mirror.Contains(element)) {
+        // An element the page's scripts made is reached by its id.
+        for (const auto& [id, made] : m_scriptElements)
+            if (made.get() == &element)
+                return Address{id, {}};
         return std::nullopt;
+    }
     Address address;
     const std::string id = element.Id();
     if (!id.empty()) {
@@ -150,12 +194,16 @@ HeadlessElementPtr QtHtmlDocument::Resolve(const Address& address, const std::st
     }
     if (matches(node))
         return node;
-    // Scripts of the page may have moved it.
+    // Scripts of the page may have moved it, or made it.
     if (!address.id.empty()) {
         const auto found =
             m_mirror.Find([&address](const HeadlessElement& e) { return e.Id() == address.id; }, 1);
         if (!found.empty() && matches(found.front()))
             return found.front();
+        const auto made = m_scriptElements.find(address.id);
+        if (made != m_scriptElements.end() &&
+            HtmlNames::EqualsIgnoreCase(made->second->LocalName(), tag))
+            return made->second;
     }
     return nullptr;
 }
@@ -196,20 +244,14 @@ void QtHtmlDocument::HandleClickReport(const QString& json) {
     }
     const HeadlessElementPtr& element = source->Mirror();
 
-    const bool before = element->Checked();
-    if (toggles)
-        element->SetChecked(checked);
-    if (seq == 0)
-        return; // nobody decides about this click; only its state was news
-
-    bool kept = true;
-    for (HeadlessElementPtr node = element; node; node = node->Parent())
-        kept = Answer(node->ClickHandler()) && kept;
-    // A copy: the handler may replace itself.
-    const ClickHandler onClick = m_onClick;
-    kept = Answer(onClick, HtmlElementPtr(source)) && kept;
-    if (toggles && !kept)
-        element->SetChecked(before);
+    if (seq == 0) {
+        // Nobody decides about this click; only its state was news.
+        if (toggles)
+            element->SetChecked(checked);
+        return;
+    }
+    const bool kept = HtmlClick::Dispatch(
+        element, source, toggles ? std::optional<bool>(checked) : std::nullopt, m_onClick);
     Run(QtWebPage::Call(QStringLiteral("answer"), QJsonArray{ToJson(m_generation), seq, kept}));
 }
 

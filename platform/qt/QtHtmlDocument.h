@@ -49,6 +49,13 @@ public:
     HtmlElementPtr GetElementById(const std::string& id) override;
     void SetOnClick(ClickHandler handler) override;
 
+    // The elements with an id in the live page, as its script reports them (JSON: id, tag,
+    // attributes): from then on GetElementById answers from the live page, so an element the
+    // page's scripts added is found and one they removed is not.
+    void SetLiveElements(const QString& json);
+    // The script that makes that report, for the page's control world.
+    static QString LiveElementsScript();
+
     quint64 Generation() const { return m_generation; }
     // Tells the page's script that it shows this document.
     void Bind();
@@ -65,6 +72,14 @@ public:
     void StartListening();
 
 private:
+    struct LiveElement {
+        std::string tag;
+        std::vector<std::pair<std::string, std::string>> attributes;
+    };
+
+    // The element of that id the page's scripts made, as a detached copy kept for the
+    // document's life (its click handler lives there).
+    HeadlessElementPtr ScriptElement(const std::string& id, const LiveElement& live);
     HeadlessElementPtr Resolve(const Address& address, const std::string& tag) const;
     void Run(const QString& script);
 
@@ -74,6 +89,8 @@ private:
     bool m_attached = true;
     bool m_listening = false;
     ClickHandler m_onClick;
+    std::optional<std::map<std::string, LiveElement>> m_live;
+    std::map<std::string, HeadlessElementPtr> m_scriptElements;
     // One wrapper per element while anybody holds it, so an element compares equal to itself.
     std::map<const HeadlessElement*, std::weak_ptr<QtHtmlElement>> m_wrappers;
 };

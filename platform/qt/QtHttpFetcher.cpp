@@ -13,6 +13,20 @@ namespace KDAutoUpdate {
 
 namespace {
 
+// The URL of a request as the agent built it: the query after the first "?" is data to the
+// end, so "#", blanks, quotes, "|", braces and "%" in a value are escaped instead of ending the
+// query or being taken for escapes. "&", "=" and "+" stay as they are: they are its structure.
+QUrl RequestUrl(const std::string& url) {
+    const std::size_t question = url.find('?');
+    if (question == std::string::npos)
+        return QUrl(QString::fromStdString(url));
+    QUrl result(QString::fromStdString(url.substr(0, question)));
+    const QByteArray query =
+        QByteArray::fromStdString(url.substr(question + 1)).toPercentEncoding("&=+,;:@/?!$'()*");
+    result.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
+    return result;
+}
+
 HttpResult Failure(int error, const std::string& url) {
     HttpResult result;
     result.error = error;
@@ -86,16 +100,19 @@ QtHttpFetcher::~QtHttpFetcher() {
 }
 
 QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
-    QNetworkRequest request(QUrl(QString::fromStdString(url)));
+    QNetworkRequest request(RequestUrl(url));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(std::max(0, m_timeoutMs));
     return m_manager->get(request);
 }
 
-HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply) {
+HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply, const std::string& url) {
     HttpResult result;
-    result.finalUrl = reply.url().toString().toStdString();
+    // Unless redirected, the answer is that of the URL as the caller spelled it.
+    result.finalUrl =
+        reply.url() == reply.request().url() ? url : reply.url().toString().toStdString();
+    result.contentType = reply.rawHeader("Content-Type").toStdString();
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         result.httpStatus = status.toInt();
@@ -128,7 +145,7 @@ HttpResult QtHttpFetcher::GetSync(const std::string& url) {
     }
     if (!reply)
         return Failure(-static_cast<int>(QNetworkReply::OperationCanceledError), url);
-    HttpResult result = ResultOf(*reply);
+    HttpResult result = ResultOf(*reply, url);
     reply->deleteLater();
     return result;
 }
@@ -146,9 +163,9 @@ std::shared_ptr<IHttpRequest> QtHttpFetcher::GetAsync(const std::string& url,
         return std::make_shared<Request>(state, context);
     }
     state->reply = reply;
-    QObject::connect(reply, &QNetworkReply::finished, context, [state, reply, context] {
+    QObject::connect(reply, &QNetworkReply::finished, context, [state, reply, context, url] {
         if (!state->scheduled) {
-            state->result = ResultOf(*reply);
+            state->result = ResultOf(*reply, url);
             Request::Schedule(state, context);
         }
         reply->deleteLater();

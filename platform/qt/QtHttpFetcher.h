@@ -32,7 +32,7 @@ public:
     std::shared_ptr<IHttpRequest> GetAsync(const std::string& url,
                                            std::function<void(const HttpResult&)> done) override;
 
-    static HttpResult ResultOf(QNetworkReply& reply);
+    static HttpResult ResultOf(QNetworkReply& reply, const std::string& url);
 
 private:
     class Request;

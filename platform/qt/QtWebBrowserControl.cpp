@@ -1,7 +1,7 @@
 #include "platform/qt/QtWebBrowserControl.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
+#include <QEvent>
 #include <QStackedWidget>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
@@ -14,20 +14,20 @@
 
 #include "platform/Desktop.h"
 #include "platform/headless/HtmlNames.h"
+#include "platform/headless/PageEncoding.h"
+#include "platform/qt/QtBrowserKeys.h"
+#include "platform/qt/QtPageBody.h"
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
 #include "platform/qt/QtTwips.h"
-#include "platform/qt/QtVirtualKeys.h"
 #include "platform/qt/QtWebPage.h"
 
 namespace KDAutoUpdate {
 
 namespace {
 
-// Chromium refuses URLs longer than 2 MB; setContent sends the page as a data: URL.
-constexpr std::size_t kMaxDataUrl = 2 * 1024 * 1024 - 4096;
-// Where a page declares its encoding, if it does: within its first bytes.
-constexpr std::size_t kCharsetWindow = 1024;
+// Pages reach the engine as UTF-8 text, whatever encoding they came in.
+constexpr const char* kHtmlUtf8 = "text/html;charset=UTF-8";
 // Chromium's net error of an aborted load (ERR_ABORTED): the code of a load the engine stops.
 constexpr int kErrorAborted = -3;
 
@@ -35,64 +35,6 @@ std::string SchemeOf(const std::string& url) {
     const std::size_t colon = url.find(':');
     return colon == std::string::npos ? std::string()
                                       : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
-
-// Upper bound of the data: URL setContent makes of `body`: every byte but letters and digits
-// may be percent-encoded.
-bool FitsDataUrl(const std::string& body) {
-    std::size_t length = 64;
-    for (const char c : body) {
-        const auto u = static_cast<unsigned char>(c);
-        const bool plain =
-            (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-        length += plain ? 1 : 3;
-        if (length > kMaxDataUrl)
-            return false;
-    }
-    return true;
-}
-
-// A page that names its encoding (or starts with a UTF-8 byte order mark) is decoded by the
-// engine as it says; any other page is taken as UTF-8.
-QByteArray HtmlContentType(const std::string& body) {
-    const std::string head = HtmlNames::ToLowerAscii(body.substr(0, kCharsetWindow));
-    const bool declared = head.starts_with("\xEF\xBB\xBF") ||
-                          (head.find("<meta") != std::string::npos &&
-                           head.find("charset", head.find("<meta")) != std::string::npos);
-    return declared ? QByteArray("text/html") : QByteArray("text/html;charset=UTF-8");
-}
-
-// The body with a <base> that makes its relative URLs resolve against `url`, for a page that
-// is not shown under its own URL. A page with a <base> of its own keeps it.
-QByteArray WithBase(const std::string& body, const std::string& url) {
-    const std::string lower = HtmlNames::ToLowerAscii(body);
-    if (lower.find("<base") != std::string::npos)
-        return QByteArray::fromStdString(body);
-    std::string href;
-    for (const char c : url) {
-        if (c == '&')
-            href += "&amp;";
-        else if (c == '"')
-            href += "&quot;";
-        else
-            href += c;
-    }
-    const std::string tag = "<base href=\"" + href + "\">";
-    std::size_t at = 0;
-    for (std::size_t head = lower.find("<head"); head != std::string::npos;
-         head = lower.find("<head", head + 1)) {
-        const char next = head + 5 < lower.size() ? lower[head + 5] : '\0';
-        if (next == '>' || next == ' ' || next == '\t' || next == '\n' || next == '\r') {
-            const std::size_t close = lower.find('>', head);
-            at = close == std::string::npos ? 0 : close + 1;
-            break;
-        }
-    }
-    if (at == 0 && lower.starts_with("<!doctype")) {
-        const std::size_t close = lower.find('>');
-        at = close == std::string::npos ? 0 : close + 1;
-    }
-    return QByteArray::fromStdString(body.substr(0, at) + tag + body.substr(at));
 }
 
 } // namespace
@@ -115,7 +57,12 @@ void QtWebBrowserControl::RegisterSchemes() {
 
 QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
                                          IResourceLibrary* resources, IEventLoop& loop)
-    : m_container(container), m_http(http), m_resources(resources), m_loop(loop) {
+    : m_container(container), m_http(http), m_resources(resources), m_loop(loop),
+      m_keys(std::make_unique<QtBrowserKeys>(
+          [this](short id, int keyCode, int modifiers, bool& handled) {
+              if (m_events)
+                  m_events->TranslateAccelerator(id, keyCode, modifiers, handled);
+          })) {
     m_stack = new QStackedWidget(container);
     if (container) {
         m_stack->setGeometry(container->rect());
@@ -144,8 +91,6 @@ QtWebBrowserControl::~QtWebBrowserControl() {
             browser.document->Detach();
         if (browser.page)
             browser.page->disconnect(this);
-        if (browser.keyTarget)
-            browser.keyTarget->removeEventFilter(this);
     }
     if (m_container)
         m_container->removeEventFilter(this);
@@ -174,8 +119,15 @@ bool QtWebBrowserControl::AddBrowser(short& id) {
     browser.view = view;
     browser.page = page;
     ConnectPage(id, page);
-    WatchKeys(browser);
+    m_keys->Watch(id, view);
     return true;
+}
+
+void QtWebBrowserControl::SetHostUIFlags(long flags) {
+    m_hostUIFlags = flags;
+    for (auto& [id, browser] : m_browsers)
+        if (browser.page)
+            browser.page->SetHostFlags(flags);
 }
 
 void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
@@ -195,6 +147,7 @@ void QtWebBrowserControl::ReplacePage(short id, Browser& browser) {
 }
 
 void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
+    page->SetHostFlags(m_hostUIFlags);
     connect(page, &QWebEnginePage::loadingChanged, this,
             [this, id](const QWebEngineLoadingInfo& info) { OnLoadingChanged(id, info); });
     connect(page, &QWebEnginePage::newWindowRequested, this,
@@ -294,7 +247,8 @@ void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const s
     const bool ok = result.error == 0 && (result.httpStatus == 0 ||
                                           (result.httpStatus >= 200 && result.httpStatus < 300));
     if (ok)
-        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl, result.body);
+        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl,
+                 PageEncoding::ToUtf8(result.body, result.contentType));
     else
         Fail(id, navigation, url, result.error != 0 ? result.error : result.httpStatus);
 }
@@ -320,7 +274,8 @@ void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const st
     PendingLoad load;
     load.navigation = navigation;
     load.url = url;
-    load.source = std::move(*source);
+    // The engine decodes the page itself; the document is built from the same characters.
+    load.source = PageEncoding::ToUtf8(*source, {});
     load.target = QUrl(QString::fromStdString(url));
     browser->load = std::move(load);
     StartLoad(*browser);
@@ -335,13 +290,14 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
     load.navigation = navigation;
     load.url = url;
     load.source = body;
-    load.contentType = HtmlContentType(body);
+    load.contentType = kHtmlUtf8;
     try {
-        if (FitsDataUrl(body)) {
+        if (QtPageBody::FitsDataUrl(body)) {
             load.target = QUrl(QString::fromStdString(url));
             load.content = QByteArray::fromStdString(body);
         } else if (m_pageHandler) {
-            load.internalPage = m_pageHandler->Add(WithBase(body, url), load.contentType);
+            load.internalPage =
+                m_pageHandler->Add(QtPageBody::WithBase(body, url), load.contentType);
             load.target = load.internalPage;
         }
     } catch (const std::bad_alloc&) {
@@ -371,7 +327,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
     if (!browser)
         return;
     // The engine may have put a new widget under the view for the new page.
-    WatchKeys(*browser);
+    m_keys->Watch(id, browser->view);
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         // A load begins after the one the control asked for: it is that one, since a
@@ -437,38 +393,52 @@ void QtWebBrowserControl::Complete(short id, std::uint64_t navigation, const std
         return;
     browser->navigating = false;
     const std::weak_ptr<int> alive = m_alive;
-    m_loop.Post([this, alive, id, navigation, url, source, internalPage] {
-        if (alive.expired())
-            return;
-        Browser* current = FindBrowser(id);
-        QUrl shown = internalPage;
-        if (!current || current->navigation != navigation || !current->page) {
-            DropInternalPage(shown);
-            return;
-        }
-        QtHtmlDocumentPtr document;
+    if (!browser->page)
+        return;
+    // Elements by id come from the live page: first its report of them.
+    browser->page->EvaluateInControlWorld(
+        QtHtmlDocument::LiveElementsScript(),
+        [this, alive, id, navigation, url, source, internalPage](const QVariant& live) {
+            if (!alive.expired())
+                m_loop.Post([this, alive, id, navigation, url, source, internalPage, live] {
+                    if (!alive.expired())
+                        Publish(id, navigation, url, source, internalPage, live.toString());
+                });
+        });
+}
+
+void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std::string& url,
+                                  const std::string& source, const QUrl& internalPage,
+                                  const QString& liveElements) {
+    Browser* current = FindBrowser(id);
+    QUrl shown = internalPage;
+    if (!current || current->navigation != navigation || !current->page) {
+        DropInternalPage(shown);
+        return;
+    }
+    QtHtmlDocumentPtr document;
+    try {
+        document =
+            std::make_shared<QtHtmlDocument>(url, source, current->page.data(), m_nextGeneration++);
+    } catch (const std::bad_alloc&) {
+        DropInternalPage(shown);
+        Fail(id, navigation, url, kOutOfMemory);
+        return;
+    }
+    document->SetLiveElements(liveElements);
+    if (current->document)
+        current->document->Detach();
+    current->document = document;
+    document->Bind();
+    if (current->internalPage != shown) {
+        DropInternalPage(current->internalPage);
+        current->internalPage = shown;
+    }
+    if (m_events)
         try {
-            document = std::make_shared<QtHtmlDocument>(url, source, current->page.data(),
-                                                        m_nextGeneration++);
-        } catch (const std::bad_alloc&) {
-            DropInternalPage(shown);
-            Fail(id, navigation, url, kOutOfMemory);
-            return;
+            m_events->DocumentComplete(id, url);
+        } catch (...) {
         }
-        if (current->document)
-            current->document->Detach();
-        current->document = document;
-        document->Bind();
-        if (current->internalPage != shown) {
-            DropInternalPage(current->internalPage);
-            current->internalPage = shown;
-        }
-        if (m_events)
-            try {
-                m_events->DocumentComplete(id, url);
-            } catch (...) {
-            }
-    });
 }
 
 void QtWebBrowserControl::Fail(short id, std::uint64_t navigation, const std::string& url,
@@ -591,54 +561,10 @@ QWidget* QtWebBrowserControl::Widget() const {
     return m_stack.data();
 }
 
-void QtWebBrowserControl::WatchKeys(Browser& browser) {
-    if (!browser.view)
-        return;
-    // Keys go to the view's focus proxy, the widget the engine renders into.
-    QWidget* target = browser.view->focusProxy() ? browser.view->focusProxy() : browser.view.data();
-    if (target == browser.keyTarget)
-        return;
-    if (browser.keyTarget)
-        browser.keyTarget->removeEventFilter(this);
-    target->installEventFilter(this);
-    browser.keyTarget = target;
-}
-
 bool QtWebBrowserControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_container && event->type() == QEvent::Resize && m_stack) {
+    if (watched == m_container && event->type() == QEvent::Resize && m_stack)
         m_stack->setGeometry(m_container->rect());
-        return false;
-    }
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return false;
-    for (const auto& [id, browser] : m_browsers)
-        if (browser.keyTarget == watched)
-            return OnKey(id, event);
     return false;
-}
-
-bool QtWebBrowserControl::OnKey(short id, QEvent* event) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::KeyRelease) {
-        // The release of a swallowed key is swallowed too.
-        const bool swallowed = m_swallowedKeys.contains(key->key());
-        if (swallowed && !key->isAutoRepeat())
-            m_swallowedKeys.erase(key->key());
-        return swallowed;
-    }
-    bool handled = false;
-    const std::weak_ptr<int> alive = m_alive;
-    if (m_events)
-        try {
-            m_events->TranslateAccelerator(id, WindowsVirtualKey(*key), WindowsModifierState(*key),
-                                           handled);
-        } catch (...) {
-        }
-    if (alive.expired())
-        return true;
-    if (handled)
-        m_swallowedKeys.insert(key->key());
-    return handled;
 }
 
 QtWebBrowserControl::Browser* QtWebBrowserControl::FindBrowser(short id) {

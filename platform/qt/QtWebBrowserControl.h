@@ -7,17 +7,21 @@
 // Pages:
 // - res:// URLs come from the resource library through a scheme handler (relative URLs in a
 //   resource page resolve to the same library).
-// - http and https pages are fetched once through IHttpFetcher and shown with the raw body
-//   (QWebEnginePage::setContent with the page's own URL as base, or, above the 2 MB limit of
-//   that call, through an in-memory scheme with a <base> element). A failed fetch raises
+// - http and https pages are fetched once through IHttpFetcher and shown as UTF-8 text read
+//   in the page's own encoding (PageEncoding), with QWebEnginePage::setContent and the page's
+//   own URL as base, or, above the 2 MB limit of that call, through an in-memory scheme with a
+//   <base> element (QtPageBody). A failed fetch raises
 //   NavigateError (HTTP status or negative transport error) and no DocumentComplete.
 // - A page's own navigations of the main frame to http, https or res (links, location) are
 //   loaded the same way, in a fresh page; what the engine loads by itself (a posted form,
 //   history) ends in a DocumentComplete too, its document parsed from the engine's DOM.
 // DocumentComplete follows the engine's successful end of the load; a load the engine fails or
 // stops raises NavigateError.
-// Documents: reads come from a mirror parsed from the raw source, so RawSource is the page's
-// text and element operations answer at once; writes also reach the live page (QtHtmlDocument).
+// Documents: reads come from a mirror parsed from the page's text, so RawSource is the page's
+// text and element operations answer at once; elements by id are those of the live page, as
+// its script reports them at the end of the load; writes also reach the live page
+// (QtHtmlDocument). The host's UI flags become the pages' style (QtWebPage::SetHostFlags).
+// Keys go to the host first (QtBrowserKeys).
 //
 // Before the QApplication is created, main() must call RegisterSchemes(): Qt WebEngine accepts
 // custom URL schemes only then.
@@ -31,7 +35,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "platform/BrowserControl.h"
@@ -51,6 +54,7 @@ class QWidget;
 namespace KDAutoUpdate {
 
 class IDesktop;
+class QtBrowserKeys;
 class QtPageSchemeHandler;
 class QtResSchemeHandler;
 class QtWebPage;
@@ -78,7 +82,8 @@ public:
 
     // IBrowserControl
     void SetEvents(IBrowserEvents* events) override { m_events = events; }
-    void SetHostUIFlags(long flags) override { m_hostUIFlags = flags; }
+    // Applied to every page of the control, now and as browsers are added.
+    void SetHostUIFlags(long flags) override;
     bool AddBrowser(short& id) override;
     bool Navigate(short id, const std::string& url) override;
     bool ShowBrowser(short id) override;
@@ -128,7 +133,6 @@ private:
         bool foreignLoad = false; // the engine loads what the page itself asked for
         bool pageSpent = false;   // the page refused a navigation of its own
         QUrl internalPage;
-        QPointer<QWidget> keyTarget;
     };
 
     Browser* FindBrowser(short id);
@@ -151,10 +155,11 @@ private:
     // The document replaces the browser's one and DocumentComplete goes out.
     void Complete(short id, std::uint64_t navigation, const std::string& url,
                   const std::string& source, const QUrl& internalPage);
+    // The document of a completed load, with the live page's report of its elements.
+    void Publish(short id, std::uint64_t navigation, const std::string& url,
+                 const std::string& source, const QUrl& internalPage, const QString& liveElements);
     void Fail(short id, std::uint64_t navigation, const std::string& url, long statusCode);
     void DropInternalPage(QUrl& url);
-    void WatchKeys(Browser& browser);
-    bool OnKey(short id, QEvent* event);
 
     QPointer<QWidget> m_container;
     IHttpFetcher& m_http;
@@ -167,13 +172,13 @@ private:
     QPointer<QtResSchemeHandler> m_resHandler;
     QPointer<QtPageSchemeHandler> m_pageHandler;
     std::map<short, Browser> m_browsers;
+    std::unique_ptr<QtBrowserKeys> m_keys;
     short m_nextId = 1;
     short m_visible = 0;
     bool m_paintingLocked = false;
     long m_hostUIFlags = 0;
     bool m_inNavigate = false;
     quint64 m_nextGeneration = 1;
-    std::set<int> m_swallowedKeys; // key presses kept from the page: their releases too
     // Callbacks hold it weakly: once the control is gone they do nothing.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -1,6 +1,7 @@
 #include "platform/qt/QtWebPage.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebChannel>
 #include <QWebEngineScript>
@@ -158,6 +159,11 @@ constexpr const char* kPageScript = R"js(
 })();
 )js";
 
+// DOCHOSTUIFLAG bits that shape the page.
+constexpr long kFlagDialog = 0x1;
+constexpr long kFlagScrollNo = 0x8;
+constexpr auto kHostFlagsScript = "kdau-host-flags";
+
 bool IsReroutedScheme(const QString& scheme) {
     return scheme == u"http" || scheme == u"https" || scheme == u"res";
 }
@@ -190,6 +196,34 @@ QString QtWebPage::InjectedScript() {
         return text + QStringLiteral("\n") + QString::fromUtf8(kPageScript);
     }();
     return source;
+}
+
+void QtWebPage::SetHostFlags(long flags) {
+    QString css;
+    if (flags & kFlagDialog)
+        css += QStringLiteral(":root, :root *:not(input):not(textarea) { user-select: none; } ");
+    if (flags & kFlagScrollNo)
+        css += QStringLiteral(":root { overflow: hidden; } ");
+    const QString json =
+        QString::fromUtf8(QJsonDocument(QJsonArray{css}).toJson(QJsonDocument::Compact));
+    // One style element of the control per document, replaced when the flags change.
+    const QString source =
+        QStringLiteral(
+            "(function (css) { var id = 'kdau-host-flags', style = document.getElementById(id);"
+            " if (!style) { style = document.createElement('style'); style.id = id;"
+            " (document.head || document.documentElement).appendChild(style); }"
+            " style.textContent = css; })(%1[0]);")
+            .arg(json);
+    for (const QWebEngineScript& old : scripts().find(QString::fromLatin1(kHostFlagsScript)))
+        scripts().remove(old);
+    QWebEngineScript script;
+    script.setName(QString::fromLatin1(kHostFlagsScript));
+    script.setWorldId(kControlWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentReady);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(source);
+    scripts().insert(script);
+    RunInControlWorld(source);
 }
 
 void QtWebPage::RunInControlWorld(const QString& script) {

@@ -30,6 +30,11 @@ class QtWebPage final : public QWebEnginePage {
 public:
     QtWebPage(QWebEngineProfile* profile, QObject* parent);
 
+    // The host's flags as the style of this page's documents, the shown one and every later
+    // one: DIALOG (0x1) keeps the text from being selected, SCROLL_NO (0x8) takes the scroll
+    // bars away. The flags without a counterpart here concern the hosting window only.
+    void SetHostFlags(long flags);
+
     // Runs `script` in the isolated world of the control, without waiting for a result.
     void RunInControlWorld(const QString& script);
     // Runs `script` there and hands its result to `done` (not called if the page goes first).

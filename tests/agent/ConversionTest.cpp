@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "agent/AutomationDate.h"
-#include "agent/Unicode.h"
 #include "agent/modMain.h"
 
 namespace KDAutoUpdate {
@@ -84,17 +83,6 @@ TEST(Conversion, LocalSecondsAndDatesAgree) {
     const long long secs = 1715954639;
     EXPECT_EQ(FormatStoreDate(DateFromLocalSeconds(secs)), "2024-05-17 14:03:59");
     EXPECT_EQ(LocalSecondsFromDate(DateFromLocalSeconds(secs)), secs);
-}
-
-TEST(Conversion, LowerCaseKnowsAccentedAndOtherScripts) {
-    EXPECT_EQ(LowerCase("ÄÖÜ ABC ẞ"), "äöü abc ß");
-    EXPECT_EQ(LowerCase("ŁÓDŹ ΣΑΣ МОСКВА Ÿ"), "łódź σασ москва ÿ");
-    EXPECT_TRUE(EqualsIgnoreCase("Größe", "GRÖßE"));
-    EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
-    EXPECT_EQ(LowerCase(std::string("\xff\xfe"
-                                    "A")),
-              std::string("\xff\xfe"
-                          "a"));
 }
 
 } // namespace

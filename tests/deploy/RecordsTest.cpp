@@ -27,6 +27,8 @@ struct Tracked {
 };
 
 TEST(KeyedCollection, KeysIgnoreCaseIncludingUmlautsAndTheFirstOfAKeyStays) {
+    TestPlatform tp;
+    AuAgent agent(tp.platform()); // installs the platform's lower-casing
     KeyedCollection<Tracked> c;
     int dropped = 0;
     EXPECT_TRUE(c.Add("Alpha", std::make_unique<Tracked>(1)));

@@ -17,8 +17,7 @@
 namespace KDAutoUpdate {
 namespace {
 
-template <typename Window>
-std::unique_ptr<Form> Make(Platform& platform) {
+template <typename Window> std::unique_ptr<Form> Make(Platform& platform) {
     return std::make_unique<Window>(platform);
 }
 
@@ -27,8 +26,8 @@ TEST(WindowIcon, EveryWindowCarriesTheApplicationIcon) {
     ScriptedRenderer renderer{tp.loop()};
     tp.platform().forms = &renderer;
     AuAgent agent(tp.platform()); // opens the resource library
-    for (const auto& make : {Make<dlgCheckMessages>, Make<dlgInstallLastUpdate>,
-                             Make<frmMessages>, Make<dlgDownload>, Make<dlgAfterDownload>}) {
+    for (const auto& make : {Make<dlgCheckMessages>, Make<dlgInstallLastUpdate>, Make<frmMessages>,
+                             Make<dlgDownload>, Make<dlgAfterDownload>}) {
         const std::unique_ptr<Form> form = make(tp.platform());
         ASSERT_TRUE(form->Load());
         const PicturePtr icon = renderer.Find(form->Name())->WindowIcon();

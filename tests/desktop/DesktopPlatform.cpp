@@ -47,6 +47,7 @@ DesktopPlatform::DesktopPlatform(qint64 packageBytesPerSecond)
     m_platform.downloads = m_downloads.get();
     m_platform.processes = &m_processes;
     m_platform.desktop = &m_desktop;
+    m_platform.textCase = &m_textCase;
     m_platform.programFolder = m_folder.string();
     m_platform.pathSeparator = '/';
 }

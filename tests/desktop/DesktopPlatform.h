@@ -23,6 +23,7 @@
 #include "platform/qt/QtFormRenderer.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtResourceLibrary.h"
+#include "platform/qt/QtTextCase.h"
 #include "platform/qt/QtUtilityLibrary.h"
 #include "platform/qt/QtWebBrowserControl.h"
 #include "service/UpdateService.h"
@@ -85,6 +86,7 @@ private:
     QtFormRenderer m_renderer;
     RecordingProcessLauncher m_processes;
     RecordingDesktop m_desktop;
+    QtTextCase m_textCase;
     std::unique_ptr<QtDownloaderFactory> m_downloads;
     std::unique_ptr<UpdateService> m_service;
     Platform m_platform;

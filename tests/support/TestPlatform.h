@@ -19,6 +19,7 @@
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
+#include "tests/support/LibcTextCase.h"
 #include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
@@ -59,6 +60,7 @@ private:
     FakeResourceLibrary m_resources;
     PugiXmlService m_xml{&m_http, &m_loop};
     LoadedForms m_loadedForms;
+    LibcTextCase m_textCase;
     std::filesystem::path m_folder;
     Platform m_platform;
 };

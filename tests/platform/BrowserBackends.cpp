@@ -1,0 +1,122 @@
+#include "tests/platform/BrowserBackends.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+#include "platform/headless/HeadlessBrowser.h"
+#include "platform/qt/QtWebBrowserControl.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+constexpr long kPatience = 30000; // WebEngine starts slowly on a small machine
+
+// Qt WebEngine takes its schemes only before the application exists; as root it runs only
+// without the sandbox.
+[[maybe_unused]] const bool kWebEnginePrepared = [] {
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QtWebBrowserControl::RegisterSchemes();
+    return true;
+}();
+
+class NoRequest : public IHttpRequest {
+public:
+    void Abort() override {}
+};
+
+} // namespace
+
+HttpResult PageMap::GetSync(const std::string& url) {
+    HttpResult result;
+    const auto it = m_pages.find(url);
+    if (it == m_pages.end()) {
+        result.error = result.httpStatus = 404;
+        return result;
+    }
+    result.httpStatus = 200;
+    result.body = it->second.body;
+    result.contentType = it->second.contentType;
+    result.finalUrl = url;
+    return result;
+}
+
+std::shared_ptr<IHttpRequest> PageMap::GetAsync(const std::string& url,
+                                                std::function<void(const HttpResult&)> done) {
+    m_loop.Post([result = GetSync(url), done = std::move(done)] { done(result); });
+    return std::make_shared<NoRequest>();
+}
+
+void BrowserBackends::SetUp() {
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "kdau_tests_platform";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    if (GetParam() == Backend::WebEngine) {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            GTEST_SKIP() << "another test made a non-widget application first";
+        container = std::make_unique<QWidget>();
+        container->resize(640, 480);
+        container->show();
+        control = std::make_unique<QtWebBrowserControl>(container.get(), pages, nullptr, loop);
+    } else {
+        control = std::make_unique<HeadlessBrowser>(pages, nullptr, loop);
+    }
+    control->SetEvents(this);
+    ASSERT_TRUE(control->AddBrowser(browser));
+}
+
+void BrowserBackends::TearDown() {
+    // The WebEngine views and their profile go from the loop.
+    QPointer<QWidget> stack;
+    if (auto* webEngine = dynamic_cast<QtWebBrowserControl*>(control.get()))
+        stack = webEngine->Widget();
+    control.reset();
+    loop.RunUntil([&] { return stack.isNull(); }, kPatience);
+    int drained = 0;
+    loop.Post([&] { ++drained; });
+    loop.RunUntil([&] { return drained == 1; }, kPatience);
+    container.reset();
+}
+
+HtmlDocumentPtr BrowserBackends::Show(const std::string& body, const std::string& contentType) {
+    pages.Set(kUrl, body, contentType);
+    const int before = m_completed;
+    control->Navigate(browser, kUrl);
+    EXPECT_TRUE(loop.RunUntil([&] { return m_completed > before; }, kPatience));
+    return control->Document(browser);
+}
+
+void BrowserBackends::Click(const HtmlDocumentPtr& document, const std::string& id) {
+    int handled = 0;
+    document->SetOnClick([&handled](const HtmlElementPtr&) { return ++handled, false; });
+    if (auto* headless = dynamic_cast<HeadlessBrowser*>(control.get())) {
+        headless->Click(browser, headless->FindById(browser, id));
+    } else {
+        Js("document.getElementById('" + QString::fromStdString(id) + "').click()");
+        EXPECT_TRUE(loop.RunUntil([&] { return handled > 0; }, kPatience)) << id;
+    }
+    document->SetOnClick({});
+}
+
+QVariant BrowserBackends::Js(const QString& script) {
+    auto* webEngine = dynamic_cast<QtWebBrowserControl*>(control.get());
+    if (!webEngine)
+        return {};
+    QVariant result;
+    bool done = false;
+    webEngine->View(browser)->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(loop.RunUntil([&] { return done; }, kPatience)) << script.toStdString();
+    return result;
+}
+
+} // namespace KDAutoUpdate
