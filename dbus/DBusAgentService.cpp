@@ -316,7 +316,7 @@ void DBusAgentService::ReleaseAgent(const QString& agentPath) {
         creatorHoldsMore = creatorHoldsMore || a->creator == creator;
     if (!creatorHoldsMore)
         m_creators.removeWatchedService(creator);
-    QTimer::singleShot(0, this, &DBusAgentService::EndReleasedAgents);
+    EndReleasedAgents();
 }
 
 void DBusAgentService::CreatorLeft(const QString& service) {
@@ -331,8 +331,9 @@ void DBusAgentService::CreatorLeft(const QString& service) {
 void DBusAgentService::EndReleasedAgents() {
     if (m_released.empty())
         return;
-    // An agent's window may be running a nested loop below us (a modal dialog, a wait for an
-    // event sink): the agent ends once that loop has returned.
+    // Requests reach us from the event loop, never from inside an agent, unless an agent's
+    // window runs a nested loop below us (a modal dialog, a wait for an event sink): then the
+    // agent ends once that loop has returned.
     if (QThread::currentThread()->loopLevel() > 1) {
         QTimer::singleShot(100, this, &DBusAgentService::EndReleasedAgents);
         return;
