@@ -31,9 +31,15 @@ namespace {
 
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-QString InterfaceOf(const ClassDescription& type) {
-    return QString::fromLatin1(DBusNames::kInterfacePrefix) +
-           QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()));
+// The D-Bus interface of a published class, built once per class.
+const QString& InterfaceOf(const ClassDescription& type) {
+    static QHash<const ClassDescription*, QString> names;
+    auto it = names.find(&type);
+    if (it == names.end())
+        it = names.insert(&type, QString::fromLatin1(DBusNames::kInterfacePrefix) +
+                                     QString::fromLatin1(type.name.data(),
+                                                         static_cast<qsizetype>(type.name.size())));
+    return *it;
 }
 
 // D-Bus error names of the errors a host sees; GetLastError gives their number and source.
