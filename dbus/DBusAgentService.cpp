@@ -31,9 +31,15 @@ namespace {
 
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-QString InterfaceOf(const ClassDescription& type) {
-    return QString::fromLatin1(DBusNames::kInterfacePrefix) +
-           QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()));
+// The D-Bus interface of a published class, built once per class.
+const QString& InterfaceOf(const ClassDescription& type) {
+    static QHash<const ClassDescription*, QString> names;
+    auto it = names.find(&type);
+    if (it == names.end())
+        it = names.insert(&type, QString::fromLatin1(DBusNames::kInterfacePrefix) +
+                                     QString::fromLatin1(type.name.data(),
+                                                         static_cast<qsizetype>(type.name.size())));
+    return *it;
 }
 
 // D-Bus error names of the errors a host sees; GetLastError gives their number and source.
@@ -316,7 +322,7 @@ void DBusAgentService::ReleaseAgent(const QString& agentPath) {
         creatorHoldsMore = creatorHoldsMore || a->creator == creator;
     if (!creatorHoldsMore)
         m_creators.removeWatchedService(creator);
-    QTimer::singleShot(0, this, &DBusAgentService::EndReleasedAgents);
+    EndReleasedAgents();
 }
 
 void DBusAgentService::CreatorLeft(const QString& service) {
@@ -331,8 +337,9 @@ void DBusAgentService::CreatorLeft(const QString& service) {
 void DBusAgentService::EndReleasedAgents() {
     if (m_released.empty())
         return;
-    // An agent's window may be running a nested loop below us (a modal dialog, a wait for an
-    // event sink): the agent ends once that loop has returned.
+    // Requests reach us from the event loop, never from inside an agent, unless an agent's
+    // window runs a nested loop below us (a modal dialog, a wait for an event sink): then the
+    // agent ends once that loop has returned.
     if (QThread::currentThread()->loopLevel() > 1) {
         QTimer::singleShot(100, this, &DBusAgentService::EndReleasedAgents);
         return;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -25,6 +26,8 @@
 namespace KDAutoUpdate {
 
 namespace {
+
+constexpr int kFirstCallWaitMs = 10000;
 
 struct ServerOptions {
     QString address;
@@ -128,13 +131,12 @@ int RunServerCommand(int argc, char** argv) {
 
     QTimer idle;
     idle.setSingleShot(true);
-    idle.setInterval(o.idleExitMs);
     QObject::connect(&idle, &QTimer::timeout, app.get(), &QCoreApplication::quit);
     DBusAgentService::Options serviceOptions;
     serviceOptions.sinkTimeoutMs = o.sinkTimeoutMs;
-    serviceOptions.agentCountChanged = [&idle](int count) {
+    serviceOptions.agentCountChanged = [&idle, &o](int count) {
         if (count == 0)
-            idle.start();
+            idle.start(o.idleExitMs);
         else
             idle.stop();
     };
@@ -147,7 +149,8 @@ int RunServerCommand(int argc, char** argv) {
         return 1;
     }
     std::cout << "Ready " << DBusNames::kService << std::endl;
-    idle.start();
+    // A service started for a host gets its first call soon, but not within a short idle time.
+    idle.start(std::max(o.idleExitMs, kFirstCallWaitMs));
     const int rc = app->exec();
     std::cout.flush();
     return rc;
