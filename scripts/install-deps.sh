@@ -7,7 +7,7 @@ packages=(
   libpugixml-dev libgumbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth
-  dpkg-dev file
+  dpkg-dev file xdg-utils
   fonts-dejavu-core
 )
 missing=()
