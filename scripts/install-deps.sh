@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth
   dbus-daemon python3-dbus python3-gi gir1.2-glib-2.0 libglib2.0-bin systemd
-  dpkg-dev file
+  dpkg-dev file xdg-utils
   fonts-dejavu-core
 )
 missing=()

@@ -63,6 +63,10 @@ grep -q -- "-lkdautoupdate" <<<"$libs" || fail "pkg-config: $libs"
 check "pkg-config --libs kdautoupdate: $libs"
 
 echo "== The .deb"
+# A package for /usr: the tree is configured for that prefix (only the few files that know
+# their install paths are built again).
+cmake -S "$root" -B "$build" -DCMAKE_INSTALL_PREFIX=/usr > "$work/reconfigure.log"
+cmake --build "$build" --target kdautoupdate > "$work/rebuild.log" || { cat "$work/rebuild.log"; fail "build for /usr"; }
 (cd "$build" && cpack -G DEB -B "$work/deb" > "$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
 deb="$(ls "$work"/deb/*.deb | head -n1)"
 dpkg-deb -f "$deb" Depends

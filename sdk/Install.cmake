@@ -59,6 +59,9 @@ set(CPACK_PACKAGE_CONTACT "KDAutoUpdate developers <kdautoupdate@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Update agent a desktop product embeds, with its SDK")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The package holds what this tree was configured for: paths written into installed files
+# (the D-Bus service's program) then match where the package puts them.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # The libraries the binaries link, as dpkg-shlibdeps finds them; the program's plugins and the
 # headers' own needs are named here.
