@@ -87,9 +87,20 @@ size_t Decode(std::string_view s, size_t i, char32_t& out) {
 } // namespace
 
 std::string LowerCase(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+    // Plain ASCII, what keys and words nearly always are, in one pass over a copy.
+    std::string out(utf8);
     size_t i = 0;
+    for (; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 0x80)
+            break;
+        if (c >= 'A' && c <= 'Z')
+            out[i] = static_cast<char>(c + 0x20);
+    }
+    if (i == out.size())
+        return out;
+    // The rest code point by code point.
+    out.resize(i);
     while (i < utf8.size()) {
         char32_t c = 0;
         const size_t len = Decode(utf8, i, c);
