@@ -7,6 +7,7 @@ packages=(
   libpugixml-dev libgumbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth
+  nginx-light wrk
   fonts-dejavu-core
 )
 missing=()

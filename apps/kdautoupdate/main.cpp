@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "QuickCommands.h"
 #include "ScriptedUiDriver.h"
 
+#include "service/PublishCommand.h"
 #include "service/ServeCommand.h"
 #include <sstream>
 #include <unistd.h>
@@ -29,8 +31,10 @@ void Usage() {
         "\n"
         "Commands:\n"
         "  shell [--ui-timeout MS]        automation console: one statement a line on stdin\n"
-        "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check]\n"
+        "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check] [--log]\n"
         "                                 the embedded update service\n"
+        "  publish CATALOGUE DIR [--listen A:P]\n"
+        "                                 the catalogue as static files with an nginx setup\n"
         "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
         "                                 the service and the whole road, in real windows\n"
         "                                 (or as text without a display)\n"
@@ -91,11 +95,16 @@ int main(int argc, char** argv) {
         return RunScreenshotsCommand(argc, argv);
     if (IsQuickCommand(command))
         return RunQuick(command, argc, argv);
-    if (command == "serve") {
+    if (command == "serve" || command == "publish") {
         QCoreApplication app(argc, argv);
         QStringList args;
         for (int i = 2; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
+        if (command == "publish") {
+            QTextStream out(stdout);
+            QTextStream err(stderr);
+            return RunPublishCommand(args, out, err);
+        }
         return RunServeCommand(args);
     }
     std::fprintf(stderr, "kdautoupdate: unknown command '%s' (try: kdautoupdate help)\n",
