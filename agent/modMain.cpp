@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 #include "Unicode.h"
 
@@ -54,6 +55,27 @@ std::optional<double> ParseNumber(const std::string& text) {
     return d;
 }
 
+// The Boolean words in any letter case. Compared letter by letter in ASCII: no other letter
+// lower-cases into one of these words, so this is the Unicode-aware comparison without a copy.
+bool IsWord(std::string_view text, std::string_view lowerWord) {
+    if (text.size() != lowerWord.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != lowerWord[i])
+            return false;
+    }
+    return true;
+}
+
+bool TextToBool(std::string_view text, bool defaultValue) {
+    if (text == "1" || IsWord(text, "true") || IsWord(text, "yes") || IsWord(text, "wahr"))
+        return true;
+    if (text == "0" || IsWord(text, "false") || IsWord(text, "no") || IsWord(text, "falsch"))
+        return false;
+    return defaultValue;
+}
+
 } // namespace
 
 std::string NormalizeGuid(const std::string& text) {
@@ -84,16 +106,11 @@ bool VarToBool(const Variant& value, bool defaultValue) {
     const auto text = value.ToText();
     if (!text || value.IsEmpty())
         return defaultValue;
-    if (*text == "1")
-        return true;
-    if (*text == "0")
-        return false;
-    const std::string lower = LowerCase(*text);
-    if (lower == "true" || lower == "yes" || lower == "wahr")
-        return true;
-    if (lower == "false" || lower == "no" || lower == "falsch")
-        return false;
-    return defaultValue;
+    return TextToBool(*text, defaultValue);
+}
+
+bool VarToBool(const std::optional<std::string>& attribute, bool defaultValue) {
+    return attribute ? TextToBool(*attribute, defaultValue) : defaultValue;
 }
 
 long VarToLong(const Variant& value, long defaultValue) {

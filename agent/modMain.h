@@ -1,6 +1,7 @@
 #pragma once
 // Shared procedures: value conversions with caller-given fallbacks, and form helpers.
 
+#include <optional>
 #include <string>
 
 #include "AgentPtr.h"
@@ -16,6 +17,8 @@ std::string NormalizeGuid(const std::string& text);
 
 std::string VarToStr(const Variant& value, const std::string& defaultValue);
 bool VarToBool(const Variant& value, bool defaultValue);
+// VarToBool of an XML attribute read: its text, or the default when the attribute is absent.
+bool VarToBool(const std::optional<std::string>& attribute, bool defaultValue);
 long VarToLong(const Variant& value, long defaultValue);
 
 // Places `form` at the centre of `owner` (or of the screen when owner is null), in twips.

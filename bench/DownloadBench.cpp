@@ -2,9 +2,10 @@
 // curl fetching the same address. Each size runs in a child process of its own, so that each
 // peak memory (getrusage) belongs to one transfer: the peak must not grow with the size.
 //
-//   kdau_bench_download [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]
+//   kdau_bench_download [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR] [--rounds N]
 //
-// Defaults: 1 GiB, compared against 64 MiB. The work folder (catalogue, package and download)
+// Defaults: 1 GiB, compared against 64 MiB; each size is fetched N times (default 3) by each
+// side, the times are medians. The work folder (catalogue, package and download)
 // is made under DIR (default: beside the program's folder) and removed afterwards.
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +46,7 @@ struct Options {
     long long size = 1024 * kMiB;
     long long small = 64 * kMiB;
     QString folder;
+    int rounds = 3;
     bool child = false;
 };
 
@@ -156,6 +159,32 @@ long long CurlMs(const QString& url, const QString& output) {
     return ran ? clock.elapsed() : -1;
 }
 
+long long Median(std::vector<long long> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() || values.front() < 0 ? -1 : values[values.size() / 2];
+}
+
+// Wall time of one download through the control into `folder`; -1 when it did not start.
+long long DownloadMs(const QString& url, const std::string& folder, DialogLikeEvents& events) {
+    QtDownloader downloader(folder);
+    downloader.SetEvents(&events);
+    QElapsedTimer clock;
+    clock.start();
+    if (!downloader.BeginDownload(url.toStdString(), "bench")) {
+        std::fprintf(stderr, "BeginDownload refused %s\n", qPrintable(url));
+        return -1;
+    }
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (events.done)
+            wait.quit();
+    });
+    poll.start(5);
+    wait.exec();
+    return clock.elapsed();
+}
+
 int RunOne(const Options& options) {
     QTemporaryDir work(QDir(options.folder).filePath(QStringLiteral("download-bench-XXXXXX")));
     if (!work.isValid()) {
@@ -178,39 +207,34 @@ int RunOne(const Options& options) {
     }
     const QString url = service.BaseUrl() + QStringLiteral("/packages/") + kPackageName;
 
+    // Rounds take turns at going first, so neither side always meets the warmer disk cache.
+    std::vector<long long> downloaderRuns;
+    std::vector<long long> curlToFileRuns;
     DialogLikeEvents events;
-    QtDownloader downloader((root / "downloads").string());
-    downloader.SetEvents(&events);
-    QElapsedTimer clock;
-    clock.start();
-    if (!downloader.BeginDownload(url.toStdString(), "bench")) {
-        std::fprintf(stderr, "BeginDownload refused %s\n", qPrintable(url));
-        return 1;
-    }
-    QEventLoop wait;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
-        if (events.done)
-            wait.quit();
-    });
-    poll.start(5);
-    wait.exec();
-    const long long downloaderMs = clock.elapsed();
-    const long long rssAfter = PeakRssKiB();
-    std::error_code error;
-    const long long got =
-        events.path.empty() ? -1 : static_cast<long long>(fs::file_size(events.path, error));
-    if (got != options.size) {
-        std::fprintf(stderr, "download failed: %s (%lld bytes)\n", events.path.c_str(), got);
-        return 1;
-    }
-    fs::remove(events.path, error);
-
-    // The baseline discards the bytes; a second run writes them to disk like the control does.
-    const long long curlMs = CurlMs(url, QStringLiteral("/dev/null"));
     const QString curlFile = QString::fromStdString((root / "downloads" / "curl.bin").string());
-    const long long curlToFileMs = CurlMs(url, curlFile);
-    fs::remove(curlFile.toStdString(), error);
+    for (int round = 0; round < options.rounds; ++round) {
+        if (round % 2 == 1)
+            curlToFileRuns.push_back(CurlMs(url, curlFile));
+        events = DialogLikeEvents();
+        const long long ms = DownloadMs(url, (root / "downloads").string(), events);
+        std::error_code error;
+        const long long got =
+            events.path.empty() ? -1 : static_cast<long long>(fs::file_size(events.path, error));
+        if (ms < 0 || got != options.size) {
+            std::fprintf(stderr, "download failed: %s (%lld bytes)\n", events.path.c_str(), got);
+            return 1;
+        }
+        fs::remove(events.path, error);
+        downloaderRuns.push_back(ms);
+        if (round % 2 == 0)
+            curlToFileRuns.push_back(CurlMs(url, curlFile));
+        fs::remove(curlFile.toStdString(), error);
+    }
+    const long long rssAfter = PeakRssKiB();
+    // The baseline that discards the bytes, once: what the wire gives without a disk.
+    const long long curlMs = CurlMs(url, QStringLiteral("/dev/null"));
+    const long long downloaderMs = Median(downloaderRuns);
+    const long long curlToFileMs = Median(curlToFileRuns);
 
     std::printf("  last texts: \"%s\" | \"%s\" | \"%s\" (%d reports)\n", events.message.c_str(),
                 events.transferMessage.c_str(), events.caption.c_str(), events.reports);
@@ -230,7 +254,8 @@ std::optional<Result> RunChild(const Options& options, long long size) {
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--child"), QStringLiteral("--size"), QString::number(size),
-                 QStringLiteral("--folder"), options.folder});
+                 QStringLiteral("--folder"), options.folder, QStringLiteral("--rounds"),
+                 QString::number(options.rounds)});
     if (!child.waitForFinished(-1) || child.exitCode() != 0)
         return std::nullopt;
     const QString output = QString::fromUtf8(child.readAllStandardOutput());
@@ -292,9 +317,12 @@ int main(int argc, char** argv) {
             (arg == QLatin1String("--size") ? options.size : options.small) = *size;
         } else if (arg == QLatin1String("--folder") && hasValue) {
             options.folder = args[++i];
+        } else if (arg == QLatin1String("--rounds") && hasValue) {
+            options.rounds = std::max(1, args[++i].toInt());
         } else {
             std::fprintf(stderr,
-                         "usage: %s [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR]\n",
+                         "usage: %s [--size BYTES[K|M|G]] [--small BYTES[K|M|G]] [--folder DIR] "
+                         "[--rounds N]\n",
                          argv[0]);
             return 2;
         }

@@ -2,6 +2,7 @@
 // One installer feature a patch can add or reinstall: a plain record.
 
 #include <string>
+#include <utility>
 
 #include "AuFeatureTypes.h"
 
@@ -10,7 +11,7 @@ namespace KDAutoUpdate {
 class AuFeature {
 public:
     const std::string& Name() const { return m_sName; }
-    void SetName(const std::string& value) { m_sName = value; }
+    void SetName(std::string value) { m_sName = std::move(value); }
     AuFeatureTypes FeatureType() const { return m_lFeatureType; }
     void SetFeatureType(AuFeatureTypes value) { m_lFeatureType = value; }
     bool IsMandatory() const { return m_bIsMandatory; }

@@ -3,6 +3,7 @@
 // features it can install. A plain record except for Deploy and DownloadFileIE.
 
 #include <string>
+#include <utility>
 
 #include "AuFeature.h"
 #include "AuMessageTypes.h"
@@ -18,32 +19,32 @@ public:
     AuMessage& operator=(const AuMessage&) = delete;
 
     const std::string& ID() const { return m_sID; }
-    void SetID(const std::string& value) { m_sID = value; }
+    void SetID(std::string value) { m_sID = std::move(value); }
     const std::string& Name() const { return m_sName; }
-    void SetName(const std::string& value) { m_sName = value; }
+    void SetName(std::string value) { m_sName = std::move(value); }
     const std::string& FileName() const { return m_sFileName; }
-    void SetFileName(const std::string& value) { m_sFileName = value; }
+    void SetFileName(std::string value) { m_sFileName = std::move(value); }
     // Carried only: nothing here decompresses a package.
     bool IsCompressed() const { return m_bIsCompressed; }
     void SetIsCompressed(bool value) { m_bIsCompressed = value; }
     const std::string& Destination() const { return m_sDestination; }
-    void SetDestination(const std::string& value) { m_sDestination = value; }
+    void SetDestination(std::string value) { m_sDestination = std::move(value); }
     // Where the download dialog put the package.
     const std::string& LocalPath() const { return m_sLocalPath; }
-    void SetLocalPath(const std::string& value) { m_sLocalPath = value; }
+    void SetLocalPath(std::string value) { m_sLocalPath = std::move(value); }
     const std::string& DownloadPath() const { return m_sDownloadPath; }
-    void SetDownloadPath(const std::string& value) { m_sDownloadPath = value; }
+    void SetDownloadPath(std::string value) { m_sDownloadPath = std::move(value); }
     // Any value is stored; only the listed ones deploy something.
     AuMessageTypes MessageType() const { return m_lMessageType; }
     void SetMessageType(AuMessageTypes value) { m_lMessageType = value; }
     const std::string& Version() const { return m_sVersion; }
-    void SetVersion(const std::string& value) { m_sVersion = value; }
+    void SetVersion(std::string value) { m_sVersion = std::move(value); }
     const std::string& ProductCode() const { return m_sProductCode; }
-    void SetProductCode(const std::string& value) { m_sProductCode = value; }
+    void SetProductCode(std::string value) { m_sProductCode = std::move(value); }
     const std::string& KillProcName() const { return m_sKillProcName; }
-    void SetKillProcName(const std::string& value) { m_sKillProcName = value; }
+    void SetKillProcName(std::string value) { m_sKillProcName = std::move(value); }
     const std::string& CmdLine() const { return m_sCmdLine; }
-    void SetCmdLine(const std::string& value) { m_sCmdLine = value; }
+    void SetCmdLine(std::string value) { m_sCmdLine = std::move(value); }
     bool MustBePaid() const { return m_bMustBePaid; }
     void SetMustBePaid(bool value) { m_bMustBePaid = value; }
 

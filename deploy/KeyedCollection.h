@@ -16,9 +16,13 @@ namespace KDAutoUpdate {
 
 template <class T> class KeyedCollection {
     struct Entry {
-        std::string key; // as it was given
+        std::string key;    // as it was given
+        std::string folded; // lower-cased, as compared
         std::unique_ptr<T> item;
     };
+    // A handful of items (a message's features) is searched in order; the index is built only
+    // for larger collections (a page's messages).
+    static constexpr std::size_t kIndexFrom = 16;
     using Entries = std::vector<Entry>;
 
 public:
@@ -62,16 +66,24 @@ public:
         if (!item)
             return false;
         std::string folded = LowerCase(key);
-        if (m_index.count(folded) != 0)
+        if (Position(folded) != kNone)
             return false;
-        m_index.emplace(std::move(folded), m_entries.size());
-        m_entries.push_back(Entry{key, std::move(item)});
+        if (m_entries.size() + 1 == kIndexFrom) {
+            for (std::size_t i = 0; i < m_entries.size(); ++i)
+                m_index.emplace(m_entries[i].folded, i);
+        }
+        if (m_entries.size() + 1 >= kIndexFrom)
+            m_index.emplace(folded, m_entries.size());
+        m_entries.push_back(Entry{key, std::move(folded), std::move(item)});
         return true;
     }
 
+    // Room for `count` items in all, so that adding them moves nothing.
+    void Reserve(std::size_t count) { m_entries.reserve(count); }
+
     T* Find(const std::string& key) const {
-        const auto it = m_index.find(LowerCase(key));
-        return it == m_index.end() ? nullptr : m_entries[it->second].item.get();
+        const std::size_t i = Position(LowerCase(key));
+        return i == kNone ? nullptr : m_entries[i].item.get();
     }
 
     std::size_t Count() const { return m_entries.size(); }
@@ -88,6 +100,19 @@ public:
     Iterator end() const { return Iterator(m_entries.cend()); }
 
 private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    std::size_t Position(const std::string& folded) const {
+        if (m_entries.size() >= kIndexFrom) {
+            const auto it = m_index.find(folded);
+            return it == m_index.end() ? kNone : it->second;
+        }
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            if (m_entries[i].folded == folded)
+                return i;
+        return kNone;
+    }
+
     Entries m_entries;
     std::unordered_map<std::string, std::size_t> m_index; // folded key -> position
 };

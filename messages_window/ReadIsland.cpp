@@ -19,22 +19,20 @@ bool IsSpace(char c) {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
-// The island's XML. Some browsers give the island element's source with its own start and end
-// tag: that <xml id="KdAutoUpdate"> wrapper is the island's container, not its document
-// element, which may itself be named "xml".
-std::string IslandContent(const std::string& raw) {
+// The island's XML, cut out of `raw` in place. Some browsers give the island element's source
+// with its own start and end tag: that <xml id="KdAutoUpdate"> wrapper is the island's
+// container, not its document element, which may itself be named "xml".
+std::string IslandContent(std::string raw) {
     std::size_t start = 0;
     while (start < raw.size() && IsSpace(raw[start]))
         ++start;
     const bool wrapped =
         raw.size() >= start + 5 && LowerCase(raw.substr(start, 4)) == "<xml" &&
         (IsSpace(raw[start + 4]) || raw[start + 4] == '>' || raw[start + 4] == '/');
-    if (!wrapped)
-        return raw.substr(start);
     // End of the start tag; attribute values may hold '>'.
     char quote = 0;
     std::size_t pos = start + 4;
-    for (; pos < raw.size(); ++pos) {
+    for (; wrapped && pos < raw.size(); ++pos) {
         const char c = raw[pos];
         if (quote) {
             if (c == quote)
@@ -45,28 +43,29 @@ std::string IslandContent(const std::string& raw) {
             break;
         }
     }
-    if (pos >= raw.size())
-        return raw.substr(start);
-    if (LowerCase(raw.substr(start, pos - start)).find(LowerCase(kIslandId)) == std::string::npos)
-        return raw.substr(start); // the island's own root element
+    if (!wrapped || pos >= raw.size() ||
+        LowerCase(raw.substr(start, pos - start)).find(LowerCase(kIslandId)) == std::string::npos) {
+        raw.erase(0, start); // the island's own root element
+        return raw;
+    }
     if (raw[pos - 1] == '/')
         return {};
     const std::size_t end = raw.rfind("</");
     if (end == std::string::npos || end <= pos)
         return {};
-    std::string content = raw.substr(pos + 1, end - pos - 1);
-    std::size_t first = 0;
-    while (first < content.size() && IsSpace(content[first]))
+    std::size_t first = pos + 1;
+    while (first < end && IsSpace(raw[first]))
         ++first;
-    return content.substr(first);
+    raw.resize(end);
+    raw.erase(0, first);
+    return raw;
 }
 
-Variant Attribute(const XmlElementPtr& element, const char* name) {
-    return Variant::FromAttribute(element->getAttribute(name));
-}
-
+// VarToStr with an empty default, without the detour through a Variant: the text as it is, or
+// empty when absent.
 std::string TextAttribute(const XmlElementPtr& element, const char* name) {
-    return VarToStr(Attribute(element, name), std::string());
+    std::optional<std::string> text = element->getAttribute(name);
+    return text ? std::move(*text) : std::string();
 }
 
 AuMessageTypes MessageTypeFromWord(const std::string& word) {
@@ -83,10 +82,10 @@ AuMessageTypes MessageTypeFromWord(const std::string& word) {
 std::unique_ptr<AuFeature> ReadFeature(const XmlElementPtr& element) {
     auto feature = std::make_unique<AuFeature>();
     feature->SetName(TextAttribute(element, "name"));
-    feature->SetIsMandatory(VarToBool(Attribute(element, "mandatory"), false));
-    feature->SetAllowUserSelection(VarToBool(Attribute(element, "allowUserSelection"), false));
+    feature->SetIsMandatory(VarToBool(element->getAttribute("mandatory"), false));
+    feature->SetAllowUserSelection(VarToBool(element->getAttribute("allowUserSelection"), false));
     // An unmarked feature starts chosen.
-    feature->SetIsChecked(VarToBool(Attribute(element, "checked"), true));
+    feature->SetIsChecked(VarToBool(element->getAttribute("checked"), true));
     feature->SetFeatureType(LowerCase(TextAttribute(element, "type")) == "modified"
                                 ? auftModifiedFeature
                                 : auftNewFeature);
@@ -99,7 +98,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     const HtmlElementPtr element = doc->GetElementById(kIslandId);
     if (!element)
         return false;
-    const std::optional<std::string> raw = element->RawSource();
+    std::optional<std::string> raw = element->RawSource();
     IXmlService* xml = GetPlatform().xml;
     if (!raw || !xml)
         return false;
@@ -107,7 +106,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     if (!island)
         return false;
     island->setAsync(false);
-    island->loadXML(IslandContent(*raw));
+    island->loadXML(IslandContent(std::move(*raw)));
     if (island->parseErrorCode() != 0)
         return false;
     m_xmlIsland = std::move(island);
@@ -137,14 +136,16 @@ void frmMessages::ReadIsland() {
         message->SetProductCode(TextAttribute(element, "forProduct"));
         message->SetKillProcName(TextAttribute(element, "killProcName"));
         message->SetDownloadPath(TextAttribute(element, "downloadPath"));
-        message->SetIsCompressed(VarToBool(Attribute(element, "compressed"), false));
-        message->SetMustBePaid(VarToBool(Attribute(element, "mustBePaid"), false));
+        message->SetIsCompressed(VarToBool(element->getAttribute("compressed"), false));
+        message->SetMustBePaid(VarToBool(element->getAttribute("mustBePaid"), false));
         message->SetCmdLine(TextAttribute(element, "cmdLine"));
         message->SetMessageType(MessageTypeFromWord(TextAttribute(element, "type")));
         if (message->IsCompressed())
             message->SetDestination(TextAttribute(element, "destination"));
 
-        for (const XmlElementPtr& featureElement : element->selectNodes("Features/Feature")) {
+        const std::vector<XmlElementPtr> features = element->selectNodes("Features/Feature");
+        message->Features().Reserve(features.size());
+        for (const XmlElementPtr& featureElement : features) {
             if (!featureElement)
                 continue;
             std::unique_ptr<AuFeature> feature = ReadFeature(featureElement);

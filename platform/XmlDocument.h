@@ -52,7 +52,8 @@ public:
     // true when the document is (or, for async, may become) usable; callers test
     // parseErrorCode() instead.
     virtual bool load(const std::string& source) = 0;
-    virtual bool loadXML(const std::string& text) = 0;
+    // Parses `text`; a caller that moves its text in spares the backend a copy.
+    virtual bool loadXML(std::string text) = 0;
     virtual bool save(const std::string& path) = 0;
 
     virtual XmlReadyState readyState() const = 0;

@@ -9,6 +9,7 @@ packages=(
   curl xvfb xauth
   dbus-daemon python3-dbus python3-gi gir1.2-glib-2.0 libglib2.0-bin systemd
   dpkg-dev file xdg-utils
+  nginx-light wrk
   fonts-dejavu-core
 )
 missing=()

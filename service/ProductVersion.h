@@ -16,6 +16,7 @@ public:
     static ProductVersion Parse(QStringView text);
 
     bool IsEmpty() const { return m_parts.isEmpty(); }
+    const QList<qint64>& Parts() const { return m_parts; }
     QString ToString() const;
 
     std::strong_ordering operator<=>(const ProductVersion& other) const;

@@ -18,12 +18,13 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--hang-check]\n"
+    "[--hang-check] [--log]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
     "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
-    "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n";
+    "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
+    "  --log             print one line per request (written in batches)\n";
 
 struct ServeArguments {
     quint16 port = 8080;
@@ -31,6 +32,7 @@ struct ServeArguments {
     QHostAddress address = QHostAddress::LocalHost;
     qint64 rate = 0;
     bool hangCheck = false;
+    bool log = false;
     bool help = false;
 };
 
@@ -54,6 +56,8 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
             arguments.help = true;
         } else if (option == u"--hang-check") {
             arguments.hangCheck = true;
+        } else if (option == u"--log") {
+            arguments.log = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
                    option == u"--address") {
             const std::optional<QString> text = value();
@@ -120,7 +124,10 @@ int RunServeCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     ServiceOptions options;
     options.catalogueFolder =
         arguments.catalogue.isEmpty() ? DefaultCatalogueFolder() : arguments.catalogue;
-    options.log = &out;
+    // Logging each request costs more than answering a check; it is asked for, and batched.
+    options.log = arguments.log ? &out : nullptr;
+    options.bufferLog = true;
+    options.recordRequests = false;
     options.packageBytesPerSecond = arguments.rate;
     options.hangCheck = arguments.hangCheck;
     UpdateService service(options);

@@ -6,11 +6,18 @@ class QTextStream;
 
 namespace KDAutoUpdate {
 
-// How an UpdateService is set up. The last two are test aids and off by default.
+// How an UpdateService is set up. packageBytesPerSecond and hangCheck are test aids, off by
+// default.
 struct ServiceOptions {
     QString catalogueFolder;
-    // Where each request's log line goes as well (flushed at once); null: memory only.
+    // Where each request's log line goes as well; null: nowhere.
     QTextStream* log = nullptr;
+    // The lines reach `log` in batches, flushed a few times a second, instead of one write per
+    // request.
+    bool bufferLog = false;
+    // Every log line is kept for RequestLog() and announced by RequestLogged. A long-running
+    // service turns this off: the list would grow with every request.
+    bool recordRequests = true;
     // Package bodies go out at no more than this many bytes per second; 0: as fast as possible.
     qint64 packageBytesPerSecond = 0;
     // /CheckUpdate.aspx receives but never answers, for the agent's timeout.

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTextStream>
+#include <QTimer>
 #include <QUrl>
 
 namespace KDAutoUpdate {
@@ -21,12 +22,6 @@ namespace KDAutoUpdate {
 namespace {
 
 using StatusCode = QHttpServerResponder::StatusCode;
-
-constexpr const char* kNotFoundPage =
-    "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"/>"
-    "<title>Nicht gefunden</title></head><body style=\"font-family: sans-serif; margin: 2em\">"
-    "<h1>Nicht gefunden</h1><p>Die angeforderte Seite wurde auf diesem Server nicht gefunden."
-    "</p></body></html>\n";
 
 QByteArray MethodName(QHttpServerRequest::Method method) {
     switch (method) {
@@ -77,6 +72,8 @@ UpdateService::UpdateService(ServiceOptions options, QObject* parent)
 }
 
 UpdateService::~UpdateService() {
+    if (m_options.log)
+        m_options.log->flush();
     // Held answers go before the connections they belong to.
     m_held.clear();
     m_http.reset();
@@ -184,23 +181,24 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     const std::optional<QString> file = PublishedFile(folder, package ? *package : *page);
     if (!file)
         return answer(notFound);
-    QByteArray type = "application/octet-stream";
-    if (page) {
-        const QMimeType mime =
-            QMimeDatabase().mimeTypeForFile(*file, QMimeDatabase::MatchExtension);
-        type = mime.name().toUtf8();
-        if (mime.inherits(QStringLiteral("text/plain")))
-            type += "; charset=utf-8";
-    }
+    const QByteArray type = page ? InfoContentType(*file) : "application/octet-stream";
     const StatusCode status = SendFile(responder, *file, type, package.has_value());
     Log(method, target, QString::number(static_cast<int>(status)));
 }
 
+// Agents send the same few queries again and again; each answer is built once.
 UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
+    constexpr qsizetype kMaxCachedAnswers = 4096;
+    if (const auto found = m_checkAnswers.constFind(query); found != m_checkAnswers.cend())
+        return {StatusCode::Ok, "text/xml", *found};
     const ServiceQuery parameters(query);
     const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
                                             ProductVersion::Parse(parameters.Value(u"Version")));
-    return {StatusCode::Ok, "text/xml", BuildCheckResponse(offers)};
+    const QByteArray body = BuildCheckResponse(offers);
+    if (m_checkAnswers.size() >= kMaxCachedAnswers)
+        m_checkAnswers.clear();
+    m_checkAnswers.insert(query, body);
+    return {StatusCode::Ok, "text/xml", body};
 }
 
 UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& request,
@@ -211,6 +209,14 @@ UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& reques
         m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
     const MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
     return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
+}
+
+QByteArray UpdateService::InfoContentType(const QString& path) {
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    QByteArray type = mime.name().toUtf8();
+    if (mime.inherits(QStringLiteral("text/plain")))
+        type += "; charset=utf-8";
+    return type;
 }
 
 // The file of `folder` that `rawName` names, if it may be published: a plain file name (after
@@ -271,6 +277,7 @@ void UpdateService::ReloadCatalogueIfChanged() {
         return;
     }
     m_catalogue = std::move(loaded);
+    m_checkAnswers.clear();
     m_error.clear();
 }
 
@@ -284,13 +291,25 @@ QString UpdateService::ServiceUrlFor(const QHttpServerRequest& request) const {
 }
 
 void UpdateService::Log(const QByteArray& method, const QByteArray& target, const QString& status) {
+    if (!m_options.log && !m_options.recordRequests)
+        return;
     const QString line = QStringLiteral("%1 %2 %3")
                              .arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
-    m_requestLog.append(line);
     if (m_options.log) {
-        *m_options.log << line << Qt::endl;
+        *m_options.log << line << '\n';
+        if (!m_options.bufferLog) {
+            m_options.log->flush();
+        } else if (!m_logFlush) {
+            constexpr int kFlushIntervalMs = 200;
+            m_logFlush = new QTimer(this);
+            connect(m_logFlush, &QTimer::timeout, this, [this] { m_options.log->flush(); });
+            m_logFlush->start(kFlushIntervalMs);
+        }
     }
-    emit RequestLogged(line);
+    if (m_options.recordRequests) {
+        m_requestLog.append(line);
+        emit RequestLogged(line);
+    }
 }
 
 } // namespace KDAutoUpdate

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QHostAddress>
 #include <QHttpServerResponder>
 #include <QObject>
@@ -16,6 +17,7 @@
 
 class QHttpServerRequest;
 class QTcpSocket;
+class QTimer;
 
 namespace KDAutoUpdate {
 
@@ -36,6 +38,14 @@ class UpdateService : public QObject {
 
 public:
     static constexpr const char* kServicePath = "/services/autoupdate";
+    // The answer to an unknown address (404, text/html; charset=utf-8).
+    static constexpr const char* kNotFoundPage =
+        "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\"/>"
+        "<title>Nicht gefunden</title></head><body style=\"font-family: sans-serif; margin: "
+        "2em\"><h1>Nicht gefunden</h1><p>Die angeforderte Seite wurde auf diesem Server nicht "
+        "gefunden.</p></body></html>\n";
+    // The content type of a file of the catalogue's info/ folder, told by its name.
+    static QByteArray InfoContentType(const QString& path);
 
     explicit UpdateService(const QString& catalogueFolder, QObject* parent = nullptr);
     explicit UpdateService(ServiceOptions options, QObject* parent = nullptr);
@@ -88,6 +98,9 @@ private:
     RawRequestTcpServer* m_listener = nullptr; // owned by m_http
     // Requests deliberately left without an answer; released when their connection closes.
     std::map<QTcpSocket*, std::unique_ptr<QHttpServerResponder>> m_held;
+    // Check answers by query text as it arrived; emptied whenever the catalogue changes.
+    QHash<QByteArray, QByteArray> m_checkAnswers;
+    QTimer* m_logFlush = nullptr; // batches the log's writes when bufferLog is set
 };
 
 } // namespace KDAutoUpdate

@@ -10,7 +10,7 @@
 namespace KDAutoUpdate {
 
 namespace {
-constexpr std::array<const char*, 4> kCommands{"serve", "demo", "screenshots", "server"};
+constexpr std::array<const char*, 5> kCommands{"serve", "publish", "demo", "screenshots", "server"};
 } // namespace
 
 bool IsPluginCommand(const std::string& command) {

@@ -79,17 +79,22 @@ bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
     return StartsWith(lower, "http://") || StartsWith(lower, "https://");
 }
 
-PugiXmlDocument::Outcome PugiXmlDocument::Parse(const std::string& text) {
-    return ParseWith([&text](pugi::xml_document& doc) {
-        return doc.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
-    });
+PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text) {
+    auto storage = EmptyStorage();
+    storage->text = std::move(text);
+    return ParseWith(
+        [](PugiXmlStorage& s) {
+            return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
+                                             pugi::encoding_auto);
+        },
+        std::move(storage));
 }
 
 PugiXmlDocument::Outcome
-PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(pugi::xml_document&)>& load) {
-    auto storage = EmptyStorage();
+PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
+                           std::shared_ptr<PugiXmlStorage> storage) {
     try {
-        const pugi::xml_parse_result result = load(storage->doc);
+        const pugi::xml_parse_result result = load(*storage);
         if (!result)
             return {EmptyStorage(), result.status == pugi::status_no_document_element
                                         ? XmlError::kNoRootElement
@@ -112,14 +117,16 @@ PugiXmlDocument::Outcome PugiXmlDocument::ReadFile(const std::string& source) {
             return {EmptyStorage(), XmlError::kFileNotFound};
         // pugixml reads the file straight into its own buffer: no copy of a large store.
         bool unreadable = false;
-        Outcome outcome = ParseWith([&](pugi::xml_document& doc) {
-            pugi::xml_parse_result r =
-                doc.load_file(path.c_str(), kParseOptions, pugi::encoding_auto);
-            unreadable = r.status == pugi::status_file_not_found ||
-                         r.status == pugi::status_io_error ||
-                         r.status == pugi::status_out_of_memory;
-            return r;
-        });
+        Outcome outcome = ParseWith(
+            [&](PugiXmlStorage& s) {
+                pugi::xml_parse_result r =
+                    s.doc.load_file(path.c_str(), kParseOptions, pugi::encoding_auto);
+                unreadable = r.status == pugi::status_file_not_found ||
+                             r.status == pugi::status_io_error ||
+                             r.status == pugi::status_out_of_memory;
+                return r;
+            },
+            EmptyStorage());
         if (unreadable)
             return {EmptyStorage(), XmlError::kFileNotFound};
         return outcome;
@@ -209,9 +216,9 @@ void PugiXmlDocument::OnHttpAnswer(unsigned long generation, const HttpResult& r
     Complete(generation, FromHttp(result));
 }
 
-bool PugiXmlDocument::loadXML(const std::string& text) {
+bool PugiXmlDocument::loadXML(std::string text) {
     CancelRunning();
-    Apply(Parse(text));
+    Apply(Parse(std::move(text)));
     return m_errorCode == XmlError::kNone;
 }
 
@@ -293,11 +300,7 @@ bool PugiXmlDocument::save(const std::string& path) {
             const std::string encoding = Lower(child.attribute("encoding").value());
             latin1 = encoding == "iso-8859-1" || encoding == "latin1";
         }
-        std::string content = PugiXmlSerializer::Serialize(m_storage->doc);
-        if (!declared)
-            content.insert(0, "<?xml version=\"1.0\"?>");
-        if (latin1)
-            content = PugiXmlSerializer::Utf8ToLatin1(content);
+        const std::string head = declared ? std::string() : "<?xml version=\"1.0\"?>";
 
         const std::filesystem::path target(path);
         static std::mt19937 random{std::random_device{}()};
@@ -307,7 +310,17 @@ bool PugiXmlDocument::save(const std::string& path) {
             std::ofstream file(temp, std::ios::binary | std::ios::trunc);
             if (!file)
                 return false;
-            file.write(content.data(), static_cast<std::streamsize>(content.size()));
+            auto write = [&file](const std::string& piece) {
+                file.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                return static_cast<bool>(file);
+            };
+            // UTF-8 goes out piece by piece as it is serialized, so a large store is never
+            // held twice; a Latin-1 store is converted whole.
+            if (latin1)
+                write(PugiXmlSerializer::Utf8ToLatin1(
+                    head + PugiXmlSerializer::Serialize(m_storage->doc)));
+            else
+                PugiXmlSerializer::Serialize(m_storage->doc, head, write);
             file.close();
             if (!file) {
                 std::error_code ignored;

@@ -34,7 +34,7 @@ public:
     bool async() const override { return m_async; }
     void setAsync(bool value) override { m_async = value; }
     bool load(const std::string& source) override;
-    bool loadXML(const std::string& text) override;
+    bool loadXML(std::string text) override;
     // Writes to a temporary file beside `path` and renames it over `path`, so a failed save
     // leaves the old file as it was. The document's own declaration is written as it stands.
     bool save(const std::string& path) override;
@@ -54,9 +54,10 @@ public:
 private:
     using Outcome = std::pair<std::shared_ptr<PugiXmlStorage>, long>;
 
-    static Outcome Parse(const std::string& text);
-    static Outcome
-    ParseWith(const std::function<pugi::xml_parse_result(pugi::xml_document&)>& load);
+    // Parses in place: the storage keeps the text, whose copy pugixml would otherwise make.
+    static Outcome Parse(std::string text);
+    static Outcome ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
+                             std::shared_ptr<PugiXmlStorage> storage);
     static Outcome ReadFile(const std::string& path);
     static Outcome FromHttp(const HttpResult& result);
     static bool IsHttpUrl(const std::string& source);

@@ -2,6 +2,10 @@
 
 #include "platform/pugixml/PugiXmlSerializer.h"
 
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+
 namespace KDAutoUpdate {
 
 namespace {
@@ -49,18 +53,85 @@ bool PugiXmlElement::removeAttribute(const std::string& name) {
     return true;
 }
 
-std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath) const {
+namespace {
+
+// The agent asks the same few paths again and again (one per message of a page, one per
+// store lookup): each is compiled once per thread. A long list of distinct paths starts over.
+const pugi::xpath_query* CompiledQuery(const std::string& xpath) {
+    constexpr std::size_t kMaxQueries = 64;
+    thread_local std::unordered_map<std::string, std::unique_ptr<pugi::xpath_query>> queries;
+    if (const auto found = queries.find(xpath); found != queries.end())
+        return found->second.get();
+    if (queries.size() >= kMaxQueries)
+        queries.clear();
+    auto query = std::make_unique<pugi::xpath_query>(xpath.c_str());
+    if (!*query || query->return_type() != pugi::xpath_type_node_set)
+        return nullptr;
+    return queries.emplace(xpath, std::move(query)).first->second.get();
+}
+
+// The steps of a path of plain element names ("Message", "Features/Feature"), or nothing for
+// any other expression.
+std::optional<std::vector<std::string>> ChildSteps(const std::string& xpath) {
+    std::vector<std::string> steps;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = std::min(xpath.find('/', start), xpath.size());
+        const std::string step = xpath.substr(start, end - start);
+        if (!PugiXmlElement::IsValidName(step) || step.find(':') != std::string::npos)
+            return std::nullopt;
+        steps.push_back(step);
+        if (end == xpath.size())
+            return steps;
+        start = end + 1;
+    }
+}
+
+// Children named steps[i], then their children named steps[i + 1], ...: the node-set of the
+// path in document order.
+void CollectChildren(const pugi::xml_node& node, const std::vector<std::string>& steps,
+                     std::size_t i, bool first, std::vector<pugi::xml_node>& out) {
+    for (const pugi::xml_node& child : node.children(steps[i].c_str())) {
+        if (child.type() != pugi::node_element)
+            continue;
+        if (i + 1 < steps.size())
+            CollectChildren(child, steps, i + 1, first, out);
+        else
+            out.push_back(child);
+        if (first && !out.empty())
+            return;
+    }
+}
+
+} // namespace
+
+std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath, bool first) const {
     std::vector<pugi::xml_node> nodes;
     if (!m_node || xpath.empty())
         return nodes;
+    // Plain child paths, what the agent asks most, are walked directly: the same nodes in the
+    // same order as the XPath engine gives, without compiling or sorting.
+    if (const auto steps = ChildSteps(xpath)) {
+        CollectChildren(m_node, *steps, 0, first, nodes);
+        return nodes;
+    }
     // pugixml reports a bad expression by throwing (or, built without exceptions, by an
     // invalid query); neither may leave the backend.
     try {
-        const pugi::xpath_query query(xpath.c_str());
-        if (!query || query.return_type() != pugi::xpath_type_node_set)
+        const pugi::xpath_query* query = CompiledQuery(xpath);
+        if (!query)
             return nodes;
-        pugi::xpath_node_set set = query.evaluate_node_set(m_node);
+        if (first) {
+            // Stops at the first match; only a match that is no element needs the whole set.
+            const pugi::xpath_node match = query->evaluate_node(m_node);
+            if (!match)
+                return nodes;
+            if (match.node().type() == pugi::node_element)
+                return {match.node()};
+        }
+        pugi::xpath_node_set set = query->evaluate_node_set(m_node);
         set.sort();
+        nodes.reserve(set.size());
         for (const pugi::xpath_node& match : set)
             if (match.node().type() == pugi::node_element)
                 nodes.push_back(match.node());
@@ -71,7 +142,7 @@ std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath) con
 }
 
 XmlElementPtr PugiXmlElement::selectSingleNode(const std::string& xpath) {
-    std::vector<pugi::xml_node> nodes = Select(xpath);
+    std::vector<pugi::xml_node> nodes = Select(xpath, true);
     if (nodes.empty())
         return nullptr;
     return std::make_shared<PugiXmlElement>(m_storage, nodes.front());
@@ -79,7 +150,9 @@ XmlElementPtr PugiXmlElement::selectSingleNode(const std::string& xpath) {
 
 std::vector<XmlElementPtr> PugiXmlElement::selectNodes(const std::string& xpath) {
     std::vector<XmlElementPtr> elements;
-    for (const pugi::xml_node& node : Select(xpath))
+    const std::vector<pugi::xml_node> nodes = Select(xpath, false);
+    elements.reserve(nodes.size());
+    for (const pugi::xml_node& node : nodes)
         elements.push_back(std::make_shared<PugiXmlElement>(m_storage, node));
     return elements;
 }

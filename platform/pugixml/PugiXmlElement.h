@@ -31,7 +31,8 @@ public:
     static bool IsValidName(const std::string& name);
 
 private:
-    std::vector<pugi::xml_node> Select(const std::string& xpath) const;
+    // Element matches in document order; with `first`, at most the first one.
+    std::vector<pugi::xml_node> Select(const std::string& xpath, bool first) const;
 
     std::shared_ptr<PugiXmlStorage> m_storage;
     pugi::xml_node m_node;

@@ -111,18 +111,30 @@ void AppendOpening(std::string& out, const pugi::xml_node& node) {
 
 } // namespace
 
-std::string PugiXmlSerializer::Serialize(const pugi::xml_node& node) {
-    std::string out;
+namespace {
+
+constexpr std::size_t kPieceBytes = 64 * 1024;
+
+// Walks `node` and appends its markup to `out`. With a `sink`, every piece of about
+// kPieceBytes goes there and `out` starts again, so a large store is never whole in memory.
+bool Walk(const pugi::xml_node& node, std::string& out, const PugiXmlSerializer::Sink* sink) {
     if (!node)
-        return out;
+        return true;
+    auto pass = [&] {
+        if (!sink || out.size() < kPieceBytes)
+            return true;
+        const bool written = (*sink)(out);
+        out.clear();
+        return written;
+    };
     // Iterative walk: a deeply nested answer from a server must not exhaust the stack.
     const pugi::xml_node top = node;
     pugi::xml_node current = node.type() == pugi::node_document ? node.first_child() : node;
-    if (node.type() == pugi::node_document && !current)
-        return out;
     const pugi::xml_node stop = node.type() == pugi::node_document ? node : pugi::xml_node();
     while (current) {
         AppendOpening(out, current);
+        if (!pass())
+            return false;
         if (current.type() == pugi::node_element && current.first_child()) {
             current = current.first_child();
             continue;
@@ -130,20 +142,34 @@ std::string PugiXmlSerializer::Serialize(const pugi::xml_node& node) {
         // Close finished elements on the way up until a next sibling is found.
         while (current) {
             if (current == top)
-                return out;
+                return true;
             if (current.next_sibling()) {
                 current = current.next_sibling();
                 break;
             }
             current = current.parent();
             if (current == stop)
-                return out;
+                return true;
             out += "</";
             out += current.name();
             out += '>';
         }
     }
+    return true;
+}
+
+} // namespace
+
+std::string PugiXmlSerializer::Serialize(const pugi::xml_node& node) {
+    std::string out;
+    Walk(node, out, nullptr);
     return out;
+}
+
+bool PugiXmlSerializer::Serialize(const pugi::xml_node& node, std::string head, const Sink& sink) {
+    std::string out = std::move(head);
+    out.reserve(kPieceBytes + 4096);
+    return Walk(node, out, &sink) && (out.empty() || sink(out));
 }
 
 std::string PugiXmlSerializer::Utf8ToLatin1(const std::string& text) {

@@ -66,7 +66,8 @@ ServiceProcess::ServiceProcess(const QStringList& extraArgs)
     : m_process(std::make_unique<QProcess>()) {
     const QString catalogue = QString(KDAU_SOURCE_DIR) + "/service/catalogue";
     m_process->start(m_copy.Program(),
-                     QStringList{"serve", "--port", "0", "--catalogue", catalogue} + extraArgs);
+                     QStringList{"serve", "--port", "0", "--log", "--catalogue", catalogue} +
+                         extraArgs);
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 15000 && !m_buffer.contains('\n')) {
@@ -87,7 +88,7 @@ ServiceProcess::~ServiceProcess() {
 }
 
 QStringList ServiceProcess::Requests() {
-    m_process->waitForReadyRead(200);
+    m_process->waitForReadyRead(500); // the service writes its log in batches
     m_buffer += QString::fromUtf8(m_process->readAllStandardOutput());
     return m_buffer.split('\n', Qt::SkipEmptyParts);
 }

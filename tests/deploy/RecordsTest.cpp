@@ -26,6 +26,19 @@ struct Tracked {
     int* destroyedCount;
 };
 
+TEST(KeyedCollection, ALargeCollectionFindsEveryKeyInAnyCaseAndKeepsItsOrder) {
+    KeyedCollection<Tracked> c;
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(c.Add("Key" + std::to_string(i), std::make_unique<Tracked>(i)));
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_FALSE(c.Add("KEY" + std::to_string(i), std::make_unique<Tracked>(-1))) << i;
+        ASSERT_NE(c.Find("key" + std::to_string(i)), nullptr) << i;
+        EXPECT_EQ(c.Find("key" + std::to_string(i))->value, i);
+        EXPECT_EQ(c.Item(static_cast<std::size_t>(i))->value, i);
+    }
+    EXPECT_EQ(c.Count(), 40u);
+}
+
 TEST(KeyedCollection, KeysIgnoreCaseIncludingUmlautsAndTheFirstOfAKeyStays) {
     TestPlatform tp;
     AuAgent agent(tp.platform()); // installs the platform's lower-casing

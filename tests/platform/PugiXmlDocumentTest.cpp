@@ -258,6 +258,15 @@ TEST_F(PugiXmlDocumentTest, SaveReplacesAnExistingFile) {
     EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), "<?xml version=\"1.0\"?><r />");
 }
 
+TEST_F(PugiXmlDocumentTest, LargeStoreIsSavedWholeAsItsMarkup) {
+    std::string text = "<?xml version=\"1.0\"?><update-info>";
+    for (int i = 0; i < 5000; ++i) // some 300 KiB: written in several pieces
+        text += "<product code=\"{" + std::to_string(i) + "}\" a=\"&amp;&lt;\" />";
+    auto doc = Parsed(text + "</update-info>");
+    ASSERT_TRUE(doc->save(tp.ProgramFile("updateinfo.xml")));
+    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), doc->xml());
+}
+
 TEST_F(PugiXmlDocumentTest, SynchronousHttpLoad) {
     tp.http().SetResponse(kUrl, Response::Ok("<r count=\"2\" msgs=\"AB\"/>"));
     tp.http().SetPrefixResponse("http://updates.test/missing", Response::Status(404, "<html/>"));

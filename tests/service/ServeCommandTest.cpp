@@ -83,7 +83,7 @@ TEST(ServeCommandTest, ServesTheCatalogueBesideTheProgramAndPrintsTheBaseUrlFirs
         check = Get(baseUrl + "/CheckUpdate.aspx?ProductCode=" + kSampleProduct + "&Version=5.0.2");
         QCoreApplication::quit();
     });
-    const int exitCode = RunServeCommand({"--port=0"}, out, err);
+    const int exitCode = RunServeCommand({"--port=0", "--log"}, out, err);
 
     EXPECT_EQ(exitCode, 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
