@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "agent/AuAgent.h"
+#include "agent/SignedAnswer.h"
 #include "agent/Unicode.h"
 #include "agent/modMain.h"
 #include "frmMessages.h"
@@ -110,6 +111,10 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     island->loadXML(IslandContent(*raw));
     if (island->parseErrorCode() != 0)
         return false;
+    // With the vendor's keys, an island that is not theirs counts as unreadable.
+    const XmlElementPtr root = island->documentElement();
+    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign(root)))
+        return false;
     m_xmlIsland = std::move(island);
     return true;
 }
@@ -143,6 +148,8 @@ void frmMessages::ReadIsland() {
         message->SetMessageType(MessageTypeFromWord(TextAttribute(element, "type")));
         if (message->IsCompressed())
             message->SetDestination(TextAttribute(element, "destination"));
+        message->SetPackageSha256(TextAttribute(element, "sha256"));
+        message->SetPackageSignature(TextAttribute(element, "signature"));
 
         for (const XmlElementPtr& featureElement : element->selectNodes("Features/Feature")) {
             if (!featureElement)

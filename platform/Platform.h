@@ -15,6 +15,7 @@ class LoadedForms;
 class IDownloaderFactory;
 class IProcessLauncher;
 class IDesktop;
+class ISignatureVerifier;
 
 struct Platform {
     IXmlService* xml = nullptr;
@@ -26,6 +27,8 @@ struct Platform {
     IDownloaderFactory* downloads = nullptr;
     IProcessLauncher* processes = nullptr;
     IDesktop* desktop = nullptr;
+    // Checks signed answers and packages; without it, a product with keys accepts nothing.
+    ISignatureVerifier* signatures = nullptr;
     // Folder of the program that hosts the agent, without trailing separator.
     std::string programFolder;
     char pathSeparator = '/';
