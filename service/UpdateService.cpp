@@ -1,5 +1,6 @@
 #include "service/UpdateService.h"
 
+#include "service/AnswerSigner.h"
 #include "service/CheckResponse.h"
 #include "service/MessagePage.h"
 #include "service/PackageStream.h"
@@ -200,7 +201,9 @@ UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
     const ServiceQuery parameters(query);
     const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
                                             ProductVersion::Parse(parameters.Value(u"Version")));
-    return {StatusCode::Ok, "text/xml", BuildCheckResponse(offers)};
+    const QByteArray answer = BuildCheckResponse(offers);
+    return {StatusCode::Ok, "text/xml",
+            m_options.signer ? m_options.signer->SignCheckAnswer(answer) : answer};
 }
 
 UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& request,
@@ -209,7 +212,8 @@ UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& reques
     const QString productCode = parameters.Value(u"ProductCode");
     const auto offers =
         m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
-    const MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    page.SetSigner(m_options.signer.get());
     return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
 }
 

@@ -5,6 +5,7 @@
 #include "platform/console/ScriptedRenderer.h"
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/pugixml/PugiXmlService.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
@@ -26,6 +27,7 @@ struct HostPlatform::Parts {
     QtDownloaderFactory downloads;
     QtProcessLauncher processes;
     QtDesktop desktop;
+    SodiumSignatureVerifier signatures;
     std::unique_ptr<ScriptedRenderer> scripted;
     std::unique_ptr<QtFormRenderer> desktopForms;
 };
@@ -56,6 +58,7 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
     m_platform.downloads = &p.downloads;
     m_platform.processes = &p.processes;
     m_platform.desktop = &p.desktop;
+    m_platform.signatures = &p.signatures;
     m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
     m_platform.pathSeparator = '/';
 }

@@ -13,6 +13,7 @@
 #include "HostPlatform.h"
 #include "QuickCommands.h"
 #include "ScriptedUiDriver.h"
+#include "SigningCommands.h"
 
 #include "service/ServeCommand.h"
 #include <sstream>
@@ -30,11 +31,14 @@ void Usage() {
         "Commands:\n"
         "  shell [--ui-timeout MS]        automation console: one statement a line on stdin\n"
         "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check]\n"
+        "        [--signing-key KEY]\n"
         "                                 the embedded update service\n"
         "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
         "                                 the service and the whole road, in real windows\n"
         "                                 (or as text without a display)\n"
         "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
+        "  keygen DIR                     writes a key pair for signing updates into DIR\n"
+        "  sign FILE --key KEY            prints a package's signature and hash\n"
         "  help                           this text\n",
         stdout);
     std::fputs(QuickCommandUsage(), stdout);
@@ -89,6 +93,10 @@ int main(int argc, char** argv) {
         return RunDemoCommand(argc, argv);
     if (command == "screenshots")
         return RunScreenshotsCommand(argc, argv);
+    if (command == "keygen")
+        return RunKeygenCommand(argc, argv);
+    if (command == "sign")
+        return RunSignCommand(argc, argv);
     if (IsQuickCommand(command))
         return RunQuick(command, argc, argv);
     if (command == "serve") {
