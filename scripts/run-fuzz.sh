@@ -16,7 +16,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
 cmake --build "$build" --target kdau_fuzz -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:new_delete_type_mismatch=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 mkdir -p "$build/artifacts"
 status=0
