@@ -12,7 +12,8 @@
 using namespace KDAutoUpdate;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const QString folder = QString::fromStdString(TestPlatform::MakeTempFolder("fuzz-catalogue").string());
+    static const QString folder =
+        QString::fromStdString(TestPlatform::MakeTempFolder("fuzz-catalogue").string());
     QFile file(QDir(folder).filePath(QLatin1String(Catalogue::kFileName)));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;

@@ -16,7 +16,8 @@ using namespace KDAutoUpdate;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static TestPlatform tp;
-    static ScriptedRenderer renderer(tp.loop(), [] { return std::make_unique<FakeBrowserControl>(); });
+    static ScriptedRenderer renderer(tp.loop(),
+                                     [] { return std::make_unique<FakeBrowserControl>(); });
     tp.platform().forms = &renderer;
     const FuzzInput input(data, size);
     UseTrustFile(tp, "{P1}", input.flags & 1);
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             window = FormInstances::ForThread().messages.get();
         auto* browser = window ? dynamic_cast<FakeBrowserControl*>(window->Browser()) : nullptr;
         if (browser) {
-            auto page = std::make_shared<FakeBrowserControl::Page>("http://svc.test/InitUpdate.aspx");
+            auto page =
+                std::make_shared<FakeBrowserControl::Page>("http://svc.test/InitUpdate.aspx");
             page->Add("KdAutoUpdate", "xml")
                 ->SetRawSource(input.flags & 2 ? "<xml id=\"KdAutoUpdate\">" + input.text + "</xml>"
                                                : input.text);

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const HtmlElementPtr island = doc.GetElementById("KdAutoUpdate"))
         island->RawSource();
     doc.GetElementById("cmdClose");
-    for (const HeadlessElementPtr& element : doc.Find([](const HeadlessElement&) { return true; }, 2000)) {
+    for (const HeadlessElementPtr& element :
+         doc.Find([](const HeadlessElement&) { return true; }, 2000)) {
         element->GetAttribute("auButtonType");
         element->InnerHTML();
         element->Checked();

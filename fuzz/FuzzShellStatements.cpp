@@ -15,7 +15,8 @@ using namespace KDAutoUpdate;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static TestPlatform tp;
-    static ScriptedRenderer renderer(tp.loop(), [] { return std::make_unique<FakeBrowserControl>(); });
+    static ScriptedRenderer renderer(tp.loop(),
+                                     [] { return std::make_unique<FakeBrowserControl>(); });
     tp.platform().forms = &renderer;
     ScriptedUiDriver ui(renderer);
     std::ostringstream out;

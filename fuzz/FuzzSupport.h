@@ -20,11 +20,12 @@ struct FuzzInput {
 
 // A trust file with one fixed key for `productCode`, or none.
 inline void UseTrustFile(TestPlatform& tp, const std::string& productCode, bool on) {
-    tp.WriteProgramFile("updatekeys.xml",
-                        on ? "<updatekeys><product code=\"" + productCode +
-                                 "\"><key ed25519=\"11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=\"/>"
-                                 "</product></updatekeys>"
-                           : "<updatekeys/>");
+    tp.WriteProgramFile(
+        "updatekeys.xml",
+        on ? "<updatekeys><product code=\"" + productCode +
+                 "\"><key ed25519=\"11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=\"/>"
+                 "</product></updatekeys>"
+           : "<updatekeys/>");
 }
 
 } // namespace KDAutoUpdate
