@@ -14,9 +14,10 @@
 using namespace KDAutoUpdate;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TestPlatform tp;
-    static ScriptedRenderer renderer(tp.loop(),
-                                     [] { return std::make_unique<FakeBrowserControl>(); });
+    // All made anew for each input: answers a script queues but never uses hold the driver,
+    // and timers of one run must not fire into the next.
+    TestPlatform tp;
+    ScriptedRenderer renderer(tp.loop(), [] { return std::make_unique<FakeBrowserControl>(); });
     tp.platform().forms = &renderer;
     ScriptedUiDriver ui(renderer);
     std::ostringstream out;
