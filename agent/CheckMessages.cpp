@@ -1,4 +1,5 @@
 #include "AuAgent.h"
+#include "SignedAnswer.h"
 #include "Unicode.h"
 #include "modMain.h"
 #include "platform/UtilityLibrary.h"
@@ -100,6 +101,9 @@ bool AuAgent::ProcessCheckResponse() {
         stamp = VarToStr(Variant::FromAttribute(root->getAttribute("msgs")), std::string());
         markup = root->xml();
     }
+    // With the vendor's keys, an answer that is not theirs is treated as unreadable.
+    if (!AnswerAccepted(*this, root, CheckAnswerContent(root)))
+        return false;
 
     std::unique_ptr<AuProductInfo> info = GetProductInfo();
     if (info)

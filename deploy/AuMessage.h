@@ -47,6 +47,11 @@ public:
     void SetCmdLine(std::string value) { m_sCmdLine = std::move(value); }
     bool MustBePaid() const { return m_bMustBePaid; }
     void SetMustBePaid(bool value) { m_bMustBePaid = value; }
+    // The package's proof of origin from the page: hex SHA-256 and base64 signature.
+    const std::string& PackageSha256() const { return m_sPackageSha256; }
+    void SetPackageSha256(const std::string& value) { m_sPackageSha256 = value; }
+    const std::string& PackageSignature() const { return m_sPackageSignature; }
+    void SetPackageSignature(const std::string& value) { m_sPackageSignature = value; }
 
     // The message's own features, keyed by name; additions through it change the message.
     KeyedCollection<AuFeature>& Features() { return m_colFeatures; }
@@ -79,6 +84,8 @@ private:
     std::string m_sDownloadPath;
     AuMessageTypes m_lMessageType = aumtInfo;
     std::string m_sVersion;
+    std::string m_sPackageSha256;
+    std::string m_sPackageSignature;
     std::string m_sProductCode;
     std::string m_sKillProcName;
     std::string m_sCmdLine;

@@ -1,6 +1,7 @@
 // Deployment of a message: what the page's action and download buttons run.
 
 #include "AuMessage.h"
+#include "PackageTrust.h"
 #include "agent/AuAgent.h"
 #include "dlgAfterDownload.h"
 #include "dlgDownload.h"
@@ -88,11 +89,13 @@ void AuMessage::Deploy() {
     if (!agent)
         return;
     Platform& platform = agent->GetPlatform();
+    if (!AcceptOfferedVersion(*this))
+        return;
 
     const std::string downloaded = TrimBlanks(DownloadWithDialog());
     if (platform.loop)
         platform.loop->ProcessPendingEvents();
-    if (downloaded.empty())
+    if (downloaded.empty() || !AcceptDownloadedPackage(*this))
         return;
 
     long choice = -1;
@@ -115,6 +118,7 @@ void AuMessage::Deploy() {
             product->setAttribute("last-update-cmd", command);
             product->setAttribute("last-update-name", Name());
             product->setAttribute("last-kill-proc-name", KillProcName());
+            RecordPackageProof(product, *this);
         }
     } else if (choice == kInstallNow) {
         IUtilityLibrary* util = platform.utility;
@@ -128,6 +132,7 @@ void AuMessage::Deploy() {
             product->removeAttribute("last-update-cmd");
             product->removeAttribute("last-update-name");
             product->removeAttribute("last-kill-proc-name");
+            ForgetPackageProof(*agent);
         }
     }
 }

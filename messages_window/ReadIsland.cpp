@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "agent/AuAgent.h"
+#include "agent/SignedAnswer.h"
 #include "agent/Unicode.h"
 #include "agent/modMain.h"
 #include "frmMessages.h"
@@ -109,6 +110,10 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     island->loadXML(IslandContent(std::move(*raw)));
     if (island->parseErrorCode() != 0)
         return false;
+    // With the vendor's keys, an island that is not theirs counts as unreadable.
+    const XmlElementPtr root = island->documentElement();
+    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign(root)))
+        return false;
     m_xmlIsland = std::move(island);
     return true;
 }
@@ -142,6 +147,8 @@ void frmMessages::ReadIsland() {
         message->SetMessageType(MessageTypeFromWord(TextAttribute(element, "type")));
         if (message->IsCompressed())
             message->SetDestination(TextAttribute(element, "destination"));
+        message->SetPackageSha256(TextAttribute(element, "sha256"));
+        message->SetPackageSignature(TextAttribute(element, "signature"));
 
         const std::vector<XmlElementPtr> features = element->selectNodes("Features/Feature");
         message->Features().Reserve(features.size());

@@ -1,6 +1,7 @@
 #pragma once
 // The agent thread's event loop and clock.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,12 @@ public:
     // Current local time as seconds since 1970-01-01 00:00:00 local wall clock (no zone),
     // so the virtual clock of the tests can drive dates too.
     virtual long long NowLocalSeconds() = 0;
+    // Current time as seconds since 1970-01-01 00:00:00 UTC, for expiry dates that travel
+    // between machines.
+    virtual long long NowUtcSeconds() {
+        using namespace std::chrono;
+        return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+    }
 };
 
 } // namespace KDAutoUpdate

@@ -16,6 +16,7 @@ class IDownloaderFactory;
 class IProcessLauncher;
 class IDesktop;
 class ITextCase;
+class ISignatureVerifier;
 
 struct Platform {
     IXmlService* xml = nullptr;
@@ -28,6 +29,8 @@ struct Platform {
     IProcessLauncher* processes = nullptr;
     IDesktop* desktop = nullptr;
     const ITextCase* textCase = nullptr;
+    // Checks signed answers and packages; without it, a product with keys accepts nothing.
+    ISignatureVerifier* signatures = nullptr;
     // Folder of the program that hosts the agent, without trailing separator.
     std::string programFolder;
     char pathSeparator = '/';

@@ -1,5 +1,7 @@
 #include "service/MessagePage.h"
 
+#include "service/AnswerSigner.h"
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
@@ -124,6 +126,12 @@ QByteArray MessagePage::Island() const {
         SetAttribute(node, "cmdLine", message->cmdLine);
         SetAttribute(node, "type", message->type);
         SetAttribute(node, "destination", message->destination);
+        if (m_signer && !message->packagePath.isEmpty()) {
+            if (const auto proof = m_signer->ProofOf(message->packagePath)) {
+                SetAttribute(node, "sha256", proof->sha256);
+                SetAttribute(node, "signature", proof->signature);
+            }
+        }
         pugi::xml_node features = node.append_child("Features");
         for (const CatalogueFeature& feature : message->features) {
             pugi::xml_node child = features.append_child("Feature");
@@ -136,7 +144,8 @@ QByteArray MessagePage::Island() const {
     }
     std::ostringstream out;
     document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return QByteArray::fromStdString(out.str());
+    const QByteArray island = QByteArray::fromStdString(out.str());
+    return m_signer ? m_signer->SignIsland(island) : island;
 }
 
 QString MessagePage::Features(const CatalogueMessage& message) const {

@@ -9,6 +9,8 @@
 
 namespace KDAutoUpdate {
 
+class AnswerSigner;
+
 // The answer of /InitUpdate.aspx: a German page with one card per offered message, the
 // buttons the agent's window reacts to, the close element "cmdClose" and the data island
 // <script type="text/xml" id="KdAutoUpdate">. The page is self-contained (inline style, no
@@ -20,6 +22,9 @@ public:
     // info pages are published under, e.g. "http://127.0.0.1:8080/services/autoupdate".
     MessagePage(const CatalogueProduct* product, QList<const CatalogueMessage*> offers,
                 QString serviceUrl);
+
+    // With a signer, every package carries its hash and signature and the island is signed.
+    void SetSigner(const AnswerSigner* signer) { m_signer = signer; }
 
     QByteArray Html() const;
     // The island alone: <Messages><Message .../>...</Messages>.
@@ -36,6 +41,7 @@ private:
     const CatalogueProduct* m_product;
     QList<const CatalogueMessage*> m_offers;
     QString m_serviceUrl;
+    const AnswerSigner* m_signer = nullptr;
 };
 
 } // namespace KDAutoUpdate

@@ -1,6 +1,7 @@
 #include "service/ServeCommand.h"
 
 #include "service/Catalogue.h"
+#include "service/SigningOption.h"
 #include "service/UpdateService.h"
 
 #include <QCoreApplication>
@@ -24,7 +25,9 @@ constexpr const char* kUsage =
     "  --address A       address to listen on (default 127.0.0.1)\n"
     "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
     "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
-    "  --log             print one line per request (written in batches)\n";
+    "  --log             print one line per request (written in batches)\n"
+
+    "  --signing-key FILE  sign answers and packages with this key (kdautoupdate keygen)\n";
 
 struct ServeArguments {
     quint16 port = 8080;
@@ -107,9 +110,12 @@ int RunServeCommand(const QStringList& args) {
     return RunServeCommand(args, out, err);
 }
 
-int RunServeCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+int RunServeCommand(const QStringList& givenArgs, QTextStream& out, QTextStream& err) {
+    QStringList args = givenArgs;
+    std::shared_ptr<const AnswerSigner> signer;
+    std::optional<QString> keyProblem = TakeSigningKeyOption(args, signer);
     ServeArguments arguments;
-    if (const std::optional<QString> problem = Parse(args, arguments)) {
+    if (const std::optional<QString> problem = keyProblem ? keyProblem : Parse(args, arguments)) {
         err << "serve: " << *problem << "\n" << kUsage << Qt::flush;
         return 2;
     }
@@ -130,6 +136,7 @@ int RunServeCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     options.recordRequests = false;
     options.packageBytesPerSecond = arguments.rate;
     options.hangCheck = arguments.hangCheck;
+    options.signer = signer;
     UpdateService service(options);
     if (!service.IsCatalogueLoaded() || !service.Start(arguments.address, arguments.port)) {
         err << "serve: " << service.ErrorString() << Qt::endl;

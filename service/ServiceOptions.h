@@ -2,9 +2,13 @@
 
 #include <QString>
 
+#include <memory>
+
 class QTextStream;
 
 namespace KDAutoUpdate {
+
+class AnswerSigner;
 
 // How an UpdateService is set up. packageBytesPerSecond and hangCheck are test aids, off by
 // default.
@@ -22,6 +26,8 @@ struct ServiceOptions {
     qint64 packageBytesPerSecond = 0;
     // /CheckUpdate.aspx receives but never answers, for the agent's timeout.
     bool hangCheck = false;
+    // Signs answers and packages with the vendor's key; null: unsigned, as without a key.
+    std::shared_ptr<const AnswerSigner> signer;
 };
 
 } // namespace KDAutoUpdate

@@ -1,5 +1,6 @@
 #include "service/UpdateService.h"
 
+#include "service/AnswerSigner.h"
 #include "service/CheckResponse.h"
 #include "service/MessagePage.h"
 #include "service/PackageStream.h"
@@ -186,11 +187,18 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     Log(method, target, QString::number(static_cast<int>(status)));
 }
 
+// A signed answer is signed as it goes out: its expiry counts from then, not from the first time
+// the answer was built.
+UpdateService::Answer UpdateService::CheckAnswer(const QByteArray& body) const {
+    return {StatusCode::Ok, "text/xml",
+            m_options.signer ? m_options.signer->SignCheckAnswer(body) : body};
+}
+
 // Agents send the same few queries again and again; each answer is built once.
 UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
     constexpr qsizetype kMaxCachedAnswers = 4096;
     if (const auto found = m_checkAnswers.constFind(query); found != m_checkAnswers.cend())
-        return {StatusCode::Ok, "text/xml", *found};
+        return CheckAnswer(*found);
     const ServiceQuery parameters(query);
     const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
                                             ProductVersion::Parse(parameters.Value(u"Version")));
@@ -198,7 +206,7 @@ UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
     if (m_checkAnswers.size() >= kMaxCachedAnswers)
         m_checkAnswers.clear();
     m_checkAnswers.insert(query, body);
-    return {StatusCode::Ok, "text/xml", body};
+    return CheckAnswer(body);
 }
 
 UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& request,
@@ -207,7 +215,8 @@ UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& reques
     const QString productCode = parameters.Value(u"ProductCode");
     const auto offers =
         m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
-    const MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    page.SetSigner(m_options.signer.get());
     return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
 }
 

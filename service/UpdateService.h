@@ -77,6 +77,7 @@ private:
     void HandleRequest(const QHttpServerRequest& request, QTcpSocket* socket);
     void Route(const QHttpServerRequest& request, QTcpSocket* socket, const QByteArray& method,
                const QByteArray& target);
+    Answer CheckAnswer(const QByteArray& body) const;
     Answer CheckUpdate(const QByteArray& query);
     Answer InitUpdate(const QHttpServerRequest& request, const QByteArray& query);
     std::optional<QString> PublishedFile(const QString& folder, const QByteArray& rawName) const;

@@ -3,6 +3,7 @@
 
 #include "AuProductInfo.h"
 #include "agent/AuAgent.h"
+#include "deploy/PackageTrust.h"
 #include "dlgInstallLastUpdate.h"
 #include "platform/ProcessLauncher.h"
 
@@ -39,10 +40,12 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
     dialog.Load();
     dialog.Init(info->LastUpdateName, Ptr());
     if (!dialog.Cancelled()) {
-        if (m_platform.processes)
+        // The file may have changed since it was recorded: a refused one is gone for good.
+        const bool accepted = AcceptRecordedPackage(*this, info->LastUpdateName);
+        if (accepted && m_platform.processes)
             m_platform.processes->StartCommandLine(info->LastUpdateCmd);
         ClearPendingUpdate(*this);
-        result = true;
+        result = accepted;
     }
     dialog.Unload();
     return result;

@@ -1,6 +1,7 @@
 #include "dlgInstallLastUpdate.h"
 
 #include "agent/AuAgent.h"
+#include "deploy/PackageTrust.h"
 #include "agent/modMain.h"
 #include "platform/ResourceLibrary.h"
 
@@ -83,6 +84,7 @@ void ClearPendingUpdate(AuAgent& agent) {
     agent.SetProductAttribute("last-update-cmd", "");
     agent.SetProductAttribute("last-update-name", "");
     agent.SetProductAttribute("last-kill-proc-name", "");
+    ForgetPackageProof(agent);
 }
 
 } // namespace KDAutoUpdate

@@ -12,6 +12,7 @@
 #include "QuickCommands.h"
 #include "ScriptedUiDriver.h"
 #include "platform/qt/HostPlatform.h"
+#include "SigningCommands.h"
 
 #include <sstream>
 #include <unistd.h>
@@ -28,6 +29,7 @@ void Usage() {
         "Commands:\n"
         "  shell [--ui-timeout MS]        automation console: one statement a line on stdin\n"
         "  serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] [--hang-check] [--log]\n"
+        "        [--signing-key KEY]\n"
         "                                 the embedded update service\n"
         "  publish CATALOGUE DIR [--listen A:P]\n"
         "                                 the catalogue as static files with an nginx setup\n"
@@ -38,6 +40,8 @@ void Usage() {
         "                                 the agent as a D-Bus service "
         "(org.kdautoupdate.KDAutoUpdate)\n"
         "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
+        "  keygen DIR                     writes a key pair for signing updates into DIR\n"
+        "  sign FILE --key KEY            prints a package's signature and hash\n"
         "  help                           this text\n",
         stdout);
     std::fputs(QuickCommandUsage(), stdout);
@@ -88,6 +92,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "shell")
         return RunShell(argc, argv);
+    if (command == "keygen")
+        return RunKeygenCommand(argc, argv);
+    if (command == "sign")
+        return RunSignCommand(argc, argv);
     if (IsPluginCommand(command))
         return RunPluginCommand(command, argc, argv);
     if (IsQuickCommand(command))

@@ -6,6 +6,7 @@
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/qt/DesktopForms.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
@@ -29,6 +30,7 @@ struct HostPlatform::Parts {
     QtProcessLauncher processes;
     QtDesktop desktop;
     QtTextCase textCase;
+    SodiumSignatureVerifier signatures;
     std::unique_ptr<ScriptedRenderer> scripted;
     std::unique_ptr<DesktopForms> desktopForms;
 };
@@ -59,6 +61,7 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
     m_platform.processes = &p.processes;
     m_platform.desktop = &p.desktop;
     m_platform.textCase = &p.textCase;
+    m_platform.signatures = &p.signatures;
     m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
     m_platform.pathSeparator = '/';
 }

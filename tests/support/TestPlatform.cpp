@@ -51,6 +51,7 @@ TestPlatform::TestPlatform() : m_folder(MakeTempFolder("program")) {
     m_platform.resources = &m_resources;
     m_platform.loadedForms = &m_loadedForms;
     m_platform.textCase = &m_textCase;
+    m_platform.signatures = &m_signatures;
     m_platform.programFolder = m_folder.string();
     m_platform.pathSeparator = '/';
 }

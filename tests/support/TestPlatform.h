@@ -16,6 +16,7 @@
 #include "platform/LoadedForms.h"
 #include "platform/Platform.h"
 #include "platform/pugixml/PugiXmlService.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
@@ -31,7 +32,7 @@ public:
     TestPlatform(const TestPlatform&) = delete;
     TestPlatform& operator=(const TestPlatform&) = delete;
 
-    // xml, loop, utility, resources and loadedForms are filled; forms, downloads, processes
+    // xml, loop, utility, resources, loadedForms and signatures are filled; forms, downloads, processes
     // and desktop are null until a test sets them.
     Platform& platform() { return m_platform; }
 
@@ -61,6 +62,7 @@ private:
     PugiXmlService m_xml{&m_http, &m_loop};
     LoadedForms m_loadedForms;
     LibcTextCase m_textCase;
+    SodiumSignatureVerifier m_signatures;
     std::filesystem::path m_folder;
     Platform m_platform;
 };

@@ -51,6 +51,8 @@ public:
     void RunFor(long ms) override { Advance(ms); }
     void Post(std::function<void()> task) override;
     long long NowLocalSeconds() override;
+    // The virtual clock has no zone: its wall clock serves as UTC as well.
+    long long NowUtcSeconds() override { return NowLocalSeconds(); }
 
     // Moves virtual time forward by `ms`, firing every due timer tick in time order and running
     // posted tasks as they come.

@@ -1,0 +1,24 @@
+// Whether the agent may act on a service answer, given the product's keys.
+
+#include "AuAgent.h"
+#include "SignedAnswer.h"
+#include "UpdateKeys.h"
+#include "platform/EventLoop.h"
+
+namespace KDAutoUpdate {
+
+bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root, const std::string& content) {
+    const UpdateKeys keys = UpdateKeys::ForAgent(agent);
+    if (!keys.Required())
+        return true;
+    if (!root || !keys.SignedData(content, root->getAttribute("signature").value_or("")))
+        return false;
+    const std::optional<std::string> expires = root->getAttribute("expires");
+    if (!expires)
+        return true;
+    const std::optional<long long> end = ParseUtcTimestamp(*expires);
+    IEventLoop* loop = agent.GetPlatform().loop;
+    return end && loop && loop->NowUtcSeconds() <= *end;
+}
+
+} // namespace KDAutoUpdate

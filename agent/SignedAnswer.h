@@ -1,0 +1,38 @@
+#pragma once
+// Signed answers of the update service. The check answer's and the data island's root element
+// carry two optional attributes:
+//   expires   - "yyyy-mm-ddThh:mm:ssZ" (UTC); the answer is refused after that moment;
+//   signature - base64 Ed25519 signature over the answer's content (below) by a product key.
+// The content is exactly what the agent reads from the answer, in a fixed order, each value as
+// "name=<byte length>:value\n", so no value can pass for another and nothing the agent acts
+// on is left out. Other attributes, text and elements are not covered and not read.
+//
+// Check answer:   "check-answer 1\n", then expires, count, msgs of the root.
+// Data island:    "data-island 1\n", expires of the root, then for every Message child in
+//                 document order "Message\n" and its id, name, toVersion, fileName, forProduct,
+//                 killProcName, downloadPath, compressed, mustBePaid, cmdLine, type,
+//                 destination, sha256, signature; then for each of its Features/Feature
+//                 "Feature\n" and its name, mandatory, allowUserSelection, checked, type.
+// An absent attribute counts as empty (the agent reads both alike).
+
+#include <optional>
+#include <string>
+
+#include "platform/XmlDocument.h"
+
+namespace KDAutoUpdate {
+
+class AuAgent;
+
+std::string CheckAnswerContent(const XmlElementPtr& root);
+std::string IslandContentToSign(const XmlElementPtr& root);
+
+// Seconds since 1970 UTC of an "expires" text; nullopt when it is not in that form.
+std::optional<long long> ParseUtcTimestamp(const std::string& text);
+
+// Whether the agent may act on an answer whose root is `root` and whose content is `content`:
+// always without keys for the product; with keys only when the root's signature is theirs and
+// its expiry, if any, has not passed.
+bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root, const std::string& content);
+
+} // namespace KDAutoUpdate

@@ -1,0 +1,94 @@
+// The vendor's tools and the agent agree: keys from `keygen`, answers and packages signed by
+// `serve --signing-key`, a package signed by `sign`; an unsigned service gets nothing done.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "AppHarness.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+constexpr const char* kProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
+
+struct Finished {
+    int code;
+    std::string out;
+};
+
+Finished Program(const ProgramCopy& app, const QStringList& args) {
+    QProcess p;
+    p.start(app.Program(), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), p.readAllStandardOutput().toStdString()};
+}
+
+class SignedRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Program(app, {"keygen", Path("keys")}).code, 0);
+        publicKey = app.ReadFile("keys/update-signing.pub");
+        publicKey.erase(publicKey.find('\n'));
+        app.WriteFile("updatekeys.xml", std::string("<updatekeys><product code=\"") + kProduct +
+                                            "\"><key ed25519=\"" + publicKey +
+                                            "\"/></product></updatekeys>");
+    }
+    QString Path(const std::string& name) const {
+        return QString::fromStdString((app.Folder() / name).string());
+    }
+    std::string Shell(const ServiceProcess& service, const std::string& script) {
+        return app.RunShell("BaseURL = " + service.BaseUrl().toStdString() + "\nProductCode = " +
+                            kProduct + "\nMajorVer = 5\nRevision = 2\n" + script);
+    }
+
+    ProgramCopy app;
+    std::string publicKey;
+};
+
+TEST_F(SignedRoad, ASignedServiceIsBelievedAndItsPackageRecorded) {
+    ServiceProcess service({"--signing-key", Path("keys/update-signing.key")});
+    ASSERT_TRUE(service.Started());
+    const std::string out = Shell(
+        service, "CheckMessages bSilent=True bAsync=False\nDisplayMessages\nwait Page 20000\n"
+                 "answer dlgAfterDownload optInstallAction(1) cmdOK\n"
+                 "ui frmMessages click [auButtonType=actionbutton] [forMessage=KS-2024-510]\n");
+    EXPECT_NE(out.find("CheckMessages -> True"), std::string::npos) << out;
+    EXPECT_NE(out.find("Page shown: 3 messages"), std::string::npos) << out;
+    const std::string store = app.ReadFile("updateinfo.xml");
+    EXPECT_NE(store.find("last-update-signature=\""), std::string::npos) << out << store;
+}
+
+TEST_F(SignedRoad, AnUnsignedServiceAnnouncesNothingAndOffersNothing) {
+    ServiceProcess service;
+    ASSERT_TRUE(service.Started());
+    const std::string out =
+        Shell(service, "CheckMessages bSilent=True bAsync=False\nDisplayMessages\n"
+                       "wait Page 2000\nmessages\n");
+    EXPECT_NE(out.find("CheckMessages -> False"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Page shown"), std::string::npos) << out;
+}
+
+TEST_F(SignedRoad, SignPrintsWhatTheAgentAcceptsAndKeygenKeepsAnExistingKey) {
+    app.WriteFile("package.sh", "#!/bin/sh\n");
+    const Finished signing =
+        Program(app, {"sign", Path("package.sh"), "--key", Path("keys/update-signing.key")});
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(signing.out, m,
+                                  std::regex("signature=\"([^\"]+)\" sha256=\"([0-9a-f]+)\"")))
+        << signing.out;
+    SodiumSignatureVerifier verifier;
+    const std::string file = Path("package.sh").toStdString();
+    EXPECT_TRUE(verifier.VerifyFile(file, m[1], publicKey));
+    EXPECT_EQ(verifier.FileSha256(file), m[2]);
+    EXPECT_EQ(Program(app, {"keygen", Path("keys")}).code, 1);
+    EXPECT_NE(app.ReadFile("keys/update-signing.pub").find(publicKey), std::string::npos);
+}
+
+} // namespace
+} // namespace KDAutoUpdate

@@ -1,0 +1,160 @@
+// Signed packages: with the vendor's keys in the trust file only their packages, newer than
+// the running version, are installed or recorded, and the reminder checks the file again.
+
+#include <filesystem>
+#include <utility>
+
+#include "DeploymentFixture.h"
+#include "store/AuProductInfo.h"
+#include "tests/support/VendorKeys.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+constexpr const char* kBytes = "#!/bin/sh\necho 5.1\n";
+
+class SignedPackage : public DeploymentTest {
+protected:
+    SignedPackage() { agent->SetMajorVer(5); } // running 5.0.0
+
+    // The package downloaded to the program folder; its message offers `version`.
+    std::unique_ptr<AuMessage> Offer(const std::string& version = "5.1.0") {
+        tp.WriteProgramFile("update.sh", kBytes);
+        DownloadsSucceed(path);
+        auto m = Message(aumtExe);
+        m->SetVersion(version);
+        m->SetPackageSignature(vendor.SignFile(path));
+        return m;
+    }
+    void Choose(bool installNow) {
+        renderer.QueueModalAction("dlgAfterDownload", [this, installNow](ScriptedView&) {
+            installNow ? renderer.PressEnter("dlgAfterDownload")
+                       : renderer.Close("dlgAfterDownload");
+        });
+    }
+    bool Refused() {
+        return !std::filesystem::exists(path) && launcher.CommandLines().empty() &&
+               !HasAttribute("last-update-cmd") && boxes.shown.size() == 1 &&
+               boxes.shown[0].text.find("wird nicht installiert") != std::string::npos;
+    }
+
+    VendorKeys vendor;
+    const std::string path = tp.ProgramFile("update.sh");
+};
+
+// What happens to the package after download, before the user's choice.
+enum class Change { None, OneByte, NoSignature, NotBase64, AnotherKey, WrongSha256, RightSha256 };
+
+struct Signed : SignedPackage, ::testing::WithParamInterface<std::pair<Change, bool>> {
+    void Apply(Change change, AuMessage& m) {
+        switch (change) {
+        case Change::OneByte:
+            tp.WriteProgramFile("update.sh", "#!/bin/sh\necho 5.2\n");
+            break;
+        case Change::NoSignature:
+            m.SetPackageSignature("");
+            break;
+        case Change::NotBase64:
+            m.SetPackageSignature("%%");
+            break;
+        case Change::AnotherKey:
+            m.SetPackageSignature(VendorKeys().SignFile(path));
+            break;
+        case Change::WrongSha256:
+            m.SetPackageSha256(std::string(64, 'a'));
+            break;
+        case Change::RightSha256:
+            m.SetPackageSha256(*tp.platform().signatures->FileSha256(path));
+            break;
+        case Change::None:
+            break;
+        }
+    }
+};
+
+TEST_P(Signed, OnlyTheVendorsSignatureOverTheUnchangedBytesInstalls) {
+    const auto [change, installs] = GetParam();
+    vendor.Trust(tp, "{AB12}");
+    auto m = Offer();
+    Apply(change, *m);
+    Choose(true);
+    m->Deploy();
+    if (installs)
+        EXPECT_EQ(launcher.CommandLines().size(), 1u);
+    else
+        EXPECT_TRUE(Refused());
+}
+INSTANTIATE_TEST_SUITE_P(
+    Table, Signed,
+    ::testing::Values(std::pair{Change::None, true}, std::pair{Change::OneByte, false},
+                      std::pair{Change::NoSignature, false}, std::pair{Change::NotBase64, false},
+                      std::pair{Change::AnotherKey, false}, std::pair{Change::WrongSha256, false}));
+
+using Unsigned = Signed;
+TEST_P(Unsigned, WithoutKeysForTheProductOnlyAGivenSha256IsChecked) {
+    const auto [change, installs] = GetParam();
+    vendor.Trust(tp, "{OTHER}");
+    auto m = Offer("1.0");
+    m->SetPackageSignature("");
+    Apply(change, *m);
+    Choose(true);
+    m->Deploy();
+    if (installs)
+        EXPECT_EQ(launcher.CommandLines().size(), 1u);
+    else
+        EXPECT_TRUE(Refused());
+}
+INSTANTIATE_TEST_SUITE_P(Table, Unsigned,
+                         ::testing::Values(std::pair{Change::None, true},
+                                           std::pair{Change::RightSha256, true},
+                                           std::pair{Change::WrongSha256, false}));
+
+TEST_F(SignedPackage, RefusedPackageIsNotRecordedForTheNextStart) {
+    vendor.Trust(tp, "{AB12}");
+    auto m = Offer();
+    m->SetPackageSignature(VendorKeys().SignFile(path));
+    Choose(false);
+    m->Deploy();
+    EXPECT_TRUE(Refused());
+    EXPECT_FALSE(HasAttribute("install-last-update-on-startup"));
+}
+
+struct Versions : SignedPackage, ::testing::WithParamInterface<std::pair<const char*, bool>> {};
+TEST_P(Versions, OnlyANewerVersionIsDownloaded) {
+    const auto [version, newer] = GetParam();
+    vendor.Trust(tp, "{AB12}");
+    auto m = Offer(version);
+    Choose(true);
+    m->Deploy();
+    EXPECT_EQ(downloads.CreatedCount(), newer ? 1 : 0);
+    EXPECT_EQ(boxes.shown.size(), newer ? 0u : 1u);
+}
+INSTANTIATE_TEST_SUITE_P(Table, Versions,
+                         ::testing::Values(std::pair{"5.0.1", true}, std::pair{"6", true},
+                                           std::pair{"5.0.0", false}, std::pair{"5", false},
+                                           std::pair{"4.9.9", false}, std::pair{"", false},
+                                           std::pair{"5.1.x", false}));
+
+struct Reminder : SignedPackage, ::testing::WithParamInterface<bool> {};
+TEST_P(Reminder, ChecksTheRecordedFileAgainBeforeStartingIt) {
+    const bool changed = GetParam();
+    vendor.Trust(tp, "{AB12}");
+    auto m = Offer();
+    Choose(false);
+    m->Deploy();
+    ASSERT_EQ(Attribute("install-last-update-on-startup"), "1");
+    if (changed)
+        tp.WriteProgramFile("update.sh", "#!/bin/sh\nrm -rf ~\n");
+    renderer.QueueModalAction("dlgInstallLastUpdate", [this](ScriptedView&) {
+        renderer.Click("dlgInstallLastUpdate", "cmdYes");
+    });
+    EXPECT_EQ(agent->CheckInstallableUpdates(), !changed);
+    EXPECT_EQ(launcher.CommandLines().size(), changed ? 0u : 1u);
+    EXPECT_EQ(std::filesystem::exists(path), !changed);
+    EXPECT_EQ(boxes.shown.size(), changed ? 1u : 0u);
+    EXPECT_EQ(agent->GetLastInstallableUpdate(), nullptr);
+}
+INSTANTIATE_TEST_SUITE_P(Table, Reminder, ::testing::Bool());
+
+} // namespace
+} // namespace KDAutoUpdate
