@@ -3,8 +3,8 @@
 
 #include "AuProductInfo.h"
 #include "agent/AuAgent.h"
+#include "agent/InstallerStart.h"
 #include "dlgInstallLastUpdate.h"
-#include "platform/ProcessLauncher.h"
 
 namespace KDAutoUpdate {
 
@@ -38,9 +38,7 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
     if (!dialog.Load())
         return false;
     dialog.Init(info->LastUpdateName, Ptr());
-    if (!dialog.Cancelled()) {
-        if (m_platform.processes)
-            m_platform.processes->StartCommandLine(info->LastUpdateCmd);
+    if (!dialog.Cancelled() && StartInstaller(m_platform, info->LastUpdateCmd)) {
         ClearPendingUpdate(*this);
         result = true;
     }
