@@ -6,8 +6,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
+
+#include "platform/qt/QtRedirectGuard.h"
 
 namespace KDAutoUpdate {
 
@@ -18,6 +21,15 @@ HttpResult Failure(int error, const std::string& url) {
     result.error = error;
     result.finalUrl = url;
     return result;
+}
+
+using QtRedirectGuard::kEndedByLimit;
+
+void EndOver(QNetworkReply* reply, QNetworkReply::NetworkError reason) {
+    if (reply->property(kEndedByLimit).isValid() || reply->isFinished())
+        return;
+    reply->setProperty(kEndedByLimit, static_cast<int>(reason));
+    reply->abort();
 }
 
 } // namespace
@@ -73,8 +85,8 @@ private:
     QPointer<QObject> m_context;
 };
 
-QtHttpFetcher::QtHttpFetcher(int timeoutMs)
-    : m_timeoutMs(timeoutMs), m_context(std::make_unique<QObject>()),
+QtHttpFetcher::QtHttpFetcher(NetworkLimits limits)
+    : m_limits(limits), m_context(std::make_unique<QObject>()),
       m_manager(std::make_unique<QNetworkAccessManager>()) {
     m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
@@ -87,15 +99,40 @@ QtHttpFetcher::~QtHttpFetcher() {
 
 QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
     QNetworkRequest request(QUrl(QString::fromStdString(url)));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(std::max(0, m_timeoutMs));
-    return m_manager->get(request);
+    QtRedirectGuard::Prepare(request, m_limits);
+    request.setTransferTimeout(std::max(0, m_limits.stallTimeoutMs));
+    QNetworkReply* reply = m_manager->get(request);
+    if (!reply)
+        return nullptr;
+    QtRedirectGuard::Watch(reply);
+    // Memory: Qt holds the whole answer until it is read, so the bound is checked as it grows.
+    const long long maxBytes = m_limits.maxAnswerBytes;
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply, maxBytes](qint64 received, qint64 total) {
+                         if (received > maxBytes || total > maxBytes)
+                             EndOver(reply, QNetworkReply::UnknownContentError);
+                     });
+    // An answer that arrived whole at once is judged when it ends (connected first, so before
+    // the result is read).
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, maxBytes] {
+        if (!reply->property(kEndedByLimit).isValid() && reply->bytesAvailable() > maxBytes)
+            reply->setProperty(kEndedByLimit, static_cast<int>(QNetworkReply::UnknownContentError));
+    });
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply,
+                     [reply] { EndOver(reply, QNetworkReply::TimeoutError); });
+    deadline->start(std::max(0, m_limits.answerDeadlineMs));
+    return reply;
 }
 
 HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply) {
     HttpResult result;
     result.finalUrl = reply.url().toString().toStdString();
+    if (const QVariant over = reply.property(kEndedByLimit); over.isValid()) {
+        result.error = -over.toInt();
+        return result;
+    }
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         result.httpStatus = status.toInt();
