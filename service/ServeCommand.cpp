@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QTextStream>
+#include <QUrl>
 
 #include <cstdio>
 #include <optional>
@@ -18,12 +19,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--hang-check]\n"
+    "[--hang-check] [--public-url URL]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
     "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
-    "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n";
+    "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
+    "  --public-url URL  scheme, host and port the page's links use (default: the address\n"
+    "                    it listens on)\n";
 
 struct ServeArguments {
     quint16 port = 8080;
@@ -32,6 +35,7 @@ struct ServeArguments {
     qint64 rate = 0;
     bool hangCheck = false;
     bool help = false;
+    QString publicUrl;
 };
 
 // Fills `arguments` from `args`; returns the problem when there is one.
@@ -55,7 +59,7 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
         } else if (option == u"--hang-check") {
             arguments.hangCheck = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
-                   option == u"--address") {
+                   option == u"--address" || option == u"--public-url") {
             const std::optional<QString> text = value();
             if (!text)
                 return QStringLiteral("%1 needs a value").arg(option);
@@ -71,6 +75,13 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
                     return QStringLiteral("bad rate '%1' (bytes per second, above 0)").arg(*text);
             } else if (option == u"--catalogue") {
                 arguments.catalogue = *text;
+            } else if (option == u"--public-url") {
+                const QUrl url(*text, QUrl::StrictMode);
+                if (!url.isValid() || url.host().isEmpty() ||
+                    (url.scheme() != u"http" && url.scheme() != u"https"))
+                    return QStringLiteral("bad public URL '%1' (http or https, with a host)")
+                        .arg(*text);
+                arguments.publicUrl = *text;
             } else if (*text == u"localhost") {
                 arguments.address = QHostAddress::LocalHost;
             } else if (!arguments.address.setAddress(*text)) {
@@ -119,6 +130,7 @@ int RunServeCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     options.log = &out;
     options.packageBytesPerSecond = arguments.rate;
     options.hangCheck = arguments.hangCheck;
+    options.publicUrl = arguments.publicUrl;
     UpdateService service(options);
     if (!service.IsCatalogueLoaded() || !service.Start(arguments.address, arguments.port)) {
         err << "serve: " << service.ErrorString() << Qt::endl;
