@@ -385,26 +385,6 @@ TEST_F(HeadlessBrowserTest, MalformedPagesStillLoad) {
     EXPECT_FALSE(browser->Document(page)->GetElementById("bottom")->InnerHTML().empty());
 }
 
-TEST_F(HeadlessBrowserTest, APageTooDeepOrTooLargeToParseInAMomentFails) {
-    const auto repeat = [](const std::string& piece, int times) {
-        std::string text;
-        for (int i = 0; i < times; ++i)
-            text += piece;
-        return text;
-    };
-    // Closed elements, void ones and comments do not add to the depth.
-    Load(repeat("<div><br><img src=x/><!-- <div> --></div>", 10000));
-    EXPECT_NE(browser->Document(page), nullptr);
-    for (const std::string& html : {repeat("<div>", 100000), repeat("<br>", 100001)}) {
-        events.lines.clear();
-        tp.http().SetResponse("http://svc/big", Response::Ok(html));
-        ASSERT_TRUE(browser->Navigate(page, "http://svc/big"));
-        tp.loop().ProcessPendingEvents();
-        ASSERT_EQ(events.lines.size(), 1u);
-        EXPECT_EQ(events.lines[0].substr(0, 6), "error ");
-    }
-}
-
 // --- Clicks ---------------------------------------------------------------------------------
 
 class HeadlessBrowserClickTest : public HeadlessBrowserTest {
