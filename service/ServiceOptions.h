@@ -25,7 +25,7 @@ struct ServiceOptions {
     int idleTimeoutMs = 30000;
     int requestTimeoutMs = 10000;
     // The request log keeps this many of the latest lines in memory.
-    int maxLoggedRequests = 1000;
+    int maxLoggedRequests = 100;
 };
 
 } // namespace KDAutoUpdate
