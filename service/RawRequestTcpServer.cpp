@@ -1,12 +1,15 @@
 #include "service/RawRequestTcpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace KDAutoUpdate {
 
 namespace {
 
 constexpr qsizetype kMaxLine = 64 * 1024;
+// Request lines kept for one connection before the HTTP server takes them.
+constexpr qsizetype kMaxPendingRequests = 64;
 
 } // namespace
 
@@ -18,13 +21,29 @@ RawRequestTcpServer::TakeRequestLine(QTcpSocket* socket) {
     return found->requests.takeFirst();
 }
 
+void RawRequestTcpServer::SetTimeouts(int idleMs, int requestMs) {
+    m_idleMs = idleMs;
+    m_requestMs = requestMs;
+}
+
 void RawRequestTcpServer::incomingConnection(qintptr descriptor) {
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         return;
     }
-    m_streams.insert(socket, Stream{});
+    Stream stream;
+    stream.idle = new QTimer(socket);
+    stream.request = new QTimer(socket);
+    for (QTimer* timer : {stream.idle, stream.request}) {
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    }
+    stream.idle->start(m_idleMs);
+    // An answer that keeps going out counts as traffic too.
+    connect(socket, &QTcpSocket::bytesWritten, stream.idle,
+            [timer = stream.idle, this] { timer->start(m_idleMs); });
+    m_streams.insert(socket, stream);
     // Connected before the HTTP server connects its own reader, so it sees the bytes first.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Record(socket); });
     connect(socket, &QObject::destroyed, this, [this, socket] { m_streams.remove(socket); });
@@ -35,8 +54,16 @@ void RawRequestTcpServer::incomingConnection(qintptr descriptor) {
 // has not been seen before.
 void RawRequestTcpServer::Record(QTcpSocket* socket) {
     const auto found = m_streams.find(socket);
-    if (found != m_streams.end())
-        Feed(*found, socket->peek(socket->bytesAvailable()));
+    if (found == m_streams.end())
+        return;
+    Stream& stream = *found;
+    Feed(stream, socket->peek(socket->bytesAvailable()));
+    stream.idle->start(m_idleMs);
+    const bool midRequest = stream.state != Stream::State::RequestLine || !stream.line.isEmpty();
+    if (!midRequest)
+        stream.request->stop();
+    else if (!stream.request->isActive())
+        stream.request->start(m_requestMs);
 }
 
 void RawRequestTcpServer::Feed(Stream& stream, const QByteArray& bytes) {
@@ -72,16 +99,23 @@ void RawRequestTcpServer::CompleteLine(Stream& stream) {
         if (line.trimmed().isEmpty())
             return;
         const QList<QByteArray> parts = line.simplified().split(' ');
-        stream.requests.append({parts.value(0), parts.value(1)});
+        if (stream.requests.size() >= kMaxPendingRequests)
+            stream.requests.removeFirst();
+        stream.requests.append({parts.value(0), parts.value(1), parts.value(2) == "HTTP/1.0"});
         stream.state = Stream::State::Headers;
         stream.contentLength = 0;
         return;
     }
     if (!line.isEmpty()) {
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0 &&
-            line.left(colon).trimmed().compare("content-length", Qt::CaseInsensitive) == 0)
-            stream.contentLength = std::max<qint64>(0, line.mid(colon + 1).trimmed().toLongLong());
+        const QByteArray name = colon > 0 ? line.left(colon).trimmed().toLower() : QByteArray();
+        const QByteArray value = line.mid(colon + 1).trimmed().toLower();
+        if (name == "content-length")
+            stream.contentLength = std::max<qint64>(0, value.toLongLong());
+        else if (name == "connection" && !stream.requests.isEmpty())
+            stream.requests.last().close =
+                value.contains("close") ||
+                (stream.requests.last().close && !value.contains("keep-alive"));
         return;
     }
     stream.bodyLeft = stream.contentLength;

@@ -8,6 +8,7 @@
 #include <optional>
 
 class QTcpSocket;
+class QTimer;
 
 namespace KDAutoUpdate {
 
@@ -22,9 +23,16 @@ public:
     struct RequestLine {
         QByteArray method;
         QByteArray target; // path and query, untouched
+        // HTTP/1.0 without keep-alive, or "Connection: close": the client wants the
+        // connection closed after the answer.
+        bool close = false;
     };
 
     using QTcpServer::QTcpServer;
+
+    // No traffic for `idleMs`, or a request unfinished `requestMs` after its first byte: the
+    // connection is aborted.
+    void SetTimeouts(int idleMs, int requestMs);
 
     // The oldest request line of `socket` not taken yet.
     std::optional<RequestLine> TakeRequestLine(QTcpSocket* socket);
@@ -41,6 +49,8 @@ private:
         qint64 contentLength = 0;
         qint64 bodyLeft = 0;
         QList<RequestLine> requests;
+        QTimer* idle = nullptr;    // owned by the socket
+        QTimer* request = nullptr; // owned by the socket
     };
 
     void Record(QTcpSocket* socket);
@@ -48,6 +58,8 @@ private:
     static void CompleteLine(Stream& stream);
 
     QHash<QTcpSocket*, Stream> m_streams;
+    int m_idleMs = 30000;
+    int m_requestMs = 10000;
 };
 
 } // namespace KDAutoUpdate

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QTextStream>
+#include <QUrl>
 
 #include <cstdio>
 #include <optional>
@@ -19,15 +20,17 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--hang-check] [--log]\n"
+    "[--hang-check] [--log] [--public-url URL] [--signing-key FILE]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
     "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
     "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
     "  --log             print one line per request (written in batches)\n"
+    "  --signing-key FILE  sign answers and packages with this key (kdautoupdate keygen)\n"
 
-    "  --signing-key FILE  sign answers and packages with this key (kdautoupdate keygen)\n";
+    "  --public-url URL  scheme, host and port the page's links use (default: the address\n"
+    "                    it listens on)\n";
 
 struct ServeArguments {
     quint16 port = 8080;
@@ -37,6 +40,7 @@ struct ServeArguments {
     bool hangCheck = false;
     bool log = false;
     bool help = false;
+    QString publicUrl;
 };
 
 // Fills `arguments` from `args`; returns the problem when there is one.
@@ -62,7 +66,7 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
         } else if (option == u"--log") {
             arguments.log = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
-                   option == u"--address") {
+                   option == u"--address" || option == u"--public-url") {
             const std::optional<QString> text = value();
             if (!text)
                 return QStringLiteral("%1 needs a value").arg(option);
@@ -78,6 +82,13 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
                     return QStringLiteral("bad rate '%1' (bytes per second, above 0)").arg(*text);
             } else if (option == u"--catalogue") {
                 arguments.catalogue = *text;
+            } else if (option == u"--public-url") {
+                const QUrl url(*text, QUrl::StrictMode);
+                if (!url.isValid() || url.host().isEmpty() ||
+                    (url.scheme() != u"http" && url.scheme() != u"https"))
+                    return QStringLiteral("bad public URL '%1' (http or https, with a host)")
+                        .arg(*text);
+                arguments.publicUrl = *text;
             } else if (*text == u"localhost") {
                 arguments.address = QHostAddress::LocalHost;
             } else if (!arguments.address.setAddress(*text)) {
@@ -137,6 +148,7 @@ int RunServeCommand(const QStringList& givenArgs, QTextStream& out, QTextStream&
     options.packageBytesPerSecond = arguments.rate;
     options.hangCheck = arguments.hangCheck;
     options.signer = signer;
+    options.publicUrl = arguments.publicUrl;
     UpdateService service(options);
     if (!service.IsCatalogueLoaded() || !service.Start(arguments.address, arguments.port)) {
         err << "serve: " << service.ErrorString() << Qt::endl;

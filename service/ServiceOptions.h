@@ -28,6 +28,17 @@ struct ServiceOptions {
     bool hangCheck = false;
     // Signs answers and packages with the vendor's key; null: unsigned, as without a key.
     std::shared_ptr<const AnswerSigner> signer;
+    // Scheme, host and port that links in the page start with (what clients reach the
+    // service by, behind a proxy say); empty: the address it listens on. Never taken from a
+    // request's Host header, which a client chooses.
+    QString publicUrl;
+    // A connection without any traffic for this long is closed, and so is one whose request
+    // is not complete this long after its first byte: clients that open connections and
+    // never finish must not use up the service's descriptors.
+    int idleTimeoutMs = 30000;
+    int requestTimeoutMs = 10000;
+    // The request log keeps this many of the latest lines in memory.
+    int maxLoggedRequests = 100;
 };
 
 } // namespace KDAutoUpdate

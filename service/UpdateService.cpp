@@ -12,11 +12,12 @@
 #include <QFileInfo>
 #include <QHttpServerRequest>
 #include <QMimeDatabase>
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace KDAutoUpdate {
 
@@ -43,14 +44,6 @@ QByteArray MethodName(QHttpServerRequest::Method method) {
     default:
         return "UNKNOWN";
     }
-}
-
-QByteArray HeaderValue(const QHttpServerRequest& request, const QByteArray& name) {
-    for (const auto& [key, value] : request.headers()) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
 }
 
 // Text after `prefix` when `path` starts with it (letter case ignored, as web servers of the
@@ -99,6 +92,7 @@ bool UpdateService::Start(const QHostAddress& address, quint16 port) {
                       .arg(listener->errorString());
         return false;
     }
+    listener->SetTimeouts(m_options.idleTimeoutMs, m_options.requestTimeoutMs);
     http->bind(listener);
     m_address = address;
     m_listener = listener;
@@ -122,6 +116,15 @@ QString UpdateService::BaseUrl() const {
     return QStringLiteral("http://%1:%2%3").arg(host).arg(Port()).arg(QLatin1String(kServicePath));
 }
 
+QString UpdateService::PublicBaseUrl() const {
+    if (m_options.publicUrl.isEmpty())
+        return BaseUrl();
+    QString base = m_options.publicUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    return base + QLatin1String(kServicePath);
+}
+
 void UpdateService::HandleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     const QUrl url = request.url();
     QByteArray method;
@@ -137,7 +140,24 @@ void UpdateService::HandleRequest(const QHttpServerRequest& request, QTcpSocket*
         target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
     }
     ReloadCatalogueIfChanged();
+    m_stream.clear();
     Route(request, socket, method, target);
+    if (line && line->close && !m_held.contains(socket))
+        CloseWhenSent(socket);
+}
+
+void UpdateService::CloseWhenSent(QTcpSocket* socket) {
+    // Closing waits for what the socket holds; a file still streaming must be read to its end.
+    const QPointer<QIODevice> stream = m_stream;
+    const QPointer<QTcpSocket> guard(socket);
+    auto closeIfDone = [stream, guard] {
+        if (guard && (!stream || stream->atEnd()))
+            guard->disconnectFromHost();
+    };
+    if (!stream)
+        return closeIfDone();
+    connect(socket, &QTcpSocket::bytesWritten, socket, closeIfDone);
+    connect(stream, &QObject::destroyed, socket, closeIfDone);
 }
 
 void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
@@ -209,13 +229,13 @@ UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
     return CheckAnswer(body);
 }
 
-UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& request,
+UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& /*request*/,
                                                 const QByteArray& query) {
     const ServiceQuery parameters(query);
     const QString productCode = parameters.Value(u"ProductCode");
     const auto offers =
         m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
-    MessagePage page(m_catalogue->FindProduct(productCode), offers, ServiceUrlFor(request));
+    MessagePage page(m_catalogue->FindProduct(productCode), offers, PublicBaseUrl());
     page.SetSigner(m_options.signer.get());
     return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
 }
@@ -255,6 +275,7 @@ QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& r
         responder.write(StatusCode::InternalServerError);
         return StatusCode::InternalServerError;
     }
+    m_stream = stream;
     responder.write(stream, {{"Content-Type", type}}, StatusCode::Ok); // takes the stream
     return StatusCode::Ok;
 }
@@ -290,15 +311,6 @@ void UpdateService::ReloadCatalogueIfChanged() {
     m_error.clear();
 }
 
-QString UpdateService::ServiceUrlFor(const QHttpServerRequest& request) const {
-    static const QRegularExpression kHost(
-        QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\])(:[0-9]{1,5})?$"));
-    const QString host = QString::fromLatin1(HeaderValue(request, "Host"));
-    if (!kHost.match(host).hasMatch())
-        return BaseUrl();
-    return QStringLiteral("http://") + host + QLatin1String(kServicePath);
-}
-
 void UpdateService::Log(const QByteArray& method, const QByteArray& target, const QString& status) {
     if (!m_options.log && !m_options.recordRequests)
         return;
@@ -317,6 +329,8 @@ void UpdateService::Log(const QByteArray& method, const QByteArray& target, cons
     }
     if (m_options.recordRequests) {
         m_requestLog.append(line);
+        if (m_requestLog.size() > std::max(0, m_options.maxLoggedRequests))
+            m_requestLog.removeFirst();
         emit RequestLogged(line);
     }
 }

@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QHttpServerResponder>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <map>
@@ -32,7 +33,8 @@ class ServiceHttpServer;
 // and 404 to everything else. Every request is logged as one line:
 //   METHOD TARGET STATUS
 // with the target (path and query) exactly as it arrived and "-" as the status of a request
-// that is held without an answer.
+// that is held without an answer; the latest lines stay in memory (ServiceOptions).
+// Links in the page start with the configured public address, or the listening address.
 class UpdateService : public QObject {
     Q_OBJECT
 
@@ -61,6 +63,8 @@ public:
     quint16 Port() const;
     // "http://127.0.0.1:PORT/services/autoupdate", without a trailing slash.
     QString BaseUrl() const;
+    // What the page's links start with: the public address and the service path, or BaseUrl().
+    QString PublicBaseUrl() const;
 
     QStringList RequestLog() const { return m_requestLog; }
 
@@ -85,7 +89,8 @@ private:
                                               const QByteArray& type, bool throttle);
     void Hold(QHttpServerResponder responder, QTcpSocket* socket);
     void ReloadCatalogueIfChanged();
-    QString ServiceUrlFor(const QHttpServerRequest& request) const;
+    // Closes the connection once the answer (a streamed file too) went out.
+    void CloseWhenSent(QTcpSocket* socket);
     void Log(const QByteArray& method, const QByteArray& target, const QString& status);
 
     ServiceOptions m_options;
@@ -102,6 +107,8 @@ private:
     // Check answers by query text as it arrived; emptied whenever the catalogue changes.
     QHash<QByteArray, QByteArray> m_checkAnswers;
     QTimer* m_logFlush = nullptr; // batches the log's writes when bufferLog is set
+    // The file stream of the answer being given, if it is one.
+    QPointer<QIODevice> m_stream;
 };
 
 } // namespace KDAutoUpdate

@@ -4,8 +4,8 @@
 #include "AuProductInfo.h"
 #include "agent/AuAgent.h"
 #include "deploy/PackageTrust.h"
+#include "agent/InstallerStart.h"
 #include "dlgInstallLastUpdate.h"
-#include "platform/ProcessLauncher.h"
 
 namespace KDAutoUpdate {
 
@@ -40,10 +40,13 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
     dialog.Load();
     dialog.Init(info->LastUpdateName, Ptr());
     if (!dialog.Cancelled()) {
-        // The file may have changed since it was recorded: a refused one is gone for good.
+        // The file may have changed since it was recorded: a refused one is gone for good. A
+        // start that fails leaves the record, so the update is offered again next time.
         const bool accepted = AcceptRecordedPackage(*this, info->LastUpdateName);
-        if (accepted && m_platform.processes)
-            m_platform.processes->StartCommandLine(info->LastUpdateCmd);
+        if (accepted && !StartInstaller(m_platform, info->LastUpdateCmd)) {
+            dialog.Unload();
+            return false;
+        }
         ClearPendingUpdate(*this);
         result = accepted;
     }

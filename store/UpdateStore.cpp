@@ -9,6 +9,8 @@ namespace KDAutoUpdate {
 
 namespace {
 constexpr const char* kStoreFileName = "updateinfo.xml";
+// A store that does not parse may still hold a pending update: kept under this suffix.
+constexpr const char* kUnreadableSuffix = ".bad";
 constexpr const char* kEmptyStore = "<?xml version=\"1.0\"?><update-info />";
 
 bool IsBlank(const std::string& s) {
@@ -24,6 +26,7 @@ void AuAgent::LoadUpdateInfo() {
         if (m_xmlUpdateInfo->load(path) && m_xmlUpdateInfo->parseErrorCode() == 0 &&
             m_xmlUpdateInfo->documentElement())
             return;
+        m_platform.utility->MoveFile(path, path + kUnreadableSuffix);
     }
     // Missing, unreadable or malformed: start again from an empty store, saved at once.
     m_xmlUpdateInfo->loadXML(kEmptyStore);

@@ -7,6 +7,7 @@
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTextExtractor.h"
 #include "platform/headless/PageEncoding.h"
+#include "platform/headless/MarkupBounds.h"
 #include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
@@ -279,6 +280,11 @@ void HeadlessBrowser::LoadLocal(short id, std::uint64_t navigation, const std::s
 }
 
 void HeadlessBrowser::Finish(short id, const std::string& url, std::string source) {
+    // A page too deep or too large to parse in a moment fails like one too large for memory.
+    if (!MarkupBounds::IsWithinBounds(source)) {
+        Fail(id, url, kOutOfMemory);
+        return;
+    }
     HeadlessDocumentPtr document;
     try {
         document = std::make_shared<HeadlessDocument>(url, std::move(source));

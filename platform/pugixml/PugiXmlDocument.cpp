@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <system_error>
 
 #include "platform/EventLoop.h"
 #include "platform/HttpFetcher.h"
+#include "platform/pugixml/DurableFile.h"
 #include "platform/pugixml/PugiXmlElement.h"
 #include "platform/pugixml/PugiXmlSerializer.h"
 #include "platform/pugixml/PugiXmlService.h"
@@ -58,6 +58,37 @@ long CheckSingleRoot(const pugi::xml_document& doc) {
     return elements == 1 ? XmlError::kNone : XmlError::kMalformed;
 }
 
+// Documents the agent reads (the store, the check answer, the page's data island) are small
+// and flat; these bounds keep a hostile one from costing time in every later walk and XPath
+// query over it.
+constexpr int kMaxDepth = 1000;
+constexpr long kMaxElements = 1000000;
+
+long CheckWorkBounds(const pugi::xml_document& doc) {
+    int depth = 0;
+    long elements = 0;
+    pugi::xml_node node = doc.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element && ++elements > kMaxElements)
+            return XmlError::kMalformed;
+        if (pugi::xml_node child = node.first_child()) {
+            if (++depth > kMaxDepth)
+                return XmlError::kMalformed;
+            node = child;
+            continue;
+        }
+        while (node && !node.next_sibling()) {
+            node = node.parent();
+            --depth;
+            if (node == doc)
+                return XmlError::kNone;
+        }
+        if (node)
+            node = node.next_sibling();
+    }
+    return XmlError::kNone;
+}
+
 std::shared_ptr<PugiXmlStorage> EmptyStorage() {
     return std::make_shared<PugiXmlStorage>();
 }
@@ -101,6 +132,8 @@ PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlSto
                                         : XmlError::kMalformed};
         if (const long code = CheckSingleRoot(storage->doc); code != XmlError::kNone)
             return {EmptyStorage(), code};
+        if (const long code = CheckWorkBounds(storage->doc); code != XmlError::kNone)
+            return {EmptyStorage(), code};
     } catch (...) {
         return {EmptyStorage(), XmlError::kMalformed};
     }
@@ -113,6 +146,8 @@ PugiXmlDocument::Outcome PugiXmlDocument::ReadFile(const std::string& source) {
         if (StartsWith(Lower(path.substr(0, 7)), "file://"))
             path = path.substr(7);
         std::error_code error;
+        if (!path.empty())
+            DurableFile::RemoveStaleTemporaries(path);
         if (path.empty() || !std::filesystem::is_regular_file(path, error))
             return {EmptyStorage(), XmlError::kFileNotFound};
         // pugixml reads the file straight into its own buffer: no copy of a large store.
@@ -289,53 +324,31 @@ bool PugiXmlDocument::save(const std::string& path) {
     if (path.empty())
         return false;
     try {
-        // A document with its own declaration is written exactly; otherwise one is added. The
-        // bytes follow the declared encoding (UTF-8 or Latin-1).
+        // A document with its own declaration is written as it stands; otherwise one is added.
+        // The bytes are Latin-1 under a Latin-1 declaration, UTF-8 otherwise.
         bool declared = false;
         bool latin1 = false;
         for (const pugi::xml_node& child : m_storage->doc.children()) {
             if (child.type() != pugi::node_declaration)
                 continue;
             declared = true;
-            const std::string encoding = Lower(child.attribute("encoding").value());
-            latin1 = encoding == "iso-8859-1" || encoding == "latin1";
+            pugi::xml_attribute encoding = child.attribute("encoding");
+            const std::string name = Lower(encoding.value());
+            latin1 = name == "iso-8859-1" || name == "latin1";
+            // Read from UTF-16 (or any other encoding), written as UTF-8: say so.
+            if (encoding && !latin1 && name != "utf-8")
+                encoding.set_value("UTF-8");
         }
         const std::string head = declared ? std::string() : "<?xml version=\"1.0\"?>";
 
-        const std::filesystem::path target(path);
-        static std::mt19937 random{std::random_device{}()};
-        std::filesystem::path temp = target;
-        temp += ".tmp" + std::to_string(random() % 1000000000U);
-        {
-            std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-            if (!file)
-                return false;
-            auto write = [&file](const std::string& piece) {
-                file.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-                return static_cast<bool>(file);
-            };
-            // UTF-8 goes out piece by piece as it is serialized, so a large store is never
-            // held twice; a Latin-1 store is converted whole.
+        // UTF-8 goes out piece by piece as it is serialized, so a large store is never held
+        // twice; a Latin-1 store is converted whole.
+        return DurableFile::Replace(path, [&](const DurableFile::PieceWriter& write) {
             if (latin1)
-                write(PugiXmlSerializer::Utf8ToLatin1(
+                return write(PugiXmlSerializer::Utf8ToLatin1(
                     head + PugiXmlSerializer::Serialize(m_storage->doc)));
-            else
-                PugiXmlSerializer::Serialize(m_storage->doc, head, write);
-            file.close();
-            if (!file) {
-                std::error_code ignored;
-                std::filesystem::remove(temp, ignored);
-                return false;
-            }
-        }
-        std::error_code error;
-        std::filesystem::rename(temp, target, error);
-        if (error) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-        return true;
+            return PugiXmlSerializer::Serialize(m_storage->doc, head, write);
+        });
     } catch (...) {
         return false;
     }

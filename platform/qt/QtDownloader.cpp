@@ -18,6 +18,9 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/qt/DownloadFolder.h"
+#include "platform/qt/QtRedirectGuard.h"
+
 namespace KDAutoUpdate {
 
 namespace fs = std::filesystem;
@@ -109,6 +112,15 @@ bool IsSuccessStatus(int status) {
     return status >= 200 && status < 300;
 }
 
+// The package's size from a successful answer; -1 for no size (or no package yet).
+long long AnnouncedLength(const QNetworkReply& reply) {
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
+    if (!status.isValid() || !IsSuccessStatus(status.toInt()) || !length.isValid())
+        return -1;
+    return length.toLongLong();
+}
+
 } // namespace
 
 // One running transfer: the network reply, the partial file and the rate measurement.
@@ -125,16 +137,17 @@ struct QtDownloader::Transfer {
     long long total = -1; // -1 until the answer tells
     long long sampleMs = 0;
     long long sampleBytes = 0;
+    // Start of the current window of the trickle check.
+    long long floorMs = 0;
+    long long floorBytes = 0;
     double rate = 0; // bytes per second, smoothed; 0 until the first sample
 };
 
-QtDownloader::QtDownloader(std::string folder, int stallTimeoutMs)
-    : m_folder(folder.empty() ? DefaultFolder() : std::move(folder)),
-      m_stallTimeoutMs(stallTimeoutMs), m_buffer(kChunkSize),
-      m_context(std::make_unique<QObject>()), m_manager(std::make_unique<QNetworkAccessManager>()),
-      m_alive(std::make_shared<bool>(true)) {
-    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-}
+QtDownloader::QtDownloader(std::string folder, NetworkLimits limits,
+                           const std::string& fallbackRoot)
+    : m_folder(DownloadFolder::Choose(folder.empty() ? DefaultFolder() : folder, fallbackRoot)),
+      m_limits(limits), m_buffer(kChunkSize), m_context(std::make_unique<QObject>()),
+      m_manager(std::make_unique<QNetworkAccessManager>()), m_alive(std::make_shared<bool>(true)) {}
 
 QtDownloader::~QtDownloader() {
     m_context.reset();
@@ -164,6 +177,7 @@ std::string QtDownloader::SafeFileName(const std::string& url) {
     for (std::size_t dots = name.find(".."); dots != std::string::npos; dots = name.find(".."))
         name.erase(dots, 1);
     name.erase(0, name.find_first_not_of('.'));
+    name = DownloadFolder::Plain(name);
     if (name.size() > kMaxNameBytes) {
         const std::size_t dot = name.rfind('.');
         const std::size_t extension = dot == std::string::npos ? 0 : name.size() - dot;
@@ -194,21 +208,17 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
         const QUrl address(QString::fromStdString(url));
         const QString scheme = address.scheme().toLower();
         const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
-        // A file address names a file of this machine: no host, or "localhost".
-        const bool local =
-            scheme == QLatin1String("file") &&
-            (address.host().isEmpty() ||
-             address.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0);
-        if (!address.isValid() || (web && address.host().isEmpty()) || (!web && !local))
+        if (!address.isValid() || !web || address.host().isEmpty())
             return false;
 
         std::error_code error;
-        if (!MakePrivateFolder(m_folder))
+        if (m_folder.empty() || !MakePrivateFolder(m_folder))
             return false;
         const fs::path folder = fs::canonical(m_folder, error);
         if (error)
             return false;
         const std::string name = SafeFileName(url);
+        DownloadFolder::Tidy(folder.string(), m_limits, name);
         auto transfer = std::make_unique<Transfer>();
         transfer->key = key;
         transfer->finalPath = folder / name;
@@ -225,16 +235,16 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
             return false;
 
         QNetworkRequest request(address);
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::NoLessSafeRedirectPolicy);
+        QtRedirectGuard::Prepare(request, m_limits);
         // The package's own bytes: no transparent decompression, so sizes match.
         request.setRawHeader("Accept-Encoding", "identity");
-        request.setTransferTimeout(std::max(0, m_stallTimeoutMs));
+        request.setTransferTimeout(std::max(0, m_limits.stallTimeoutMs));
         QNetworkReply* reply = m_manager->get(request);
         if (!reply) {
             Discard(*transfer);
             return false;
         }
+        QtRedirectGuard::Watch(reply);
         reply->setReadBufferSize(kReadBufferSize);
         transfer->reply = reply;
         QObject* context = m_context.get();
@@ -264,13 +274,9 @@ void QtDownloader::CancelDownload(const std::string& key) {
 }
 
 void QtDownloader::OnMetaData() {
-    if (!m_transfer || !m_transfer->reply)
-        return;
-    QNetworkReply& reply = *m_transfer->reply;
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
-    if ((!status.isValid() || IsSuccessStatus(status.toInt())) && length.isValid())
-        m_transfer->total = length.toLongLong();
+    // Qt may report the headers more than once around a redirect; the latest count.
+    if (m_transfer && m_transfer->reply)
+        m_transfer->total = AnnouncedLength(*m_transfer->reply);
 }
 
 void QtDownloader::OnReadyRead() {
@@ -290,6 +296,10 @@ void QtDownloader::OnReadyRead() {
                 return End(false);
             continue;
         }
+        // Without a size, the end of the body could never be told from a cut (and endless
+        // data would fill the disk). Qt itself reads no further than an announced size.
+        if (AnnouncedLength(reply) < 0)
+            return End(false);
         if (m_transfer->part.write(m_buffer.data(), got) != got)
             return End(false); // disk full or gone
         m_transfer->received += got;
@@ -306,7 +316,8 @@ void QtDownloader::OnFinished() {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool answered = !status.isValid() || IsSuccessStatus(status.toInt());
     // A connection dropped early must not pass for a complete file.
-    const bool whole = m_transfer->total < 0 || m_transfer->received == m_transfer->total;
+    m_transfer->total = AnnouncedLength(reply);
+    const bool whole = m_transfer->total >= 0 && m_transfer->received == m_transfer->total;
     End(answered && whole && reply.error() == QNetworkReply::NoError);
 }
 
@@ -323,6 +334,13 @@ void QtDownloader::OnTick() {
     t.rate = t.sampleMs == 0 ? sample : kRateSmoothing * sample + (1 - kRateSmoothing) * t.rate;
     t.sampleMs = now;
     t.sampleBytes = t.received;
+    // A trickle keeps the stall timeout away but is as good as a stall.
+    if (now - t.floorMs >= m_limits.floorWindowMs) {
+        if ((t.received - t.floorBytes) * 1000 < m_limits.floorBytesPerSecond * (now - t.floorMs))
+            return End(false);
+        t.floorMs = now;
+        t.floorBytes = t.received;
+    }
     if (!m_events)
         return;
     const long long total = std::max(0LL, t.total);

@@ -1,11 +1,12 @@
 #pragma once
-// The download control on QNetworkAccessManager: one transfer at a time of an http, https or
-// file address into the agent's per-user download folder.
+// The download control on QNetworkAccessManager: one transfer at a time of an http or https
+// address into the agent's per-user download folder, within the bounds of NetworkLimits.
 //
 // The body streams into "<name>.part" as it arrives and is renamed to its final name only
 // after the whole transfer succeeded, so an older file of that name stays intact until then.
-// The name comes from the address's last path segment, made safe for the folder. Redirects are
-// followed unless they lower security; HTTPS is verified by Qt's defaults.
+// The name comes from the address's last path segment, made safe for the folder and for an
+// unquoted command line. Redirects as QtRedirectGuard allows; HTTPS is verified by Qt's
+// defaults. Each new transfer first tidies the folder (DownloadFolder::Tidy).
 //
 // Events: DownloadProgress every quarter second while the transfer runs (the rate a moving
 // average, so it also falls while nothing arrives), then one report of 100%, then
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/Downloader.h"
+#include "platform/NetworkLimits.h"
 
 class QNetworkAccessManager;
 class QObject;
@@ -26,9 +28,10 @@ namespace KDAutoUpdate {
 
 class QtDownloader : public IDownloader {
 public:
-    // `folder`: where finished files go; empty for the per-user default. `stallTimeoutMs`: a
-    // transfer that receives nothing for this long fails.
-    explicit QtDownloader(std::string folder = {}, int stallTimeoutMs = 60000);
+    // `folder`: where finished files go; empty for the per-user default. A folder whose path a
+    // command line cannot carry unquoted is replaced by one under `fallbackRoot`.
+    explicit QtDownloader(std::string folder = {}, NetworkLimits limits = {},
+                          const std::string& fallbackRoot = "/var/tmp");
     // A transfer still running is aborted without an event and its partial file removed.
     ~QtDownloader() override;
     QtDownloader(const QtDownloader&) = delete;
@@ -36,7 +39,7 @@ public:
 
     void SetEvents(IDownloadEvents* events) override;
     // False when a transfer runs or its completion has not been delivered yet, when the
-    // address is not http, https or file, or when the download folder cannot be prepared.
+    // address is not http or https, or when the download folder cannot be prepared.
     bool BeginDownload(const std::string& url, const std::string& key) override;
     // Ends the running transfer when `key` is its key; DownloadComplete("") follows.
     void CancelDownload(const std::string& key) override;
@@ -48,8 +51,9 @@ public:
     // $XDG_CACHE_HOME/kdautoupdate/downloads, or ~/.cache/kdautoupdate/downloads.
     static std::string DefaultFolder();
     // The local file name for an address: its last path segment, percent-decoded, without
-    // path separators, "..", leading dots or control characters, at most 200 bytes (the
-    // extension kept), "download.bin" when nothing is left.
+    // path separators, "..", leading dots or control characters, blanks, quotes and other
+    // specials as "_", at most 200 bytes (the extension kept), "download.bin" when nothing is
+    // left.
     static std::string SafeFileName(const std::string& url);
 
 private:
@@ -71,7 +75,7 @@ private:
                  long long rate);
 
     std::string m_folder;
-    int m_stallTimeoutMs;
+    NetworkLimits m_limits;
     IDownloadEvents* m_events = nullptr;
     std::string m_localFile;
     bool m_completionPending = false;

@@ -6,8 +6,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
+
+#include "platform/qt/QtRedirectGuard.h"
 
 namespace KDAutoUpdate {
 
@@ -32,6 +35,15 @@ HttpResult Failure(int error, const std::string& url) {
     result.error = error;
     result.finalUrl = url;
     return result;
+}
+
+using QtRedirectGuard::kEndedByLimit;
+
+void EndOver(QNetworkReply* reply, QNetworkReply::NetworkError reason) {
+    if (reply->property(kEndedByLimit).isValid() || reply->isFinished())
+        return;
+    reply->setProperty(kEndedByLimit, static_cast<int>(reason));
+    reply->abort();
 }
 
 } // namespace
@@ -87,8 +99,8 @@ private:
     QPointer<QObject> m_context;
 };
 
-QtHttpFetcher::QtHttpFetcher(int timeoutMs)
-    : m_timeoutMs(timeoutMs), m_context(std::make_unique<QObject>()),
+QtHttpFetcher::QtHttpFetcher(NetworkLimits limits)
+    : m_limits(limits), m_context(std::make_unique<QObject>()),
       m_manager(std::make_unique<QNetworkAccessManager>()) {
     m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
@@ -100,19 +112,56 @@ QtHttpFetcher::~QtHttpFetcher() {
 }
 
 QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
+<<<<<<< HEAD
     QNetworkRequest request(RequestUrl(url));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(std::max(0, m_timeoutMs));
     return m_manager->get(request);
+=======
+    QNetworkRequest request(QUrl(QString::fromStdString(url)));
+    QtRedirectGuard::Prepare(request, m_limits);
+    request.setTransferTimeout(std::max(0, m_limits.stallTimeoutMs));
+    QNetworkReply* reply = m_manager->get(request);
+    if (!reply)
+        return nullptr;
+    QtRedirectGuard::Watch(reply);
+    // Memory: Qt holds the whole answer until it is read, so the bound is checked as it grows.
+    const long long maxBytes = m_limits.maxAnswerBytes;
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [reply, maxBytes](qint64 received, qint64 total) {
+                         if (received > maxBytes || total > maxBytes)
+                             EndOver(reply, QNetworkReply::UnknownContentError);
+                     });
+    // An answer that arrived whole at once is judged when it ends (connected first, so before
+    // the result is read).
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, maxBytes] {
+        if (!reply->property(kEndedByLimit).isValid() && reply->bytesAvailable() > maxBytes)
+            reply->setProperty(kEndedByLimit, static_cast<int>(QNetworkReply::UnknownContentError));
+    });
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply,
+                     [reply] { EndOver(reply, QNetworkReply::TimeoutError); });
+    deadline->start(std::max(0, m_limits.answerDeadlineMs));
+    return reply;
+>>>>>>> security
 }
 
 HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply, const std::string& url) {
     HttpResult result;
+<<<<<<< HEAD
     // Unless redirected, the answer is that of the URL as the caller spelled it.
     result.finalUrl =
         reply.url() == reply.request().url() ? url : reply.url().toString().toStdString();
     result.contentType = reply.rawHeader("Content-Type").toStdString();
+=======
+    result.finalUrl = reply.url().toString().toStdString();
+    if (const QVariant over = reply.property(kEndedByLimit); over.isValid()) {
+        result.error = -over.toInt();
+        return result;
+    }
+>>>>>>> security
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         result.httpStatus = status.toInt();

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "platform/LoadedForms.h"
+#include "platform/portable/DebugLog.h"
 #include "platform/portable/GermanFormat.h"
 #include "platform/portable/ResUrl.h"
 
@@ -94,6 +95,49 @@ bool WaitForEnd(const std::vector<int>& pids, std::chrono::steady_clock::duratio
     }
 }
 
+// Real, effective, saved and file-system user of a process all this user: a set-uid program
+// started by the user, or a process of someone else, is never touched.
+bool OwnedOnlyByUs(const std::filesystem::path& procDir, uid_t uid) {
+    std::istringstream status(ReadSmallFile(procDir / "status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, 4, "Uid:") != 0)
+            continue;
+        std::istringstream ids(line.substr(4));
+        int count = 0;
+        for (long id; ids >> id; ++count)
+            if (static_cast<uid_t>(id) != uid)
+                return false;
+        return count == 4;
+    }
+    return false;
+}
+
+int ParentOf(int pid) {
+    const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto paren = stat.rfind(')');
+    if (paren == std::string::npos)
+        return 0;
+    std::istringstream rest(stat.substr(paren + 2));
+    char state = 0;
+    int parent = 0;
+    rest >> state >> parent;
+    return parent;
+}
+
+// This process and the ones that started it: the host, the user's shell, the session.
+std::vector<int> OwnLine() {
+    std::vector<int> line;
+    for (int pid = getpid(); pid > 1 && line.size() < 4096; pid = ParentOf(pid))
+        line.push_back(pid);
+    return line;
+}
+
+std::string ProcessDescription(int pid) {
+    std::string cmdline = ReadSmallFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    return std::to_string(pid) + " (" + cmdline.substr(0, 200) + ")";
+}
+
 bool HasActiveInterface() {
     const auto interfaces = QNetworkInterface::allInterfaces();
     return std::any_of(interfaces.begin(), interfaces.end(), [](const QNetworkInterface& i) {
@@ -150,13 +194,19 @@ bool QtUtilityLibrary::FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
+bool QtUtilityLibrary::MoveFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
+}
+
 std::vector<int> QtUtilityLibrary::FindProcesses(const std::string& processName) {
     std::vector<int> pids;
     const std::string wanted = WithoutExe(processName);
     if (wanted.empty())
         return pids;
     const uid_t uid = getuid();
-    const pid_t self = getpid();
+    const std::vector<int> ownLine = OwnLine();
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         const std::string name = entry.path().filename().string();
@@ -164,7 +214,9 @@ std::vector<int> QtUtilityLibrary::FindProcesses(const std::string& processName)
             continue;
         const int pid = std::stoi(name);
         struct stat info {};
-        if (pid == self || ::stat(entry.path().c_str(), &info) != 0 || info.st_uid != uid)
+        if (std::find(ownLine.begin(), ownLine.end(), pid) != ownLine.end() ||
+            ::stat(entry.path().c_str(), &info) != 0 || info.st_uid != uid ||
+            !OwnedOnlyByUs(entry.path(), uid))
             continue;
         const std::vector<std::string> names = NamesOf(entry.path());
         const bool match = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
@@ -184,8 +236,11 @@ bool QtUtilityLibrary::KillProcess(const std::string& processName) {
     const std::vector<int> pids = FindProcesses(processName);
     if (pids.empty())
         return false;
-    for (int pid : pids)
+    for (int pid : pids) {
+        if (DebugLogEnabled())
+            DebugLog("KillProcess " + processName + ": ending " + ProcessDescription(pid));
         ::kill(pid, SIGTERM);
+    }
     if (WaitForEnd(pids, kGracePeriod))
         return true;
     for (int pid : pids)

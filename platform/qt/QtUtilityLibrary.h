@@ -16,17 +16,20 @@ public:
     // There is nothing to dial: answers whether a connection exists.
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
+    bool MoveFile(const std::string& from, const std::string& to) override;
     // By process name (comm, or the file name of its executable or first argument); a name with
     // or without ".exe" (any case) means the same program.
     bool IsProcessRunning(const std::string& processName) override;
-    // SIGTERM, up to 2 s of grace, then SIGKILL. True when every match has ended.
+    // SIGTERM, up to 2 s of grace, then SIGKILL. True when every match has ended. Each
+    // process it ends is written to the debug log.
     bool KillProcess(const std::string& processName) override;
     std::string ResourceUrlPath(const std::string& filePath) override;
     std::string FormatByteSize(long long bytes) override;
     std::string FormatDuration(long long& seconds) override;
     std::string ShortenText(const std::string& text, short& maxLength) override;
 
-    // Process ids of the current user's processes of that name (never this process).
+    // Process ids of the current user's processes of that name: never a process with another
+    // user among its ids, never this process nor one that started it.
     static std::vector<int> FindProcesses(const std::string& processName);
 };
 

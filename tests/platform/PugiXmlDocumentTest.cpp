@@ -222,6 +222,15 @@ TEST_F(PugiXmlDocumentTest, MalformedTextGivesANonZeroCodeAndAnEmptyDocument) {
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kNoRootElement);
     EXPECT_FALSE(doc->loadXML("<?xml version=\"1.0\"?>"));
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kNoRootElement);
+    // Nesting a hundred thousand deep is refused; a thousand is fine.
+    for (const auto& [levels, ok] : {std::pair{1000, true}, std::pair{100000, false}}) {
+        std::string deep;
+        for (int i = 0; i < levels; ++i)
+            deep += "<a>";
+        for (int i = 0; i < levels; ++i)
+            deep += "</a>";
+        EXPECT_EQ(doc->loadXML(deep), ok) << levels;
+    }
     // A good load afterwards clears the error.
     EXPECT_TRUE(doc->loadXML("<ok/>"));
     EXPECT_EQ(doc->parseErrorCode(), 0);

@@ -258,7 +258,7 @@ TEST_F(QtBackendTest, SyncFetchBlocksUntilTheWholeAnswerArrived) {
 
 TEST_F(QtBackendTest, SyncFetchTimesOutInsteadOfHanging) {
     TinyHttpServer server;
-    QtHttpFetcher fetcher(100);
+    QtHttpFetcher fetcher({.stallTimeoutMs = 100});
     const HttpResult held = fetcher.GetSync(server.Url("/hold"));
     EXPECT_LT(held.error, 0);
 }

@@ -165,20 +165,6 @@ TEST_F(MessagePageTest, UnknownProductPageSaysSoAndKeepsIslandAndClose) {
     EXPECT_TRUE(m_page.select_nodes("//*[@auButtonType]").empty());
 }
 
-TEST_F(MessagePageTest, DownloadPathUsesTheHostTheAgentAsked) {
-    const HttpResult result =
-        Get(QStringLiteral("http://localhost:%1/services/autoupdate/InitUpdate.aspx?ProductCode=%2")
-                .arg(m_service.Port())
-                .arg(kSampleProduct));
-    ASSERT_EQ(result.status, 200);
-    m_html = result.body;
-    const pugi::xml_node exe = FindElement(Island(), "Message", "id", "KS-2024-510");
-    EXPECT_EQ(QString(exe.attribute("downloadPath").value()),
-              QStringLiteral("http://localhost:%1/services/autoupdate/packages/"
-                             "KeldraStudio-Update-5.1.0.sh")
-                  .arg(m_service.Port()));
-}
-
 TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     TempCatalogue catalogue;
     catalogue.AddPackage("a&b.bin", "x");

@@ -25,6 +25,7 @@ TEST(UpdateStore, AMalformedFileIsReplacedByAnEmptyStore) {
     tp.WriteProgramFile("updateinfo.xml", "<update-info><product code='{A}'>");
     AuAgent agent(tp.platform());
     EXPECT_EQ(StoreText(tp), kEmptyStore);
+    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad"), "<update-info><product code='{A}'>");
     agent.SetProductCode("{A}");
     EXPECT_EQ(agent.GetProductAttribute("code"), "{A}");
 }

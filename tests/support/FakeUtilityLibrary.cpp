@@ -49,6 +49,12 @@ bool FakeUtilityLibrary::FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
+bool FakeUtilityLibrary::MoveFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
+}
+
 bool FakeUtilityLibrary::IsProcessRunning(const std::string& processName) {
     return std::any_of(m_processes.begin(), m_processes.end(),
                        [&](const std::string& name) { return SameProgram(name, processName); });

@@ -1,0 +1,97 @@
+#include "platform/pugixml/DurableFile.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace KDAutoUpdate::DurableFile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTempInfix = ".tmp";
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The rename itself lives in the folder's entry list: flush that too.
+void SyncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool IsDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+} // namespace
+
+bool Replace(const std::string& path, const std::string& content) {
+    return Replace(path, [&content](const PieceWriter& write) { return write(content); });
+}
+
+bool Replace(const std::string& path, const std::function<bool(const PieceWriter&)>& produce) {
+    RemoveStaleTemporaries(path);
+    const fs::path target(path);
+    const std::string temp = path + kTempInfix + std::to_string(::getpid());
+    mode_t mode = 0666; // narrowed by the umask for a new file
+    struct stat old {};
+    const bool existed = ::stat(path.c_str(), &old) == 0;
+    if (existed)
+        mode = old.st_mode & 07777;
+    ::unlink(temp.c_str()); // a leftover of this process id, or a planted link
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    const PieceWriter write = [fd](const std::string& piece) { return WriteAll(fd, piece); };
+    bool ok = (!existed || ::fchmod(fd, mode) == 0) && produce(write) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        SyncFolder(target.parent_path()); // the new file's entry is on disk before the switch
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(target.parent_path());
+    return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + kTempInfix;
+    std::error_code error;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string pid = name.substr(prefix.size());
+        if (!IsDigits(pid) || pid.size() > 9)
+            continue;
+        const pid_t writer = static_cast<pid_t>(std::stol(pid));
+        // A live writer other than this process may be saving right now.
+        if (writer != ::getpid() && (::kill(writer, 0) == 0 || errno != ESRCH))
+            continue;
+        std::error_code ignored;
+        fs::remove(entry.path(), ignored);
+    }
+}
+
+} // namespace KDAutoUpdate::DurableFile

@@ -1,0 +1,84 @@
+// Saving a document survives a kill at any moment, keeps the file's mode and says which
+// encoding its bytes are in.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/TestPlatform.h"
+
+using namespace KDAutoUpdate;
+
+namespace {
+
+int FilesIn(const std::filesystem::path& folder) {
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++files;
+    return files;
+}
+
+} // namespace
+
+TEST(DurableSave, AKillAtAnyMomentLeavesAParsableFileAndNoLitter) {
+    TestPlatform tp;
+    const std::string path = tp.ProgramFile("updateinfo.xml");
+    const std::string big(20000, 'x');
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto doc = tp.xml().CreateDocument();
+            doc->loadXML("<update-info><product code=\"{A}\" pad=\"" + big + "\"/></update-info>");
+            for (;;)
+                doc->save(path);
+        }
+        // Busy-wait a random while so the kill lands at different points of a save.
+        volatile unsigned long spin = random() % 2000000;
+        while (spin > 0)
+            spin = spin - 1;
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        auto doc = tp.xml().CreateDocument();
+        doc->setAsync(false);
+        const bool exists = std::filesystem::exists(path);
+        const bool loaded = doc->load(path);
+        if (exists) {
+            ASSERT_TRUE(loaded) << "round " << round;
+        }
+        EXPECT_LE(FilesIn(tp.ProgramFolder()), 1) << "round " << round;
+    }
+}
+
+TEST(DurableSave, TheModeOfTheReplacedFileSurvives) {
+    TestPlatform tp;
+    const std::string path = tp.ProgramFile("updateinfo.xml");
+    ASSERT_TRUE(tp.WriteProgramFile("updateinfo.xml", "<r/>"));
+    ::chmod(path.c_str(), 0640);
+    auto doc = tp.xml().CreateDocument();
+    ASSERT_TRUE(doc->loadXML("<r a=\"1\"/>"));
+    ASSERT_TRUE(doc->save(path));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(DurableSave, AUtf16FileIsWrittenBackUnderAMatchingDeclaration) {
+    TestPlatform tp;
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<?xml version=\"1.0\" encoding=\"UTF-16\"?><r n=\"1\"/>"))
+        utf16 += std::string{c, '\0'};
+    ASSERT_TRUE(tp.WriteProgramFile("s.xml", utf16));
+    auto doc = tp.xml().CreateDocument();
+    doc->setAsync(false);
+    ASSERT_TRUE(doc->load(tp.ProgramFile("s.xml")));
+    ASSERT_TRUE(doc->save(tp.ProgramFile("s.xml")));
+    EXPECT_EQ(tp.ReadProgramFile("s.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r n=\"1\" />");
+}
