@@ -27,5 +27,8 @@ for area in agent store messages_window deploy; do
   wine "$bin/kdau_tests_$area.exe" --gtest_brief=1 || status=1
 done
 echo "== kdau_tests_win32 (wine, Xvfb)"
+# A wineserver started without a display keeps a desktop that cannot make windows.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 xvfb-run -a wine "$bin/kdau_tests_win32.exe" --gtest_brief=1 || status=1
 exit $status
