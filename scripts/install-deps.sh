@@ -7,6 +7,7 @@ packages=(
   libpugixml-dev libgumbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth
+  dbus-daemon python3-dbus python3-gi gir1.2-glib-2.0 libglib2.0-bin systemd
   fonts-dejavu-core
 )
 # --windows: the cross tool chain (mingw-w64, widl) and wine 8 to run what it builds.

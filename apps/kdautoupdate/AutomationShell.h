@@ -1,5 +1,6 @@
 #pragma once
-// The automation console: acts as a host of one agent, one statement a line.
+// The automation console: acts as a host of one agent, one statement a line. Statements on
+// the agent's members go by name through the automation dispatcher.
 
 #include <functional>
 #include <istream>
@@ -7,19 +8,19 @@
 #include <memory>
 #include <ostream>
 #include <string>
-#include <vector>
 
+#include "ShellFormPrinter.h"
+#include "ShellMembers.h"
+#include "ShellUiStatements.h"
 #include "UiDriver.h"
 #include "agent/AgentEvents.h"
-#include "platform/HiResTimer.h"
 #include "platform/Platform.h"
 
 namespace KDAutoUpdate {
 
 class AuAgent;
-class AuProductInfo;
 
-class AutomationShell : public IAuAgentEvents, public UiDriver::Observer {
+class AutomationShell : public IAuAgentEvents {
 public:
     // `ui` may be null; `ui` and `answer` statements then report that they are not available.
     AutomationShell(Platform& platform, std::ostream& out, UiDriver* ui);
@@ -42,46 +43,22 @@ public:
                      const std::string& sResponseXML, bool& bSkipDialog) override;
     void ProcessCompleted() override;
 
-    // UiDriver::Observer
-    void FormShown(const UiDriver::FormSnapshot& form, bool modal) override;
-    void FormHidden(const std::string& formName) override;
-    void FormUnloaded(const std::string& formName) override;
-    void MessageBoxShown(const std::string& text, const std::string& title,
-                         MsgBoxResult answer) override;
-    void ModalTimedOut(const std::string& formName) override;
-
 private:
-    using Args = std::map<std::string, std::string>;
-
     void Create();
-    bool ReadProperty(const std::string& name);
-    bool WriteProperty(const std::string& name, const std::string& value);
-    bool CallMethod(const std::string& name, const std::vector<std::string>& tokens,
-                    const std::string& bindTo);
-    bool RecordStatement(const std::string& var, const std::string& rest);
     void Wait(const std::string& event, long ms);
-    void Ui(const std::vector<std::string>& tokens, const std::string& line);
-    void Answer(const std::vector<std::string>& tokens);
     void PrintMessages();
-    void ShowRecord(const std::string& var);
     void WaitForPage(long ms);
-    // Prints the download dialog's texts when they changed, at most twice a second.
-    void WatchDownload(bool on);
-    void PrintDownloadProgress();
-    void SyntaxError(const std::string& what);
-    void PrintError(long number, const std::string& source, const std::string& description);
 
     Platform& m_platform;
     std::ostream& m_out;
-    UiDriver* m_ui;
+    ShellUiStatements::Grabber m_grab;
+    ShellMembers m_members;
+    ShellFormPrinter m_printer;
+    ShellUiStatements m_uiStatements;
     std::unique_ptr<AuAgent> m_agent;
-    std::map<std::string, std::unique_ptr<AuProductInfo>> m_records;
     std::map<std::string, int> m_pendingEvents;
     bool m_skipDialogAnswer = false;
     bool m_skipDialogSet = false;
-    std::unique_ptr<KDHiResTimer> m_progressTimer;
-    std::string m_lastProgress;
-    std::function<bool(const std::string&, const std::string&)> m_grab;
 };
 
 } // namespace KDAutoUpdate

@@ -70,4 +70,56 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+std::optional<ShellAssignment> SplitAssignment(const std::string& line) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos)
+        return std::nullopt;
+    std::string target = TrimBlanks(line.substr(0, eq));
+    if (target.empty() || target.find(' ') != std::string::npos)
+        return std::nullopt;
+    std::string value = line.substr(eq + 1);
+    if (!value.empty() && value[0] == ' ')
+        value.erase(0, 1);
+    return ShellAssignment{target, value};
+}
+
+std::optional<Variant> ParseShellValue(AuType type, const std::string& text) {
+    switch (type) {
+    case AuType::Boolean:
+        if (const auto b = ParseShellBool(text))
+            return Variant(*b);
+        return std::nullopt;
+    case AuType::Long:
+        if (const auto l = ParseShellLong(text))
+            return Variant(static_cast<std::int32_t>(*l));
+        return std::nullopt;
+    case AuType::Date: {
+        const std::string t = TrimBlanks(text);
+        if (t.empty())
+            return Variant(AutomationDate{});
+        if (const auto d = ParseDate(t))
+            return Variant(*d);
+        return std::nullopt;
+    }
+    case AuType::String:
+        return Variant(text);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::string FormatShellValue(AuType type, const Variant& value) {
+    if (type == AuType::Boolean && value.Is<bool>())
+        return ShellBool(value.Get<bool>());
+    return value.ToText().value_or(std::string());
+}
+
+void PrintSyntaxError(std::ostream& out, const std::string& what) {
+    out << "Syntax error: " << what << '\n';
+}
+
+void PrintShellError(std::ostream& out, const AutomationError& error) {
+    out << "Error " << error.number << ' ' << error.source << ": " << error.description << '\n';
+}
+
 } // namespace KDAutoUpdate

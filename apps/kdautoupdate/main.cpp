@@ -13,6 +13,7 @@
 #include "HostPlatform.h"
 #include "QuickCommands.h"
 #include "ScriptedUiDriver.h"
+#include "ServerCommand.h"
 
 #include "service/ServeCommand.h"
 #include <sstream>
@@ -34,6 +35,9 @@ void Usage() {
         "  demo [--ui desktop|scripted] [--interactive] [--pace MS] [--rate BYTES]\n"
         "                                 the service and the whole road, in real windows\n"
         "                                 (or as text without a display)\n"
+        "  server [--address A] [--ui desktop|scripted] [--idle-exit MS] [--introspect [DIR]]\n"
+        "                                 the agent as a D-Bus service "
+        "(org.kdautoupdate.KDAutoUpdate)\n"
         "  screenshots DIR                renders every window offscreen into DIR/*.png\n"
         "  help                           this text\n",
         stdout);
@@ -87,6 +91,8 @@ int main(int argc, char** argv) {
         return RunShell(argc, argv);
     if (command == "demo")
         return RunDemoCommand(argc, argv);
+    if (command == "server")
+        return RunServerCommand(argc, argv);
     if (command == "screenshots")
         return RunScreenshotsCommand(argc, argv);
     if (IsQuickCommand(command))
