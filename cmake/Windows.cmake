@@ -15,6 +15,8 @@ add_library(kdau_console STATIC ${kdau_console_sources})
 target_link_libraries(kdau_console PUBLIC kdau_platform kdau_portable PRIVATE kdau_warnings)
 
 add_subdirectory(agent)
+add_subdirectory(automation)
+add_subdirectory(com)
 add_subdirectory(platform/win32)
 add_subdirectory(resources/win32)
 
