@@ -19,6 +19,7 @@ add_subdirectory(automation)
 add_subdirectory(com)
 add_subdirectory(platform/win32)
 add_subdirectory(resources/win32)
+add_subdirectory(apps/win32)
 
 if(KDAU_BUILD_TESTS)
   enable_testing()

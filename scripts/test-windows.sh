@@ -31,4 +31,23 @@ echo "== kdau_tests_win32 (wine, Xvfb)"
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 xvfb-run -a wine "$bin/kdau_tests_win32.exe" --gtest_brief=1 || status=1
+# The Windows program against the embedded update service, which runs natively on 127.0.0.1
+# (from the Linux build, when there is one): MSXML's own HTTP load, window timers and events.
+service="$root/build/bin/kdautoupdate"
+if [ -x "$service" ]; then
+  echo "== kdautoupdate.exe check --async (wine) against kdautoupdate serve"
+  exec 3< <("$service" serve --port 0 --address 127.0.0.1)
+  service_pid=$!
+  read -r base <&3
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  output="$(xvfb-run -a wine "$bin/kdautoupdate.exe" check --async --base "$base" \
+    --product 6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14 --version 5.0.2 | tr -d '\r')" || status=1
+  kill "$service_pid" 2>/dev/null || true
+  echo "$output"
+  grep -q '^Event NewMessages [1-9]' <<<"$output" && grep -q '^Event ProcessCompleted' <<<"$output" \
+    && grep -q '^LastMessageStamp = .' <<<"$output" || { echo "unexpected check output"; status=1; }
+else
+  echo "== skipped: kdautoupdate.exe against the service (no Linux build in build/)"
+fi
 exit $status

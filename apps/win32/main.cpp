@@ -1,0 +1,96 @@
+// kdautoupdate.exe: the agent hosted by a Windows program. For now one command asks the update
+// service the way a product does at its start, and prints what a host would see:
+//
+//   kdautoupdate.exe check --base URL --product CODE [--version A.B.C] [--async]
+//
+// An asynchronous check announces messages through NewMessages (answered with bSkipDialog, so
+// no window opens) and ends with ProcessCompleted; then the stored product state is printed.
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "agent/AuAgent.h"
+#include "platform/win32/WideText.h"
+#include "platform/win32/Win32Platform.h"
+#include "store/AuProductInfo.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+constexpr long kCompletionWaitMs = 30000;
+
+class PrintingHost : public IAuAgentEvents {
+public:
+    void NewMessages(long lMessageCount, const std::string& sMessageStamp, const std::string&,
+                     bool& bSkipDialog) override {
+        std::printf("Event NewMessages %ld %s\n", lMessageCount, sMessageStamp.c_str());
+        bSkipDialog = true;
+    }
+    void ProcessCompleted() override {
+        std::printf("Event ProcessCompleted\n");
+        completed = true;
+    }
+    bool completed = false;
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: kdautoupdate check --base URL --product CODE [--version A.B.C] "
+                         "[--async]\n");
+    return 2;
+}
+
+int Check(const std::map<std::string, std::string>& options) {
+    if (!options.count("--base") || !options.count("--product"))
+        return Usage();
+    Win32Platform host;
+    PrintingHost events;
+    int status = 0;
+    {
+        AuAgent agent(host.platform(), &events);
+        agent.SetBaseURL(options.at("--base"));
+        agent.SetProductCode(options.at("--product"));
+        if (options.count("--version")) {
+            long parts[3] = {0, 0, 0};
+            std::sscanf(options.at("--version").c_str(), "%ld.%ld.%ld", &parts[0], &parts[1],
+                        &parts[2]);
+            agent.SetMajorVer(parts[0]);
+            agent.SetMinorVer(parts[1]);
+            agent.SetRevision(parts[2]);
+        }
+        const bool async = options.count("--async") > 0;
+        const Outcome<bool> result = agent.CheckMessages(true, async, true);
+        if (!result.ok()) {
+            std::printf("Error %ld %s: %s\n", result.error().number, result.error().source.c_str(),
+                        result.error().description.c_str());
+            return 1;
+        }
+        std::printf("CheckMessages -> %s\n", result.value() ? "True" : "False");
+        if (async && !host.loop().RunUntil([&] { return events.completed; }, kCompletionWaitMs)) {
+            std::printf("Timeout\n");
+            status = 1;
+        }
+        if (auto info = agent.GetProductInfo())
+            std::printf("LastMessageStamp = %s\n", info->LastMessageStamp.c_str());
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+} // namespace
+} // namespace KDAutoUpdate
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2 || KDAutoUpdate::Narrow(argv[1]) != "check")
+        return KDAutoUpdate::Usage();
+    std::map<std::string, std::string> options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string name = KDAutoUpdate::Narrow(argv[i]);
+        if (name == "--async")
+            options[name] = "";
+        else if (i + 1 < argc)
+            options[name] = KDAutoUpdate::Narrow(argv[++i]);
+        else
+            return KDAutoUpdate::Usage();
+    }
+    return KDAutoUpdate::Check(options);
+}
