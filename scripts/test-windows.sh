@@ -46,7 +46,7 @@ if [ -x "$service" ]; then
   kill "$service_pid" 2>/dev/null || true
   echo "$output"
   grep -q '^Event NewMessages [1-9]' <<<"$output" && grep -q '^Event ProcessCompleted' <<<"$output" \
-    && grep -q '^LastMessageStamp = .' <<<"$output" || { echo "unexpected check output"; status=1; }
+    && grep -q '^Stored <product .*last-checked-date=' <<<"$output" || { echo "unexpected check output"; status=1; }
 else
   echo "== skipped: kdautoupdate.exe against the service (no Linux build in build/)"
 fi

@@ -4,7 +4,7 @@
 //   kdautoupdate.exe check --base URL --product CODE [--version A.B.C] [--async]
 //
 // An asynchronous check announces messages through NewMessages (answered with bSkipDialog, so
-// no window opens) and ends with ProcessCompleted; then the stored product state is printed.
+// no window opens) and ends with ProcessCompleted; then the product's stored element is printed.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -12,7 +12,6 @@
 #include "agent/AuAgent.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
-#include "store/AuProductInfo.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -69,8 +68,8 @@ int Check(const std::map<std::string, std::string>& options) {
             std::printf("Timeout\n");
             status = 1;
         }
-        if (auto info = agent.GetProductInfo())
-            std::printf("LastMessageStamp = %s\n", info->LastMessageStamp.c_str());
+        if (auto product = agent.GetProductNode())
+            std::printf("Stored %s\n", product->xml().c_str());
     }
     std::fflush(stdout);
     return status;
