@@ -1,15 +1,19 @@
-// kdautoupdate.exe: the agent hosted by a Windows program. For now one command asks the update
-// service the way a product does at its start, and prints what a host would see:
+// kdautoupdate.exe: the agent hosted by a Windows program. As the automation server of AuAgent
+// it takes /RegServer and /UnregServer (per machine; /RegServerPerUser and
+// /UnregServerPerUser for the user alone) and -Embedding (started by COM). One command
+// asks the update service the way a product does at its start, and prints what a host sees:
 //
 //   kdautoupdate.exe check --base URL --product CODE [--version A.B.C] [--async]
 //
 // An asynchronous check announces messages through NewMessages (answered with bSkipDialog, so
 // no window opens) and ends with ProcessCompleted; then the product's stored element is printed.
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 
 #include "agent/AuAgent.h"
+#include "com/ComServer.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
 
@@ -79,7 +83,19 @@ int Check(const std::map<std::string, std::string>& options) {
 } // namespace KDAutoUpdate
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2 || KDAutoUpdate::Narrow(argv[1]) != "check")
+    const std::string command = argc > 1 ? KDAutoUpdate::Narrow(argv[1]) : "";
+    // The automation server's switches, as COM and installers pass them.
+    auto is = [&command](const char* name) {
+        return _stricmp(command.c_str(), (std::string("/") + name).c_str()) == 0 ||
+               _stricmp(command.c_str(), (std::string("-") + name).c_str()) == 0;
+    };
+    if (is("RegServer") || is("RegServerPerUser"))
+        return KDAutoUpdate::ComServer::Register(is("RegServerPerUser")) ? 0 : 1;
+    if (is("UnregServer") || is("UnregServerPerUser"))
+        return KDAutoUpdate::ComServer::Unregister(is("UnregServerPerUser")) ? 0 : 1;
+    if (is("Embedding") || is("Automation"))
+        return KDAutoUpdate::ComServer::Serve();
+    if (command != "check")
         return KDAutoUpdate::Usage();
     std::map<std::string, std::string> options;
     for (int i = 2; i < argc; ++i) {

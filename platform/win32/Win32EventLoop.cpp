@@ -62,6 +62,17 @@ bool Win32EventLoop::DispatchOne() {
     return true;
 }
 
+int Win32EventLoop::RunMessageLoop() {
+    for (;;) {
+        while (DispatchOne()) {
+        }
+        MSG quit;
+        if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+            return static_cast<int>(quit.wParam);
+        WaitMessage();
+    }
+}
+
 void Win32EventLoop::ProcessPendingEvents() {
     // Only what is queued now: a handler that posts again must not keep this call busy.
     for (int budget = 1000; budget > 0 && DispatchOne(); --budget) {

@@ -37,6 +37,8 @@ public:
     // Takes one message off the queue and delivers it; false when the queue was empty.
     // Dialog windows get their keyboard navigation (Tab, Enter, Escape, access keys).
     static bool DispatchOne();
+    // The thread's outermost loop: runs until WM_QUIT and answers its exit code.
+    static int RunMessageLoop();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
