@@ -13,6 +13,14 @@ packages=(
   nginx-light wrk
   fonts-dejavu-core
 )
+# --windows: the cross tool chain (mingw-w64, widl) and wine 8 to run what it builds.
+if [ "${1:-}" = "--windows" ]; then
+  packages=(
+    cmake ninja-build googletest xvfb xauth
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    mingw-w64-tools wine wine64 libwine-dev
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -7,6 +7,7 @@
 #include "store/AuProductInfo.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -85,7 +86,7 @@ TEST_F(Check, AsynchronousCheckRaisesNewMessagesWithTheRootMarkup) {
     ASSERT_EQ(host.newMessages.size(), 1u);
     EXPECT_EQ(host.newMessages[0].count, 2);
     EXPECT_EQ(host.newMessages[0].stamp, "AB");
-    EXPECT_EQ(host.newMessages[0].xml,
+    EXPECT_EQ(XmlText(host.newMessages[0].xml),
               "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
     EXPECT_FALSE(host.newMessages[0].skipDialogIn);
     EXPECT_TRUE(DialogOpen());

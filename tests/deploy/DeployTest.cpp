@@ -2,6 +2,7 @@
 
 #include "DeploymentFixture.h"
 #include "deploy/AuFeature.h"
+#include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -107,7 +108,7 @@ TEST_F(Deploy, TheCloseBoxRecordsTheUpdateForTheNextStartWithEmptyAttributesKept
     });
     m->Deploy();
     EXPECT_TRUE(launcher.CommandLines().empty());
-    EXPECT_EQ(agent->GetProductNode()->xml(),
+    EXPECT_EQ(XmlText(agent->GetProductNode()->xml()),
               "<product code=\"{AB12}\" install-last-update-on-startup=\"1\" "
               "last-update-message-id=\"M1\" last-update-cmd=\"/dl/setup.sh\" "
               "last-update-name=\"Keldra Studio 5.1\" last-kill-proc-name=\"\" />");
@@ -119,7 +120,7 @@ TEST_F(Deploy, DoingNothingLeavesTheStoreUnchanged) {
     AnswerAfterDownload(renderer, 2);
     m->Deploy();
     EXPECT_TRUE(launcher.CommandLines().empty());
-    EXPECT_EQ(agent->GetProductNode()->xml(), "<product code=\"{AB12}\" />");
+    EXPECT_EQ(XmlText(agent->GetProductNode()->xml()), "<product code=\"{AB12}\" />");
 }
 
 TEST_F(Deploy, AFailedDownloadEndsWithoutTheChoice) {
@@ -128,7 +129,7 @@ TEST_F(Deploy, AFailedDownloadEndsWithoutTheChoice) {
     m->Deploy();
     EXPECT_EQ(renderer.Find("dlgAfterDownload"), nullptr);
     EXPECT_TRUE(launcher.CommandLines().empty());
-    EXPECT_EQ(agent->GetProductNode()->xml(), "<product code=\"{AB12}\" />");
+    EXPECT_EQ(XmlText(agent->GetProductNode()->xml()), "<product code=\"{AB12}\" />");
 }
 
 TEST_F(Deploy, InformationAndUnknownTypesShowNoDialog) {
@@ -139,7 +140,7 @@ TEST_F(Deploy, InformationAndUnknownTypesShowNoDialog) {
     agent->SetProductCode("{NEW}");
     odd->Deploy();
     EXPECT_EQ(downloads.CreatedCount(), 0);
-    EXPECT_EQ(agent->GetProductNode()->xml(), "<product code=\"{NEW}\" />");
+    EXPECT_EQ(XmlText(agent->GetProductNode()->xml()), "<product code=\"{NEW}\" />");
     EXPECT_EQ(desktop.Urls().size(), 1u);
 }
 
@@ -167,7 +168,7 @@ TEST_F(DeploymentTest, AnEndingSessionClosesTheChoiceWhereTheCloseBoxIsRefused) 
     m->Deploy();
     EXPECT_EQ(renderer.Find("dlgAfterDownload"), nullptr);
     EXPECT_TRUE(launcher.CommandLines().empty());
-    EXPECT_EQ(agent->GetProductNode()->xml(), "<product code=\"{AB12}\" />");
+    EXPECT_EQ(XmlText(agent->GetProductNode()->xml()), "<product code=\"{AB12}\" />");
 }
 
 } // namespace

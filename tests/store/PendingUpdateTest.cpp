@@ -7,6 +7,7 @@
 #include "store/AuProductInfo.h"
 #include "tests/support/RecordingProcessLauncher.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -43,7 +44,7 @@ protected:
         });
     }
     bool Cleared() {
-        return agent.GetProductNode()->xml() ==
+        return XmlText(agent.GetProductNode()->xml()) ==
                "<product code=\"{P}\" install-last-update-on-startup=\"0\" />";
     }
 

@@ -5,6 +5,7 @@
 #include "agent/AuAgent.h"
 #include "store/AuProductInfo.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -12,7 +13,7 @@ namespace {
 class ProductInfo : public ::testing::Test {
 protected:
     void SetUp() override { agent.SetProductCode("{P}"); }
-    std::string NodeXml() { return agent.GetProductNode()->xml(); }
+    std::string NodeXml() { return XmlText(agent.GetProductNode()->xml()); }
     TestPlatform tp;
     AuAgent agent{tp.platform()};
 };
@@ -116,7 +117,7 @@ TEST(ProductInfoLifetime, PersistAfterTheAgentEndedDoesNothing) {
     info->LastUpdateName = "late";
     info->Persist();
     EXPECT_EQ(info->Agent(), nullptr);
-    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml").value_or(""),
+    EXPECT_EQ(XmlText(tp.ReadProgramFile("updateinfo.xml").value_or("")),
               "<?xml version=\"1.0\"?><update-info><product code=\"{P}\" /></update-info>");
 }
 

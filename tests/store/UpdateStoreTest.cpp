@@ -4,6 +4,7 @@
 
 #include "agent/AuAgent.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 constexpr const char* kEmptyStore = "<?xml version=\"1.0\"?><update-info />";
 
 std::string StoreText(const TestPlatform& tp) {
-    return tp.ReadProgramFile("updateinfo.xml").value_or("<missing>");
+    return XmlText(tp.ReadProgramFile("updateinfo.xml").value_or("<missing>"));
 }
 
 TEST(UpdateStore, AMissingFileIsCreatedEmptyAtOnce) {
@@ -95,7 +96,7 @@ TEST(UpdateStore, BlankValuesRemoveAttributesAndBlankNamesDoNothing) {
     agent.SetProductAttribute("  ", "value");
     const XmlElementPtr node = agent.GetProductNode();
     ASSERT_TRUE(node);
-    EXPECT_EQ(node->xml(), "<product code=\"{A}\" />");
+    EXPECT_EQ(XmlText(node->xml()), "<product code=\"{A}\" />");
 }
 
 TEST(UpdateStore, WithoutProductCodeNothingIsReadOrWritten) {

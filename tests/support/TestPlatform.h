@@ -15,8 +15,14 @@
 
 #include "platform/LoadedForms.h"
 #include "platform/Platform.h"
+#ifdef _WIN32
+#include "platform/win32/MsXmlService.h"
+#else
 #include "platform/pugixml/PugiXmlService.h"
+#endif
+#ifndef _WIN32
 #include "platform/sodium/SodiumSignatureVerifier.h"
+#endif
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
@@ -24,6 +30,12 @@
 #include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
+
+#ifdef _WIN32
+using TestXmlService = MsXmlService; // the system's own XML component on Windows
+#else
+using TestXmlService = PugiXmlService;
+#endif
 
 class TestPlatform {
 public:
@@ -40,7 +52,7 @@ public:
     FakeHttpFetcher& http() { return m_http; }
     FakeUtilityLibrary& utility() { return m_utility; }
     FakeResourceLibrary& resources() { return m_resources; }
-    PugiXmlService& xml() { return m_xml; }
+    TestXmlService& xml() { return m_xml; }
     LoadedForms& loadedForms() { return m_loadedForms; }
 
     const std::filesystem::path& ProgramFolder() const { return m_folder; }
@@ -59,10 +71,12 @@ private:
     FakeHttpFetcher m_http{m_loop};
     FakeUtilityLibrary m_utility;
     FakeResourceLibrary m_resources;
-    PugiXmlService m_xml{&m_http, &m_loop};
+    TestXmlService m_xml{&m_http, &m_loop};
     LoadedForms m_loadedForms;
     LibcTextCase m_textCase;
+#ifndef _WIN32
     SodiumSignatureVerifier m_signatures;
+#endif
     std::filesystem::path m_folder;
     Platform m_platform;
 };

@@ -1,0 +1,27 @@
+# The Windows build: the same core and portable backends as on Linux, with the Win32 backends of
+# platform/win32 (message loop, window timers, MSXML 6, WinHTTP, Win32 dialogs, processes), the
+# resource library _AuResLib.dll and the core's unit tests run under a Windows runtime.
+include_directories(${CMAKE_SOURCE_DIR})
+
+add_library(kdau_platform INTERFACE)
+target_include_directories(kdau_platform INTERFACE ${CMAKE_SOURCE_DIR})
+
+file(GLOB kdau_portable_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/portable/*.cpp)
+add_library(kdau_portable STATIC ${kdau_portable_sources})
+target_link_libraries(kdau_portable PUBLIC kdau_platform PRIVATE kdau_warnings)
+
+file(GLOB kdau_console_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/console/*.cpp)
+add_library(kdau_console STATIC ${kdau_console_sources})
+target_link_libraries(kdau_console PUBLIC kdau_platform kdau_portable PRIVATE kdau_warnings)
+
+add_subdirectory(agent)
+add_subdirectory(automation)
+add_subdirectory(com)
+add_subdirectory(platform/win32)
+add_subdirectory(resources/win32)
+add_subdirectory(apps/win32)
+
+if(KDAU_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests/win32)
+endif()

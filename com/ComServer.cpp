@@ -1,0 +1,154 @@
+#include "com/ComServer.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <oleauto.h>
+
+#include "agent/AuAgent.h"
+#include "com/ComObject.h"
+#include "platform/win32/WideText.h"
+#include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32Platform.h"
+
+// In the system's import library, not in this tool chain's headers.
+extern "C" {
+HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpDir);
+HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libId, WORD major, WORD minor, LCID lcid,
+                                        SYSKIND kind);
+}
+
+namespace KDAutoUpdate::ComServer {
+
+namespace {
+
+constexpr wchar_t kProgId[] = L"KDAutoUpdate.AuAgent";
+
+std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    return std::wstring(path, length);
+}
+
+std::wstring AgentClassId() {
+    return Widen(std::string(AuAgentClass().classId));
+}
+
+bool SetValue(HKEY root, const std::wstring& key, const std::wstring& value) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(root, (L"Software\\Classes\\" + key).c_str(), 0, nullptr, 0, KEY_WRITE,
+                        nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LSTATUS status =
+        RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+ITypeLib* LoadOwnTypeLibrary() {
+    ITypeLib* library = nullptr;
+    LoadTypeLibEx(ProgramPath().c_str(), REGKIND_NONE, &library);
+    return library;
+}
+
+class AgentFactory : public IClassFactory {
+public:
+    AgentFactory(Platform& platform, ITypeLib* library)
+        : m_platform(platform), m_library(library) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the serving run; COM's references do not end it.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto agent = std::make_shared<AuAgent>(m_platform);
+        auto* com = new ComObject(AuAgentClass(), agent, m_library);
+        const HRESULT hr = com->QueryInterface(riid, object);
+        com->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    Platform& m_platform;
+    ITypeLib* m_library;
+};
+
+} // namespace
+
+bool Register(bool perUser) {
+    const HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::wstring clsid = AgentClassId();
+    const std::wstring server = L"\"" + ProgramPath() + L"\"";
+    bool ok = SetValue(root, kProgId, L"AuAgent") &&
+              SetValue(root, std::wstring(kProgId) + L"\\CLSID", clsid);
+    ok = SetValue(root, L"CLSID\\" + clsid, L"AuAgent") && ok;
+    ok = SetValue(root, L"CLSID\\" + clsid + L"\\LocalServer32", server) && ok;
+    ok = SetValue(root, L"CLSID\\" + clsid + L"\\ProgID", kProgId) && ok;
+    ok =
+        SetValue(root, L"CLSID\\" + clsid + L"\\TypeLib", Widen(std::string(kTypeLibraryId))) && ok;
+    ITypeLib* library = LoadOwnTypeLibrary();
+    std::wstring path = ProgramPath();
+    const HRESULT registered = !library  ? E_FAIL
+                               : perUser ? RegisterTypeLibForUser(library, path.data(), nullptr)
+                                         : RegisterTypeLib(library, path.data(), nullptr);
+    ok = SUCCEEDED(registered) && ok;
+    if (library)
+        library->Release();
+    return ok;
+}
+
+bool Unregister(bool perUser) {
+    const HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    const std::wstring clsid = AgentClassId();
+    RegDeleteTreeW(root, (L"Software\\Classes\\" + std::wstring(kProgId)).c_str());
+    RegDeleteTreeW(root, (L"Software\\Classes\\CLSID\\" + clsid).c_str());
+    GUID lib;
+    const std::wstring libId = Widen(std::string(kTypeLibraryId));
+    if (SUCCEEDED(CLSIDFromString(libId.c_str(), &lib))) {
+        if (perUser)
+            UnRegisterTypeLibForUser(lib, 1, 2, 0, SYS_WIN64);
+        else
+            UnRegisterTypeLib(lib, 1, 2, 0, SYS_WIN64);
+    }
+    return true;
+}
+
+int Serve() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    int code = 1;
+    {
+        Win32Platform host;
+        ITypeLib* library = LoadOwnTypeLibrary();
+        AgentFactory factory(host.platform(), library);
+        CLSID clsid;
+        DWORD cookie = 0;
+        ComObject::SetLastObjectGone([] { PostQuitMessage(0); });
+        if (SUCCEEDED(CLSIDFromString(AgentClassId().c_str(), &clsid)) &&
+            SUCCEEDED(CoRegisterClassObject(clsid, &factory, CLSCTX_LOCAL_SERVER,
+                                            REGCLS_MULTIPLEUSE, &cookie))) {
+            code = Win32EventLoop::RunMessageLoop();
+            CoRevokeClassObject(cookie);
+        }
+        ComObject::SetLastObjectGone(nullptr);
+        if (library)
+            library->Release();
+    }
+    CoUninitialize();
+    return code;
+}
+
+} // namespace KDAutoUpdate::ComServer

@@ -1,0 +1,158 @@
+#include "com/IdlWriter.h"
+
+#include <sstream>
+
+#include "agent/modMain.h"
+#include "automation/AutomationDescription.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+struct EnumDescription {
+    const char* name;
+    const char* id;
+    std::vector<std::pair<const char*, int>> values;
+};
+
+// The published enumerations; the members use plain Longs for them.
+const std::vector<EnumDescription>& Enumerations() {
+    static const std::vector<EnumDescription> enums = {
+        {"kdAuOperationTypeConstants",
+         "E0ABC841-36BE-4430-952C-A5C98A0AE8DD",
+         {{"auInit", 0}, {"auCheck", 1}, {"auCheckAtStartUp", 2}}},
+        {"AuMessageTypes",
+         "0904721F-FD07-45D0-AFE4-AFFC5E7D7F1F",
+         {{"aumtInfo", 0}, {"aumtExe", 1}, {"aumtMSP", 2}, {"aumtPFTW", 3}}},
+        {"AuFeatureTypes",
+         "47D35C44-1D31-4624-A7D9-BBC4B9573D0E",
+         {{"auftNewFeature", 0}, {"auftModifiedFeature", 1}}},
+    };
+    return enums;
+}
+
+std::string Bare(std::string_view guid) {
+    std::string s(guid);
+    if (!s.empty() && s.front() == '{')
+        s = s.substr(1, s.size() - 2);
+    return s;
+}
+
+std::string TypeName(AuType type, const ClassDescription* cls) {
+    switch (type) {
+    case AuType::Boolean:
+        return "VARIANT_BOOL";
+    case AuType::Long:
+        return "long";
+    case AuType::String:
+        return "BSTR";
+    case AuType::Date:
+        return "DATE";
+    case AuType::Object:
+        return cls && !cls->interfaceId.empty() ? std::string(cls->interfaceName) + "*"
+                                                : "IDispatch*";
+    case AuType::Void:
+        break;
+    }
+    return "void";
+}
+
+std::string Argument(const ArgumentDescription& a) {
+    std::string attributes = a.byRef ? "in, out" : "in";
+    if (a.optional) {
+        // A missing Boolean without default is False.
+        const Variant fallback = a.defaultValue.value_or(Variant(false));
+        const std::string value = a.type == AuType::Boolean
+                                      ? (VarToBool(fallback, false) ? "-1" : "0")
+                                      : std::to_string(VarToLong(fallback, 0));
+        attributes += ", optional, defaultvalue(" + value + ")";
+    }
+    return "[" + attributes + "] " + TypeName(a.type, nullptr) + (a.byRef ? "* " : " ") +
+           std::string(a.name);
+}
+
+void WriteInterface(std::ostream& out, const ClassDescription& c) {
+    out << "    [uuid(" << Bare(c.interfaceId) << "), dual, oleautomation, nonextensible]\n"
+        << "    interface " << c.interfaceName << " : IDispatch {\n";
+    int id = 0;
+    std::string_view previous;
+    for (const MemberDescription& m : c.members) {
+        if (m.kind != MemberKind::PropertyPut || m.name != previous)
+            ++id; // a writer shares its reader's id
+        previous = m.name;
+        std::vector<std::string> args;
+        for (const ArgumentDescription& a : m.arguments)
+            args.push_back(Argument(a));
+        std::string attribute;
+        if (m.kind == MemberKind::PropertyGet)
+            attribute = ", propget";
+        else if (m.kind == MemberKind::PropertyPut)
+            attribute = ", propput";
+        if (m.kind == MemberKind::PropertyPut)
+            args.push_back("[in] " + TypeName(m.type, m.resultClass) + " value");
+        else if (m.type != AuType::Void)
+            args.push_back("[out, retval] " + TypeName(m.type, m.resultClass) + "* result");
+        out << "        [id(" << id << ")" << attribute << "] HRESULT " << m.name << "(";
+        for (std::size_t i = 0; i < args.size(); ++i)
+            out << (i ? ", " : "") << args[i];
+        out << ");\n";
+    }
+    out << "    };\n\n";
+}
+
+void WriteEvents(std::ostream& out, const ClassDescription& c) {
+    out << "    [uuid(" << Bare(c.eventInterfaceId) << ")]\n"
+        << "    dispinterface " << c.eventInterfaceName << " {\n"
+        << "    properties:\n    methods:\n";
+    int id = 0;
+    for (const EventDescription& e : c.events) {
+        out << "        [id(" << ++id << ")] void " << e.name << "(";
+        for (std::size_t i = 0; i < e.arguments.size(); ++i)
+            out << (i ? ", " : "") << Argument(e.arguments[i]);
+        out << ");\n";
+    }
+    out << "    };\n\n";
+}
+
+} // namespace
+
+std::string WriteIdl() {
+    std::ostringstream out;
+    out << "// Written from the automation description by com/IdlWriter.cpp; do not edit.\n"
+        << "import \"oaidl.idl\";\n\n"
+        << "[uuid(" << Bare(kTypeLibraryId) << "), version(1.2)]\n"
+        << "library " << kTypeLibraryName << " {\n"
+        << "    importlib(\"stdole2.tlb\");\n\n";
+    for (const ClassDescription* c : PublishedClasses())
+        if (!c->interfaceId.empty())
+            out << "    interface " << c->interfaceName << ";\n";
+    out << "\n";
+    for (const EnumDescription& e : Enumerations()) {
+        out << "    [uuid(" << e.id << "), v1_enum]\n    typedef enum " << e.name << " {\n";
+        for (std::size_t i = 0; i < e.values.size(); ++i)
+            out << "        " << e.values[i].first << " = " << e.values[i].second
+                << (i + 1 < e.values.size() ? ",\n" : "\n");
+        out << "    } " << e.name << ";\n\n";
+    }
+    for (const ClassDescription* c : PublishedClasses()) {
+        if (c->interfaceId.empty())
+            continue; // a collection of the runtime, reached as IDispatch
+        WriteInterface(out, *c);
+        if (!c->eventInterfaceName.empty())
+            WriteEvents(out, *c);
+    }
+    for (const ClassDescription* c : PublishedClasses()) {
+        if (c->classId.empty())
+            continue;
+        out << "    [uuid(" << Bare(c->classId) << ")" << (c->creatable ? "" : ", noncreatable")
+            << "]\n    coclass " << c->name << " {\n"
+            << "        [default] interface " << c->interfaceName << ";\n";
+        if (!c->eventInterfaceName.empty())
+            out << "        [default, source] dispinterface " << c->eventInterfaceName << ";\n";
+        out << "    };\n\n";
+    }
+    out << "};\n";
+    return out.str();
+}
+
+} // namespace KDAutoUpdate

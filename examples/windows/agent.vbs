@@ -1,0 +1,23 @@
+' A Windows host written in VBScript: creates the agent through COM, prints its defaults, and
+' with a service's base URL and a product code checks that service synchronously.
+'   cscript //nologo agent.vbs [BaseURL ProductCode]
+Option Explicit
+Dim agent, info
+Set agent = CreateObject("KDAutoUpdate.AuAgent")
+WScript.Echo "UILanguageLCID = " & agent.UILanguageLCID
+WScript.Echo "AutoConnect = " & agent.AutoConnect
+WScript.Echo "CompatMode = " & agent.CompatMode
+WScript.Echo "TestMode = " & agent.TestMode
+WScript.Echo "IsProcessing = " & agent.IsProcessing
+agent.ProductCode = "1234"
+WScript.Echo "ProductCode = " & agent.ProductCode
+agent.BaseURL = "http://127.0.0.1:8080/services/autoupdate/"
+WScript.Echo "BaseURL = " & agent.BaseURL
+If WScript.Arguments.Count = 2 Then
+    agent.BaseURL = WScript.Arguments(0)
+    agent.ProductCode = WScript.Arguments(1)
+    WScript.Echo "CheckMessages = " & agent.CheckMessages(True, False)
+    Set info = agent.GetProductInfo()
+    WScript.Echo "LastMessageStamp = " & info.LastMessageStamp
+    WScript.Echo "Checked today = " & (Int(info.LastCheckedDate) = Date)
+End If

@@ -1,0 +1,155 @@
+// The Win32 backends against the real system (or wine): MSXML 6, the message loop and its
+// window timers, the resource library beside the program, processes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/win32/MsXmlService.h"
+#include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32ProcessLauncher.h"
+#include "platform/win32/Win32ResourceLibrary.h"
+#include "platform/win32/Win32UtilityLibrary.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+std::filesystem::path ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+class Win32Backend : public ::testing::Test {
+protected:
+    ~Win32Backend() override { std::filesystem::remove_all(folder); }
+    Win32EventLoop loop;
+    MsXmlService xml{nullptr, &loop};
+    std::filesystem::path folder = TestPlatform::MakeTempFolder("win32");
+};
+
+TEST_F(Win32Backend, XmlDocumentQueriesEditsAndSaves) {
+    auto doc = xml.CreateDocument();
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(doc->loadXML("<r><product code='{A}' n=''/><product code='{B}'/>"
+                             "<Features><Feature id='1'/><Feature id='2'/></Features></r>"));
+    auto root = doc->documentElement();
+    auto b = root->selectSingleNode("product[@code='{B}']");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->getAttribute("code"), "{B}");
+    EXPECT_EQ(root->selectSingleNode("product[@code='{A}']")->getAttribute("n"), "");
+    EXPECT_EQ(b->getAttribute("n"), std::nullopt);
+    EXPECT_EQ(root->selectSingleNode("product[@code='{C}']"), nullptr);
+    const auto features = root->selectNodes("Features/Feature");
+    ASSERT_EQ(features.size(), 2u);
+    EXPECT_EQ(features[1]->getAttribute("id"), "2");
+
+    b->setAttribute("x", "ä<\"");
+    b->removeAttribute("code");
+    auto added = doc->createElement("product");
+    added->setAttribute("code", "{C}");
+    ASSERT_TRUE(root->appendChild(added));
+    const std::string path = (folder / "store.xml").string();
+    ASSERT_TRUE(doc->save(path));
+
+    auto again = xml.CreateDocument();
+    again->setAsync(false);
+    ASSERT_TRUE(again->load(path));
+    EXPECT_EQ(again->parseErrorCode(), 0);
+    const auto products = again->documentElement()->selectNodes("product");
+    ASSERT_EQ(products.size(), 3u);
+    EXPECT_EQ(products[1]->getAttribute("x"), "ä<\"");
+    EXPECT_EQ(products[1]->getAttribute("code"), std::nullopt);
+    EXPECT_EQ(products[2]->getAttribute("code"), "{C}");
+}
+
+TEST_F(Win32Backend, XmlDocumentFailuresShowAsParseErrors) {
+    auto doc = xml.CreateDocument();
+    doc->setAsync(false);
+    EXPECT_FALSE(doc->loadXML("<r><unclosed></r>"));
+    EXPECT_NE(doc->parseErrorCode(), 0);
+    EXPECT_FALSE(doc->load((folder / "missing.xml").string()));
+    EXPECT_NE(doc->parseErrorCode(), 0);
+    EXPECT_EQ(doc->documentElement(), nullptr);
+}
+
+TEST_F(Win32Backend, AsynchronousLoadReportsCompletionThroughTheLoop) {
+    const std::string path = (folder / "answer.xml").string();
+    std::ofstream(path) << "<CheckUpdate count=\"3\"/>";
+    auto doc = xml.CreateDocument();
+    bool complete = false;
+    doc->setOnReadyStateChange([&] { complete = doc->readyState() == XmlReadyState::Complete; });
+    doc->setAsync(true);
+    ASSERT_TRUE(doc->load(path));
+    EXPECT_TRUE(loop.RunUntil([&] { return complete; }, 5000)) << int(doc->readyState());
+    EXPECT_EQ(doc->parseErrorCode(), 0);
+    EXPECT_EQ(doc->documentElement()->getAttribute("count"), "3");
+}
+
+TEST_F(Win32Backend, TimersTickWithTheirKeyUntilStoppedAndPostedTasksRunLater) {
+    auto timer = loop.CreateTimer();
+    std::vector<std::string> ticks;
+    timer->SetTimerHandler([&](const std::string& key) {
+        ticks.push_back(key);
+        if (ticks.size() == 2)
+            timer->EnableTimer(key, false);
+    });
+    ASSERT_TRUE(timer->AddTimer("Check", 10, 0));
+    EXPECT_FALSE(timer->AddTimer("Check", 10, 0));
+    timer->AddTimer("Idle", 10, 0);
+    EXPECT_FALSE(loop.RunUntil([&] { return !ticks.empty(); }, 100)); // added, not enabled
+    timer->EnableTimer("Check", true);
+    EXPECT_TRUE(loop.RunUntil([&] { return ticks.size() == 2; }, 5000));
+    loop.RunFor(60);
+    EXPECT_EQ(ticks, (std::vector<std::string>{"Check", "Check"}));
+    EXPECT_FALSE(timer->IsTimerEnabled("Check"));
+
+    bool ran = false;
+    loop.Post([&] { ran = true; });
+    EXPECT_FALSE(ran);
+    loop.ProcessPendingEvents();
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
+    Win32ResourceLibrary library;
+    EXPECT_EQ(library.LoadResourcePicture("AAA", 16, 1, 0, 0, 0), nullptr);
+    ASSERT_TRUE(library.OpenResourceLibrary((ProgramFolder() / library.FileName()).string()));
+    EXPECT_NE(library.ReadResource("AuProgress.html").value_or("").find("lblProgress"),
+              std::string::npos);
+    EXPECT_EQ(library.ReadResource("101").value_or("").substr(0, 3), "GIF");
+    EXPECT_FALSE(library.ReadResource("missing.gif"));
+    for (const auto& [name, size] : {std::pair{"AAA", 16}, std::pair{"IC_QUESTION", 32}}) {
+        auto picture = library.LoadResourcePicture(name, size, 1, 0, 0, 0);
+        ASSERT_TRUE(picture) << name;
+        ASSERT_EQ(picture->data.substr(1, 3), "PNG");
+        EXPECT_EQ(static_cast<unsigned char>(picture->data[19]), size); // IHDR width, low byte
+    }
+    library.CloseResourceLibrary();
+    EXPECT_FALSE(library.ReadResource("AuProgress.html"));
+}
+
+TEST_F(Win32Backend, CommandLinesStartAndProcessesAreFoundAndEndedByName) {
+    const auto argsFile = folder / "args.txt";
+    const std::string waiter = (ProgramFolder() / "kdau_test_waiter.exe").string();
+    Win32UtilityLibrary utility;
+    EXPECT_FALSE(utility.IsProcessRunning("kdau_test_waiter"));
+    Win32ProcessLauncher launcher;
+    ASSERT_TRUE(launcher.StartCommandLine("\"" + waiter + "\" \"" + argsFile.string() +
+                                          "\" 60000 /p \"C:\\a b\\x.msp\" ADDLOCAL=F1,F2"));
+    EXPECT_TRUE(loop.RunUntil([&] { return std::filesystem::exists(argsFile); }, 10000));
+    EXPECT_TRUE(utility.IsProcessRunning("KDAU_TEST_WAITER.EXE"));
+    EXPECT_TRUE(utility.KillProcess("kdau_test_waiter"));
+    EXPECT_FALSE(utility.IsProcessRunning("kdau_test_waiter"));
+    std::stringstream args;
+    args << std::ifstream(argsFile).rdbuf();
+    EXPECT_EQ(args.str(), "/p\nC:\\a b\\x.msp\nADDLOCAL=F1,F2\n");
+    EXPECT_FALSE(launcher.StartCommandLine("\"" + (folder / "none.exe").string() + "\""));
+}
+
+} // namespace
+} // namespace KDAutoUpdate
