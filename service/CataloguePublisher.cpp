@@ -19,8 +19,9 @@ namespace {
 
 class Writer {
 public:
-    Writer(const Catalogue& catalogue, const QString& folder, QString* error)
-        : m_catalogue(catalogue), m_folder(folder), m_error(error) {}
+    Writer(const Catalogue& catalogue, const QString& folder, const QString& serviceUrl,
+           QString* error)
+        : m_catalogue(catalogue), m_folder(folder), m_serviceUrl(serviceUrl), m_error(error) {}
 
     bool Write(const QString& relative, const QByteArray& bytes) {
         QFile file(QDir(m_folder).filePath(relative));
@@ -39,12 +40,9 @@ public:
                                      : QLatin1String(PublishedAnswers::kUnknownProduct);
         if (m_written.contains(name))
             return name;
-        const QString serviceUrl = QStringLiteral("http://") +
-                                   QLatin1String(PublishedAnswers::kHostPlaceholder) +
-                                   QLatin1String(UpdateService::kServicePath);
         if (!Write(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
             !Write(QStringLiteral("page/%1.html").arg(name),
-                   MessagePage(product, offers, serviceUrl).Html()))
+                   MessagePage(product, offers, m_serviceUrl).Html()))
             return std::nullopt;
         m_written.insert(name, true);
         return name;
@@ -87,6 +85,7 @@ private:
 
     const Catalogue& m_catalogue;
     QString m_folder;
+    QString m_serviceUrl;
     QString* m_error;
     QMap<QString, bool> m_written;
 };
@@ -116,8 +115,13 @@ ProductVersion JustAbove(const ProductVersion& version, qsizetype length) {
 } // namespace
 
 std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& catalogue,
-                                                            const QString& folder, QString* error) {
-    Writer writer(catalogue, folder, error);
+                                                            const QString& folder,
+                                                            const QString& publicUrl,
+                                                            QString* error) {
+    QString base = publicUrl;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    Writer writer(catalogue, folder, base + QLatin1String(UpdateService::kServicePath), error);
     for (const char* sub : {"check", "page", "packages", "info"})
         if (!QDir().mkpath(QDir(folder).filePath(QLatin1String(sub)))) {
             writer.Fail(QStringLiteral("cannot make the folder %1/%2").arg(folder, sub));

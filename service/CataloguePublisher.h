@@ -16,12 +16,14 @@ namespace KDAutoUpdate {
 //                                   names, between and around them, and without a version
 //   packages/, info/                copies of the catalogue's files
 //   not-found.html                  the page of an unknown address
-// The pages hold PublishedAnswers::kHostPlaceholder where the service puts the request's host.
+// The pages' links start with `publicUrl` (scheme, host and port), as the service's do with its
+// own public URL; they never depend on the request.
 class CataloguePublisher {
 public:
     // Writes into `folder` (made if missing); the table of answers, or nothing with `error` set.
     static std::optional<PublishedAnswers> Publish(const Catalogue& catalogue,
-                                                   const QString& folder, QString* error);
+                                                   const QString& folder,
+                                                   const QString& publicUrl, QString* error);
 };
 
 } // namespace KDAutoUpdate

@@ -101,17 +101,13 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                            "            try_files /check/$kdau_answer.xml =404;\n        }\n"
                            "        location ~* %5 {\n"
                            "            types { } default_type \"text/html; charset=utf-8\";\n"
-                           "            sub_filter %6 $http_host;\n"
-                           "            sub_filter_once off;\n"
-                           "            sub_filter_types *;\n"
                            "            try_files /page/$kdau_answer.html =404;\n        }\n"
-                           "        location ~* %7 {\n"
+                           "        location ~* %6 {\n"
                            "            types { } default_type application/octet-stream;\n"
-                           "            alias %8;\n        }\n")
+                           "            alias %7;\n        }\n")
                 .arg(listen, Quoted(folder), Quoted(folder + QStringLiteral("/not-found.html")),
                      QuotedPattern(u'^' + service + QStringLiteral("/checkupdate\\.aspx$")),
                      QuotedPattern(u'^' + service + QStringLiteral("/initupdate\\.aspx$")),
-                     Quoted(QLatin1String(PublishedAnswers::kHostPlaceholder)),
                      QuotedPattern(u'^' + service + QStringLiteral("/packages/([^/]+)$")),
                      Quoted(folder + QStringLiteral("/packages/$1")));
     text += InfoLocations(answers, folder, service);

@@ -20,8 +20,6 @@ struct PublishedAnswers {
         QString otherVersion; // answer for a Version no rule reads
     };
     static constexpr const char* kUnknownProduct = "unknown";
-    // Stands for the request's Host in the rendered pages; the web server puts the Host in.
-    static constexpr const char* kHostPlaceholder = "@KDAU_HOST@";
 
     QList<Product> products;
     // Files of info/ with the content type the service gives them.

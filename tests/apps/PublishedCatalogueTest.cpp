@@ -66,7 +66,8 @@ protected:
         const QString site = work.filePath(QStringLiteral("site"));
         QProcess publish;
         publish.start(app.Program(), {"publish", KDAU_SOURCE_DIR "/service/catalogue", site,
-                                      "--listen", QStringLiteral("127.0.0.1:%1").arg(port)});
+                                      "--listen", QStringLiteral("127.0.0.1:%1").arg(port),
+                                      "--public-url", QUrl(service.BaseUrl()).adjusted(QUrl::RemovePath).toString()});
         ASSERT_TRUE(publish.waitForFinished(30000));
         ASSERT_EQ(publish.exitCode(), 0) << publish.readAllStandardError().toStdString();
         server.start(nginx, {"-p", work.path(), "-c", site + "/nginx.conf", "-e",
