@@ -42,9 +42,12 @@ void ShellUiStatements::Ui(const std::vector<std::string>& tokens, const std::st
                                                     t.substr(eq + 1, t.size() - eq - 2));
                 }
             }
-            if (!m_ui->ClickPage(form, element))
-                m_out << "ui: no such element on the page: " << line.substr(line.find(tokens[3]))
-                      << '\n';
+            if (!m_ui->ClickPage(form, element)) {
+                // The element as written; a token that lost its quotes is not found in the line.
+                const size_t at = line.find(tokens[3]);
+                m_out << "ui: no such element on the page: "
+                      << (at == std::string::npos ? tokens[3] : line.substr(at)) << '\n';
+            }
             return;
         }
         PrintSyntaxError(m_out,
