@@ -3,11 +3,11 @@
 #include "AuMessage.h"
 #include "PackageTrust.h"
 #include "agent/AuAgent.h"
-#include "agent/InstallerStart.h"
 #include "dlgAfterDownload.h"
 #include "dlgDownload.h"
 #include "platform/Desktop.h"
 #include "platform/EventLoop.h"
+#include "platform/ProcessLauncher.h"
 #include "platform/UtilityLibrary.h"
 
 namespace KDAutoUpdate {
@@ -124,7 +124,10 @@ void AuMessage::Deploy() {
         IUtilityLibrary* util = platform.utility;
         if (util && !KillProcName().empty() && util->IsProcessRunning(KillProcName()))
             util->KillProcess(KillProcName());
-        if (StartInstaller(platform, command) && product) {
+        // A command that cannot be started is not reported: the record is cleared all the same.
+        if (platform.processes)
+            platform.processes->StartCommandLine(command);
+        if (product) {
             product->setAttribute("install-last-update-on-startup", "0");
             product->removeAttribute("last-update-message-id");
             product->removeAttribute("last-update-cmd");

@@ -4,7 +4,7 @@
 #include "AuProductInfo.h"
 #include "agent/AuAgent.h"
 #include "deploy/PackageTrust.h"
-#include "agent/InstallerStart.h"
+#include "platform/ProcessLauncher.h"
 #include "dlgInstallLastUpdate.h"
 
 namespace KDAutoUpdate {
@@ -41,12 +41,10 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
     dialog.Init(info->LastUpdateName, Ptr());
     if (!dialog.Cancelled()) {
         // The file may have changed since it was recorded: a refused one is gone for good. A
-        // start that fails leaves the record, so the update is offered again next time.
+        // command that cannot be started is not reported; the record is cleared all the same.
         const bool accepted = AcceptRecordedPackage(*this, info->LastUpdateName);
-        if (accepted && !StartInstaller(m_platform, info->LastUpdateCmd)) {
-            dialog.Unload();
-            return false;
-        }
+        if (accepted && m_platform.processes)
+            m_platform.processes->StartCommandLine(info->LastUpdateCmd);
         ClearPendingUpdate(*this);
         result = accepted;
     }

@@ -92,11 +92,11 @@ TEST_F(Deploy, InstallNowWithoutKillNameOrRunningProcessKillsNothing) {
 
     m->SetKillProcName("notrunning");
     AnswerAfterDownload(renderer, 0);
-    launcher.SetResult(false); // a command that cannot start leaves the record as it was
+    launcher.SetResult(false); // a command that cannot start still clears the record
     agent->SetProductAttribute("last-update-cmd", "x");
     m->Deploy();
     EXPECT_TRUE(tp.utility().Killed().empty());
-    EXPECT_TRUE(HasAttribute("last-update-cmd"));
+    EXPECT_FALSE(HasAttribute("last-update-cmd"));
 }
 
 TEST_F(Deploy, TheCloseBoxRecordsTheUpdateForTheNextStartWithEmptyAttributesKept) {
