@@ -112,14 +112,7 @@ QtHttpFetcher::~QtHttpFetcher() {
 }
 
 QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
-<<<<<<< HEAD
     QNetworkRequest request(RequestUrl(url));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(std::max(0, m_timeoutMs));
-    return m_manager->get(request);
-=======
-    QNetworkRequest request(QUrl(QString::fromStdString(url)));
     QtRedirectGuard::Prepare(request, m_limits);
     request.setTransferTimeout(std::max(0, m_limits.stallTimeoutMs));
     QNetworkReply* reply = m_manager->get(request);
@@ -145,23 +138,18 @@ QNetworkReply* QtHttpFetcher::Start(const std::string& url) {
                      [reply] { EndOver(reply, QNetworkReply::TimeoutError); });
     deadline->start(std::max(0, m_limits.answerDeadlineMs));
     return reply;
->>>>>>> security
 }
 
 HttpResult QtHttpFetcher::ResultOf(QNetworkReply& reply, const std::string& url) {
     HttpResult result;
-<<<<<<< HEAD
     // Unless redirected, the answer is that of the URL as the caller spelled it.
     result.finalUrl =
         reply.url() == reply.request().url() ? url : reply.url().toString().toStdString();
     result.contentType = reply.rawHeader("Content-Type").toStdString();
-=======
-    result.finalUrl = reply.url().toString().toStdString();
     if (const QVariant over = reply.property(kEndedByLimit); over.isValid()) {
         result.error = -over.toInt();
         return result;
     }
->>>>>>> security
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         result.httpStatus = status.toInt();
