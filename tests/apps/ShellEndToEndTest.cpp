@@ -157,20 +157,5 @@ TEST(ShellEndToEnd, ChecksTheEmbeddedServiceSynchronouslyAndAsynchronously) {
     EXPECT_NE(store.find("last-checked-date=\""), std::string::npos) << store;
 }
 
-TEST(ShellEndToEnd, AServerThatNeverAnswersIsGivenUpAfterTenTicks) {
-    ServiceProcess service({"--hang-check"});
-    ASSERT_TRUE(service.Started());
-    ProgramCopy app;
-    const std::string output =
-        app.RunShell("BaseURL = " + service.BaseUrl().toStdString() + "\nProductCode = X\n" +
-                     "CheckMessages\nCheckMessages\nwait ProcessCompleted 30000\nIsProcessing\n");
-    EXPECT_NE(output.find("CheckMessages -> False\nError -2147221504 AuAgent.CheckMessages: "
-                          "Another 'AutoUpdate' already in progress. Process aborted.\n"
-                          "Event ProcessCompleted\nIsProcessing = False\n"),
-              std::string::npos)
-        << output;
-    EXPECT_EQ(app.ReadFile("updateinfo.xml").find("last-checked-date"), std::string::npos);
-}
-
 } // namespace
 } // namespace KDAutoUpdate
