@@ -174,6 +174,8 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
            cmdLine="/dir &quot;C:\Program Files&quot; /x" compressed="yes" destination="C:\Tmp&lt;1&gt;">
     <title>Tom &amp; Jerry &lt;b&gt;</title>
     <feature name="F&amp;1">Teil &lt;eins&gt;</feature>
+    <feature name="Must" mandatory="yes" checked="no">Pflicht</feature>
+    <feature name="Fixed" allowUserSelection="no">Fest</feature>
   </message>
 </product></catalogue>)");
     UpdateService service(catalogue.Folder());
@@ -197,6 +199,9 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     EXPECT_EQ(
         QString(FindElement(page, "input", "forFeature", "F&1").attribute("forMessage").value()),
         "m&1");
+    // A mandatory feature shows chosen; it and one the user may not choose are locked.
+    EXPECT_TRUE(FindElement(page, "input", "forFeature", "Must").attribute("checked"));
+    EXPECT_EQ(page.select_nodes("//input[@disabled]").size(), 2u);
     // The percent-encoded address leads back to the package.
     EXPECT_EQ(Get(QString(message.attribute("downloadPath").value())).body, "x");
 }
