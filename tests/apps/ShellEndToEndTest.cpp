@@ -136,15 +136,17 @@ TEST(ShellEndToEnd, ChecksTheEmbeddedServiceSynchronouslyAndAsynchronously) {
                                "IsProcessing\n"
                                "wait NewMessages 20000\n"
                                "wait ProcessCompleted 20000\n"
-                               "IsProcessing\n";
+                               "IsProcessing\n"
+                               "wait NewMessages 200\n"; // each event is waited for once
     const std::string output = app.RunShell(script);
     EXPECT_NE(output.find("CheckMessages -> True\nIsProcessing = False\nCheckMessages -> False\n"
                           "IsProcessing = True\nEvent NewMessages lMessageCount="),
               std::string::npos)
         << output;
-    EXPECT_NE(output.find("Event ProcessCompleted\nIsProcessing = False\n"), std::string::npos)
+    EXPECT_NE(output.find("Event ProcessCompleted\nIsProcessing = False\nTimeout\n"),
+              std::string::npos)
         << output;
-    EXPECT_EQ(output.find("Timeout"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Timeout"), output.rfind("Timeout")) << output;
     EXPECT_EQ(output.find("Form dlgCheckMessages"), std::string::npos) << output;
 
     const QStringList requests = service.Requests();
