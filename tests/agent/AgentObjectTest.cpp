@@ -9,28 +9,6 @@
 namespace KDAutoUpdate {
 namespace {
 
-TEST(AgentObject, NewAgentHasTheDocumentedDefaults) {
-    TestPlatform tp;
-    AuAgent agent(tp.platform());
-    EXPECT_EQ(agent.UILanguageLCID(), 1031);
-    EXPECT_TRUE(agent.AutoConnect());
-    EXPECT_EQ(agent.CompatMode(), 2);
-    EXPECT_FALSE(agent.TestMode());
-    EXPECT_EQ(agent.ProductCode(), "");
-    EXPECT_EQ(agent.hwndOwner(), 0);
-    EXPECT_EQ(agent.MajorVer(), 0);
-    EXPECT_EQ(agent.MinorVer(), 0);
-    EXPECT_EQ(agent.Revision(), 0);
-    EXPECT_EQ(agent.ProductLCID(), 0);
-    EXPECT_EQ(agent.CampaignID(), "");
-    EXPECT_EQ(agent.LicKey(), "");
-    const std::string url = agent.BaseURL();
-    EXPECT_EQ(url.rfind("http://", 0), 0u);
-    EXPECT_NE(url.back(), '/');
-    EXPECT_EQ(url.substr(url.size() - 20), "/services/autoupdate");
-    EXPECT_FALSE(agent.IsProcessing());
-}
-
 TEST(AgentObject, BaseUrlWriterStripsExactlyOneTrailingSlash) {
     TestPlatform tp;
     AuAgent agent(tp.platform());
@@ -60,23 +38,6 @@ TEST(AgentObject, ProductCodeWriterAddsMissingBraces) {
         agent.SetProductCode(in);
         EXPECT_EQ(agent.ProductCode(), out) << '"' << in << '"';
     }
-}
-
-TEST(AgentObject, WritersStoreNumbersUncheckedAndReadersReturnThem) {
-    TestPlatform tp;
-    AuAgent agent(tp.platform());
-    agent.SetMajorVer(-1);
-    agent.SetUILanguageLCID(0);
-    agent.SetCompatMode(-7);
-    agent.SethwndOwner(4711);
-    agent.SetTestMode(true);
-    agent.SetAutoConnect(false);
-    EXPECT_EQ(agent.MajorVer(), -1);
-    EXPECT_EQ(agent.UILanguageLCID(), 0);
-    EXPECT_EQ(agent.CompatMode(), -7);
-    EXPECT_EQ(agent.hwndOwner(), 4711);
-    EXPECT_TRUE(agent.TestMode());
-    EXPECT_FALSE(agent.AutoConnect());
 }
 
 TEST(AgentObject, OpensTheResourceLibraryBesideTheProgramAndClosesItAtTheEnd) {

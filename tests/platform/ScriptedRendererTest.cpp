@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/console/RecordingAnimationPlayer.h"
 #include "platform/console/ScriptedRenderer.h"
 #include "tests/support/VirtualEventLoop.h"
 
@@ -28,11 +27,7 @@ public:
         if (onClose)
             onClose();
     }
-    void OnResize() override {
-        ++resizes;
-        if (onResize)
-            onResize();
-    }
+    void OnResize() override { ++resizes; }
     void OnControlResize(const std::string& control) override { controlResizes.push_back(control); }
 
     std::vector<std::string> clicks;
@@ -41,7 +36,6 @@ public:
     std::vector<std::string> controlResizes;
     std::function<void(const std::string&, int)> onClick;
     std::function<void()> onClose;
-    std::function<void()> onResize;
 };
 
 class ObserverLog : public ScriptedRenderer::Observer {
@@ -89,14 +83,6 @@ FormDef TestDialog(const std::string& name = "dlgTest") {
     return def;
 }
 
-// Reads an option button array the way the agent's forms do: the first selected index, or -1.
-int SelectedOption(const IFormView& view, const std::string& control, int count) {
-    for (int i = 0; i < count; ++i)
-        if (view.Value(control, i) != 0)
-            return i;
-    return -1;
-}
-
 class ScriptedRendererTest : public ::testing::Test {
 protected:
     ScriptedRendererTest() { renderer.SetObserver(&observer); }
@@ -112,98 +98,6 @@ protected:
     EventRecorder events;
     std::vector<std::unique_ptr<IFormView>> views;
 };
-
-TEST_F(ScriptedRendererTest, ControlsStartFromTheDefinitionAndKeepStatePerIndex) {
-    ScriptedView& view = Make();
-    EXPECT_EQ(view.Caption(), "Test");
-    EXPECT_EQ(view.Text("lblInfo", -1), "Wie möchten Sie fortfahren?");
-    EXPECT_EQ(view.Text("optAction", 1), "Später");
-    EXPECT_EQ(view.Value("optAction", 0), 1);
-    EXPECT_EQ(view.Value("optAction", 1), 0);
-
-    view.SetText("optAction", 2, "Niemals");
-    view.SetCaption("42% von setup.msp heruntergeladen");
-    EXPECT_EQ(view.Text("optAction", 2), "Niemals");
-    EXPECT_EQ(view.Text("optAction", 1), "Später");
-    EXPECT_EQ(view.Caption(), "42% von setup.msp heruntergeladen");
-
-    // A control array member is not the control without index, and unknown names are ignored.
-    view.SetText("optAction", -1, "x");
-    view.SetValue("lblMissing", -1, 5);
-    EXPECT_EQ(view.Text("optAction", -1), "");
-    EXPECT_EQ(view.Value("lblMissing", -1), 0);
-    EXPECT_EQ(view.Text("optAction", 7), "");
-}
-
-TEST_F(ScriptedRendererTest, ActionsReachOnlyVisibleFormsAndExistingControls) {
-    ScriptedView& view = Make();
-    EXPECT_FALSE(renderer.Click("dlgTest", "cmdOK")) << "a form not yet shown cannot be clicked";
-    view.ShowModeless(0);
-    EXPECT_FALSE(renderer.Click("dlgTest", "cmdMissing"));
-    EXPECT_FALSE(renderer.Click("dlgTest", "optAction")) << "an array member needs its index";
-    EXPECT_FALSE(renderer.Click("dlgTest", "ctlDownload")) << "an engine has nothing to click";
-    EXPECT_FALSE(renderer.Click("dlgOther", "cmdOK"));
-    EXPECT_TRUE(renderer.Click("dlgTest", "cmdOK"));
-    view.Hide();
-    EXPECT_FALSE(renderer.Click("dlgTest", "cmdOK"));
-    EXPECT_FALSE(renderer.Close("dlgTest"));
-    EXPECT_FALSE(renderer.PressEnter("dlgTest"));
-    EXPECT_EQ(events.clicks, std::vector<std::string>{"cmdOK"});
-    EXPECT_EQ(observer.log, (std::vector<std::string>{"shown dlgTest modeless", "hidden dlgTest"}));
-}
-
-TEST_F(ScriptedRendererTest, CheckBoxClickToggles_SetCheckedClicksOnlyOnChange) {
-    Make().ShowModeless(0);
-    ScriptedView* view = renderer.Find("dlgTest");
-    ASSERT_NE(view, nullptr);
-
-    EXPECT_TRUE(renderer.Click("dlgTest", "chkDontShowAgain"));
-    EXPECT_EQ(view->Value("chkDontShowAgain", -1), 1);
-    EXPECT_TRUE(renderer.Click("dlgTest", "chkDontShowAgain"));
-    EXPECT_EQ(view->Value("chkDontShowAgain", -1), 0);
-
-    EXPECT_TRUE(renderer.SetChecked("dlgTest", "chkDontShowAgain", false)); // already clear
-    EXPECT_TRUE(renderer.SetChecked("dlgTest", "chkDontShowAgain", true));
-    EXPECT_TRUE(renderer.SetChecked("dlgTest", "chkDontShowAgain", true)); // already ticked
-    EXPECT_EQ(view->Value("chkDontShowAgain", -1), 1);
-    EXPECT_EQ(events.clicks.size(), 3u) << "two toggles and one change";
-
-    // The handler sees the new state, as with a real check box.
-    double seen = -1;
-    events.onClick = [&](const std::string&, int) { seen = view->Value("chkDontShowAgain", -1); };
-    renderer.Click("dlgTest", "chkDontShowAgain");
-    EXPECT_EQ(seen, 0);
-
-    EXPECT_FALSE(renderer.SetChecked("dlgTest", "cmdOK", true)) << "a button has no check";
-}
-
-TEST_F(ScriptedRendererTest, OptionButtonsExcludeEachOther) {
-    ScriptedView& view = Make();
-    view.ShowModeless(0);
-    EXPECT_EQ(SelectedOption(view, "optAction", 3), 0);
-
-    EXPECT_TRUE(renderer.Click("dlgTest", "optAction", 2));
-    EXPECT_EQ(SelectedOption(view, "optAction", 3), 2);
-    EXPECT_EQ(view.Value("optAction", 0), 0);
-    EXPECT_EQ(view.Value("optAction", 1), 0);
-    EXPECT_EQ(events.clicks, std::vector<std::string>{"optAction(2)"});
-
-    // Selecting an option by code clears the others too.
-    view.SetValue("optAction", 1, 1);
-    EXPECT_EQ(SelectedOption(view, "optAction", 3), 1);
-    EXPECT_EQ(view.Value("optAction", 2), 0);
-
-    // A user can select an option, not clear it; selecting the selected one does not click.
-    EXPECT_FALSE(renderer.SetChecked("dlgTest", "optAction", false, 1));
-    EXPECT_TRUE(renderer.SetChecked("dlgTest", "optAction", true, 1));
-    EXPECT_EQ(events.clicks.size(), 1u);
-    EXPECT_TRUE(renderer.SetChecked("dlgTest", "optAction", true, 0));
-    EXPECT_EQ(SelectedOption(view, "optAction", 3), 0);
-
-    // Clearing by code may leave none selected.
-    view.SetValue("optAction", 0, 0);
-    EXPECT_EQ(SelectedOption(view, "optAction", 3), -1);
-}
 
 TEST_F(ScriptedRendererTest, EnterAndEscapePressDefaultAndCancelButtons_CloseBoxAsksTheForm) {
     Make().ShowModeless(0);
@@ -274,38 +168,6 @@ TEST_F(ScriptedRendererTest, ModalShowingRunsQueuedActionsAndReturnsWhenHidden) 
     EXPECT_EQ(loop.NowMs(), 0) << "answers take no time";
     EXPECT_FALSE(renderer.HasQueuedActions("dlgTest"));
     EXPECT_EQ(observer.log, (std::vector<std::string>{"shown dlgTest modal", "hidden dlgTest"}));
-}
-
-TEST_F(ScriptedRendererTest, AnswersLeftWhenTheFormHidesWaitForItsNextModalShowing) {
-    ScriptedView& view = Make();
-    events.onClick = [&](const std::string&, int) { view.Hide(); };
-    renderer.QueueModalAction("dlgTest", [&](ScriptedView&) { renderer.PressEnter("dlgTest"); });
-    renderer.QueueModalAction("dlgTest", [&](ScriptedView&) { renderer.PressEscape("dlgTest"); });
-
-    view.ShowModal(0);
-    EXPECT_EQ(events.clicks, std::vector<std::string>{"cmdOK"});
-    EXPECT_TRUE(renderer.HasQueuedActions("dlgTest"));
-    loop.ProcessPendingEvents();
-    EXPECT_EQ(events.clicks.size(), 1u) << "a hidden form gets no answers";
-
-    // Showing it modeless does not consume them either.
-    view.ShowModeless(0);
-    loop.ProcessPendingEvents();
-    view.Hide();
-    EXPECT_TRUE(renderer.HasQueuedActions("dlgTest"));
-
-    view.ShowModal(0);
-    EXPECT_EQ(events.clicks, (std::vector<std::string>{"cmdOK", "cmdCancel"}));
-    EXPECT_FALSE(renderer.HasQueuedActions("dlgTest"));
-}
-
-TEST_F(ScriptedRendererTest, ModalWaitRunsTheLoopUntilSomethingHidesTheForm) {
-    ScriptedView& view = Make();
-    loop.PostAfter(1500, [&] { view.Hide(); });
-    view.ShowModal(0);
-    EXPECT_FALSE(view.IsVisible());
-    EXPECT_EQ(loop.NowMs(), 1500);
-    EXPECT_EQ(events.closeRequests, 0);
 }
 
 TEST_F(ScriptedRendererTest, UnansweredModalFormIsClosedWithItsCloseBoxAfterTheTimeout) {
@@ -429,47 +291,14 @@ TEST_F(ScriptedRendererTest, WindowGeometry) {
     view.Move({0, 0, -1, 3000});
     EXPECT_EQ(view.Bounds().width, 3000);
 
-    // A fixed dialog cannot be dragged to another size.
+    // A fixed dialog cannot be dragged to another size; picture boxes report their own resize.
     EXPECT_FALSE(renderer.Resize("dlgTest", 9000, 9000));
-
-    // Picture boxes report their own resize; a negative size is refused.
     view.MoveControl("picMain", {60, 60, 3000, 600});
     view.MoveControl("lblInfo", {0, 0, 100, 100});
     view.MoveControl("picMain", {60, 60, 2000, 500});
     view.MoveControl("picMain", {60, 60, -60, 500});
     EXPECT_EQ(events.controlResizes, std::vector<std::string>{"picMain"});
-    EXPECT_EQ(view.ControlRect("lblInfo").width, 100);
-    const TwipRect inner = view.ControlClientSize("picMain");
-    EXPECT_EQ(inner.left, 0);
-    EXPECT_EQ(inner.width, 2000);
-    EXPECT_EQ(inner.height, 500);
-    EXPECT_EQ(view.ControlClientSize("picMissing").width, 0);
-}
-
-TEST_F(ScriptedRendererTest, SizableWindowFollowsTheFrameAndLaysOutInItsResizeHandler) {
-    FormDef def = TestDialog("frmMessages");
-    def.border = BorderStyle::Sizable;
-    def.startUp = StartUpPosition::WindowsDefault;
-    ScriptedView& view = Make(def);
-    // The messages window's layout: a picture box with a margin of 60 twips on every side.
-    events.onResize = [&] {
-        const TwipRect client = view.ClientSize();
-        view.MoveControl("picMain", {60, 60, client.width - 120, client.height - 120});
-    };
-    view.ShowModeless(0);
-    EXPECT_EQ(view.ControlRect("picMain").width, 6000 - 120);
-
-    EXPECT_TRUE(renderer.Resize("frmMessages", 9000, 7000));
-    EXPECT_EQ(view.ClientSize().width, 9000 - ScriptedView::kFrameWidth);
-    EXPECT_EQ(view.ControlRect("picMain").height, 7000 - ScriptedView::kFrameHeight - 120);
-    EXPECT_EQ(events.controlResizes.size(), 2u);
-
-    // Too small for the margin: the picture box stays where it was, the window stays usable.
-    EXPECT_TRUE(renderer.Resize("frmMessages", 100, 100));
-    EXPECT_EQ(view.ClientSize().width, 0);
-    EXPECT_EQ(view.ControlRect("picMain").width, 9000 - ScriptedView::kFrameWidth - 120);
-    EXPECT_FALSE(renderer.Resize("frmMessages", -1, 100));
-    EXPECT_TRUE(renderer.Click("frmMessages", "cmdOK"));
+    EXPECT_EQ(view.ControlClientSize("picMain").width, 2000);
 }
 
 TEST_F(ScriptedRendererTest, PlacementHandlesAndOwners) {
@@ -500,90 +329,6 @@ TEST_F(ScriptedRendererTest, PlacementHandlesAndOwners) {
     EXPECT_EQ(c.SetOwner(b.Handle()), a.Handle());
     EXPECT_EQ(c.SetOwner(0), b.Handle());
     EXPECT_EQ(c.Owner(), 0);
-}
-
-TEST_F(ScriptedRendererTest, PicturesAndIconsAreKept) {
-    ScriptedView& view = Make();
-    auto icon = std::make_shared<const Picture>(Picture{"AAA", 32, "png"});
-    view.SetPicture("picMain", icon);
-    view.SetPicture("imgMissing", icon);
-    view.SetWindowIcon(icon);
-    EXPECT_EQ(view.Picture("picMain"), icon);
-    EXPECT_EQ(view.Picture("lblInfo"), nullptr);
-    EXPECT_EQ(view.Picture("imgMissing"), nullptr);
-    EXPECT_EQ(view.WindowIcon(), icon);
-}
-
-// A browser that only has to exist.
-class InertBrowser : public IBrowserControl {
-public:
-    void SetEvents(IBrowserEvents*) override {}
-    void SetHostUIFlags(long) override {}
-    bool AddBrowser(short& id) override { return (id = 1) != 0; }
-    bool Navigate(short, const std::string&) override { return false; }
-    bool ShowBrowser(short) override { return false; }
-    short VisibleBrowser() const override { return 0; }
-    HtmlDocumentPtr Document(short) override { return nullptr; }
-    WindowHandle Handle() const override { return 1; }
-    void Move(const TwipRect&) override {}
-    TwipRect Bounds() const override { return {}; }
-    void LockPainting(bool) override {}
-    bool IsPaintingLocked() const override { return false; }
-};
-
-TEST_F(ScriptedRendererTest, BrowsersComeFromTheFactory) {
-    EXPECT_EQ(Make().CreateBrowser("picMain"), nullptr) << "no factory, no browser";
-
-    int made = 0;
-    ScriptedRenderer withBrowsers(loop, [&] {
-        ++made;
-        return std::make_unique<InertBrowser>();
-    });
-    auto owned = withBrowsers.CreateView(TestDialog(), events);
-    auto& view = static_cast<ScriptedView&>(*owned);
-    EXPECT_EQ(view.Browser(), nullptr);
-    std::unique_ptr<IBrowserControl> browser = view.CreateBrowser("picMain");
-    ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(made, 1);
-    EXPECT_EQ(view.Browser(), browser.get());
-    EXPECT_EQ(view.BrowserContainer(), "picMain");
-    view.Destroy();
-    EXPECT_EQ(view.Browser(), nullptr);
-}
-
-TEST_F(ScriptedRendererTest, AnimationPlayerRecordsAndOutlivesItsRelease) {
-    ScriptedView& view = Make();
-    EXPECT_EQ(view.Animation(), nullptr);
-    std::unique_ptr<IAnimationPlayer> player = view.CreateAnimation("picAnim");
-    ASSERT_NE(player, nullptr);
-    EXPECT_EQ(view.Animation(), player.get());
-
-    EXPECT_FALSE(player->Play(0, -1, -1)) << "nothing opened yet";
-    player->SetOptions(true, false, true);
-    EXPECT_TRUE(player->Open("101"));
-    EXPECT_TRUE(player->Play(0, -1, -1));
-    EXPECT_TRUE(player->IsPlaying());
-    player->Stop();
-    EXPECT_FALSE(player->IsPlaying());
-    EXPECT_TRUE(player->Play(0, -1, -1));
-
-    std::shared_ptr<const AnimationRecording> log = view.AnimationLog();
-    player.reset();
-    EXPECT_EQ(view.Animation(), nullptr);
-    ASSERT_NE(log, nullptr);
-    EXPECT_TRUE(log->released);
-    EXPECT_FALSE(log->playing);
-    EXPECT_TRUE(log->options[0] && !log->options[1] && log->options[2]);
-    EXPECT_EQ(log->openedName, "101");
-    EXPECT_EQ(log->calls,
-              (std::vector<std::string>{"Play(0,-1,-1)", "SetOptions(1,0,1)", "Open(101)",
-                                        "Play(0,-1,-1)", "Stop()", "Play(0,-1,-1)"}));
-    EXPECT_EQ(log->playCount, 2);
-    EXPECT_EQ(log->stopCount, 1);
-
-    RecordingAnimationPlayer standalone;
-    EXPECT_FALSE(standalone.Open(""));
-    EXPECT_FALSE(standalone.Play(0, -1, -1));
 }
 
 } // namespace

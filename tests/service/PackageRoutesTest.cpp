@@ -99,20 +99,6 @@ TEST(PackageRoutesOutside, LinkOutOfThePackagesFolderIsNotFollowed) {
     EXPECT_EQ(Get(service.BaseUrl() + "/packages/p.bin").body, "payload");
 }
 
-TEST(PackageRoutesLarge, LargePackageArrivesWhole) {
-    TempCatalogue catalogue;
-    const QByteArray payload = RandomBytes(3 * 1024 * 1024 + 17);
-    catalogue.AddPackage("big.bin", payload);
-    catalogue.WriteCatalogue(R"(<catalogue><product code="AB" name="P">
-  <message id="m1" name="One" type="exe" package="big.bin"/></product></catalogue>)");
-    UpdateService service(catalogue.Folder());
-    ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
-    const HttpResult result = Get(service.BaseUrl() + "/packages/big.bin", 60000);
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.contentLength, payload.size());
-    EXPECT_TRUE(result.body == payload);
-}
-
 TEST(PackageRoutesThrottled, PackageBodyKeepsToTheRate) {
     TempCatalogue catalogue;
     const QByteArray payload = RandomBytes(12000);

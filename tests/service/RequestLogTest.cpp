@@ -59,44 +59,6 @@ TEST_F(RequestLogTest, EveryRequestIsOneLineInTheStreamAtOnce) {
     EXPECT_EQ(logged.count(), 3);
 }
 
-TEST_F(RequestLogTest, RequestsSharingOneConnectionKeepTheirOwnTargets) {
-    const QByteArray host = "Host: 127.0.0.1\r\n";
-    const QList<HttpResult> answers = RawExchange(
-        m_service->Port(),
-        "GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-"
-        "5E3F7A9B0D14}&Version=5.1.0 HTTP/1.1\r\n" +
-            host +
-            "\r\n"
-            "GET /services/autoupdate/InitUpdate.aspx?ProductCode=%7Bnone%7D HTTP/1.1\r\n" +
-            host + "\r\n",
-        2);
-    ASSERT_EQ(answers.size(), 2);
-    EXPECT_EQ(ParseCheck(answers[0].body).count, 1);
-    EXPECT_EQ(m_service->RequestLog(),
-              (QStringList{"GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-"
-                           "4B7A-9C21-5E3F7A9B0D14}&Version=5.1.0 200",
-                           "GET /services/autoupdate/InitUpdate.aspx?ProductCode=%7Bnone%7D 200"}));
-}
-
-TEST_F(RequestLogTest, RequestArrivingInPiecesIsLoggedWhole) {
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), m_service->Port());
-    ASSERT_TRUE(WaitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
-    QSignalSpy logged(m_service.get(), &UpdateService::RequestLogged);
-    // Each piece is flushed and read by the service before the next one is sent.
-    for (const QByteArray& piece : QList<QByteArray>{
-             "GET /services/autoupdate/Check", "Update.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-",
-             "9C21-5E3F7A9B0D14} HTTP/1.1\r\nHo", "st: 127.0.0.1\r\n", "\r\n"}) {
-        socket.write(piece);
-        ASSERT_TRUE(WaitUntil([&] { return socket.bytesToWrite() == 0; }));
-        QCoreApplication::processEvents();
-    }
-    ASSERT_TRUE(WaitUntil([&] { return logged.count() == 1; }));
-    EXPECT_EQ(m_service->RequestLog(),
-              QStringList{"GET /services/autoupdate/CheckUpdate.aspx?ProductCode={6F1B3C2A-8D4E-"
-                          "4B7A-9C21-5E3F7A9B0D14} 200"});
-}
-
 TEST(RequestLogHangCheck, CheckIsReceivedButNeverAnsweredWhileTheRestWorks) {
     ServiceOptions options;
     options.catalogueFolder = SampleCatalogue();

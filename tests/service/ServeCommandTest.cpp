@@ -47,12 +47,6 @@ TEST(ServeCommandTest, BadOptionsAreRefusedWithExitCode2) {
     }
 }
 
-TEST(ServeCommandTest, UnreadableCatalogueIsRefusedWithExitCode2) {
-    const ServeRun run = Serve({"--port", "0", "--catalogue", KDAU_BINARY_DIR "/tmp/nowhere"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains("catalogue folder")) << run.err.toStdString();
-}
-
 TEST(ServeCommandTest, PortInUseIsRefusedWithExitCode2) {
     QTcpServer occupant;
     ASSERT_TRUE(occupant.listen(QHostAddress::LocalHost, 0));
@@ -60,13 +54,6 @@ TEST(ServeCommandTest, PortInUseIsRefusedWithExitCode2) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("cannot listen")) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
-}
-
-TEST(ServeCommandTest, HelpListsTheOptions) {
-    const ServeRun run = Serve({"--help"});
-    EXPECT_EQ(run.exitCode, 0);
-    for (const char* option : {"--port", "--catalogue", "--address", "--rate", "--hang-check"})
-        EXPECT_TRUE(run.out.contains(option)) << option;
 }
 
 TEST(ServeCommandTest, ServesTheCatalogueBesideTheProgramAndPrintsTheBaseUrlFirst) {

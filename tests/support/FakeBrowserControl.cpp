@@ -90,7 +90,6 @@ FakeBrowserControl::ElementPtr FakeBrowserControl::Page::Find(const std::string&
 }
 
 HtmlElementPtr FakeBrowserControl::Page::GetElementById(const std::string& id) {
-    ++m_lookups;
     return Find(id);
 }
 
@@ -131,7 +130,6 @@ template <class F> void FakeBrowserControl::Raise(F&& raise) {
     // Written after the call on purpose: a control freed by its own callback is caught by the
     // sanitizers here, and by DestroyedDuringEvent() without them.
     --m_eventDepth;
-    ++m_eventsRaised;
 }
 
 bool FakeBrowserControl::AddBrowser(short& id) {
@@ -146,7 +144,6 @@ bool FakeBrowserControl::Navigate(short id, const std::string& url) {
 }
 
 bool FakeBrowserControl::ShowBrowser(short id) {
-    m_shown.push_back(id);
     m_visible = id;
     return true;
 }

@@ -73,7 +73,6 @@ public:
         // as the source. Answers whether the default action happened (no handler cancelled).
         bool Click(const ElementPtr& element);
         bool HasOnClick() const { return static_cast<bool>(m_onClick); }
-        int GetElementByIdCalls() const { return m_lookups; }
 
         // IHtmlDocument
         std::string Url() const override { return m_url; }
@@ -86,7 +85,6 @@ public:
         std::string m_url;
         std::vector<ElementPtr> m_elements;
         std::function<bool(const HtmlElementPtr&)> m_onClick;
-        int m_lookups = 0;
     };
     using PagePtr = std::shared_ptr<Page>;
 
@@ -116,13 +114,10 @@ public:
     long HostUIFlags() const { return m_hostUIFlags; }
     const std::vector<short>& AddedBrowsers() const { return m_added; }
     const std::vector<Navigation>& Navigations() const { return m_navigations; }
-    const std::vector<short>& ShownBrowsers() const { return m_shown; }
     const std::vector<bool>& LockCalls() const { return m_lockCalls; }
     const std::vector<TwipRect>& Moves() const { return m_moves; }
     // Expires when the control is destroyed.
     std::weak_ptr<void> Lifetime() const { return m_lifetime; }
-    // Events raised so far.
-    int EventsRaised() const { return m_eventsRaised; }
     // Controls of this program destroyed while one of their events was being delivered: a
     // fault of the window, which must keep its control alive until the callback returns.
     static int DestroyedDuringEvent();
@@ -151,14 +146,12 @@ private:
     short m_visible = 0;
     std::vector<short> m_added;
     std::vector<Navigation> m_navigations;
-    std::vector<short> m_shown;
     std::vector<bool> m_lockCalls;
     std::vector<TwipRect> m_moves;
     std::map<short, PagePtr> m_documents;
     TwipRect m_bounds;
     bool m_locked = false;
     WindowHandle m_handle;
-    int m_eventsRaised = 0;
     int m_eventDepth = 0;
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };

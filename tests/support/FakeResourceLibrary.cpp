@@ -23,7 +23,6 @@ void FakeResourceLibrary::CloseResourceLibrary() {
 
 PicturePtr FakeResourceLibrary::LoadResourcePicture(const std::string& name, int size, long, long,
                                                     long, long) {
-    m_pictureRequests.push_back(name + "@" + std::to_string(size));
     if (!m_open || m_pictures.count(name) == 0)
         return nullptr;
     return std::make_shared<const Picture>(Picture{name, size, PictureBytes(name, size)});

@@ -17,15 +17,12 @@ public:
     FakeResourceLibrary();
 
     void SetOpenSucceeds(bool succeeds) { m_openSucceeds = succeeds; }
-    void AddPicture(const std::string& name) { m_pictures.insert(name); }
     void SetResource(const std::string& name, std::string bytes) {
         m_resources[name] = std::move(bytes);
     }
     // Every path OpenResourceLibrary was called with, in order.
     const std::vector<std::string>& OpenedPaths() const { return m_openedPaths; }
     int CloseCount() const { return m_closeCount; }
-    // "name@size" of every picture asked for, in order.
-    const std::vector<std::string>& PictureRequests() const { return m_pictureRequests; }
     // The bytes a picture of this fake holds.
     static std::string PictureBytes(const std::string& name, int size);
 
@@ -45,7 +42,6 @@ private:
     std::set<std::string> m_pictures;
     std::map<std::string, std::string> m_resources;
     std::vector<std::string> m_openedPaths;
-    std::vector<std::string> m_pictureRequests;
     int m_closeCount = 0;
 };
 

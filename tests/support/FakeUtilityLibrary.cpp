@@ -26,7 +26,6 @@ bool FakeUtilityLibrary::SameProgram(const std::string& a, const std::string& b)
 }
 
 bool FakeUtilityLibrary::IsFormLoaded(const std::string& formName, const LoadedForms& forms) {
-    ++m_isFormLoadedCalls;
     return forms.Contains(formName);
 }
 
@@ -44,7 +43,6 @@ std::optional<bool> FakeUtilityLibrary::ConnectNetwork(long /*flags*/, const std
 }
 
 bool FakeUtilityLibrary::FileExists(const std::string& path) {
-    ++m_fileExistsCalls;
     std::error_code error;
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }

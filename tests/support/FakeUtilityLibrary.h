@@ -18,12 +18,9 @@ public:
     void SetConnectResult(std::optional<bool> result) { m_connectResult = result; }
     int ConnectedStateCalls() const { return m_connectedStateCalls; }
     int ConnectNetworkCalls() const { return m_connectNetworkCalls; }
-    int IsFormLoadedCalls() const { return m_isFormLoadedCalls; }
-    int FileExistsCalls() const { return m_fileExistsCalls; }
 
     // Processes, by name as a process table shows them ("setup" or "Setup.exe").
     void AddProcess(const std::string& name) { m_processes.push_back(name); }
-    const std::vector<std::string>& Processes() const { return m_processes; }
     // Names KillProcess was called with, in order.
     const std::vector<std::string>& KillRequests() const { return m_killRequests; }
     // Names of the processes it ended.
@@ -50,8 +47,6 @@ private:
     std::optional<bool> m_connectResult = true;
     int m_connectedStateCalls = 0;
     int m_connectNetworkCalls = 0;
-    int m_isFormLoadedCalls = 0;
-    int m_fileExistsCalls = 0;
     std::vector<std::string> m_processes;
     std::vector<std::string> m_killRequests;
     std::vector<std::string> m_killed;

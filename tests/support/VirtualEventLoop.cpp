@@ -79,23 +79,6 @@ void VirtualEventLoop::PostAfter(long long ms, std::function<void()> task) {
             {m_nowMs + std::clamp<long long>(ms, 0, kMaxRunMs), NextSequence(), std::move(task)});
 }
 
-std::optional<long long> VirtualEventLoop::NextDueMs() const {
-    std::optional<long long> next;
-    for (const auto& delayed : m_delayed)
-        if (!next || delayed.dueMs < *next)
-            next = delayed.dueMs;
-    for (const VirtualTimer* timer : m_timers)
-        for (const auto& [key, entry] : timer->m_entries)
-            if (entry.enabled && (!next || entry.dueMs < *next))
-                next = entry.dueMs;
-    return next;
-}
-
-long VirtualEventLoop::TickCount(const std::string& key) const {
-    auto it = m_tickCounts.find(key);
-    return it == m_tickCounts.end() ? 0 : it->second;
-}
-
 int VirtualEventLoop::EnabledTimerCount() const {
     int count = 0;
     for (const VirtualTimer* timer : m_timers)
@@ -111,11 +94,6 @@ void VirtualEventLoop::Register(VirtualTimer* timer) {
 
 void VirtualEventLoop::Unregister(VirtualTimer* timer) {
     m_timers.erase(std::remove(m_timers.begin(), m_timers.end(), timer), m_timers.end());
-}
-
-void VirtualEventLoop::CountTick(const std::string& key) {
-    ++m_tickCounts[key];
-    ++m_totalTicks;
 }
 
 bool VirtualEventLoop::RunPosted(const std::function<bool()>* done) {

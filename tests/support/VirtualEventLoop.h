@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,12 +62,6 @@ public:
     long long NowMs() const { return m_nowMs; }
     // Sets the wall clock as it reads now; it advances with virtual time from here.
     void SetNowLocalSeconds(long long localSeconds);
-    std::size_t PendingTaskCount() const { return m_tasks.size(); }
-    // When the next timer tick or delayed task is due, if any.
-    std::optional<long long> NextDueMs() const;
-    // Ticks delivered, for a key over all timers of this loop, and in total.
-    long TickCount(const std::string& key) const;
-    long TotalTicks() const { return m_totalTicks; }
     // Enabled timer keys over all live timers.
     int EnabledTimerCount() const;
 
@@ -84,7 +76,6 @@ private:
     void Register(VirtualTimer* timer);
     void Unregister(VirtualTimer* timer);
     std::uint64_t NextSequence() { return ++m_sequence; }
-    void CountTick(const std::string& key);
     // Runs queued tasks; stops early when `done` holds (if given). Answers whether it did.
     bool RunPosted(const std::function<bool()>* done = nullptr);
     // Fires the earliest timer tick or delayed task due no later than `limitMs`.
@@ -96,8 +87,6 @@ private:
     std::deque<std::function<void()>> m_tasks;
     std::vector<DelayedTask> m_delayed;
     std::vector<VirtualTimer*> m_timers;
-    std::map<std::string, long> m_tickCounts;
-    long m_totalTicks = 0;
     // Timers hold a weak reference so one that outlives the loop does not touch it.
     std::shared_ptr<VirtualEventLoop*> m_self;
 };

@@ -54,24 +54,12 @@ void VirtualTimer::SetTimerHandler(std::function<void(const std::string&)> handl
     m_handler = std::move(handler);
 }
 
-long VirtualTimer::IntervalMs(const std::string& key) const {
-    auto it = m_entries.find(key);
-    return it == m_entries.end() ? 0 : it->second.intervalMs;
-}
-
-long VirtualTimer::TickCount(const std::string& key) const {
-    auto it = m_ticks.find(key);
-    return it == m_ticks.end() ? 0 : it->second;
-}
-
 void VirtualTimer::Fire(const std::string& key) {
     auto it = m_entries.find(key);
     auto loop = m_loop.lock();
     if (it == m_entries.end() || !loop)
         return;
     it->second.dueMs += it->second.intervalMs;
-    ++m_ticks[key];
-    (*loop)->CountTick(key);
     // A copy: the handler may remove the key or destroy this object. `key` belongs to the loop.
     const std::function<void(const std::string&)> handler = m_handler;
     if (handler)

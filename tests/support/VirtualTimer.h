@@ -27,11 +27,6 @@ public:
     bool IsTimerEnabled(const std::string& key) const override;
     void SetTimerHandler(std::function<void(const std::string& sKey)> handler) override;
 
-    bool HasTimer(const std::string& key) const { return m_entries.count(key) != 0; }
-    long IntervalMs(const std::string& key) const;
-    // Ticks this object delivered for `key` (kept after the key is removed).
-    long TickCount(const std::string& key) const;
-
 private:
     friend class VirtualEventLoop;
     struct Entry {
@@ -46,7 +41,6 @@ private:
 
     std::weak_ptr<VirtualEventLoop*> m_loop;
     std::map<std::string, Entry> m_entries;
-    std::map<std::string, long> m_ticks;
     std::function<void(const std::string&)> m_handler;
 };
 

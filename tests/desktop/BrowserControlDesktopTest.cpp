@@ -1,0 +1,357 @@
+// The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
+// failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
+// same click event and check box activation as a mouse click), new windows, the stack of
+// browsers, large pages, superseded navigations and a control destroyed inside its own events.
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTcpServer>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include "platform/portable/ResUrl.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtHttpFetcher.h"
+#include "platform/qt/QtResourceLibrary.h"
+#include "platform/qt/QtWebBrowserControl.h"
+#include "tests/desktop/LocalPageServer.h"
+#include "tests/support/RecordingDesktop.h"
+
+using namespace KDAutoUpdate;
+
+namespace {
+
+constexpr long kPatience = 60000; // WebEngine starts slowly on a small machine
+
+// Records the control's events and answers as the messages window does.
+class Recorder : public IBrowserEvents {
+public:
+    std::vector<std::string> lines;
+    bool insideNavigate = false;
+    bool raisedInsideNavigate = false;
+    bool cancelNewWindow = false;
+    // Runs after each event is noted, inside the event.
+    std::function<void(const std::string&)> then;
+
+    int Count(const std::string& prefix) const {
+        return int(std::count_if(lines.begin(), lines.end(),
+                                 [&](const std::string& l) { return l.starts_with(prefix); }));
+    }
+    void Note(std::string line) {
+        raisedInsideNavigate = raisedInsideNavigate || insideNavigate;
+        lines.push_back(std::move(line));
+        if (then)
+            then(lines.back());
+    }
+    void DocumentComplete(short id, const std::string& url) override {
+        Note("complete " + std::to_string(id) + " " + url);
+    }
+    void NavigateError(short id, const std::string& url, long statusCode, bool&) override {
+        Note("error " + std::to_string(id) + " " + url + " " + std::to_string(statusCode));
+    }
+    void ShowMessage(short, const std::string&, const std::string&, bool& handled) override {
+        handled = true;
+    }
+    void NewWindow3(short id, bool& cancel, const std::string& url) override {
+        Note("newwindow " + std::to_string(id) + " " + url);
+        cancel = cancelNewWindow;
+    }
+    void TranslateAccelerator(short id, int keyCode, int, bool& handled) override {
+        Note("key " + std::to_string(id) + " " + std::to_string(keyCode));
+        handled = keyCode == 116;
+    }
+};
+
+constexpr const char* kServicePage = R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>Updates</title></head>
+<body>
+<xml id="KdAutoUpdate"><Messages><Message id="m1" toVersion="2.0" downloadPath="x"><Features><Feature name="Core" allowUserSelection="true"/></Features></Message></Messages></xml>
+<label><input type="checkbox" id="feat" auButtonType="featureStateChooser" forMessage="m1" forFeature="Core"> Core</label>
+<button id="btn" auButtonType="ActionButton"><span id="inner">Installieren</span></button>
+<p>Text mit <em>Betonung</em>.</p>
+<a id="link" href="other.html">Weiter</a>
+</body></html>)";
+
+class BrowserControlDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(resources.OpenResourceLibrary(KDAU_BINARY_DIR "/bin/_AuResLib.rcc"));
+        server.Set("/InitUpdate.aspx", kServicePage);
+        server.Set("/other.html", "<html><body><p id=\"o\">Andere Seite</p></body></html>");
+        server.Hold("/hold");
+        container = std::make_unique<QWidget>();
+        container->resize(640, 480);
+        container->show();
+        MakeControl();
+    }
+    void TearDown() override {
+        DestroyControl();
+        container.reset();
+    }
+    void DestroyControl() {
+        QPointer<QWidget> stack = control ? control->Widget() : nullptr;
+        control.reset();
+        // The views and the profile go from the loop.
+        EXPECT_TRUE(loop.RunUntil([&] { return stack.isNull(); }, kPatience));
+        int drained = 0;
+        loop.Post([&] { ++drained; });
+        loop.RunUntil([&] { return drained == 1; }, kPatience);
+    }
+    void MakeControl() {
+        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
+        control->SetEvents(&events);
+        control->SetDesktop(&desktop);
+        ASSERT_TRUE(control->AddBrowser(page));
+    }
+    // Navigates and waits for the next event of that browser.
+    void Load(short id, const std::string& url) {
+        const std::size_t before = events.lines.size();
+        events.insideNavigate = true;
+        ASSERT_TRUE(control->Navigate(id, url));
+        events.insideNavigate = false;
+        ASSERT_TRUE(loop.RunUntil([&] { return events.lines.size() > before; }, kPatience))
+            << "no event for " << url;
+    }
+    // Evaluates `script` in the page's own world.
+    QVariant Js(short id, const QString& script) {
+        QVariant result;
+        bool done = false;
+        control->View(id)->page()->runJavaScript(script, [&](const QVariant& value) {
+            result = value;
+            done = true;
+        });
+        EXPECT_TRUE(loop.RunUntil([&] { return done; }, kPatience)) << script.toStdString();
+        return result;
+    }
+    // Evaluates until the page answers `expected`: the page applies writes asynchronously.
+    bool JsBecomes(short id, const QString& script, const QVariant& expected) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (elapsed.elapsed() < kPatience)
+            if (Js(id, script) == expected)
+                return true;
+        ADD_FAILURE() << script.toStdString() << " stays "
+                      << Js(id, script).toString().toStdString();
+        return false;
+    }
+    std::string ResUrl(const std::string& name) const {
+        return "res://" + ResourceUrlPath(resources.ResourceFilePath()) + "/" + name;
+    }
+
+    QtEventLoop loop;
+    QtHttpFetcher http;
+    QtResourceLibrary resources;
+    LocalPageServer server;
+    Recorder events;
+    RecordingDesktop desktop;
+    std::unique_ptr<QWidget> container;
+    std::unique_ptr<QtWebBrowserControl> control;
+    short page = 0;
+};
+
+TEST_F(BrowserControlDesktopTest, FailedLoadsRaiseNavigateErrorWithoutDocument) {
+    Load(page, server.Url("/missing"));
+    Load(page, ResUrl("NoSuchPage.html"));
+    Load(page, "ftp://127.0.0.1/x");
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    const std::string refused = "http://127.0.0.1:" + std::to_string(closed.serverPort()) + "/";
+    closed.close();
+    Load(page, refused);
+
+    ASSERT_EQ(events.lines.size(), 4u);
+    EXPECT_EQ(events.lines[0], "error 1 " + server.Url("/missing") + " 404");
+    EXPECT_EQ(events.lines[1], "error 1 " + ResUrl("NoSuchPage.html") + " 404");
+    EXPECT_EQ(events.lines[2], "error 1 ftp://127.0.0.1/x -2146697203");
+    EXPECT_TRUE(events.lines[3].starts_with("error 1 " + refused + " -")) << events.lines[3];
+    EXPECT_FALSE(events.raisedInsideNavigate);
+    EXPECT_EQ(control->Document(page), nullptr);
+}
+
+TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
+    Load(page, server.Url("/InitUpdate.aspx"));
+    const HtmlDocumentPtr document = control->Document(page);
+    ASSERT_NE(document, nullptr);
+    const HtmlElementPtr feat = document->GetElementById("feat");
+    ASSERT_NE(feat, nullptr);
+    EXPECT_FALSE(feat->Checked());
+
+    std::vector<std::string> calls;
+    bool answer = false;
+    bool checkedDuringClick = false;
+    feat->SetOnClick([&] {
+        calls.push_back("element feat");
+        return true;
+    });
+    document->GetElementById("btn")->SetOnClick([&] {
+        calls.push_back("element btn");
+        return true;
+    });
+    document->SetOnClick([&](const HtmlElementPtr& source) {
+        calls.push_back("document " + (source->Id().empty() ? source->TagName() : source->Id()));
+        checkedDuringClick = source->Checked();
+        if (source->TagName() == "EM")
+            source->SetInnerHTML("geklickt");
+        return answer;
+    });
+    const auto clickAndWait = [&](const QString& selector) {
+        const std::size_t before = calls.size();
+        Js(page, "document.querySelector('" + selector + "').click()");
+        return loop.RunUntil(
+            [&] { return calls.size() > before && calls.back().starts_with("document"); },
+            kPatience);
+    };
+
+    // Cancelled: the handler saw the state after the click, then the box went back.
+    ASSERT_TRUE(clickAndWait("#feat"));
+    EXPECT_EQ(calls, (std::vector<std::string>{"element feat", "document feat"}));
+    EXPECT_TRUE(checkedDuringClick);
+    EXPECT_FALSE(feat->Checked());
+    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", false));
+
+    // Kept: the box stays checked, in the page and in the document.
+    answer = true;
+    ASSERT_TRUE(clickAndWait("#feat"));
+    EXPECT_TRUE(feat->Checked());
+    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
+
+    // The innermost element is the source; the button's own handler sees the click bubble.
+    calls.clear();
+    answer = false;
+    ASSERT_TRUE(clickAndWait("#inner"));
+    EXPECT_EQ(calls, (std::vector<std::string>{"element btn", "document inner"}));
+
+    // An element without id is found by its place; writes to it reach the page.
+    ASSERT_TRUE(clickAndWait("em"));
+    EXPECT_TRUE(JsBecomes(page, "document.querySelector('em').innerHTML", "geklickt"));
+
+    // A cancelled link stays put; a kept one loads through the fetcher.
+    ASSERT_TRUE(clickAndWait("#link"));
+    Js(page, "0");
+    EXPECT_EQ(server.Hits("/other.html"), 0);
+    EXPECT_EQ(events.Count("complete"), 1);
+    answer = true;
+    ASSERT_TRUE(clickAndWait("#link"));
+    ASSERT_TRUE(loop.RunUntil([&] { return events.Count("complete") == 2; }, kPatience));
+    EXPECT_EQ(events.lines.back(), "complete 1 " + server.Url("/other.html"));
+    EXPECT_EQ(server.Hits("/other.html"), 1);
+    ASSERT_NE(control->Document(page), nullptr);
+    EXPECT_NE(control->Document(page)->GetElementById("o"), nullptr);
+}
+
+TEST_F(BrowserControlDesktopTest, NewWindowsGoToTheDesktopNeverIntoTheControl) {
+    Load(page, server.Url("/InitUpdate.aspx"));
+    const std::string popup = server.Url("/popup.html");
+    Js(page, QString::fromStdString("window.open('" + popup + "')"));
+    ASSERT_TRUE(loop.RunUntil([&] { return events.Count("newwindow") == 1; }, kPatience));
+    EXPECT_EQ(events.lines.back(), "newwindow 1 " + popup);
+    EXPECT_EQ(desktop.Urls(), std::vector<std::string>{popup});
+
+    events.cancelNewWindow = true;
+    Js(page, QString::fromStdString("window.open('" + popup + "?again')"));
+    ASSERT_TRUE(loop.RunUntil([&] { return events.Count("newwindow") == 2; }, kPatience));
+    EXPECT_EQ(desktop.Urls().size(), 1u) << "a cancelled window opens nowhere";
+    EXPECT_EQ(container->findChildren<QWebEngineView*>().size(), 1);
+    EXPECT_EQ(server.Hits("/popup.html"), 0);
+}
+
+TEST_F(BrowserControlDesktopTest, StackFillsItsContainerAndMovesInTwips) {
+    short second = 0;
+    ASSERT_TRUE(control->AddBrowser(second));
+    EXPECT_EQ(second, page + 1);
+    QStackedWidget* stack = qobject_cast<QStackedWidget*>(control->Widget());
+    ASSERT_NE(stack, nullptr);
+    container->resize(500, 300);
+    EXPECT_EQ(stack->geometry(), QRect(0, 0, 500, 300));
+
+    const double dpiX = stack->logicalDpiX();
+    const double dpiY = stack->logicalDpiY();
+    control->Move(TwipRect{1440, 720, 2880, 1440});
+    EXPECT_EQ(stack->geometry(),
+              QRect(qRound(dpiX), qRound(dpiY / 2), qRound(2 * dpiX), qRound(dpiY)));
+    EXPECT_NEAR(control->Bounds().height, 1440, 1440 / dpiY);
+
+    EXPECT_TRUE(control->ShowBrowser(second));
+    EXPECT_EQ(stack->currentWidget(), control->View(second));
+    EXPECT_EQ(control->VisibleBrowser(), second);
+    EXPECT_FALSE(control->ShowBrowser(99));
+    EXPECT_FALSE(control->Navigate(99, server.Url("/InitUpdate.aspx")));
+    control->LockPainting(true);
+    EXPECT_FALSE(stack->updatesEnabled());
+    control->LockPainting(false);
+    EXPECT_TRUE(stack->updatesEnabled());
+}
+
+TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
+    std::string big = kServicePage;
+    big.insert(big.find("</body>"), "<!--" + std::string(3 * 1024 * 1024, 'x') + "-->");
+    server.Set("/InitUpdate.aspx", QByteArray::fromStdString(big));
+    const std::string url = server.Url("/InitUpdate.aspx");
+    Load(page, url);
+    ASSERT_EQ(events.lines, std::vector<std::string>{"complete 1 " + url});
+    const HtmlDocumentPtr document = control->Document(page);
+    ASSERT_NE(document, nullptr);
+    const std::optional<std::string> raw = document->GetElementById("KdAutoUpdate")->RawSource();
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_NE(raw->find("toVersion"), std::string::npos);
+    EXPECT_EQ(Js(page, "document.baseURI").toString().toStdString(), url);
+    EXPECT_EQ(Js(page, "document.getElementById('KdAutoUpdate') !== null"), true);
+    EXPECT_EQ(server.Hits("/InitUpdate.aspx"), 1);
+
+    // Clicks are decided here as on any page.
+    int clicks = 0;
+    document->SetOnClick([&](const HtmlElementPtr&) { return ++clicks > 0; });
+    Js(page, "document.getElementById('feat').click()");
+    ASSERT_TRUE(loop.RunUntil([&] { return clicks == 1; }, kPatience));
+    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
+    EXPECT_TRUE(document->GetElementById("feat")->Checked());
+}
+
+TEST_F(BrowserControlDesktopTest, NewerNavigationSupersedesAPendingOne) {
+    control->Navigate(page, server.Url("/hold"));
+    ASSERT_TRUE(loop.RunUntil([&] { return server.Hits("/hold") == 1; }, kPatience));
+    Load(page, server.Url("/InitUpdate.aspx"));
+    control->Navigate(page, ResUrl("AuProgress.html"));
+    Load(page, server.Url("/other.html"));
+    Js(page, "0");
+    EXPECT_EQ(events.lines,
+              std::vector<std::string>({"complete 1 " + server.Url("/InitUpdate.aspx"),
+                                        "complete 1 " + server.Url("/other.html")}));
+    EXPECT_EQ(Js(page, "document.getElementById('o').textContent"), "Andere Seite");
+}
+
+TEST_F(BrowserControlDesktopTest, ControlMayBeDestroyedInsideItsOwnEvents) {
+    // Inside DocumentComplete.
+    events.then = [&](const std::string& line) {
+        if (line.starts_with("complete"))
+            control.reset();
+    };
+    Load(page, server.Url("/InitUpdate.aspx"));
+    EXPECT_EQ(control, nullptr);
+    DestroyControl();
+
+    // Inside a click handler: the page gets no answer, and the document stays usable.
+    MakeControl();
+    events.then = nullptr;
+    Load(page, server.Url("/InitUpdate.aspx"));
+    const HtmlDocumentPtr document = control->Document(page);
+    bool clicked = false;
+    document->SetOnClick([&](const HtmlElementPtr&) {
+        clicked = true;
+        control.reset();
+        return true;
+    });
+    Js(page, "document.getElementById('feat').click()");
+    ASSERT_TRUE(loop.RunUntil([&] { return clicked; }, kPatience));
+    DestroyControl();
+    const HtmlElementPtr feat = document->GetElementById("feat");
+    feat->SetAttribute("title", "weg");
+    EXPECT_EQ(feat->GetAttribute("title"), "weg");
+    EXPECT_TRUE(feat->Checked()) << "the handler kept the click";
+}
+
+} // namespace

@@ -1,0 +1,282 @@
+// The Qt Widgets renderer under the agent's own form definitions, driven through the view
+// interface: geometry in twips, modal waits, unloading from a handler, resizes, placement,
+// owners, message boxes, animations and pictures.
+
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+
+#include "deploy/dlgAfterDownload.h"
+#include "deploy/dlgDownload.h"
+#include "messages_window/frmMessages.h"
+#include "platform/qt/QtMovieAnimationPlayer.h"
+#include "store/dlgCheckMessages.h"
+#include "store/dlgInstallLastUpdate.h"
+#include "tests/desktop/DesktopTest.h"
+
+using namespace KDAutoUpdate;
+
+namespace {
+
+constexpr const char* kTitle = "Keldra Update Service";
+
+class RecordingForm : public IFormEvents {
+public:
+    std::vector<std::string> clicks;
+    int closeRequests = 0;
+    int resizes = 0;
+    std::vector<std::string> controlResizes;
+    std::function<void(const std::string&)> onClick;
+
+    void OnClick(const std::string& control, int index) override {
+        clicks.push_back(index < 0 ? control : control + "(" + std::to_string(index) + ")");
+        if (onClick)
+            onClick(control);
+    }
+    void OnCloseRequested(UnloadMode) override { ++closeRequests; }
+    void OnResize() override { ++resizes; }
+    void OnControlResize(const std::string& control) override { controlResizes.push_back(control); }
+};
+
+class FormRendererDesktopTest : public DesktopTest {
+protected:
+    QtFormView& Load(const FormDef& def, RecordingForm& form) {
+        views.push_back(desk->renderer().CreateView(def, form));
+        return *dynamic_cast<QtFormView*>(views.back().get());
+    }
+    static QRect Pixels(const QWidget* w, double left, double top, double width, double height) {
+        const auto px = [](double twips, int dpi) {
+            return int(std::lround(twips * dpi / 1440.0));
+        };
+        const int dx = w->logicalDpiX();
+        const int dy = w->logicalDpiY();
+        return {px(left, dx), px(top, dy), px(width, dx), px(height, dy)};
+    }
+    static double Pixel(const QWidget* w) { return 1440.0 / w->logicalDpiX(); }
+    void TearDown() override {
+        views.clear();
+        DesktopTest::TearDown();
+    }
+    std::vector<std::unique_ptr<IFormView>> views;
+};
+
+TEST_F(FormRendererDesktopTest, FixedDialogIsBuiltInPixelsOfTheScreen) {
+    RecordingForm form;
+    const FormDef def = dlgInstallLastUpdate::Definition();
+    QtFormView& view = Load(def, form);
+    QWidget* window = view.Window();
+    EXPECT_EQ(window->size(), Pixels(window, 0, 0, def.clientWidth, def.clientHeight).size());
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "a fixed frame is not resizable";
+    EXPECT_NEAR(view.ClientSize().width, def.clientWidth, Pixel(window));
+    EXPECT_EQ(window->windowType(), Qt::Dialog);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    const ControlDef* yes = def.Find("cmdYes");
+    QWidget* button = view.Control("cmdYes");
+    EXPECT_EQ(button->parentWidget(), view.Control("fraButtons"));
+    EXPECT_EQ(button->geometry(), Pixels(window, yes->left, yes->top, yes->width, yes->height));
+    // A label shows CR LF as line breaks; Text answers what was set.
+    view.SetText("lblMessage", -1, "a & b\r\n\r\nc");
+    EXPECT_EQ(view.Text("lblMessage", -1), "a & b\r\n\r\nc");
+    EXPECT_EQ(Widget<QLabel>(view, "lblMessage")->text(), "a & b\n\nc");
+}
+
+TEST_F(FormRendererDesktopTest, ShowModalWaitsUntilTheWindowIsHiddenDestroyedOrFreed) {
+    RecordingForm form;
+    QtFormView& view = Load(dlgAfterDownload::Definition(), form);
+    bool modalWhileWaiting = false;
+    desk->loop().Post([&] {
+        modalWhileWaiting = view.IsModal() && view.Window()->isModal();
+        view.Hide();
+    });
+    view.ShowModal(0);
+    EXPECT_TRUE(modalWhileWaiting);
+    EXPECT_FALSE(view.IsVisible());
+    EXPECT_EQ(view.Window()->windowModality(), Qt::NonModal);
+
+    desk->loop().Post([&] { view.Destroy(); });
+    view.ShowModal(0);
+    EXPECT_TRUE(view.IsDestroyed());
+
+    RecordingForm other;
+    auto doomed = desk->renderer().CreateView(dlgDownload::Definition(), other);
+    desk->loop().Post([&] {
+        doomed->Destroy();
+        doomed.reset();
+    });
+    doomed->ShowModal(0);
+    EXPECT_EQ(doomed, nullptr);
+}
+
+TEST_F(FormRendererDesktopTest, DestroyInsideAClickHandlerSilencesTheWindow) {
+    RecordingForm form;
+    auto view = desk->renderer().CreateView(dlgCheckMessages::Definition(), form);
+    auto* qtView = dynamic_cast<QtFormView*>(view.get());
+    view->ShowModeless(0);
+    QPointer<QWidget> window = qtView->Window();
+    form.onClick = [&](const std::string&) {
+        view->Destroy();
+        view.reset();
+    };
+    QTest::mouseClick(Widget<QPushButton>(*qtView, "cmdYes"), Qt::LeftButton);
+    EXPECT_EQ(view, nullptr);
+    ASSERT_FALSE(window.isNull()) << "deleted later, not inside its own event";
+    EXPECT_EQ(desk->renderer().Find("dlgCheckMessages"), nullptr);
+    QTest::keyClick(window, Qt::Key_Return);
+    window->close();
+    EXPECT_EQ(form.clicks.size(), 1u);
+    EXPECT_EQ(form.closeRequests, 0);
+    desk->Drain();
+    EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(FormRendererDesktopTest, SizableWindowReportsResizesInTwips) {
+    RecordingForm form;
+    QtFormView& view = Load(frmMessages::Definition(), form);
+    QWidget* window = view.Window();
+    EXPECT_EQ(window->windowType(), Qt::Window);
+    EXPECT_NE(window->minimumSize(), window->maximumSize());
+    view.ShowModeless(0);
+    EXPECT_GE(form.resizes, 1) << "a window lays itself out when it first appears";
+
+    const int before = form.resizes;
+    TwipRect bounds = view.Bounds();
+    bounds.width += 1500;
+    view.Move(bounds);
+    EXPECT_GT(form.resizes, before);
+    EXPECT_NEAR(view.ClientSize().width, 10425 + 1500, Pixel(window));
+
+    // A picture box reports a change of its size, not a move alone; negative sizes are refused.
+    view.MoveControl("picMain", TwipRect{60, 60, 11805, 7035});
+    view.MoveControl("picMain", TwipRect{90, 90, 11805, 7035});
+    view.MoveControl("picMain", TwipRect{60, 60, -60, 100});
+    EXPECT_EQ(form.controlResizes, std::vector<std::string>{"picMain"});
+    EXPECT_EQ(view.Control("picMain")->geometry(), Pixels(window, 90, 90, 11805, 7035));
+}
+
+TEST_F(FormRendererDesktopTest, PlacementAndOwners) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_NEAR(desk->renderer().Screen().width,
+                area.width() * 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX(),
+                0.01);
+    RecordingForm centred;
+    QtFormView& dialog = Load(dlgCheckMessages::Definition(), centred);
+    dialog.ShowModeless(0);
+    const QPoint middle = dialog.Window()->frameGeometry().center();
+    EXPECT_LE(std::abs(middle.x() - area.center().x()), 4);
+    EXPECT_LE(std::abs(middle.y() - area.center().y()), 4);
+
+    RecordingForm hostForm;
+    RecordingForm ownedForm;
+    QtFormView& host = Load(frmMessages::Definition(), hostForm);
+    QtFormView& owned = Load(dlgAfterDownload::Definition(), ownedForm);
+    const WindowHandle hostHandle = host.Handle();
+    EXPECT_EQ(owned.SetOwner(hostHandle), 0);
+    EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), host.Window()->windowHandle());
+    EXPECT_EQ(owned.SetOwner(0x7ffff001), hostHandle) << "a foreign handle is only remembered";
+    EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), nullptr);
+}
+
+TEST_F(FormRendererDesktopTest, MessageBoxesCarryTheTitleAndGermanButtons) {
+    struct Case {
+        MsgBoxButtons buttons;
+        std::string title;
+        std::string answer; // empty: Esc
+        MsgBoxResult result;
+        std::string expectedTitle;
+        std::vector<std::string> expectedButtons;
+    };
+    const Case cases[] = {
+        {MsgBoxButtons::YesNo, "", "&Ja", MsgBoxResult::Yes, kTitle, {"&Ja", "&Nein"}},
+        {MsgBoxButtons::YesNo, "", "", MsgBoxResult::No, kTitle, {"&Ja", "&Nein"}},
+        {MsgBoxButtons::OK, "Eigener Titel", "", MsgBoxResult::OK, "Eigener Titel", {"OK"}},
+        {MsgBoxButtons::YesNoCancel,
+         "",
+         "",
+         MsgBoxResult::Cancel,
+         kTitle,
+         {"&Ja", "&Nein", "Abbrechen"}},
+    };
+    for (const Case& c : cases) {
+        if (!c.answer.empty())
+            user->AnswerNextBox(c.answer);
+        EXPECT_EQ(desk->renderer().MsgBox("Text", c.buttons, MsgBoxIcon::Question, c.title),
+                  c.result);
+        ASSERT_FALSE(user->Boxes().empty());
+        std::vector<std::string> buttons = user->Boxes().back().buttons;
+        std::sort(buttons.begin(), buttons.end());
+        EXPECT_EQ(user->Boxes().back().title, c.expectedTitle);
+        EXPECT_EQ(buttons, c.expectedButtons);
+    }
+}
+
+TEST_F(FormRendererDesktopTest, AnimationPlaysTheResourceGifAndOutlivesTheWindow) {
+    MakeAgent(); // opens the resource library beside the program
+    RecordingForm form;
+    QtFormView& view = Load(dlgDownload::Definition(), form);
+    view.ShowModeless(0);
+    auto player = view.CreateAnimation("picAnim");
+    auto* movie = dynamic_cast<QtMovieAnimationPlayer*>(player.get());
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->Label()->parentWidget(), view.Control("picAnim"));
+    EXPECT_FALSE(movie->Open("noSuchAnimation"));
+    ASSERT_TRUE(movie->Open("101"));
+    ASSERT_GT(movie->FrameCount(), 2);
+
+    // Endless: the last frame is followed by the first again.
+    ASSERT_TRUE(movie->Play(0, -1, -1));
+    const int last = movie->FrameCount() - 1;
+    bool sawLast = false;
+    EXPECT_TRUE(desk->WaitFor([&] {
+        sawLast = sawLast || movie->CurrentFrame() == last;
+        return sawLast && movie->CurrentFrame() == 0;
+    }));
+    // A range played twice stops on its last frame.
+    ASSERT_TRUE(movie->Play(1, 2, 2));
+    EXPECT_TRUE(desk->WaitFor([&] { return !movie->IsPlaying(); }));
+    EXPECT_EQ(movie->CurrentFrame(), 2);
+    EXPECT_FALSE(movie->Play(3, 2, 1)) << "an empty range";
+
+    view.Destroy();
+    desk->Drain();
+    EXPECT_EQ(movie->Label(), nullptr);
+    EXPECT_TRUE(movie->Play(0, -1, 1));
+}
+
+TEST_F(FormRendererDesktopTest, PicturesProgressBrowsersAndGrabs) {
+    MakeAgent(); // opens the resource library beside the program
+    IResourceLibrary& res = *desk->platform().resources;
+    RecordingForm form;
+    QtFormView& view = Load(dlgCheckMessages::Definition(), form);
+    view.SetPicture("imgIcon", res.LoadResourcePicture("AAA", 32, 1, 0, 0, 0));
+    EXPECT_FALSE(Widget<QLabel>(view, "imgIcon")->pixmap().isNull());
+    view.SetPicture("imgIcon", std::make_shared<Picture>(Picture{"AAA", 32, "no picture"}));
+    EXPECT_TRUE(Widget<QLabel>(view, "imgIcon")->pixmap().isNull());
+
+    RecordingForm download;
+    QtFormView& progress = Load(dlgDownload::Definition(), download);
+    progress.SetValue("ProgressBar", -1, 42.4);
+    EXPECT_DOUBLE_EQ(progress.Value("ProgressBar", -1), 42.4);
+    EXPECT_EQ(Widget<QProgressBar>(progress, "ProgressBar")->value(), 42);
+    progress.SetValue("ProgressBar", -1, 250);
+    EXPECT_EQ(Widget<QProgressBar>(progress, "ProgressBar")->value(), 100);
+
+    RecordingForm messages;
+    QtFormView& window = Load(frmMessages::Definition(), messages);
+    auto browser = window.CreateBrowser("picMain");
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(desk->LastBrowser()->Widget()->parentWidget(), window.Control("picMain"));
+    EXPECT_EQ(window.CreateBrowser("noSuchBox"), nullptr);
+
+    const std::string picture = (desk->ProgramFolder() / "grab.png").string();
+    view.ShowModeless(0);
+    EXPECT_TRUE(desk->renderer().Grab("dlgCheckMessages", picture));
+    EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
+    EXPECT_FALSE(desk->renderer().Grab("noSuchForm", picture + "2"));
+}
+
+} // namespace
