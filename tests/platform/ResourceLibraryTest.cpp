@@ -152,7 +152,8 @@ TEST_F(ResourceLibraryTest, AnInstalledHostWithoutALibraryBesideItOpensTheFallba
     ASSERT_TRUE(m_library.OpenResourceLibrary(temp.filePath("_AuResLib.rcc").toStdString()));
     EXPECT_EQ(m_library.ResourceFilePath(), m_path.toStdString());
     // A library beside the program comes first.
-    const QString copy = CopyToUnusualFolder(temp);
+    const QString copy = temp.filePath("_AuResLib.rcc");
+    ASSERT_TRUE(QFile::copy(m_path, copy));
     ASSERT_TRUE(m_library.OpenResourceLibrary(copy.toStdString()));
     EXPECT_EQ(m_library.ResourceFilePath(), copy.toStdString());
 }
