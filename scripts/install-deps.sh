@@ -2,7 +2,7 @@
 # Installs what building and testing KDAutoUpdate needs on Debian 12 (run as root, or with sudo).
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config git ca-certificates
+  build-essential cmake ninja-build pkg-config git ca-certificates ccache
   qt6-base-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
   libpugixml-dev libgumbo-dev libsodium-dev
   clang libclang-rt-14-dev
