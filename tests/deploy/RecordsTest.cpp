@@ -7,6 +7,8 @@
 #include "deploy/AuFeature.h"
 #include "deploy/AuMessage.h"
 #include "deploy/KeyedCollection.h"
+#include "agent/AuAgent.h"
+#include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
 namespace {
