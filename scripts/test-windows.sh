@@ -39,7 +39,15 @@ fresh_server() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null ||
 # Runs a command under a virtual display; a wine program that has not ended after two minutes
 # is ended with the whole prefix, so a hang fails the step instead of the CI job.
 guarded() {
-  (sleep 120 && echo "timed out: $*" >&2 && wineserver -k) &
+  # Its own stdout is not the caller's pipe, and its sleep ends with it.
+  (
+    trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+    sleep 120 &
+    sleeper=$!
+    wait "$sleeper"
+    echo "timed out: $*" >&2
+    wineserver -k
+  ) >/dev/null &
   local watchdog=$!
   local rc=0
   xvfb-run -a "$@" || rc=$?
