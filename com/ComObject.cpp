@@ -65,6 +65,7 @@ ComObject::ComObject(const ClassDescription& type, std::shared_ptr<void> instanc
 
 ComObject::~ComObject() {
     m_instance.reset(); // an agent ends here: windows closed, store saved
+    m_extensionHolder.reset();
     if (m_library)
         m_library->Release();
     if (--s_live == 0 && LastObjectGone())
@@ -79,6 +80,8 @@ HRESULT ComObject::QueryInterface(REFIID riid, void** object) {
         AddRef();
         return S_OK;
     }
+    if (m_extension)
+        return m_extension->QueryInterface(riid, object);
     *object = nullptr;
     return E_NOINTERFACE;
 }

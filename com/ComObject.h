@@ -19,8 +19,15 @@ namespace KDAutoUpdate {
 
 class ComObject : public IDispatch {
 public:
-    // `typeInfo` may be null: GetTypeInfo then answers that there is none.
+    // `library` may be null: GetTypeInfo then answers that there is none.
     ComObject(const ClassDescription& type, std::shared_ptr<void> instance, ITypeLib* library);
+
+    // Further interfaces of this object (the agent's connection point), asked for every
+    // interface but IUnknown and IDispatch; `holder` keeps them and goes after the instance.
+    void SetExtension(std::shared_ptr<void> holder, IUnknown* extension) {
+        m_extensionHolder = std::move(holder);
+        m_extension = extension;
+    }
 
     // Objects alive in this process; `handler` runs when the last one goes.
     static long LiveObjects() { return s_live; }
@@ -46,6 +53,8 @@ private:
     const ClassDescription& m_type;
     std::shared_ptr<void> m_instance;
     ITypeLib* m_library;
+    std::shared_ptr<void> m_extensionHolder;
+    IUnknown* m_extension = nullptr;
 };
 
 } // namespace KDAutoUpdate

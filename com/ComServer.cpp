@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include "agent/AuAgent.h"
+#include "com/ComAgentEvents.h"
 #include "com/ComObject.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32EventLoop.h"
@@ -75,6 +76,13 @@ public:
             return CLASS_E_NOAGGREGATION;
         auto agent = std::make_shared<AuAgent>(m_platform);
         auto* com = new ComObject(AuAgentClass(), agent, m_library);
+        IID events;
+        const std::wstring eventsId = Widen(std::string(AuAgentClass().eventInterfaceId));
+        if (SUCCEEDED(IIDFromString(eventsId.c_str(), &events))) {
+            auto sink = std::make_shared<ComAgentEvents>(*com, events);
+            agent->SetEventSink(sink.get());
+            com->SetExtension(sink, static_cast<IConnectionPointContainer*>(sink.get()));
+        }
         const HRESULT hr = com->QueryInterface(riid, object);
         com->Release();
         return hr;

@@ -23,11 +23,12 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 
 status=0
+step() { echo "== [${SECONDS}s] $*"; }
 for area in agent store messages_window deploy; do
-  echo "== kdau_tests_$area (wine)"
+  step "kdau_tests_$area (wine)"
   wine "$bin/kdau_tests_$area.exe" --gtest_brief=1 || status=1
 done
-echo "== kdau_tests_win32 (wine, Xvfb)"
+step "kdau_tests_win32 (wine, Xvfb)"
 # A wineserver started without a display keeps a desktop that cannot make windows.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
@@ -35,12 +36,30 @@ xvfb-run -a wine "$bin/kdau_tests_win32.exe" --gtest_brief=1 || status=1
 # The automation server: registered in the fresh prefix, used by a VBScript host through
 # CreateObject, as hosts no one here wrote use it.
 fresh_server() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; }
+# Runs a command under a virtual display; a wine program that has not ended after two minutes
+# is ended with the whole prefix, so a hang fails the step instead of the CI job.
+guarded() {
+  # Its own stdout is not the caller's pipe, and its sleep ends with it.
+  (
+    trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+    sleep 120 &
+    sleeper=$!
+    wait "$sleeper"
+    echo "timed out: $*" >&2
+    wineserver -k
+  ) >/dev/null &
+  local watchdog=$!
+  local rc=0
+  xvfb-run -a "$@" || rc=$?
+  kill "$watchdog" 2>/dev/null || true
+  return $rc
+}
 expect() { grep -qx -- "$1" <<<"$2" || { echo "missing: $1"; status=1; }; }
 fresh_server
 wine "$bin/kdautoupdate.exe" /RegServer || { echo "registration failed"; status=1; }
 vbs="$(winepath -w "$root/examples/windows/agent.vbs")"
-echo "== cscript agent.vbs (wine, COM local server)"
-output="$(xvfb-run -a wine cscript //nologo "$vbs" | tr -d '\r')" || status=1
+step "cscript agent.vbs (wine, COM local server)"
+output="$(guarded wine cscript //nologo "$vbs" | tr -d '\r')" || status=1
 echo "$output"
 for line in "UILanguageLCID = 1031" "AutoConnect = True" "CompatMode = 2" "TestMode = False" \
   "IsProcessing = False" "ProductCode = {1234}" \
@@ -56,22 +75,28 @@ if [ -x "$service" ]; then
   exec 3< <("$service" serve --port 0 --address 127.0.0.1)
   service_pid=$!
   read -r base <&3
-  echo "== cscript agent.vbs $base (wine) against kdautoupdate serve"
+  step "cscript agent.vbs $base (wine) against kdautoupdate serve"
   fresh_server
-  output="$(xvfb-run -a wine cscript //nologo "$vbs" "$base" "$product" | tr -d '\r')" || status=1
+  output="$(guarded wine cscript //nologo "$vbs" "$base" "$product" | tr -d '\r')" || status=1
   echo "$output"
   expect "CheckMessages = True" "$output"
   expect "Checked today = True" "$output"
-  echo "== kdautoupdate.exe check --async (wine) against kdautoupdate serve"
+  step "kdau_event_client.exe (wine): the agent's events in a native host"
   fresh_server
-  output="$(xvfb-run -a wine "$bin/kdautoupdate.exe" check --async --base "$base" \
+  output="$(guarded wine "$bin/kdau_event_client.exe" "$base" "$product" | tr -d '\r')" || status=1
+  echo "$output"
+  expect "Answered bSkipDialog = True" "$output"
+  expect "Event ProcessCompleted" "$output"
+  step "kdautoupdate.exe check --async (wine) against kdautoupdate serve"
+  fresh_server
+  output="$(guarded wine "$bin/kdautoupdate.exe" check --async --base "$base" \
     --product "$product" --version 5.0.2 | tr -d '\r')" || status=1
   kill "$service_pid" 2>/dev/null || true
   echo "$output"
   grep -q '^Event NewMessages [1-9]' <<<"$output" && grep -q '^Event ProcessCompleted' <<<"$output" \
     && grep -q '^Stored <product .*last-checked-date=' <<<"$output" || { echo "unexpected check output"; status=1; }
 else
-  echo "== skipped: the checks against the service (no Linux build in build/)"
+  step "skipped: the checks against the service (no Linux build in build/)"
 fi
 wine "$bin/kdautoupdate.exe" /UnregServer || status=1
 exit $status

@@ -1,0 +1,55 @@
+#pragma once
+// The agent's events for COM hosts: the connection point of __AuAgent on the agent's object.
+// Hosts advise an IDispatch sink; NewMessages passes bSkipDialog by reference and reads back
+// what the last sink left in it. Lives inside the agent's ComObject and counts with it.
+
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <map>
+
+#include "agent/AgentEvents.h"
+
+namespace KDAutoUpdate {
+
+class ComAgentEvents : public IConnectionPointContainer,
+                       public IConnectionPoint,
+                       public IAuAgentEvents {
+public:
+    ComAgentEvents(IUnknown& owner, const IID& eventInterface)
+        : m_owner(owner), m_eventInterface(eventInterface) {}
+    ~ComAgentEvents() override;
+    ComAgentEvents(const ComAgentEvents&) = delete;
+    ComAgentEvents& operator=(const ComAgentEvents&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_owner.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_owner.Release(); }
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** c) override;
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    void NewMessages(long lMessageCount, const std::string& sMessageStamp,
+                     const std::string& sResponseXML, bool& bSkipDialog) override;
+    void ProcessCompleted() override;
+
+private:
+    void Raise(DISPID id, DISPPARAMS& params);
+
+    IUnknown& m_owner;
+    IID m_eventInterface;
+    std::map<DWORD, IDispatch*> m_sinks;
+    DWORD m_nextCookie = 1;
+};
+
+} // namespace KDAutoUpdate
