@@ -84,4 +84,21 @@ out="$(cd / && "${as_user[@]}" /usr/bin/kdautoupdate check --base "$base" \
 grep -q 'CheckMessages -> True' <<<"$out" || fail "check from /usr: $out"
 check "apt-get install $(basename "$deb"); /usr/bin/kdautoupdate serves and checks"
 
+echo "== D-Bus activation of the installed service"
+# A private session bus (never the user's) finds the installed .service file in /usr/share and
+# starts the program on the first call to its name.
+activate='
+  set -e
+  factory="--dest org.kdautoupdate.KDAutoUpdate --object-path /org/kdautoupdate/KDAutoUpdate"
+  agent=$(gdbus call --session $factory \
+    --method org.kdautoupdate.KDAutoUpdate.CreateAgentUntilRelease | sed -E "s/.*'"'"'(.*)'"'"'.*/\1/")
+  gdbus call --session --dest org.kdautoupdate.KDAutoUpdate --object-path "$agent" \
+    --method org.freedesktop.DBus.Properties.Get org.kdautoupdate.AuAgent UILanguageLCID
+  gdbus call --session --dest org.kdautoupdate.KDAutoUpdate --object-path "$agent" \
+    --method org.kdautoupdate.AuAgent.Release > /dev/null'
+out="$(cd / && "${as_user[@]}" env QT_QPA_PLATFORM=offscreen dbus-run-session -- bash -c "$activate" 2>&1)" ||
+  fail "activation: $out"
+grep -q '1031' <<<"$out" || fail "activation: $out"
+check "D-Bus activation starts /usr/bin/kdautoupdate server; a new agent reads UILanguageLCID 1031"
+
 echo "test-install: all $passed checks passed"
