@@ -102,6 +102,11 @@ int RunServerCommand(int argc, char** argv) {
     if (o.introspect)
         return Introspect(o.introspectFolder);
 
+    // Every call from a host crosses from Qt's D-Bus thread to the agent's thread; Qt's own
+    // event dispatcher wakes that thread sooner than the GLib one (a property read takes about
+    // a quarter less time).
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     std::unique_ptr<QCoreApplication> app;
     if (o.desktop) {
         QtWebBrowserControl::RegisterSchemes();
