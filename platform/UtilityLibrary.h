@@ -21,8 +21,10 @@ public:
     virtual std::optional<bool> ConnectNetwork(long flags, const std::string& entry,
                                                long options) = 0;
     virtual bool FileExists(const std::string& path) = 0;
-    // Renames a file, replacing `to`; false when it could not be done.
-    virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+    // Renames a file, replacing `to`; false when it could not be done (or the backend cannot).
+    virtual bool RenameFile(const std::string& /*from*/, const std::string& /*to*/) {
+        return false;
+    }
 
     // Processes of the current user, by executable name with or without ".exe".
     virtual bool IsProcessRunning(const std::string& processName) = 0;

@@ -26,7 +26,7 @@ void AuAgent::LoadUpdateInfo() {
         if (m_xmlUpdateInfo->load(path) && m_xmlUpdateInfo->parseErrorCode() == 0 &&
             m_xmlUpdateInfo->documentElement())
             return;
-        m_platform.utility->MoveFile(path, path + kUnreadableSuffix);
+        m_platform.utility->RenameFile(path, path + kUnreadableSuffix);
     }
     // Missing, unreadable or malformed: start again from an empty store, saved at once.
     m_xmlUpdateInfo->loadXML(kEmptyStore);

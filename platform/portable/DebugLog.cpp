@@ -26,7 +26,11 @@ void DebugLog(const std::string& line) {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     char stamp[32] = {};
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     if (std::string(target) == "-") {
         std::cerr << stamp << ' ' << line << '\n';

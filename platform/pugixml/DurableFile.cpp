@@ -1,11 +1,17 @@
 #include "platform/pugixml/DurableFile.h"
 
+#include <filesystem>
+
+#ifdef _WIN32
+#include <fstream>
+#include <process.h>
+#else
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace KDAutoUpdate::DurableFile {
 
@@ -14,6 +20,55 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kTempInfix = ".tmp";
+
+bool IsDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+} // namespace
+
+#ifdef _WIN32
+
+// Windows: write, flush and rename over the old file; no folder flush, no mode to keep.
+bool Replace(const std::string& path, const std::string& content) {
+    RemoveStaleTemporaries(path);
+    const std::string temp = path + kTempInfix + std::to_string(::_getpid());
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        file.write(content.data(), static_cast<std::streamsize>(content.size()));
+        file.flush();
+        if (!file) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(temp, path, error);
+    if (error)
+        fs::remove(temp, error);
+    return !error;
+}
+
+// Windows: a temporary file still open by its writer cannot be removed, so every one that can
+// is a leftover.
+void RemoveStaleTemporaries(const std::string& path) {
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + kTempInfix;
+    std::error_code error;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 && IsDigits(name.substr(prefix.size()))) {
+            std::error_code ignored;
+            fs::remove(entry.path(), ignored);
+        }
+    }
+}
+
+#else
+
+namespace {
 
 bool WriteAll(int fd, const std::string& content) {
     std::size_t done = 0;
@@ -35,10 +90,6 @@ void SyncFolder(const fs::path& folder) {
         return;
     ::fsync(fd);
     ::close(fd);
-}
-
-bool IsDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
 } // namespace
@@ -93,5 +144,7 @@ void RemoveStaleTemporaries(const std::string& path) {
         fs::remove(entry.path(), ignored);
     }
 }
+
+#endif
 
 } // namespace KDAutoUpdate::DurableFile

@@ -194,7 +194,7 @@ bool QtUtilityLibrary::FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
-bool QtUtilityLibrary::MoveFile(const std::string& from, const std::string& to) {
+bool QtUtilityLibrary::RenameFile(const std::string& from, const std::string& to) {
     std::error_code error;
     std::filesystem::rename(from, to, error);
     return !error;

@@ -16,7 +16,7 @@ public:
     // There is nothing to dial: answers whether a connection exists.
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
-    bool MoveFile(const std::string& from, const std::string& to) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
     // By process name (comm, or the file name of its executable or first argument); a name with
     // or without ".exe" (any case) means the same program.
     bool IsProcessRunning(const std::string& processName) override;

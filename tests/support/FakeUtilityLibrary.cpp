@@ -47,7 +47,7 @@ bool FakeUtilityLibrary::FileExists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, error);
 }
 
-bool FakeUtilityLibrary::MoveFile(const std::string& from, const std::string& to) {
+bool FakeUtilityLibrary::RenameFile(const std::string& from, const std::string& to) {
     std::error_code error;
     std::filesystem::rename(from, to, error);
     return !error;

@@ -30,7 +30,7 @@ public:
     std::optional<bool> GetConnectedState(long& flags) override;
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
-    bool MoveFile(const std::string& from, const std::string& to) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
     std::string ResourceUrlPath(const std::string& filePath) override;
