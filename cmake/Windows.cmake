@@ -15,6 +15,9 @@ add_library(kdau_console STATIC ${kdau_console_sources})
 target_link_libraries(kdau_console PUBLIC kdau_platform kdau_portable PRIVATE kdau_warnings)
 
 add_subdirectory(agent)
+# On Linux the core's objects go into libkdautoupdate; here they make a static library.
+add_library(kdau_core STATIC $<TARGET_OBJECTS:kdau_core_objects>)
+target_link_libraries(kdau_core PUBLIC kdau_platform)
 add_subdirectory(automation)
 add_subdirectory(com)
 add_subdirectory(platform/win32)

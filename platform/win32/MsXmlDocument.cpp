@@ -157,7 +157,7 @@ void MsXmlDocument::Notify() {
         handler();
 }
 
-bool MsXmlDocument::loadXML(const std::string& text) {
+bool MsXmlDocument::loadXML(std::string text) {
     CancelRequest();
     m_fetched = false;
     m_nativeEvents = false;

@@ -35,7 +35,7 @@ public:
     bool async() const override { return m_async; }
     void setAsync(bool value) override { m_async = value; }
     bool load(const std::string& source) override;
-    bool loadXML(const std::string& text) override;
+    bool loadXML(std::string text) override;
     bool save(const std::string& path) override;
 
     XmlReadyState readyState() const override;

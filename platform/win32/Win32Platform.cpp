@@ -8,6 +8,7 @@ Win32Platform::Win32Platform() {
     m_platform.xml = &m_xml;
     m_platform.loop = &m_loop;
     m_platform.utility = &m_utility;
+    m_platform.textCase = &m_textCase;
     m_platform.resources = &m_resources;
     m_platform.forms = &m_forms;
     m_platform.loadedForms = &m_loadedForms;

@@ -11,6 +11,7 @@
 #include "platform/win32/Win32FormRenderer.h"
 #include "platform/win32/Win32ProcessLauncher.h"
 #include "platform/win32/Win32ResourceLibrary.h"
+#include "platform/win32/Win32TextCase.h"
 #include "platform/win32/Win32UtilityLibrary.h"
 
 namespace KDAutoUpdate {
@@ -31,6 +32,7 @@ private:
     Win32EventLoop m_loop;
     MsXmlService m_xml{nullptr, &m_loop}; // MSXML loads the service's answers itself
     Win32UtilityLibrary m_utility;
+    Win32TextCase m_textCase;
     Win32ResourceLibrary m_resources;
     Win32FormRenderer m_forms;
     LoadedForms m_loadedForms;

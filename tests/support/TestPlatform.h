@@ -26,7 +26,11 @@
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
+#ifdef _WIN32
+#include "platform/win32/Win32TextCase.h"
+#else
 #include "tests/support/LibcTextCase.h"
+#endif
 #include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
@@ -73,7 +77,11 @@ private:
     FakeResourceLibrary m_resources;
     TestXmlService m_xml{&m_http, &m_loop};
     LoadedForms m_loadedForms;
+#ifdef _WIN32
+    Win32TextCase m_textCase;
+#else
     LibcTextCase m_textCase;
+#endif
 #ifndef _WIN32
     SodiumSignatureVerifier m_signatures;
 #endif
