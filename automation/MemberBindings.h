@@ -93,6 +93,18 @@ void Accessors(std::vector<MemberDescription>& members, std::string_view name, A
     Property(members, name, type, &CallGet<Get>, &CallSet<Set>);
 }
 
+// A method without arguments or result (its own result, if any, is not published).
+template <auto Call> Outcome<AutomationValue> CallVoid(void* self, std::vector<Variant>&) {
+    using C = typename Traits<decltype(Call)>::Class;
+    (static_cast<C*>(self)->*Call)();
+    return AutomationValue{};
+}
+
+template <auto Call>
+void VoidMethod(std::vector<MemberDescription>& members, std::string_view name) {
+    members.push_back({name, MemberKind::Method, AuType::Void, {}, nullptr, &CallVoid<Call>});
+}
+
 template <auto Field>
 void FieldProperty(std::vector<MemberDescription>& members, std::string_view name, AuType type) {
     Property(members, name, type, &FieldGet<Field>, &FieldSet<Field>);

@@ -30,15 +30,7 @@ ClassDescription DescribeProductInfo() {
     FieldProperty<&R::LastUpdateCmd>(m, "LastUpdateCmd", AuType::String);
     FieldProperty<&R::LastUpdateName>(m, "LastUpdateName", AuType::String);
     FieldProperty<&R::LastKillProcName>(m, "LastKillProcName", AuType::String);
-    m.push_back({"Persist",
-                 MemberKind::Method,
-                 AuType::Void,
-                 {},
-                 nullptr,
-                 [](void* self, std::vector<Variant>&) -> Outcome<AutomationValue> {
-                     static_cast<R*>(self)->Persist();
-                     return AutomationValue{};
-                 }});
+    VoidMethod<&R::Persist>(m, "Persist");
     return c;
 }
 
@@ -75,24 +67,8 @@ ClassDescription DescribeMessage() {
         },
         nullptr);
     m.back().resultClass = &AuFeatureCollectionClass();
-    m.push_back({"DownloadFileIE",
-                 MemberKind::Method,
-                 AuType::Void,
-                 {},
-                 nullptr,
-                 [](void* self, std::vector<Variant>&) -> Outcome<AutomationValue> {
-                     static_cast<M*>(self)->DownloadFileIE();
-                     return AutomationValue{};
-                 }});
-    m.push_back({"Deploy",
-                 MemberKind::Method,
-                 AuType::Void,
-                 {},
-                 nullptr,
-                 [](void* self, std::vector<Variant>&) -> Outcome<AutomationValue> {
-                     static_cast<M*>(self)->Deploy();
-                     return AutomationValue{};
-                 }});
+    VoidMethod<&M::DownloadFileIE>(m, "DownloadFileIE");
+    VoidMethod<&M::Deploy>(m, "Deploy");
     return c;
 }
 
