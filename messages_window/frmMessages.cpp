@@ -116,8 +116,11 @@ void frmMessages::InitBrowser() {
     if (!View())
         return;
     m_browser = std::shared_ptr<IBrowserControl>(View()->CreateBrowser("picMain"));
-    if (!m_browser)
+    if (!m_browser) {
+        // As a missing outside control fails the window's load: the caller hears of it.
+        RecordComponentError("The browser control could not be created.");
         return;
+    }
     m_browser->SetEvents(this);
     m_browser->SetHostUIFlags(kHostUIFlags);
     m_browser->AddBrowser(m_iPageBrowser);

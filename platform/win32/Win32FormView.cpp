@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32BrowserControl.h"
 #include "platform/win32/Win32DialogProperty.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Icon.h"
@@ -381,8 +382,10 @@ WindowHandle Win32FormView::SetOwner(WindowHandle owner) {
         SetWindowLongPtrW(m_hwnd, GWLP_HWNDPARENT, static_cast<LONG_PTR>(owner)));
 }
 
-std::unique_ptr<IBrowserControl> Win32FormView::CreateBrowser(const std::string&) {
-    return nullptr;
+std::unique_ptr<IBrowserControl> Win32FormView::CreateBrowser(const std::string& container) {
+    const Entry* entry = container.empty() ? nullptr : FindByName(container);
+    const HWND parent = container.empty() ? m_hwnd : entry ? entry->hwnd : nullptr;
+    return Win32BrowserControl::Create(parent, m_dpi);
 }
 
 std::unique_ptr<IAnimationPlayer> Win32FormView::CreateAnimation(const std::string&) {

@@ -52,7 +52,8 @@ public:
     void MoveControl(const std::string& control, const TwipRect& rect) override;
     TwipRect ControlClientSize(const std::string& control) const override;
     WindowHandle SetOwner(WindowHandle owner) override;
-    // No browser engine and no animation player on this backend yet: null.
+    // The system's WebBrowser control inside `container`; null without an HTML engine.
+    // No animation player on this backend yet: null.
     std::unique_ptr<IBrowserControl> CreateBrowser(const std::string& container) override;
     std::unique_ptr<IAnimationPlayer> CreateAnimation(const std::string& surface) override;
     void Destroy() override;
