@@ -10,6 +10,7 @@
 #include "agent/AuAgent.h"
 #include "agent/FormInstances.h"
 #include "messages_window/frmMessages.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace KDAutoUpdate {
@@ -55,6 +56,18 @@ TEST(Win32Browser, TheMessagesWindowShowsTheProgressPageOrFailsAsAMissingCompone
     }
     agent.reset(); // unloads the window
     FormInstances::ForThread().messages.reset();
+}
+
+// res:// without a type names an HTML resource: the engine finds the progress page and the
+// pictures the window puts into it only there.
+TEST(Win32Browser, TheProgressPageAndItsPicturesAreHtmlResourcesOfTheLibrary) {
+    const HMODULE library =
+        LoadLibraryExW(Widen(Win32Platform::ProgramFolder() + "\\_AuResLib.dll").c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(library);
+    for (const wchar_t* name : {L"AuProgress.html", L"aniProgress.gif", L"aniProgressStop.gif"})
+        EXPECT_TRUE(FindResourceW(library, name, RT_HTML)) << Narrow(name);
+    FreeLibrary(library);
 }
 
 } // namespace
