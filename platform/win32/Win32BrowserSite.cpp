@@ -6,7 +6,7 @@ namespace KDAutoUpdate {
 
 namespace {
 
-constexpr DWORD kNo3DBorder = 0x4; // DOCHOSTUIFLAG_NO3DBORDER: the picture box draws the edge
+constexpr DWORD kNo3DBorder = 0x4; // DOCHOSTUIFLAG_NO3DBORDER: the page sits flat in its box
 
 int Modifiers() {
     int modifiers = 0;
