@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32AnimationPlayer.h"
 #include "platform/win32/Win32DialogProperty.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Icon.h"
@@ -55,8 +56,10 @@ BOOL CALLBACK DisableOther(HWND hwnd, LPARAM param) {
 
 } // namespace
 
-Win32FormView::Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi)
-    : m_def(def), m_events(&events), m_font(font), m_dpi(dpi), m_caption(def.caption) {
+Win32FormView::Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi,
+                             IResourceLibrary* resources)
+    : m_def(def), m_events(&events), m_font(font), m_dpi(dpi), m_resources(resources),
+      m_caption(def.caption) {
     for (const ControlDef& c : m_def.controls)
         m_entries.push_back(Entry{
             &c, nullptr, TwipRect{double(c.left), double(c.top), double(c.width), double(c.height)},
@@ -385,8 +388,11 @@ std::unique_ptr<IBrowserControl> Win32FormView::CreateBrowser(const std::string&
     return nullptr;
 }
 
-std::unique_ptr<IAnimationPlayer> Win32FormView::CreateAnimation(const std::string&) {
-    return nullptr;
+std::unique_ptr<IAnimationPlayer> Win32FormView::CreateAnimation(const std::string& surface) {
+    const Entry* entry = FindByName(surface);
+    if (!entry || !entry->hwnd)
+        return nullptr;
+    return std::make_unique<Win32AnimationPlayer>(entry->hwnd, m_resources);
 }
 
 void Win32FormView::Destroy() {
