@@ -18,6 +18,12 @@ cleanup() {
 }
 trap cleanup EXIT
 wineboot --init >/dev/null 2>&1
+# No window manager on the virtual display: wine draws the frames and title bars itself.
+for value in Managed Decorated; do
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v "$value" /t REG_SZ /d N /f >/dev/null 2>&1
+done
+target="$(winepath -w "$out")"
+# A wineserver started without a display keeps a desktop that cannot make windows.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 
@@ -31,4 +37,4 @@ if [ -x "$service" ]; then
   package="$base/packages/KeldraStudio-5.0.3.msp"
 fi
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  wine "$root/build-windows/bin/kdau_screenshots.exe" "$(winepath -w "$out")" $package
+  wine "$root/build-windows/bin/kdau_screenshots.exe" "$target" $package

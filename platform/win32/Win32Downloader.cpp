@@ -76,6 +76,8 @@ struct Win32Downloader::Channel {
         DWORD value = length;
         if (status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR && info)
             value = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
+        else if (status == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE && info)
+            value = *static_cast<DWORD*>(info);
         channel.loop->Post([owner = channel.owner, serial = channel.serial, status, value] {
             if (const auto self = owner.lock(); self && *self)
                 (*self)->OnStatus(serial, status, value);
@@ -240,6 +242,9 @@ void Win32Downloader::OnStatus(unsigned serial, unsigned long status, unsigned l
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
         OnHeaders();
         break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        OnDataAvailable(value);
+        break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
         OnRead(value);
         break;
@@ -278,10 +283,20 @@ void Win32Downloader::OnHeaders() {
     Read();
 }
 
+// Asks what has arrived, then reads that much: a read of the whole buffer could wait for it to
+// fill, and progress would stand still on a slow line.
 void Win32Downloader::Read() {
+    if (!WinHttpQueryDataAvailable(m_transfer->request, nullptr))
+        End(false);
+}
+
+void Win32Downloader::OnDataAvailable(unsigned long bytes) {
     Transfer& t = *m_transfer;
+    if (bytes == 0)
+        return End(t.received == t.total); // a connection dropped early is no complete file
     std::vector<char>& buffer = t.channel->buffer;
-    if (!WinHttpReadData(t.request, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr))
+    const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes, buffer.size()));
+    if (!WinHttpReadData(t.request, buffer.data(), size, nullptr))
         End(false);
 }
 

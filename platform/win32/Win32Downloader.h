@@ -54,6 +54,7 @@ private:
     void OnStatus(unsigned serial, unsigned long status, unsigned long value);
     void OnHeaders();
     void Read();
+    void OnDataAvailable(unsigned long bytes);
     void OnRead(unsigned long bytes);
     void OnTick();
     // Ends the transfer: the file is kept (renamed into place) only when `success` holds and

@@ -33,6 +33,17 @@ std::wstring LabelText(const std::string& text) {
     return out;
 }
 
+// The button strip's band: the dialog face a shade darker; one brush for the process.
+HBRUSH StripBrush() {
+    static const HBRUSH brush = [] {
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        auto darker = [](BYTE c) { return static_cast<BYTE>(c * 15 / 16); };
+        return CreateSolidBrush(
+            RGB(darker(GetRValue(face)), darker(GetGValue(face)), darker(GetBValue(face))));
+    }();
+    return brush;
+}
+
 std::wstring WindowText(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     text.resize(
@@ -98,15 +109,16 @@ void Win32FormView::Build() {
     if (!m_hwnd)
         return;
     SetPropW(m_hwnd, kDialogProperty, reinterpret_cast<HANDLE>(1));
-    // Containers first, so the controls inside them lie above them.
+    // Containers first (the tab order), then sent below every other control, so the controls
+    // inside them are drawn above them: a new child window goes to the bottom of the z-order.
     for (int pass = 0; pass < 2; ++pass)
-        for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            const ControlKind kind = m_entries[i].def->kind;
-            const bool container =
-                kind == ControlKind::PictureBox || kind == ControlKind::ButtonStrip;
-            if (container == (pass == 0))
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            if (IsContainer(m_entries[i]) == (pass == 0))
                 CreateControl(m_entries[i], static_cast<int>(i) + kFirstId);
-        }
+    for (const Entry& entry : m_entries)
+        if (IsContainer(entry) && entry.hwnd)
+            SetWindowPos(entry.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Win32FormView::CreateControl(Entry& entry, int id) {
@@ -116,7 +128,8 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
     std::wstring text = Widen(def.text);
     switch (def.kind) {
     case ControlKind::Label:
-        style |= SS_LEFT | SS_NOPREFIX;
+        // A label one line high is never broken into lines it cannot show (Place widens it).
+        style |= (IsOneLine(entry) ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOPREFIX;
         text = LabelText(def.text);
         break;
     case ControlKind::Image:
@@ -135,8 +148,7 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
         cls = L"BUTTON";
         style |= WS_TABSTOP | BS_AUTORADIOBUTTON;
         break;
-    case ControlKind::ButtonStrip:
-        style |= SS_ETCHEDHORZ;
+    case ControlKind::ButtonStrip: // a band in a darker shade (WM_CTLCOLORSTATIC)
         text.clear();
         break;
     case ControlKind::PictureBox:
@@ -159,6 +171,10 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
     SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     if (def.kind == ControlKind::ProgressBar)
         SendMessageW(entry.hwnd, PBM_SETRANGE32, 0, 100);
+    if (def.kind == ControlKind::ButtonStrip) // the etched line along its top, clipped by it
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 0,
+                        GetSystemMetrics(SM_CXVIRTUALSCREEN), 2, entry.hwnd, nullptr,
+                        GetModuleHandleW(nullptr), nullptr);
     Place(entry);
     if (def.value != 0)
         SetValue(def.name, def.index, def.value);
@@ -180,8 +196,31 @@ void Win32FormView::Place(Entry& entry) {
     if (!entry.hwnd)
         return;
     const POINT origin = Origin(entry);
+    int width = Pixels(entry.rect.width);
+    if (entry.def->kind == ControlKind::Label && IsOneLine(entry)) {
+        // Fonts differ between systems: a one-line label grows to its text rather than clip.
+        const std::wstring text = WindowText(entry.hwnd);
+        HDC dc = GetDC(entry.hwnd);
+        HGDIOBJ old = SelectObject(dc, m_font);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(entry.hwnd, dc);
+        width = std::max(width, static_cast<int>(extent.cx) + 1);
+    }
     MoveWindow(entry.hwnd, Pixels(origin.x + entry.rect.left), Pixels(origin.y + entry.rect.top),
-               Pixels(entry.rect.width), Pixels(entry.rect.height), TRUE);
+               width, Pixels(entry.rect.height), TRUE);
+}
+
+bool Win32FormView::IsContainer(const Entry& entry) {
+    return entry.def->kind == ControlKind::PictureBox ||
+           entry.def->kind == ControlKind::ButtonStrip;
+}
+
+bool Win32FormView::IsOneLine(const Entry& entry) const {
+    LOGFONTW font{};
+    GetObjectW(m_font, sizeof(font), &font);
+    return Pixels(entry.rect.height) < 2 * std::abs(font.lfHeight);
 }
 
 Win32FormView::Entry* Win32FormView::Find(const std::string& control, int index) {
@@ -221,6 +260,8 @@ void Win32FormView::SetText(const std::string& control, int index, const std::st
         return;
     const bool label = entry->def->kind == ControlKind::Label;
     SetWindowTextW(entry->hwnd, (label ? LabelText(text) : Widen(text)).c_str());
+    if (label)
+        Place(*entry);
 }
 
 std::string Win32FormView::Text(const std::string& control, int index) const {
@@ -463,9 +504,14 @@ LRESULT Win32FormView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             m_inResize = false;
         }
         return 0;
-    case WM_CTLCOLORSTATIC: // labels on the dialog face, not on white
+    case WM_CTLCOLORSTATIC: { // labels on the dialog face, not on white
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        for (const Entry& entry : m_entries)
+            if (entry.hwnd == reinterpret_cast<HWND>(lParam) &&
+                entry.def->kind == ControlKind::ButtonStrip)
+                return reinterpret_cast<LRESULT>(StripBrush());
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     default:
         return DefWindowProcW(m_hwnd, msg, wParam, lParam);
     }

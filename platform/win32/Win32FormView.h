@@ -72,6 +72,8 @@ private:
     void Build();
     void CreateControl(Entry& entry, int id);
     void Place(Entry& entry);
+    static bool IsContainer(const Entry& entry);
+    bool IsOneLine(const Entry& entry) const;
     POINT Origin(const Entry& entry, int depth = 0) const; // container offset in twips
     Entry* Find(const std::string& control, int index);
     const Entry* Find(const std::string& control, int index) const;
