@@ -12,7 +12,7 @@ export WINEPREFIX
 WINEPREFIX="$(mktemp -d /tmp/kdau-wine.XXXXXX)"
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-  [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null
+  if [ -n "${service_pid:-}" ]; then kill "$service_pid" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }

@@ -14,7 +14,7 @@ export WINEDEBUG=-all WINEARCH=win64
 # No browser engine or .NET installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-  [ -n "${service_pid:-}" ] && kill "$service_pid" 2>/dev/null
+  if [ -n "${service_pid:-}" ]; then kill "$service_pid" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
