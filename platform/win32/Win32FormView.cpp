@@ -7,6 +7,7 @@
 
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32AnimationPlayer.h"
+#include "platform/win32/Win32ControlLook.h"
 #include "platform/win32/Win32DialogProperty.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Icon.h"
@@ -17,39 +18,6 @@ namespace {
 
 constexpr int kFirstId = 100;
 constexpr wchar_t kFormClass[] = L"KDAutoUpdate.Form";
-
-// Labels break lines at CR LF; a lone CR or LF is a break too.
-std::wstring LabelText(const std::string& text) {
-    std::wstring in = Widen(text), out;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == L'\r' || in[i] == L'\n') {
-            out += L"\r\n";
-            if (in[i] == L'\r' && i + 1 < in.size() && in[i + 1] == L'\n')
-                ++i;
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
-// The button strip's band: the dialog face a shade darker; one brush for the process.
-HBRUSH StripBrush() {
-    static const HBRUSH brush = [] {
-        const COLORREF face = GetSysColor(COLOR_BTNFACE);
-        auto darker = [](BYTE c) { return static_cast<BYTE>(c * 15 / 16); };
-        return CreateSolidBrush(
-            RGB(darker(GetRValue(face)), darker(GetGValue(face)), darker(GetBValue(face))));
-    }();
-    return brush;
-}
-
-std::wstring WindowText(HWND hwnd) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(
-        static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 struct DisabledWindows {
     HWND keep;
@@ -66,6 +34,10 @@ BOOL CALLBACK DisableOther(HWND hwnd, LPARAM param) {
 }
 
 } // namespace
+
+using Win32ControlLook::LabelText;
+using Win32ControlLook::StripBrush;
+using Win32ControlLook::WindowText;
 
 Win32FormView::Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi,
                              IResourceLibrary* resources)
@@ -171,10 +143,8 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
     SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     if (def.kind == ControlKind::ProgressBar)
         SendMessageW(entry.hwnd, PBM_SETRANGE32, 0, 100);
-    if (def.kind == ControlKind::ButtonStrip) // the etched line along its top, clipped by it
-        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 0,
-                        GetSystemMetrics(SM_CXVIRTUALSCREEN), 2, entry.hwnd, nullptr,
-                        GetModuleHandleW(nullptr), nullptr);
+    if (def.kind == ControlKind::ButtonStrip)
+        Win32ControlLook::AddStripLine(entry.hwnd);
     Place(entry);
     if (def.value != 0)
         SetValue(def.name, def.index, def.value);
@@ -199,14 +169,7 @@ void Win32FormView::Place(Entry& entry) {
     int width = Pixels(entry.rect.width);
     if (entry.def->kind == ControlKind::Label && IsOneLine(entry)) {
         // Fonts differ between systems: a one-line label grows to its text rather than clip.
-        const std::wstring text = WindowText(entry.hwnd);
-        HDC dc = GetDC(entry.hwnd);
-        HGDIOBJ old = SelectObject(dc, m_font);
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(entry.hwnd, dc);
-        width = std::max(width, static_cast<int>(extent.cx) + 1);
+        width = std::max(width, Win32ControlLook::TextWidth(entry.hwnd, m_font) + 1);
     }
     MoveWindow(entry.hwnd, Pixels(origin.x + entry.rect.left), Pixels(origin.y + entry.rect.top),
                width, Pixels(entry.rect.height), TRUE);
