@@ -48,7 +48,8 @@ protected:
     std::string service;
     fs::path folder = TestPlatform::MakeTempFolder("win32-download");
     Win32EventLoop loop;
-    Win32Downloader downloader{loop, (folder / "downloads").string()};
+    // A blank in the folder's path: the installer's command line would split there.
+    Win32Downloader downloader{loop, (folder / "my downloads").string()};
     long long lastPercent = -1, lastReceived = -1, lastTotal = -1;
     std::vector<std::string> completions;
 };
@@ -88,6 +89,7 @@ TEST_F(Win32Download, PackagesLandWholeInTheFolderAndFailuresLeaveNothing) {
         }
         const fs::path local = fs::path(downloader.Folder()) / c.file;
         EXPECT_TRUE(fs::equivalent(fs::path(downloader.LocalFile()), local));
+        EXPECT_EQ(downloader.LocalFile().find(' '), std::string::npos) << downloader.LocalFile();
         EXPECT_EQ(lastPercent, 100);
         EXPECT_GT(lastTotal, 0);
         EXPECT_EQ(lastReceived, lastTotal);
