@@ -26,8 +26,24 @@ int HexValue(char c) {
     return -1;
 }
 
-// Decodes %XX escapes; other characters (a browser may hand back blanks or UTF-8 unescaped)
-// pass through. A broken escape or an encoded NUL makes the URL unusable.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<std::string> PercentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -49,24 +65,6 @@ std::optional<std::string> PercentDecode(std::string_view text) {
     }
     return out;
 }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 std::string ResourceUrlPath(const std::string& filePath) {
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -35,43 +35,7 @@ constexpr std::size_t kChunkSize = 256 * 1024;
 constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
 // An error page longer than this is not read to its end.
 constexpr long long kMaxDiscardedBytes = 1024 * 1024;
-constexpr std::size_t kMaxNameBytes = 200;
-constexpr std::size_t kMaxExtensionBytes = 16;
-constexpr const char* kFallbackName = "download.bin";
 constexpr const char* kPartSuffix = ".part";
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Cuts `text` to at most `bytes` without splitting a UTF-8 sequence.
-std::string Truncated(const std::string& text, std::size_t bytes) {
-    if (text.size() <= bytes)
-        return text;
-    std::size_t end = bytes;
-    while (end > 0 && IsContinuationByte(text[end]))
-        --end;
-    return text.substr(0, end);
-}
-
-// Drops C0 controls, DEL and the C1 controls (U+0080..U+009F as UTF-8).
-std::string WithoutControls(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F)
-            continue;
-        if (c == 0xC2 && i + 1 < text.size()) {
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            if (next >= 0x80 && next <= 0x9F) {
-                ++i;
-                continue;
-            }
-        }
-        out.push_back(text[i]);
-    }
-    return out;
-}
 
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home)
@@ -171,22 +135,7 @@ std::string QtDownloader::SafeFileName(const std::string& url) {
     const QString encodedPath = address.path(QUrl::FullyEncoded);
     const QString segment = encodedPath.mid(encodedPath.lastIndexOf(u'/') + 1);
     const QByteArray decoded = QByteArray::fromPercentEncoding(segment.toLatin1());
-    std::string name = WithoutControls(decoded.toStdString());
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), '\\', '_');
-    for (std::size_t dots = name.find(".."); dots != std::string::npos; dots = name.find(".."))
-        name.erase(dots, 1);
-    name.erase(0, name.find_first_not_of('.'));
-    name = DownloadFolder::Plain(name);
-    if (name.size() > kMaxNameBytes) {
-        const std::size_t dot = name.rfind('.');
-        const std::size_t extension = dot == std::string::npos ? 0 : name.size() - dot;
-        if (extension > 1 && extension <= kMaxExtensionBytes)
-            name = Truncated(name.substr(0, dot), kMaxNameBytes - extension) + name.substr(dot);
-        else
-            name = Truncated(name, kMaxNameBytes);
-    }
-    return name.empty() ? kFallbackName : name;
+    return DownloadFolder::SafeFileName(decoded.toStdString());
 }
 
 void QtDownloader::SetEvents(IDownloadEvents* events) {

@@ -50,10 +50,8 @@ public:
 
     // $XDG_CACHE_HOME/kdautoupdate/downloads, or ~/.cache/kdautoupdate/downloads.
     static std::string DefaultFolder();
-    // The local file name for an address: its last path segment, percent-decoded, without
-    // path separators, "..", leading dots or control characters, blanks, quotes and other
-    // specials as "_", at most 200 bytes (the extension kept), "download.bin" when nothing is
-    // left.
+    // The local file name for an address: its last path segment, percent-decoded, made safe
+    // by DownloadFolder::SafeFileName.
     static std::string SafeFileName(const std::string& url);
 
 private:

@@ -54,7 +54,7 @@ HFONT Win32FormRenderer::FontFor(const FormDef& def) {
 }
 
 std::unique_ptr<IFormView> Win32FormRenderer::CreateView(const FormDef& def, IFormEvents& events) {
-    return std::make_unique<Win32FormView>(def, events, FontFor(def), m_dpi);
+    return std::make_unique<Win32FormView>(def, events, FontFor(def), m_dpi, m_resources);
 }
 
 MsgBoxResult Win32FormRenderer::MsgBox(const std::string& text, MsgBoxButtons buttons,

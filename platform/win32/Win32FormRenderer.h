@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/FormView.h"
+#include "platform/ResourceLibrary.h"
 
 namespace KDAutoUpdate {
 
@@ -24,11 +25,14 @@ public:
     // The work area (the screen without task bars) in twips.
     TwipRect Screen() const override;
     int Dpi() const { return m_dpi; }
+    // The resource library the forms' animations come from.
+    void SetResources(IResourceLibrary* resources) { m_resources = resources; }
 
 private:
     HFONT FontFor(const FormDef& def);
 
     int m_dpi = 96;
+    IResourceLibrary* m_resources = nullptr;
     HFONT m_font = nullptr; // the dialog font, made for the first form that asks
     std::string m_fontName;
     double m_fontSize = 0;

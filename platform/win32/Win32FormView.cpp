@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32AnimationPlayer.h"
 #include "platform/win32/Win32BrowserControl.h"
+#include "platform/win32/Win32ControlLook.h"
 #include "platform/win32/Win32DialogProperty.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Icon.h"
@@ -17,28 +19,6 @@ namespace {
 
 constexpr int kFirstId = 100;
 constexpr wchar_t kFormClass[] = L"KDAutoUpdate.Form";
-
-// Labels break lines at CR LF; a lone CR or LF is a break too.
-std::wstring LabelText(const std::string& text) {
-    std::wstring in = Widen(text), out;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == L'\r' || in[i] == L'\n') {
-            out += L"\r\n";
-            if (in[i] == L'\r' && i + 1 < in.size() && in[i + 1] == L'\n')
-                ++i;
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
-std::wstring WindowText(HWND hwnd) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(
-        static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 struct DisabledWindows {
     HWND keep;
@@ -56,8 +36,14 @@ BOOL CALLBACK DisableOther(HWND hwnd, LPARAM param) {
 
 } // namespace
 
-Win32FormView::Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi)
-    : m_def(def), m_events(&events), m_font(font), m_dpi(dpi), m_caption(def.caption) {
+using Win32ControlLook::LabelText;
+using Win32ControlLook::StripBrush;
+using Win32ControlLook::WindowText;
+
+Win32FormView::Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi,
+                             IResourceLibrary* resources)
+    : m_def(def), m_events(&events), m_font(font), m_dpi(dpi), m_resources(resources),
+      m_caption(def.caption) {
     for (const ControlDef& c : m_def.controls)
         m_entries.push_back(Entry{
             &c, nullptr, TwipRect{double(c.left), double(c.top), double(c.width), double(c.height)},
@@ -96,15 +82,16 @@ void Win32FormView::Build() {
     if (!m_hwnd)
         return;
     SetPropW(m_hwnd, kDialogProperty, reinterpret_cast<HANDLE>(1));
-    // Containers first, so the controls inside them lie above them.
+    // Containers first (the tab order), then sent below every other control, so the controls
+    // inside them are drawn above them: a new child window goes to the bottom of the z-order.
     for (int pass = 0; pass < 2; ++pass)
-        for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            const ControlKind kind = m_entries[i].def->kind;
-            const bool container =
-                kind == ControlKind::PictureBox || kind == ControlKind::ButtonStrip;
-            if (container == (pass == 0))
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            if (IsContainer(m_entries[i]) == (pass == 0))
                 CreateControl(m_entries[i], static_cast<int>(i) + kFirstId);
-        }
+    for (const Entry& entry : m_entries)
+        if (IsContainer(entry) && entry.hwnd)
+            SetWindowPos(entry.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Win32FormView::CreateControl(Entry& entry, int id) {
@@ -114,7 +101,8 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
     std::wstring text = Widen(def.text);
     switch (def.kind) {
     case ControlKind::Label:
-        style |= SS_LEFT | SS_NOPREFIX;
+        // A label one line high is never broken into lines it cannot show (Place widens it).
+        style |= (IsOneLine(entry) ? SS_LEFTNOWORDWRAP : SS_LEFT) | SS_NOPREFIX;
         text = LabelText(def.text);
         break;
     case ControlKind::Image:
@@ -133,8 +121,7 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
         cls = L"BUTTON";
         style |= WS_TABSTOP | BS_AUTORADIOBUTTON;
         break;
-    case ControlKind::ButtonStrip:
-        style |= SS_ETCHEDHORZ;
+    case ControlKind::ButtonStrip: // a band in a darker shade (WM_CTLCOLORSTATIC)
         text.clear();
         break;
     case ControlKind::PictureBox:
@@ -157,6 +144,8 @@ void Win32FormView::CreateControl(Entry& entry, int id) {
     SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     if (def.kind == ControlKind::ProgressBar)
         SendMessageW(entry.hwnd, PBM_SETRANGE32, 0, 100);
+    if (def.kind == ControlKind::ButtonStrip)
+        Win32ControlLook::AddStripLine(entry.hwnd);
     Place(entry);
     if (def.value != 0)
         SetValue(def.name, def.index, def.value);
@@ -178,8 +167,24 @@ void Win32FormView::Place(Entry& entry) {
     if (!entry.hwnd)
         return;
     const POINT origin = Origin(entry);
+    int width = Pixels(entry.rect.width);
+    if (entry.def->kind == ControlKind::Label && IsOneLine(entry)) {
+        // Fonts differ between systems: a one-line label grows to its text rather than clip.
+        width = std::max(width, Win32ControlLook::TextWidth(entry.hwnd, m_font) + 1);
+    }
     MoveWindow(entry.hwnd, Pixels(origin.x + entry.rect.left), Pixels(origin.y + entry.rect.top),
-               Pixels(entry.rect.width), Pixels(entry.rect.height), TRUE);
+               width, Pixels(entry.rect.height), TRUE);
+}
+
+bool Win32FormView::IsContainer(const Entry& entry) {
+    return entry.def->kind == ControlKind::PictureBox ||
+           entry.def->kind == ControlKind::ButtonStrip;
+}
+
+bool Win32FormView::IsOneLine(const Entry& entry) const {
+    LOGFONTW font{};
+    GetObjectW(m_font, sizeof(font), &font);
+    return Pixels(entry.rect.height) < 2 * std::abs(font.lfHeight);
 }
 
 Win32FormView::Entry* Win32FormView::Find(const std::string& control, int index) {
@@ -219,6 +224,8 @@ void Win32FormView::SetText(const std::string& control, int index, const std::st
         return;
     const bool label = entry->def->kind == ControlKind::Label;
     SetWindowTextW(entry->hwnd, (label ? LabelText(text) : Widen(text)).c_str());
+    if (label)
+        Place(*entry);
 }
 
 std::string Win32FormView::Text(const std::string& control, int index) const {
@@ -388,8 +395,11 @@ std::unique_ptr<IBrowserControl> Win32FormView::CreateBrowser(const std::string&
     return Win32BrowserControl::Create(parent, m_dpi);
 }
 
-std::unique_ptr<IAnimationPlayer> Win32FormView::CreateAnimation(const std::string&) {
-    return nullptr;
+std::unique_ptr<IAnimationPlayer> Win32FormView::CreateAnimation(const std::string& surface) {
+    const Entry* entry = FindByName(surface);
+    if (!entry || !entry->hwnd)
+        return nullptr;
+    return std::make_unique<Win32AnimationPlayer>(entry->hwnd, m_resources);
 }
 
 void Win32FormView::Destroy() {
@@ -460,9 +470,14 @@ LRESULT Win32FormView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             m_inResize = false;
         }
         return 0;
-    case WM_CTLCOLORSTATIC: // labels on the dialog face, not on white
+    case WM_CTLCOLORSTATIC: { // labels on the dialog face, not on white
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        for (const Entry& entry : m_entries)
+            if (entry.hwnd == reinterpret_cast<HWND>(lParam) &&
+                entry.def->kind == ControlKind::ButtonStrip)
+                return reinterpret_cast<LRESULT>(StripBrush());
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     default:
         return DefWindowProcW(m_hwnd, msg, wParam, lParam);
     }

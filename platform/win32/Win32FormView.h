@@ -18,12 +18,15 @@
 #include "platform/AnimationPlayer.h"
 #include "platform/BrowserControl.h"
 #include "platform/FormView.h"
+#include "platform/ResourceLibrary.h"
 
 namespace KDAutoUpdate {
 
 class Win32FormView final : public IFormView {
 public:
-    Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi);
+    // `resources`: where animations come from; may be null.
+    Win32FormView(const FormDef& def, IFormEvents& events, HFONT font, int dpi,
+                  IResourceLibrary* resources = nullptr);
     ~Win32FormView() override;
     Win32FormView(const Win32FormView&) = delete;
     Win32FormView& operator=(const Win32FormView&) = delete;
@@ -53,8 +56,8 @@ public:
     TwipRect ControlClientSize(const std::string& control) const override;
     WindowHandle SetOwner(WindowHandle owner) override;
     // The system's WebBrowser control inside `container`; null without an HTML engine.
-    // No animation player on this backend yet: null.
     std::unique_ptr<IBrowserControl> CreateBrowser(const std::string& container) override;
+    // A Win32AnimationPlayer on the surface; null without a surface window.
     std::unique_ptr<IAnimationPlayer> CreateAnimation(const std::string& surface) override;
     void Destroy() override;
 
@@ -69,6 +72,8 @@ private:
     void Build();
     void CreateControl(Entry& entry, int id);
     void Place(Entry& entry);
+    static bool IsContainer(const Entry& entry);
+    bool IsOneLine(const Entry& entry) const;
     POINT Origin(const Entry& entry, int depth = 0) const; // container offset in twips
     Entry* Find(const std::string& control, int index);
     const Entry* Find(const std::string& control, int index) const;
@@ -83,6 +88,7 @@ private:
     IFormEvents* m_events; // null once destroyed
     HFONT m_font;
     int m_dpi;
+    IResourceLibrary* m_resources;
     HWND m_hwnd = nullptr;
     HICON m_windowIcon = nullptr;
     std::string m_caption;

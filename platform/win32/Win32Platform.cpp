@@ -11,8 +11,10 @@ Win32Platform::Win32Platform() {
     m_platform.textCase = &m_textCase;
     m_platform.resources = &m_resources;
     m_platform.forms = &m_forms;
+    m_forms.SetResources(&m_resources);
     m_platform.loadedForms = &m_loadedForms;
     m_platform.processes = &m_processes;
+    m_platform.downloads = &m_downloads;
     m_platform.programFolder = ProgramFolder();
     m_platform.pathSeparator = '\\';
 }

@@ -7,6 +7,7 @@
 #include "platform/LoadedForms.h"
 #include "platform/Platform.h"
 #include "platform/win32/MsXmlService.h"
+#include "platform/win32/Win32DownloaderFactory.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32FormRenderer.h"
 #include "platform/win32/Win32ProcessLauncher.h"
@@ -37,6 +38,7 @@ private:
     Win32FormRenderer m_forms;
     LoadedForms m_loadedForms;
     Win32ProcessLauncher m_processes;
+    Win32DownloaderFactory m_downloads{m_loop};
     Platform m_platform;
 };
 

@@ -172,6 +172,9 @@ TEST_F(DownloaderTest, NamesFromTheAddressStayInsideTheFolder) {
         {"/tab%09and%0Anewline.sh?x=1#frag", "tabandnewline.sh"},
         {"/Gr%C3%BC%C3%9Fe%20neu.msp", "Grüße_neu.msp"},
         {"/Keldra%20%22Up%27date%22;$x.sh", "Keldra__Up_date___x.sh"},
+        {"/x.msp%3A%24DATA", "x.msp__DATA"},
+        {"/nul.msp", "_nul.msp"},
+        {"/setup.msp.", "setup.msp"},
     };
     for (const Case& c : cases) {
         const std::string value = Download(c.path);

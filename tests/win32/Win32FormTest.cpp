@@ -57,6 +57,10 @@ TEST(Win32Forms, TwipsBecomePixelsAtTheScreensDpiAndControlsSitInTheirStrip) {
     EXPECT_EQ(corner.x, MulDiv(1440, dpi, 1440));
     EXPECT_EQ(corner.y, MulDiv(960, dpi, 1440));
     EXPECT_NEAR(view->ClientSize().width, 4800, 1440.0 / dpi);
+    // Above its strip, where a click lands on it.
+    POINT inside{corner.x + 2, corner.y + 2};
+    EXPECT_EQ(ChildWindowFromPointEx(reinterpret_cast<HWND>(view->Handle()), inside, CWP_ALL),
+              form.Control("cmdNo", -1));
 
     view->MoveControl("fraButtons", {0, 720, 4800, 720});
     GetWindowRect(form.Control("cmdNo", -1), &no);

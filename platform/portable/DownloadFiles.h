@@ -1,0 +1,32 @@
+#pragma once
+// The download folder's rules on every system: file names a command line carries without
+// quotes and every file system accepts, and a folder that does not grow without end.
+//
+// The installer's command line holds the local path unquoted and is split at blanks and
+// quotes, so neither the file name nor the folder may contain one.
+
+#include <string>
+
+namespace KDAutoUpdate {
+
+struct NetworkLimits;
+
+namespace DownloadFolder {
+
+// Blanks, quotes, controls, the characters shells and command-line splitters treat
+// specially, and ":" (a stream name on NTFS).
+bool IsSpecial(char c);
+bool IsCommandLineSafe(const std::string& path);
+// `name` with every special character replaced by "_".
+std::string Plain(std::string name);
+// The local file name for an address's last path segment, already percent-decoded: without
+// path separators, "..", leading dots or control characters, specials as "_", a device name
+// of Windows (CON, NUL, COM1...) prefixed with "_", at most 200 bytes (the extension kept),
+// "download.bin" when nothing is left.
+std::string SafeFileName(const std::string& decodedSegment);
+// Removes partial files no transfer writes any more, and finished packages past their age or
+// beyond the newest ones; `keep` (a file name) is never removed.
+void Tidy(const std::string& folder, const NetworkLimits& limits, const std::string& keep);
+
+} // namespace DownloadFolder
+} // namespace KDAutoUpdate
