@@ -1,5 +1,6 @@
 #include "Unicode.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/TextCase.h"
@@ -18,7 +19,11 @@ const ITextCase* CurrentTextCase() {
 }
 
 std::string LowerCase(std::string_view utf8) {
-    if (const ITextCase* textCase = g_textCase.load())
+    // ASCII, which nearly every key and word is, lowers alike in every Unicode lower-casing
+    // (none of them depends on the user's language): the platform is asked only for the rest.
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (const ITextCase* textCase = g_textCase.load(); textCase && !ascii)
         return textCase->LowerCase(utf8);
     std::string out(utf8);
     for (char& c : out)

@@ -112,7 +112,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
         return false;
     // With the vendor's keys, an island that is not theirs counts as unreadable.
     const XmlElementPtr root = island->documentElement();
-    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign(root)))
+    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign))
         return false;
     m_xmlIsland = std::move(island);
     return true;
