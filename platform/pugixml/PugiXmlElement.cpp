@@ -3,7 +3,6 @@
 #include "platform/pugixml/PugiXmlSerializer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -15,6 +14,14 @@ bool IsNameStart(unsigned char c) {
 }
 bool IsNameChar(unsigned char c) {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+// strcmp(a, b) == 0 for the short names of attributes, without a library call.
+bool SameName(const char* a, const char* b) {
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
 }
 } // namespace
 
@@ -172,7 +179,7 @@ void PugiXmlElement::getAttributes(std::span<const char* const> names,
         const char* name = a.name();
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t i = (next + k) % count;
-            if (std::strcmp(names[i], name) != 0)
+            if (!SameName(names[i], name))
                 continue;
             if (!values[i])
                 values[i].emplace(a.value());
