@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "agent/AuAgent.h"
@@ -106,13 +107,16 @@ std::string Take(std::optional<std::string>& value) {
     return value ? std::move(*value) : std::string();
 }
 
-AuMessageTypes MessageTypeFromWord(const std::string& word) {
-    const std::string lower = LowerCase(word);
-    if (lower == "exe")
+std::string_view TextView(const std::optional<std::string>& value) {
+    return value ? std::string_view(*value) : std::string_view();
+}
+
+AuMessageTypes MessageTypeFromWord(std::string_view word) {
+    if (EqualsIgnoreCase(word, "exe"))
         return aumtExe;
-    if (lower == "msp")
+    if (EqualsIgnoreCase(word, "msp"))
         return aumtMSP;
-    if (lower == "pftw")
+    if (EqualsIgnoreCase(word, "pftw"))
         return aumtPFTW;
     return aumtInfo; // "info", and every other word
 }
@@ -124,8 +128,9 @@ std::unique_ptr<AuFeature> ReadFeature(std::optional<std::string> (&fields)[kFea
     feature->SetAllowUserSelection(VarToBool(fields[kAllowUserSelection], false));
     // An unmarked feature starts chosen.
     feature->SetIsChecked(VarToBool(fields[kChecked], true));
-    feature->SetFeatureType(
-        LowerCase(Take(fields[kFeatureType])) == "modified" ? auftModifiedFeature : auftNewFeature);
+    feature->SetFeatureType(EqualsIgnoreCase(TextView(fields[kFeatureType]), "modified")
+                                ? auftModifiedFeature
+                                : auftNewFeature);
     return feature;
 }
 
@@ -185,7 +190,7 @@ void frmMessages::ReadIsland() {
         message->SetIsCompressed(VarToBool(fields[kCompressed], false));
         message->SetMustBePaid(VarToBool(fields[kMustBePaid], false));
         message->SetCmdLine(Take(fields[kCmdLine]));
-        message->SetMessageType(MessageTypeFromWord(Take(fields[kMessageType])));
+        message->SetMessageType(MessageTypeFromWord(TextView(fields[kMessageType])));
         if (message->IsCompressed())
             message->SetDestination(Take(fields[kDestination]));
         message->SetPackageSha256(Take(fields[kSha256]));
