@@ -58,7 +58,8 @@ void PackageStream::Send() {
             return; // more when the connection has taken what waits
         if (read < 0)
             return; // the file failed: the connection stays short of its Content-Length
-        m_socket->write(m_piece.constData(), read);
+        if (m_socket->write(m_piece.constData(), read) != read)
+            break; // the connection is gone: the rest of the file is not read for nothing
     }
     deleteLater();
 }
