@@ -7,11 +7,12 @@
 
 namespace KDAutoUpdate {
 
-bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root, const std::string& content) {
+bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root,
+                    std::string (*content)(const XmlElementPtr&)) {
     const UpdateKeys keys = UpdateKeys::ForAgent(agent);
     if (!keys.Required())
         return true;
-    if (!root || !keys.SignedData(content, root->getAttribute("signature").value_or("")))
+    if (!root || !keys.SignedData(content(root), root->getAttribute("signature").value_or("")))
         return false;
     const std::optional<std::string> expires = root->getAttribute("expires");
     if (!expires)

@@ -102,7 +102,7 @@ bool AuAgent::ProcessCheckResponse() {
         markup = root->xml();
     }
     // With the vendor's keys, an answer that is not theirs is treated as unreadable.
-    if (!AnswerAccepted(*this, root, CheckAnswerContent(root)))
+    if (!AnswerAccepted(*this, root, CheckAnswerContent))
         return false;
 
     std::unique_ptr<AuProductInfo> info = GetProductInfo();

@@ -30,9 +30,11 @@ std::string IslandContentToSign(const XmlElementPtr& root);
 // Seconds since 1970 UTC of an "expires" text; nullopt when it is not in that form.
 std::optional<long long> ParseUtcTimestamp(const std::string& text);
 
-// Whether the agent may act on an answer whose root is `root` and whose content is `content`:
-// always without keys for the product; with keys only when the root's signature is theirs and
-// its expiry, if any, has not passed.
-bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root, const std::string& content);
+// Whether the agent may act on an answer whose root is `root` and whose content `content`
+// builds: always without keys for the product; with keys only when the root's signature is
+// theirs and its expiry, if any, has not passed. The content is built only when there are keys:
+// for a large page it costs as much as reading the page.
+bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root,
+                    std::string (*content)(const XmlElementPtr&));
 
 } // namespace KDAutoUpdate

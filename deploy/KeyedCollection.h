@@ -66,20 +66,27 @@ public:
         if (!item)
             return false;
         std::string folded = LowerCase(key);
-        if (Position(folded) != kNone)
+        if (m_entries.size() + 1 >= kIndexFrom) {
+            if (m_entries.size() + 1 == kIndexFrom) {
+                for (std::size_t i = 0; i < m_entries.size(); ++i)
+                    m_index.emplace(m_entries[i].folded, i);
+            }
+            // One lookup both finds a present key and takes the new one.
+            if (!m_index.try_emplace(folded, m_entries.size()).second)
+                return false;
+        } else if (Position(folded) != kNone) {
             return false;
-        if (m_entries.size() + 1 == kIndexFrom) {
-            for (std::size_t i = 0; i < m_entries.size(); ++i)
-                m_index.emplace(m_entries[i].folded, i);
         }
-        if (m_entries.size() + 1 >= kIndexFrom)
-            m_index.emplace(folded, m_entries.size());
         m_entries.push_back(Entry{key, std::move(folded), std::move(item)});
         return true;
     }
 
     // Room for `count` items in all, so that adding them moves nothing.
-    void Reserve(std::size_t count) { m_entries.reserve(count); }
+    void Reserve(std::size_t count) {
+        m_entries.reserve(count);
+        if (count >= kIndexFrom)
+            m_index.reserve(count);
+    }
 
     T* Find(const std::string& key) const {
         const std::size_t i = Position(LowerCase(key));

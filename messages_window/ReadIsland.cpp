@@ -2,6 +2,9 @@
 // records that the page's buttons name by key.
 
 #include <cctype>
+#include <iterator>
+#include <string_view>
+#include <vector>
 
 #include "agent/AuAgent.h"
 #include "agent/SignedAnswer.h"
@@ -62,32 +65,70 @@ std::string IslandContent(std::string raw) {
     return raw;
 }
 
+// The attributes read from a Message and from a Feature element, in the order services write
+// them; the enumerators index the values read.
+constexpr const char* kMessageFields[] = {
+    "id",           "name",         "toVersion",  "fileName",   "forProduct",
+    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
+    "type",         "destination",  "sha256",     "signature"};
+enum MessageField {
+    kId,
+    kName,
+    kToVersion,
+    kFileName,
+    kForProduct,
+    kKillProcName,
+    kDownloadPath,
+    kCompressed,
+    kMustBePaid,
+    kCmdLine,
+    kMessageType,
+    kDestination,
+    kSha256,
+    kSignature,
+    kMessageFieldCount
+};
+constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
+                                          "type"};
+enum FeatureField {
+    kFeatureName,
+    kMandatory,
+    kAllowUserSelection,
+    kChecked,
+    kFeatureType,
+    kFeatureFieldCount
+};
+static_assert(std::size(kMessageFields) == kMessageFieldCount);
+static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
+
 // VarToStr with an empty default, without the detour through a Variant: the text as it is, or
-// empty when absent.
-std::string TextAttribute(const XmlElementPtr& element, const char* name) {
-    std::optional<std::string> text = element->getAttribute(name);
-    return text ? std::move(*text) : std::string();
+// empty when absent. The value is taken, not copied.
+std::string Take(std::optional<std::string>& value) {
+    return value ? std::move(*value) : std::string();
 }
 
-AuMessageTypes MessageTypeFromWord(const std::string& word) {
-    const std::string lower = LowerCase(word);
-    if (lower == "exe")
+std::string_view TextView(const std::optional<std::string>& value) {
+    return value ? std::string_view(*value) : std::string_view();
+}
+
+AuMessageTypes MessageTypeFromWord(std::string_view word) {
+    if (EqualsIgnoreCase(word, "exe"))
         return aumtExe;
-    if (lower == "msp")
+    if (EqualsIgnoreCase(word, "msp"))
         return aumtMSP;
-    if (lower == "pftw")
+    if (EqualsIgnoreCase(word, "pftw"))
         return aumtPFTW;
     return aumtInfo; // "info", and every other word
 }
 
-std::unique_ptr<AuFeature> ReadFeature(const XmlElementPtr& element) {
+std::unique_ptr<AuFeature> ReadFeature(std::optional<std::string> (&fields)[kFeatureFieldCount]) {
     auto feature = std::make_unique<AuFeature>();
-    feature->SetName(TextAttribute(element, "name"));
-    feature->SetIsMandatory(VarToBool(element->getAttribute("mandatory"), false));
-    feature->SetAllowUserSelection(VarToBool(element->getAttribute("allowUserSelection"), false));
+    feature->SetName(Take(fields[kFeatureName]));
+    feature->SetIsMandatory(VarToBool(fields[kMandatory], false));
+    feature->SetAllowUserSelection(VarToBool(fields[kAllowUserSelection], false));
     // An unmarked feature starts chosen.
-    feature->SetIsChecked(VarToBool(element->getAttribute("checked"), true));
-    feature->SetFeatureType(LowerCase(TextAttribute(element, "type")) == "modified"
+    feature->SetIsChecked(VarToBool(fields[kChecked], true));
+    feature->SetFeatureType(EqualsIgnoreCase(TextView(fields[kFeatureType]), "modified")
                                 ? auftModifiedFeature
                                 : auftNewFeature);
     return feature;
@@ -112,7 +153,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
         return false;
     // With the vendor's keys, an island that is not theirs counts as unreadable.
     const XmlElementPtr root = island->documentElement();
-    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign(root)))
+    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign))
         return false;
     m_xmlIsland = std::move(island);
     return true;
@@ -129,36 +170,47 @@ void frmMessages::ReadIsland() {
     const XmlElementPtr root = m_xmlIsland->documentElement();
     if (!root)
         return;
-    for (const XmlElementPtr& element : root->selectNodes("Message")) {
-        if (!element)
-            continue;
+    // Reused from element to element, so that a large page costs no allocations beyond its
+    // records.
+    std::optional<std::string> fields[kMessageFieldCount];
+    std::optional<std::string> featureFields[kFeatureFieldCount];
+    std::vector<std::unique_ptr<AuFeature>> features;
+    std::vector<std::unique_ptr<AuMessage>> messages;
+    root->forEachNode("Message", [&](IXmlElement& element) {
+        element.getAttributes(kMessageFields, fields);
         auto message = std::make_unique<AuMessage>();
         message->SetAgentPtr(m_lAgentPtr);
-        message->SetID(TextAttribute(element, "id"));
-        message->SetName(TextAttribute(element, "name"));
-        message->SetVersion(TextAttribute(element, "toVersion"));
-        message->SetFileName(TextAttribute(element, "fileName"));
-        message->SetProductCode(TextAttribute(element, "forProduct"));
-        message->SetKillProcName(TextAttribute(element, "killProcName"));
-        message->SetDownloadPath(TextAttribute(element, "downloadPath"));
-        message->SetIsCompressed(VarToBool(element->getAttribute("compressed"), false));
-        message->SetMustBePaid(VarToBool(element->getAttribute("mustBePaid"), false));
-        message->SetCmdLine(TextAttribute(element, "cmdLine"));
-        message->SetMessageType(MessageTypeFromWord(TextAttribute(element, "type")));
+        message->SetID(Take(fields[kId]));
+        message->SetName(Take(fields[kName]));
+        message->SetVersion(Take(fields[kToVersion]));
+        message->SetFileName(Take(fields[kFileName]));
+        message->SetProductCode(Take(fields[kForProduct]));
+        message->SetKillProcName(Take(fields[kKillProcName]));
+        message->SetDownloadPath(Take(fields[kDownloadPath]));
+        message->SetIsCompressed(VarToBool(fields[kCompressed], false));
+        message->SetMustBePaid(VarToBool(fields[kMustBePaid], false));
+        message->SetCmdLine(Take(fields[kCmdLine]));
+        message->SetMessageType(MessageTypeFromWord(TextView(fields[kMessageType])));
         if (message->IsCompressed())
-            message->SetDestination(TextAttribute(element, "destination"));
-        message->SetPackageSha256(TextAttribute(element, "sha256"));
-        message->SetPackageSignature(TextAttribute(element, "signature"));
+            message->SetDestination(Take(fields[kDestination]));
+        message->SetPackageSha256(Take(fields[kSha256]));
+        message->SetPackageSignature(Take(fields[kSignature]));
 
-        const std::vector<XmlElementPtr> features = element->selectNodes("Features/Feature");
+        features.clear();
+        element.forEachNode("Features/Feature", [&](IXmlElement& featureElement) {
+            featureElement.getAttributes(kFeatureFields, featureFields);
+            features.push_back(ReadFeature(featureFields));
+        });
         message->Features().Reserve(features.size());
-        for (const XmlElementPtr& featureElement : features) {
-            if (!featureElement)
-                continue;
-            std::unique_ptr<AuFeature> feature = ReadFeature(featureElement);
+        for (std::unique_ptr<AuFeature>& feature : features) {
             const std::string name = feature->Name();
             message->Features().Add(name, std::move(feature)); // a repeated name is dropped
         }
+        messages.push_back(std::move(message));
+    });
+    // Counted first, so that the collection grows, and indexes, only once.
+    m_colMessages->Reserve(m_colMessages->Count() + messages.size());
+    for (std::unique_ptr<AuMessage>& message : messages) {
         const std::string id = message->ID();
         m_colMessages->Add(id, std::move(message)); // a repeated id is dropped
     }

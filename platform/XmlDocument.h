@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,21 @@ public:
     virtual XmlElementPtr selectSingleNode(const std::string& xpath) = 0;
     // XPath relative to this element; all element matches in document order.
     virtual std::vector<XmlElementPtr> selectNodes(const std::string& xpath) = 0;
+    // values[i] = getAttribute(names[i]) for every i: a record's many fields in one call, which
+    // a backend may read in one pass over the element's attributes.
+    virtual void getAttributes(std::span<const char* const> names,
+                               std::span<std::optional<std::string>> values) const {
+        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
+            values[i] = getAttribute(names[i]);
+    }
+    // Calls `visit` with each match of selectNodes(xpath) in turn. The element given is valid
+    // only during its call: a backend may hand the same object, moved on, each time.
+    virtual void forEachNode(const std::string& xpath,
+                             const std::function<void(IXmlElement&)>& visit) {
+        for (const XmlElementPtr& element : selectNodes(xpath))
+            if (element)
+                visit(*element);
+    }
     // Appends `child` (created by the same document) as the last child.
     virtual bool appendChild(const XmlElementPtr& child) = 0;
     // The element's markup.

@@ -9,6 +9,8 @@ namespace {
 constexpr int kTickMs = 50;
 // What may wait in the socket before the file is read further.
 constexpr qint64 kMaxPendingBytes = 256 * 1024;
+// The largest piece SendTo reads and writes at once.
+constexpr qint64 kPieceBytes = 128 * 1024;
 
 } // namespace
 
@@ -23,6 +25,7 @@ PackageStream::PackageStream(const QString& path, QTcpSocket* socket, qint64 byt
 bool PackageStream::open(OpenMode mode) {
     if ((mode & WriteOnly) || !m_file.open(ReadOnly))
         return false;
+    m_size = m_file.size();
     m_given = 0;
     m_clock.start();
     if (m_bytesPerSecond > 0)
@@ -35,6 +38,30 @@ void PackageStream::close() {
     m_timer.stop();
     m_file.close();
     QIODevice::close();
+}
+
+void PackageStream::SendTo() {
+    if (!m_socket) {
+        deleteLater();
+        return;
+    }
+    connect(m_socket, &QObject::destroyed, this, &QObject::deleteLater);
+    connect(this, &QIODevice::readyRead, this, &PackageStream::Send);
+    Send();
+}
+
+void PackageStream::Send() {
+    m_piece.resize(kPieceBytes);
+    while (m_socket && !atEnd()) {
+        const qint64 read = this->read(m_piece.data(), std::min(kPieceBytes, Allowance()));
+        if (read == 0)
+            return; // more when the connection has taken what waits
+        if (read < 0)
+            return; // the file failed: the connection stays short of its Content-Length
+        if (m_socket->write(m_piece.constData(), read) != read)
+            break; // the connection is gone: the rest of the file is not read for nothing
+    }
+    deleteLater();
 }
 
 bool PackageStream::seek(qint64 position) {

@@ -10,12 +10,14 @@ class QTcpSocket;
 
 namespace KDAutoUpdate {
 
-// A file as the body of an answer. Qt's responder copies from a device in small pieces as long
-// as the device has bytes available, without waiting for the connection to take them; so this
-// device makes bytes available only while little is waiting in the socket, and a client that
-// reads slowly never makes the service hold a large package in memory. Optionally it also
-// keeps to a rate, so a download's progress can be watched. It is not sequential, so the
-// responder sends its size as Content-Length.
+// A file as the body of an answer. The device makes bytes available only while little is
+// waiting in the socket, so a client that reads slowly never makes the service hold a large
+// package in memory. Optionally it also keeps to a rate, so a download's progress can be
+// watched. It is not sequential: its size is the answer's Content-Length.
+//
+// SendTo writes the body itself, in large pieces, whenever the connection has taken what it
+// was given: Qt's responder copies from a device a few hundred bytes per turn of the event
+// loop, which made the service, not the network, the limit of a download.
 class PackageStream final : public QIODevice {
     Q_OBJECT
 
@@ -24,9 +26,12 @@ public:
     PackageStream(const QString& path, QTcpSocket* socket, qint64 bytesPerSecond);
 
     bool open(OpenMode mode) override; // read-only; always unbuffered
+    // Sends the rest of the file to the socket as the connection takes it, then deletes itself
+    // (as it does when the socket goes). The answer's header must have been written.
+    void SendTo();
     void close() override;
     bool isSequential() const override { return false; }
-    qint64 size() const override { return m_file.size(); }
+    qint64 size() const override { return isOpen() ? m_size : m_file.size(); }
     bool seek(qint64 position) override;
     bool atEnd() const override { return pos() >= size(); }
     qint64 bytesAvailable() const override { return Allowance(); }
@@ -38,8 +43,11 @@ protected:
 private:
     qint64 Allowance() const;
     void WakeReader();
+    void Send();
 
     QFile m_file;
+    qint64 m_size = 0; // taken at open: asked for every piece, the file is not asked each time
+    QByteArray m_piece;
     QPointer<QTcpSocket> m_socket;
     qint64 m_bytesPerSecond;
     qint64 m_given = 0;

@@ -276,7 +276,11 @@ QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& r
         return StatusCode::InternalServerError;
     }
     m_stream = stream;
-    responder.write(stream, {{"Content-Type", type}}, StatusCode::Ok); // takes the stream
+    responder.writeStatusLine(StatusCode::Ok);
+    responder.writeHeaders(
+        {{"Content-Length", QByteArray::number(stream->size())}, {"Content-Type", type}});
+    responder.writeBody(QByteArray()); // the end of the header
+    stream->SendTo();                  // the body follows as the connection takes it
     return StatusCode::Ok;
 }
 

@@ -64,29 +64,26 @@ long CheckSingleRoot(const pugi::xml_document& doc) {
 constexpr int kMaxDepth = 1000;
 constexpr long kMaxElements = 1000000;
 
-long CheckWorkBounds(const pugi::xml_document& doc) {
-    int depth = 0;
-    long elements = 0;
-    pugi::xml_node node = doc.first_child();
-    while (node) {
-        if (node.type() == pugi::node_element && ++elements > kMaxElements)
-            return XmlError::kMalformed;
-        if (pugi::xml_node child = node.first_child()) {
-            if (++depth > kMaxDepth)
-                return XmlError::kMalformed;
-            node = child;
-            continue;
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            --depth;
-            if (node == doc)
-                return XmlError::kNone;
-        }
-        if (node)
-            node = node.next_sibling();
+// pugixml's own walk: it follows the nodes' links directly, where a walk through xml_node
+// calls into the library for every step.
+class WorkBoundsWalker : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node& node) override {
+        // depth() is 0 for the children of the document.
+        exceeded = depth() > kMaxDepth ||
+                   (node.type() == pugi::node_element && ++m_elements > kMaxElements);
+        return !exceeded;
     }
-    return XmlError::kNone;
+    bool exceeded = false;
+
+private:
+    long m_elements = 0;
+};
+
+long CheckWorkBounds(pugi::xml_document& doc) {
+    WorkBoundsWalker walker;
+    doc.traverse(walker);
+    return walker.exceeded ? XmlError::kMalformed : XmlError::kNone;
 }
 
 std::shared_ptr<PugiXmlStorage> EmptyStorage() {

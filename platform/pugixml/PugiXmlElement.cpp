@@ -15,6 +15,14 @@ bool IsNameStart(unsigned char c) {
 bool IsNameChar(unsigned char c) {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
+// strcmp(a, b) == 0 for the short names of attributes, without a library call.
+bool SameName(const char* a, const char* b) {
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
 } // namespace
 
 bool PugiXmlElement::IsValidName(const std::string& name) {
@@ -155,6 +163,39 @@ std::vector<XmlElementPtr> PugiXmlElement::selectNodes(const std::string& xpath)
     for (const pugi::xml_node& node : nodes)
         elements.push_back(std::make_shared<PugiXmlElement>(m_storage, node));
     return elements;
+}
+
+void PugiXmlElement::getAttributes(std::span<const char* const> names,
+                                   std::span<std::optional<std::string>> values) const {
+    const std::size_t count = std::min(names.size(), values.size());
+    for (std::size_t i = 0; i < count; ++i)
+        values[i].reset();
+    if (count == 0)
+        return;
+    // Attributes mostly come in the order they are asked for: each search starts after the
+    // name found last. The first of repeated attributes counts, as with getAttribute.
+    std::size_t next = 0;
+    for (pugi::xml_attribute a = m_node.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = (next + k) % count;
+            if (!SameName(names[i], name))
+                continue;
+            if (!values[i])
+                values[i].emplace(a.value());
+            next = i + 1;
+            break;
+        }
+    }
+}
+
+void PugiXmlElement::forEachNode(const std::string& xpath,
+                                 const std::function<void(IXmlElement&)>& visit) {
+    PugiXmlElement cursor(m_storage, pugi::xml_node());
+    for (const pugi::xml_node& node : Select(xpath, false)) {
+        cursor.m_node = node;
+        visit(cursor);
+    }
 }
 
 bool PugiXmlElement::appendChild(const XmlElementPtr& child) {

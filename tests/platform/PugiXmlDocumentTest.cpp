@@ -132,6 +132,10 @@ TEST_F(PugiXmlDocumentTest, SelectNodesAnswersElementsInDocumentOrder) {
     EXPECT_EQ(features[0]->getAttribute("n"), "a");
     EXPECT_EQ(features[1]->getAttribute("n"), "b");
     EXPECT_TRUE(messages[1]->selectNodes("Features/Feature").empty());
+    std::vector<std::string> visited;
+    root->forEachNode("Message/Features/Feature",
+                      [&](IXmlElement& feature) { visited.push_back(*feature.getAttribute("n")); });
+    EXPECT_EQ(visited, (std::vector<std::string>{"a", "b"}));
     // Attribute matches are not elements.
     EXPECT_TRUE(root->selectNodes("Message/@id").empty());
 }
@@ -153,6 +157,13 @@ TEST_F(PugiXmlDocumentTest, AttributesReadWriteAndRemove) {
     EXPECT_EQ(p->getAttribute("a"), "1");
     EXPECT_EQ(p->getAttribute("empty"), "");
     EXPECT_EQ(p->getAttribute("missing"), std::nullopt);
+    // Several at once, in any order, answer as one by one.
+    const char* names[] = {"empty", "missing", "a"};
+    std::optional<std::string> values[] = {"stale", "stale", "stale"};
+    p->getAttributes(names, values);
+    EXPECT_EQ(values[0], "");
+    EXPECT_EQ(values[1], std::nullopt);
+    EXPECT_EQ(values[2], "1");
 
     EXPECT_TRUE(p->setAttribute("a", "2 < 3 & \"q\""));
     EXPECT_TRUE(p->setAttribute("last-checked-date", "2009-09-14 18:35:52"));
