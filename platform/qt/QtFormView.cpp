@@ -15,6 +15,7 @@
 #include "platform/qt/QtDialogFont.h"
 #include "platform/qt/QtFormRenderer.h"
 #include "platform/qt/QtMovieAnimationPlayer.h"
+#include "platform/qt/QtOwnerWindow.h"
 
 namespace KDAutoUpdate {
 
@@ -229,16 +230,7 @@ void QtFormView::ApplyOwner(WindowHandle owner) {
     m_owner = owner;
     if (!m_window || m_destroyed)
         return;
-    QWindow* ownerWindow = nullptr;
-    if (owner != 0) {
-        if (QWidget* widget = QWidget::find(static_cast<WId>(owner))) {
-            QWidget* top = widget->window();
-            if (top && top != m_window) {
-                top->winId();
-                ownerWindow = top->windowHandle();
-            }
-        }
-    }
+    QWindow* ownerWindow = QtOwnerWindow::Find(owner, m_window, m_foreignOwner);
     m_window->winId(); // the window handle exists from here on
     if (QWindow* handle = m_window->windowHandle())
         handle->setTransientParent(ownerWindow);
