@@ -16,4 +16,8 @@ namespace KDAutoUpdate::QtOwnerWindow {
 // for another program's id, reused while the id stays the same.
 QWindow* Find(WindowHandle owner, const QWidget* self, std::unique_ptr<QWindow>& foreign);
 
+// On X11, names `owner` (0: none) as the window manager's WM_TRANSIENT_FOR of `window`: Qt
+// itself does so only for dialogs, and the messages window is a normal one.
+void MarkTransientFor(const QWindow& window, WindowHandle owner);
+
 } // namespace KDAutoUpdate::QtOwnerWindow
