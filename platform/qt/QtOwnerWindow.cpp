@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#if KDAU_HAVE_XCB
+#ifdef KDAU_HAVE_XCB
 #include <xcb/xcb.h>
 #endif
 
@@ -29,7 +29,7 @@ QWindow* Find(WindowHandle owner, const QWidget* self, std::unique_ptr<QWindow>&
 }
 
 void MarkTransientFor(const QWindow& window, WindowHandle owner) {
-#if KDAU_HAVE_XCB
+#ifdef KDAU_HAVE_XCB
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (!connection)
