@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -37,14 +37,7 @@ struct PageFetcher : IHttpFetcher {
     struct NoRequest : IHttpRequest {
         void Abort() override {}
     };
-    HttpResult GetSync(const std::string& url) override {
-        HttpResult result;
-        result.httpStatus = 200;
-        result.body = body;
-        result.finalUrl = url;
-        result.contentType = contentType;
-        return result;
-    }
+    HttpResult GetSync(const std::string& url) override { return {0, 200, body, url, contentType}; }
     std::shared_ptr<IHttpRequest> GetAsync(const std::string& url,
                                            std::function<void(const HttpResult&)> done) override {
         done(GetSync(url));
@@ -101,13 +94,6 @@ std::vector<Page> HostilePages() {
         {"unclosed island", "<xml id=\"KdAutoUpdate\"><Messages><Message id=\"m\"", "text/html",
          ""},
     };
-}
-
-std::string ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // A random change: bytes replaced, a piece cut out or repeated.
@@ -206,7 +192,11 @@ int main(int argc, char** argv) {
         }
         for (const auto& entry : std::filesystem::directory_iterator(arg))
             if (entry.is_regular_file())
-                seeds.push_back({entry.path().string(), ReadAll(entry.path())});
+                seeds.push_back(
+                    {entry.path().string(),
+                     std::string(std::istreambuf_iterator<char>(
+                                     std::ifstream(entry.path(), std::ios::binary).rdbuf()),
+                                 {})});
     }
     Runner runner;
     QElapsedTimer clock;
