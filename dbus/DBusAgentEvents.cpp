@@ -19,6 +19,8 @@ void DBusAgentEvents::NewMessages(long lMessageCount, const std::string& sMessag
     const QVariantList args = {static_cast<int>(lMessageCount),
                                QString::fromStdString(sMessageStamp),
                                QString::fromStdString(sResponseXML), bSkipDialog};
+    if (m_before)
+        m_before();
     QDBusMessage signal =
         QDBusMessage::createSignal(m_path, AgentInterface(), QStringLiteral("NewMessages"));
     signal.setArguments(args);
@@ -38,6 +40,8 @@ void DBusAgentEvents::NewMessages(long lMessageCount, const std::string& sMessag
 }
 
 void DBusAgentEvents::ProcessCompleted() {
+    if (m_before)
+        m_before();
     m_connection.send(
         QDBusMessage::createSignal(m_path, AgentInterface(), QStringLiteral("ProcessCompleted")));
 }

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include <functional>
+
 #include "agent/AgentEvents.h"
 
 namespace KDAutoUpdate {
@@ -21,6 +23,9 @@ public:
         m_sinkPath = std::move(path);
     }
 
+    // Runs before each event goes out.
+    void SetBeforeEvent(std::function<void()> before) { m_before = std::move(before); }
+
     void NewMessages(long lMessageCount, const std::string& sMessageStamp,
                      const std::string& sResponseXML, bool& bSkipDialog) override;
     void ProcessCompleted() override;
@@ -31,6 +36,7 @@ private:
     int m_sinkTimeoutMs;
     QString m_sinkService;
     QString m_sinkPath;
+    std::function<void()> m_before;
 };
 
 } // namespace KDAutoUpdate

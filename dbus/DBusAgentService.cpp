@@ -88,15 +88,28 @@ DBusAgentService::DBusAgentService(QDBusConnection connection, Platform& platfor
 }
 
 DBusAgentService::~DBusAgentService() {
+    if (m_front) {
+        m_connection.unregisterObject(QString::fromLatin1(DBusNames::kFactoryPath),
+                                      QDBusConnection::UnregisterTree);
+        m_front->Stop();
+        m_front->deleteLater();
+    }
     m_objects.clear();
     m_agents.clear();
     m_released.clear();
 }
 
 bool DBusAgentService::Register() {
-    return m_connection.registerVirtualObject(QString::fromLatin1(DBusNames::kFactoryPath), this,
-                                              QDBusConnection::SubPath) &&
-           m_connection.registerService(QString::fromLatin1(DBusNames::kService));
+    const QString factory = QString::fromLatin1(DBusNames::kFactoryPath);
+    m_front = new DBusPropertyFront(
+        m_connection, this,
+        {[this](const QDBusMessage& message) { return handleMessage(message, m_connection); },
+         [this] { return PropertyValues(); }});
+    m_front->SetObject(factory, nullptr);
+    if (!m_connection.registerVirtualObject(factory, m_front, QDBusConnection::SubPath))
+        return false;
+    m_front->MoveToBusThread();
+    return m_connection.registerService(QString::fromLatin1(DBusNames::kService));
 }
 
 QString DBusAgentService::introspect(const QString& path) const {
@@ -139,10 +152,11 @@ void DBusAgentService::CreateAgent(const QDBusMessage& message, bool heldByCreat
     if (heldByCreator)
         entry->creator = message.service();
     entry->events = std::make_unique<DBusAgentEvents>(m_connection, path, m_options.sinkTimeoutMs);
+    if (DBusPropertyFront* front = m_front)
+        entry->events->SetBeforeEvent([front] { front->Invalidate(); });
     entry->agent = std::make_unique<AuAgent>(m_platform, entry->events.get());
-    m_objects.insert(
-        path, Object{&AuAgentClass(),
-                     std::shared_ptr<void>(std::shared_ptr<void>(), entry->agent.get()), path});
+    Publish(path, Object{&AuAgentClass(),
+                         std::shared_ptr<void>(std::shared_ptr<void>(), entry->agent.get()), path});
     if (!entry->creator.isEmpty())
         m_creators.addWatchedService(entry->creator);
     m_agents.emplace(path, std::move(entry));
@@ -287,10 +301,37 @@ QDBusMessage DBusAgentService::Reply(const QDBusMessage& message, const QString&
                QString::fromLatin1(value.object.type->name.data(),
                                    static_cast<qsizetype>(value.object.type->name.size())) +
                QString::number(a.nextRecord++);
-        m_objects.insert(path, Object{value.object.type, value.object.instance, agentPath});
+        Publish(path, Object{value.object.type, value.object.instance, agentPath});
         a.records.push_back(path);
     }
     return message.createReply(QVariant::fromValue(QDBusObjectPath(path)));
+}
+
+void DBusAgentService::Publish(const QString& path, Object object) {
+    if (m_front)
+        m_front->SetObject(path, object.type);
+    m_objects.insert(path, std::move(object));
+}
+
+void DBusAgentService::Unpublish(const QString& path) {
+    if (m_front)
+        m_front->RemoveObject(path);
+    m_objects.remove(path);
+}
+
+DBusPropertyFront::Values DBusAgentService::PropertyValues() const {
+    DBusPropertyFront::Values values;
+    for (auto it = m_objects.cbegin(); it != m_objects.cend(); ++it) {
+        QHash<QString, QVariant>& own = values[it.key()];
+        for (const auto& m : it->type->members)
+            if (m.kind == MemberKind::PropertyGet && m.type != AuType::Object &&
+                m.name != "IsConnected")
+                if (const auto r = Invoke(it->instance.get(), m, {}); r.ok())
+                    own.insert(
+                        QString::fromLatin1(m.name.data(), static_cast<qsizetype>(m.name.size())),
+                        ToDBus(r.value().scalar));
+    }
+    return values;
 }
 
 void DBusAgentService::Release(const QString& path) {
@@ -304,7 +345,7 @@ void DBusAgentService::Release(const QString& path) {
         return;
     if (const auto owner = m_agents.find(it->agentPath); owner != m_agents.end())
         std::erase(owner->second->records, path);
-    m_objects.erase(it);
+    Unpublish(path);
 }
 
 void DBusAgentService::ReleaseAgent(const QString& agentPath) {
@@ -312,8 +353,8 @@ void DBusAgentService::ReleaseAgent(const QString& agentPath) {
     if (it == m_agents.end())
         return;
     for (const QString& record : it->second->records)
-        m_objects.remove(record);
-    m_objects.remove(agentPath);
+        Unpublish(record);
+    Unpublish(agentPath);
     const QString creator = it->second->creator;
     m_released.push_back(std::move(it->second));
     m_agents.erase(it);

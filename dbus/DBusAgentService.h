@@ -1,8 +1,9 @@
 #pragma once
 // The agent as a D-Bus service: a factory object that creates agents, and one generic object
 // handler that serves every agent and record by member name through the automation
-// dispatcher. An agent lives while its creator holds it: until it calls Release or leaves the
-// bus.
+// dispatcher, behind a front on the bus's thread that answers property reads
+// (DBusPropertyFront). An agent lives while its creator holds it: until it calls Release or leaves
+// the bus.
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "DBusPropertyFront.h"
 #include "automation/AutomationDescription.h"
 #include "platform/Platform.h"
 
@@ -58,6 +60,10 @@ private:
     // The D-Bus reply of a member's result; records are published first.
     QDBusMessage Reply(const QDBusMessage& message, const QString& agentPath,
                        const MemberDescription& member, const Outcome<AutomationValue>& result);
+    // The scalar properties of every object now, except those that ask the machine.
+    DBusPropertyFront::Values PropertyValues() const;
+    void Publish(const QString& path, Object object);
+    void Unpublish(const QString& path);
     void Release(const QString& path);
     void ReleaseAgent(const QString& agentPath);
     void CreatorLeft(const QString& service);
@@ -72,6 +78,7 @@ private:
     std::map<QString, std::unique_ptr<Agent>> m_agents;
     std::vector<std::unique_ptr<Agent>> m_released;
     quint64 m_nextId = 1;
+    DBusPropertyFront* m_front = nullptr; // lives on the bus's thread
 };
 
 } // namespace KDAutoUpdate

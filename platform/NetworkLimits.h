@@ -8,10 +8,12 @@
 // - Redirects are followed only to https, or from http to the same host over http: a
 //   redirect may never downgrade to http, nor send plain http elsewhere.
 // - Packages come only over http or https; file and other schemes are refused.
-// - A package must announce its size (Content-Length) and is complete only when exactly that
-//   many bytes arrived. Without one, a body cut short cannot be told from a whole one (Qt
-//   reports neither a closed connection nor a chunked body that stops early as an error), so
-//   such an answer is a failed download, and endless data cannot fill the disk.
+// - A package that announces its size (Content-Length) is complete only when exactly that
+//   many bytes arrived. One without a size is taken up to `maxUnsizedPackageBytes`.
+//   What HTTP cannot tell the package's sha256 or signature in the data island catches: a
+//   body without a size cut short by a closed connection or a chunked body that stops (Qt
+//   does not always report either), a Content-Length smaller than the file (Qt reads exactly
+//   that many bytes and drops the rest).
 
 namespace KDAutoUpdate {
 
@@ -34,6 +36,9 @@ struct NetworkLimits {
     int stalePartialMs = 10 * 60 * 1000;
     int keepPackagesDays = 30;
     int maxKeptPackages = 5;
+    // A package without Content-Length ends as a failed download past this size, so endless
+    // data cannot fill the disk; larger than any installer the agent is meant to fetch.
+    long long maxUnsizedPackageBytes = 512LL * 1024 * 1024;
     // Redirects followed in one request; Qt's own default is 50.
     int maxRedirects = 10;
 };

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates ccache
-  qt6-base-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
+  qt6-base-dev libxcb1-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
   libpugixml-dev libgumbo-dev libsodium-dev
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang under ASan + UBSan and runs each for a bounded time
 # on its corpus. New inputs that grow coverage go to a scratch folder, not into the tree;
-# a crash stops the script with the failing input in build-fuzz/artifacts/.
+# a crash stops the script with the failing input in build-fuzz/artifacts/. Then the WebEngine
+# page reader runs over the page corpora (kdau_webengine_pages).
 #   bash scripts/run-fuzz.sh [SECONDS_PER_TARGET]   (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,4 +34,21 @@ for target in fuzz/corpus/*/; do
   fi
   grep -E "^stat::number_of_executed_units|^Done" "$build/$name.log" || true
 done
+
+# The WebEngine page reader cannot run under libFuzzer (its browser engine is not
+# instrumented and runs processes of its own): a plain build runs it over the page corpora,
+# hostile pages and random changes of them for the same time.
+plain=build
+cmake -S . -B "$plain" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKDAU_BUILD_BENCH=OFF \
+  "${launcher[@]}" >/dev/null
+cmake --build "$plain" --target kdau_webengine_pages -j"$(nproc)"
+echo "== WebEngine page reader (${seconds}s)"
+[ "$(id -u)" = 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+if ! ASAN_OPTIONS= UBSAN_OPTIONS= timeout $((seconds + 300)) "$plain/bin/kdau_webengine_pages" \
+    --seconds "$seconds" --artifact "$build/artifacts/webengine-page" fuzz/corpus/FuzzServicePageHeadless fuzz/corpus/FuzzDataIsland \
+    >"$build/webengine-pages.log" 2>&1; then
+  tail -20 "$build/webengine-pages.log"
+  status=1
+fi
+tail -1 "$build/webengine-pages.log"
 exit $status

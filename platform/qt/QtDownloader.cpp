@@ -245,9 +245,10 @@ void QtDownloader::OnReadyRead() {
                 return End(false);
             continue;
         }
-        // Without a size, the end of the body could never be told from a cut (and endless
-        // data would fill the disk). Qt itself reads no further than an announced size.
-        if (AnnouncedLength(reply) < 0)
+        // Qt itself reads no further than an announced size; without one, endless data must
+        // not fill the disk.
+        if (AnnouncedLength(reply) < 0 &&
+            m_transfer->received + got > m_limits.maxUnsizedPackageBytes)
             return End(false);
         if (m_transfer->part.write(m_buffer.data(), got) != got)
             return End(false); // disk full or gone
@@ -264,9 +265,9 @@ void QtDownloader::OnFinished() {
     QNetworkReply& reply = *m_transfer->reply;
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool answered = !status.isValid() || IsSuccessStatus(status.toInt());
-    // A connection dropped early must not pass for a complete file.
+    // A connection dropped before the announced size must not pass for a complete file.
     m_transfer->total = AnnouncedLength(reply);
-    const bool whole = m_transfer->total >= 0 && m_transfer->received == m_transfer->total;
+    const bool whole = m_transfer->total < 0 || m_transfer->received == m_transfer->total;
     End(answered && whole && reply.error() == QNetworkReply::NoError);
 }
 

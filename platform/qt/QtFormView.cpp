@@ -15,6 +15,7 @@
 #include "platform/qt/QtDialogFont.h"
 #include "platform/qt/QtFormRenderer.h"
 #include "platform/qt/QtMovieAnimationPlayer.h"
+#include "platform/qt/QtOwnerWindow.h"
 
 namespace KDAutoUpdate {
 
@@ -229,23 +230,24 @@ void QtFormView::ApplyOwner(WindowHandle owner) {
     m_owner = owner;
     if (!m_window || m_destroyed)
         return;
-    QWindow* ownerWindow = nullptr;
-    if (owner != 0) {
-        if (QWidget* widget = QWidget::find(static_cast<WId>(owner))) {
-            QWidget* top = widget->window();
-            if (top && top != m_window) {
-                top->winId();
-                ownerWindow = top->windowHandle();
-            }
-        }
-    }
+    QWindow* ownerWindow = QtOwnerWindow::Find(owner, m_window, m_foreignOwner);
     m_window->winId(); // the window handle exists from here on
-    if (QWindow* handle = m_window->windowHandle())
+    if (QWindow* handle = m_window->windowHandle()) {
         handle->setTransientParent(ownerWindow);
+        if (m_foreignOwner)
+            QtOwnerWindow::MarkTransientFor(
+                *handle, ownerWindow == m_foreignOwner.get() ? owner : WindowHandle{0});
+    }
 }
 
 WindowHandle QtFormView::SetOwner(WindowHandle owner) {
     const WindowHandle previous = m_owner;
+    // A shown window stays above the owner it was shown with; a new one counts from the next
+    // show.
+    if (m_window && m_window->isVisible()) {
+        m_owner = owner;
+        return previous;
+    }
     try {
         ApplyOwner(owner);
     } catch (...) {
@@ -271,6 +273,10 @@ bool QtFormView::Show(WindowHandle owner) {
     m_window->show();
     if (!*alive || m_destroyed || !m_window || !m_window->isVisible())
         return false;
+    // Qt names an owner to X11 only for dialogs and drops any other name as it shows a window.
+    if (QWindow* handle = m_window->windowHandle();
+        handle && m_foreignOwner && handle->transientParent() == m_foreignOwner.get())
+        QtOwnerWindow::MarkTransientFor(*handle, m_owner);
     m_window->raise();
     m_window->activateWindow();
     if (m_renderer && m_renderer->GetMonitor())

@@ -135,6 +135,7 @@ private:
     mutable QtDpi m_dpi; // of the window's screen when last asked, for a window that is gone
     mutable WindowHandle m_handle = 0;
     WindowHandle m_owner = 0;
+    std::unique_ptr<QWindow> m_foreignOwner; // another program's window that owns this one
     QEventLoop* m_modalLoop = nullptr;
     int m_showCount = 0;
     bool m_destroyed = false;

@@ -14,6 +14,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/headless/HtmlNames.h"
+#include "platform/headless/MarkupBounds.h"
 #include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtBrowserKeys.h"
 #include "platform/qt/QtPageBody.h"
@@ -286,6 +287,12 @@ void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std
     Browser* browser = FindBrowser(id);
     if (!browser || !browser->page)
         return;
+    // Its mirror is parsed on this thread: a page too deep or too large to parse in a moment
+    // fails like one too large for memory, as in the headless browser.
+    if (!MarkupBounds::IsWithinBounds(body)) {
+        Fail(id, navigation, url, kOutOfMemory);
+        return;
+    }
     PendingLoad load;
     load.navigation = navigation;
     load.url = url;
