@@ -176,7 +176,9 @@ void frmMessages::ReadIsland() {
     std::optional<std::string> featureFields[kFeatureFieldCount];
     std::vector<std::unique_ptr<AuFeature>> features;
     std::vector<std::unique_ptr<AuMessage>> messages;
-    root->forEachNode("Message", [&](IXmlElement& element) {
+    static const std::string kMessagePath = "Message";
+    static const std::string kFeaturePath = "Features/Feature";
+    root->forEachNode(kMessagePath, [&](IXmlElement& element) {
         element.getAttributes(kMessageFields, fields);
         auto message = std::make_unique<AuMessage>();
         message->SetAgentPtr(m_lAgentPtr);
@@ -197,7 +199,7 @@ void frmMessages::ReadIsland() {
         message->SetPackageSignature(Take(fields[kSignature]));
 
         features.clear();
-        element.forEachNode("Features/Feature", [&](IXmlElement& featureElement) {
+        element.forEachNode(kFeaturePath, [&](IXmlElement& featureElement) {
             featureElement.getAttributes(kFeatureFields, featureFields);
             features.push_back(ReadFeature(featureFields));
         });

@@ -35,7 +35,8 @@ public:
             values[i] = getAttribute(names[i]);
     }
     // Calls `visit` with each match of selectNodes(xpath) in turn. The element given is valid
-    // only during its call: a backend may hand the same object, moved on, each time.
+    // only during its call: a backend may hand the same object, moved on, each time. `visit`
+    // must not add, move or remove elements: a backend may walk the document as it visits.
     virtual void forEachNode(const std::string& xpath,
                              const std::function<void(IXmlElement&)>& visit) {
         for (const XmlElementPtr& element : selectNodes(xpath))

@@ -95,6 +95,26 @@ std::optional<std::vector<std::string>> ChildSteps(const std::string& xpath) {
     }
 }
 
+// ChildSteps of the paths a thread asks again and again (one per message of a page), each
+// worked out once. Entries are never dropped, so a walk can keep using its steps while a visit
+// inside it asks another path; past the first few paths, `scratch` holds the answer.
+const std::vector<std::string>* KnownChildSteps(const std::string& xpath,
+                                                std::vector<std::string>& scratch) {
+    constexpr std::size_t kMaxPaths = 64;
+    thread_local std::unordered_map<std::string, std::optional<std::vector<std::string>>> known;
+    if (const auto found = known.find(xpath); found != known.end())
+        return found->second ? &*found->second : nullptr;
+    std::optional<std::vector<std::string>> steps = ChildSteps(xpath);
+    if (known.size() < kMaxPaths) {
+        const auto& kept = known.emplace(xpath, std::move(steps)).first->second;
+        return kept ? &*kept : nullptr;
+    }
+    if (!steps)
+        return nullptr;
+    scratch = std::move(*steps);
+    return &scratch;
+}
+
 // Children named steps[i], then their children named steps[i + 1], ...: the node-set of the
 // path in document order.
 void CollectChildren(const pugi::xml_node& node, const std::vector<std::string>& steps,
@@ -111,6 +131,20 @@ void CollectChildren(const pugi::xml_node& node, const std::vector<std::string>&
     }
 }
 
+// The same walk as CollectChildren, each match handed to `visit` as it is found.
+template <class Visit>
+void VisitChildren(const pugi::xml_node& node, const std::vector<std::string>& steps, std::size_t i,
+                   const Visit& visit) {
+    for (const pugi::xml_node& child : node.children(steps[i].c_str())) {
+        if (child.type() != pugi::node_element)
+            continue;
+        if (i + 1 < steps.size())
+            VisitChildren(child, steps, i + 1, visit);
+        else
+            visit(child);
+    }
+}
+
 } // namespace
 
 std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath, bool first) const {
@@ -119,7 +153,8 @@ std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath, boo
         return nodes;
     // Plain child paths, what the agent asks most, are walked directly: the same nodes in the
     // same order as the XPath engine gives, without compiling or sorting.
-    if (const auto steps = ChildSteps(xpath)) {
+    std::vector<std::string> scratch;
+    if (const auto* steps = KnownChildSteps(xpath, scratch)) {
         CollectChildren(m_node, *steps, 0, first, nodes);
         return nodes;
     }
@@ -178,7 +213,7 @@ void PugiXmlElement::getAttributes(std::span<const char* const> names,
     for (pugi::xml_attribute a = m_node.first_attribute(); a; a = a.next_attribute()) {
         const char* name = a.name();
         for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = (next + k) % count;
+            const std::size_t i = next + k < count ? next + k : next + k - count;
             if (!SameName(names[i], name))
                 continue;
             if (!values[i])
@@ -192,10 +227,18 @@ void PugiXmlElement::getAttributes(std::span<const char* const> names,
 void PugiXmlElement::forEachNode(const std::string& xpath,
                                  const std::function<void(IXmlElement&)>& visit) {
     PugiXmlElement cursor(m_storage, pugi::xml_node());
-    for (const pugi::xml_node& node : Select(xpath, false)) {
+    const auto visitNode = [&cursor, &visit](const pugi::xml_node& node) {
         cursor.m_node = node;
         visit(cursor);
+    };
+    // Plain child paths are walked as the matches are visited, without a list of them.
+    std::vector<std::string> scratch;
+    if (const auto* steps = m_node && !xpath.empty() ? KnownChildSteps(xpath, scratch) : nullptr) {
+        VisitChildren(m_node, *steps, 0, visitNode);
+        return;
     }
+    for (const pugi::xml_node& node : Select(xpath, false))
+        visitNode(node);
 }
 
 bool PugiXmlElement::appendChild(const XmlElementPtr& child) {
