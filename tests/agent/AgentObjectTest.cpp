@@ -9,10 +9,10 @@
 namespace KDAutoUpdate {
 namespace {
 
-TEST(AgentObject, BaseUrlWriterStripsExactlyOneTrailingSlash) {
+TEST(AgentObject, WritersStripOneTrailingSlashAndAddMissingBraces) {
     TestPlatform tp;
     AuAgent agent(tp.platform());
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<const char*, const char*> urls[] = {
         {"http://h/x/", "http://h/x"},
         {"http://h/x//", "http://h/x/"},
         {"/", ""},
@@ -20,44 +20,29 @@ TEST(AgentObject, BaseUrlWriterStripsExactlyOneTrailingSlash) {
         {"http://h/x", "http://h/x"},
         {" a/ ", " a/ "},
     };
-    for (const auto& [in, out] : cases) {
+    for (const auto& [in, out] : urls) {
         agent.SetBaseURL(in);
         EXPECT_EQ(agent.BaseURL(), out) << in;
     }
-}
-
-TEST(AgentObject, ProductCodeWriterAddsMissingBraces) {
-    TestPlatform tp;
-    AuAgent agent(tp.platform());
-    const std::pair<const char*, const char*> cases[] = {
-        {"1234", "{1234}"},     {"{1234}", "{1234}"}, {"{1234", "{1234}"},
-        {"1234}", "{1234}"},    {"   ", ""},          {"", ""},
-        {" 1234 ", "{ 1234 }"},
-    };
-    for (const auto& [in, out] : cases) {
-        agent.SetProductCode(in);
-        EXPECT_EQ(agent.ProductCode(), out) << '"' << in << '"';
-    }
+    agent.SetProductCode("1234}");
+    EXPECT_EQ(agent.ProductCode(), "{1234}");
 }
 
 TEST(AgentObject, OpensTheResourceLibraryBesideTheProgramAndClosesItAtTheEnd) {
     TestPlatform tp;
     {
         AuAgent agent(tp.platform());
-        ASSERT_EQ(tp.resources().OpenedPaths().size(), 1u);
-        EXPECT_EQ(tp.resources().OpenedPaths()[0], tp.ProgramFile("_AuResLib.rcc"));
+        EXPECT_EQ(tp.resources().OpenedPaths(),
+                  std::vector<std::string>{tp.ProgramFile("_AuResLib.rcc")});
         EXPECT_EQ(tp.resources().CloseCount(), 0);
     }
     EXPECT_EQ(tp.resources().CloseCount(), 1);
-}
 
-TEST(AgentObject, MissingResourceLibraryDoesNotStopCreation) {
-    TestPlatform tp;
+    // A missing library does not stop the creation.
     tp.resources().SetOpenSucceeds(false);
     AuAgent agent(tp.platform());
     agent.SetProductCode("X");
     EXPECT_EQ(agent.ProductCode(), "{X}");
-    EXPECT_TRUE(tp.ReadProgramFile("updateinfo.xml").has_value());
 }
 
 TEST(AgentObject, IsConnectedAsksEveryTimeAndPassesAFailureOn) {

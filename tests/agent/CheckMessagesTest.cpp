@@ -55,18 +55,14 @@ TEST_F(Check, RequestsTheStartupCheckByDefaultAndTheManualCheckOnRequest) {
     EXPECT_TRUE(tp.http().Requests()[0].async);
 }
 
-TEST_F(Check, SynchronousCheckWithMessagesShowsTheDialogAndRaisesNoEvent) {
-    Answer("<CheckUpdate count=\"3\" msgs=\"S1\"/>");
-    EXPECT_TRUE(agent.CheckMessages(false, false).value());
-    EXPECT_TRUE(DialogOpen());
-    EXPECT_TRUE(host.newMessages.empty());
-}
-
-TEST_F(Check, SilentSynchronousCheckAnswersTrueAndShowsNothing) {
+TEST_F(Check, SynchronousCheckWithMessagesAnswersTrueAndShowsTheDialogUnlessSilent) {
     Answer("<CheckUpdate count=\"3\" msgs=\"S1\"/>");
     EXPECT_TRUE(agent.CheckMessages(true, false).value());
     EXPECT_FALSE(DialogOpen());
     EXPECT_FALSE(agent.IsProcessing());
+    EXPECT_TRUE(agent.CheckMessages(false, false).value());
+    EXPECT_TRUE(DialogOpen());
+    EXPECT_TRUE(host.newMessages.empty());
 }
 
 TEST_F(Check, NothingIsAnnouncedForCountsThatAreNotPositive) {
@@ -121,13 +117,11 @@ TEST_F(Check, StoredStampSilencesTheSameMessagesOnlyForAutomaticChecks) {
     EXPECT_TRUE(agent.CheckMessages(true, false, true).value());
     EXPECT_EQ(agent.GetProductAttribute("do-not-notify-last-message"), "0");
     EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "AB13");
-}
 
-TEST_F(Check, AnAnnouncementWithoutTheFlagStoresNoStamp) {
-    Store("0", "OLD");
+    // Without the flag an announcement stores no stamp.
     Answer("<r count=\"1\" msgs=\"NEW\"/>");
     EXPECT_TRUE(agent.CheckMessages(true, false, true).value());
-    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "OLD");
+    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "AB13");
 }
 
 TEST_F(Check, FailedAnswersAreNotEvaluated) {
@@ -177,6 +171,12 @@ TEST_F(Check, AHostCallingBackFromItsHandlerGetsTheBusyError) {
 }
 
 TEST_F(Check, ASilentServerIsAbortedAtTheTenthTickEveryTime) {
+    // A quick check before does not shorten the next one's ten ticks.
+    tp.http().SetPrefixResponse(kCheckUrl,
+                                FakeHttpFetcher::Response::Delayed(3500, "<r count=\"0\"/>"));
+    agent.CheckMessages();
+    tp.loop().Advance(4000);
+    const std::string checked = agent.GetProductAttribute("last-checked-date");
     tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
     for (int round = 0; round < 2; ++round) {
         agent.CheckMessages();
@@ -189,24 +189,10 @@ TEST_F(Check, ASilentServerIsAbortedAtTheTenthTickEveryTime) {
         EXPECT_FALSE(agent.IsProcessing()) << round;
     }
     EXPECT_TRUE(host.newMessages.empty());
-    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "");
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), checked);
 }
 
-TEST_F(Check, ACheckAfterAQuickOneGetsItsFullTenTicks) {
-    tp.http().SetPrefixResponse(kCheckUrl,
-                                FakeHttpFetcher::Response::Delayed(3500, "<r count=\"0\"/>"));
-    agent.CheckMessages();
-    tp.loop().Advance(4000);
-    EXPECT_FALSE(agent.IsProcessing());
-    tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
-    agent.CheckMessages();
-    tp.loop().Advance(9999);
-    EXPECT_EQ(tp.http().AbortCount(), 0);
-    tp.loop().Advance(1);
-    EXPECT_EQ(tp.http().AbortCount(), 1);
-}
-
-TEST_F(Check, NoConnectionMeansNoRequest) {
+TEST_F(Check, NoConnectionOrProductCodeMeansNoRequest) {
     tp.utility().SetConnected(false);
     tp.utility().SetConnectResult(false);
     agent.SetAutoConnect(false);
@@ -215,17 +201,14 @@ TEST_F(Check, NoConnectionMeansNoRequest) {
     agent.SetAutoConnect(true);
     EXPECT_FALSE(agent.CheckMessages(false, false).value());
     EXPECT_EQ(tp.utility().ConnectNetworkCalls(), 1);
-    EXPECT_TRUE(tp.http().RequestedUrls().empty());
-
     tp.utility().SetConnectResult(true);
-    Answer("<r count=\"1\"/>");
-    EXPECT_TRUE(agent.CheckMessages(true, false).value());
-}
-
-TEST_F(Check, EmptyProductCodeDoesNothing) {
     agent.SetProductCode("");
     EXPECT_FALSE(agent.CheckMessages(false, false).value());
     EXPECT_TRUE(tp.http().RequestedUrls().empty());
+
+    agent.SetProductCode("{P1}");
+    Answer("<r count=\"1\"/>");
+    EXPECT_TRUE(agent.CheckMessages(true, false).value());
 }
 
 } // namespace

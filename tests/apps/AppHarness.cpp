@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +13,25 @@
 namespace KDAutoUpdate {
 
 namespace fs = std::filesystem;
+
+namespace {
+// QProcess and the sockets of the tests want an application object.
+class ApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "kdau_tests_apps";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<QCoreApplication> m_app;
+};
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+} // namespace
 
 ProgramCopy::ProgramCopy() : m_folder(TestPlatform::MakeTempFolder("app")) {
     fs::copy_file(KDAU_APP_PATH, m_folder / "kdautoupdate");
@@ -39,6 +60,14 @@ void ProgramCopy::WriteFile(const std::string& name, const std::string& text) co
 
 bool ProgramCopy::HasFile(const std::string& name) const {
     return fs::exists(m_folder / name);
+}
+
+ProgramCopy::Finished ProgramCopy::Run(const QStringList& args) const {
+    QProcess p;
+    p.setProcessEnvironment(m_env);
+    p.start(Program(), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), p.readAllStandardOutput().toStdString()};
 }
 
 std::string ProgramCopy::RunShell(const std::string& script, const QStringList& extraArgs,

@@ -25,6 +25,12 @@ public:
     // Environment of the programs this copy runs.
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
+    struct Finished {
+        int code;
+        std::string out;
+    };
+    // Runs the program with `args`; answers its exit code and standard output.
+    Finished Run(const QStringList& args) const;
     // Runs `kdautoupdate shell` with `script` on its standard input; answers its standard output.
     std::string RunShell(const std::string& script, const QStringList& extraArgs = {},
                          int timeoutMs = 60000) const;

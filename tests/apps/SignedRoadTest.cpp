@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -17,22 +15,10 @@ namespace {
 
 constexpr const char* kProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
 
-struct Finished {
-    int code;
-    std::string out;
-};
-
-Finished Program(const ProgramCopy& app, const QStringList& args) {
-    QProcess p;
-    p.start(app.Program(), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), p.readAllStandardOutput().toStdString()};
-}
-
 class SignedRoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(Program(app, {"keygen", Path("keys")}).code, 0);
+        ASSERT_EQ(app.Run({"keygen", Path("keys")}).code, 0);
         publicKey = app.ReadFile("keys/update-signing.pub");
         publicKey.erase(publicKey.find('\n'));
         app.WriteFile("updatekeys.xml", std::string("<updatekeys><product code=\"") + kProduct +
@@ -76,8 +62,8 @@ TEST_F(SignedRoad, AnUnsignedServiceAnnouncesNothingAndOffersNothing) {
 
 TEST_F(SignedRoad, SignPrintsWhatTheAgentAcceptsAndKeygenKeepsAnExistingKey) {
     app.WriteFile("package.sh", "#!/bin/sh\n");
-    const Finished signing =
-        Program(app, {"sign", Path("package.sh"), "--key", Path("keys/update-signing.key")});
+    const ProgramCopy::Finished signing =
+        app.Run({"sign", Path("package.sh"), "--key", Path("keys/update-signing.key")});
     std::smatch m;
     ASSERT_TRUE(std::regex_search(signing.out, m,
                                   std::regex("signature=\"([^\"]+)\" sha256=\"([0-9a-f]+)\"")))
@@ -86,7 +72,7 @@ TEST_F(SignedRoad, SignPrintsWhatTheAgentAcceptsAndKeygenKeepsAnExistingKey) {
     const std::string file = Path("package.sh").toStdString();
     EXPECT_TRUE(verifier.VerifyFile(file, m[1], publicKey));
     EXPECT_EQ(verifier.FileSha256(file), m[2]);
-    EXPECT_EQ(Program(app, {"keygen", Path("keys")}).code, 1);
+    EXPECT_EQ(app.Run({"keygen", Path("keys")}).code, 1);
     EXPECT_NE(app.ReadFile("keys/update-signing.pub").find(publicKey), std::string::npos);
 }
 

@@ -21,47 +21,33 @@ protected:
 };
 
 TEST_F(DownloadDialog, ProgressTextsBarAndCaption) {
-    auto m = Message(aumtExe);
-    m->SetFileName("KeldraStudio-Complete-Update-2024-Final.exe");
-    downloads.OnBegin([](FakeDownloader& d) {
-        d.EmitProgress(42, 1536, 125, 440401, 1048576, 10);
-        d.Finish("/dl/x.exe", 5000);
-    });
-    std::string caption, message, rate;
-    double bar = -1;
-    Run(*m, [&](ScriptedView&) {
-        tp.loop().Advance(20);
-        caption = View()->Caption();
-        message = View()->Text("lblMessage", -1);
-        rate = View()->Text("lblTransferMessage", -1);
-        bar = View()->Value("ProgressBar", -1);
-    });
-    EXPECT_EQ(message, "2 Min. 5 Sek. (430,1 KB von 1 MB übertragen)");
-    EXPECT_EQ(rate, "1,5 KB/Sek.");
-    EXPECT_NEAR(bar, 42.0, 0.01);
-    EXPECT_EQ(caption, "42% von KeldraStudi...-Final.exe heruntergeladen - Keldra Update Service");
-}
-
-TEST_F(DownloadDialog, RateZeroShowsOnlyTheBytesAndTotalZeroLeavesTheCaption) {
-    auto m = Message(aumtExe);
-    downloads.OnBegin([](FakeDownloader& d) {
-        d.EmitProgress(0, 0, -1, 2048, 0, 10);
-        d.Finish("/dl/x.sh", 5000);
-    });
-    std::string caption, message, rate = "unset";
-    double bar = -1;
-    Run(*m, [&](ScriptedView&) {
-        View()->SetValue("ProgressBar", -1, 55);
-        tp.loop().Advance(20);
-        caption = View()->Caption();
-        message = View()->Text("lblMessage", -1);
-        rate = View()->Text("lblTransferMessage", -1);
-        bar = View()->Value("ProgressBar", -1);
-    });
-    EXPECT_EQ(message, "2 KB von 0 Bytes übertragen");
-    EXPECT_EQ(rate, "");
-    EXPECT_EQ(bar, 0);
-    EXPECT_EQ(caption, "Keldra Update Service");
+    const struct {
+        long long received, total, rate, remaining;
+        const char *message, *transfer;
+        double bar;
+        const char* caption;
+    } cases[] = {
+        {440401, 1048576, 1536, 125, "2 Min. 5 Sek. (430,1 KB von 1 MB übertragen)", "1,5 KB/Sek.",
+         42, "42% von KeldraStudi...-Final.exe heruntergeladen - Keldra Update Service"},
+        // No rate: only the bytes; no total: the bar at zero and the caption left alone.
+        {2048, 0, 0, -1, "2 KB von 0 Bytes übertragen", "", 0, "Keldra Update Service"},
+    };
+    for (const auto& c : cases) {
+        auto m = Message(aumtExe);
+        m->SetFileName("KeldraStudio-Complete-Update-2024-Final.exe");
+        downloads.OnBegin([&c](FakeDownloader& d) {
+            d.EmitProgress(42, c.rate, c.remaining, c.received, c.total, 10);
+            d.Finish("/dl/x.exe", 5000);
+        });
+        Run(*m, [&](ScriptedView& v) {
+            v.SetValue("ProgressBar", -1, 55);
+            tp.loop().Advance(20);
+            EXPECT_EQ(v.Text("lblMessage", -1), c.message);
+            EXPECT_EQ(v.Text("lblTransferMessage", -1), c.transfer);
+            EXPECT_NEAR(v.Value("ProgressBar", -1), c.bar, 0.01);
+            EXPECT_EQ(v.Caption(), c.caption);
+        });
+    }
 }
 
 TEST_F(DownloadDialog, CompletionHandsBackTheFile) {
@@ -83,9 +69,8 @@ TEST_F(DownloadDialog, AFailedTransferSaysSoAndHandsBackNothing) {
     downloads.OnBegin([](FakeDownloader& d) { d.Fail(10); });
     Run(*m);
     ASSERT_EQ(boxes.shown.size(), 1u);
-    const std::string shown = boxes.shown[0].text;
-    EXPECT_EQ(shown, "Das Update konnte nicht heruntergeladen werden. Bitte wenden Sie sich an den "
-                     "technischen Support.");
+    EXPECT_EQ(boxes.shown[0].text, "Das Update konnte nicht heruntergeladen werden. Bitte wenden "
+                                   "Sie sich an den technischen Support.");
     EXPECT_EQ(boxes.shown[0].icon, MsgBoxIcon::Critical);
     EXPECT_EQ(boxes.shown[0].buttons, MsgBoxButtons::OK);
     EXPECT_EQ(dialog->DownloadedFile(), "");

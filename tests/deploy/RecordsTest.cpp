@@ -1,13 +1,11 @@
-// The keyed collection of the records, and which features a patch installs.
+// The keyed collection of the records.
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "deploy/AuFeature.h"
-#include "deploy/AuMessage.h"
-#include "deploy/KeyedCollection.h"
 #include "agent/AuAgent.h"
+#include "deploy/KeyedCollection.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -22,19 +20,6 @@ struct Tracked {
     int value;
     int* destroyedCount;
 };
-
-TEST(KeyedCollection, ALargeCollectionFindsEveryKeyInAnyCaseAndKeepsItsOrder) {
-    KeyedCollection<Tracked> c;
-    for (int i = 0; i < 40; ++i)
-        ASSERT_TRUE(c.Add("Key" + std::to_string(i), std::make_unique<Tracked>(i)));
-    for (int i = 0; i < 40; ++i) {
-        EXPECT_FALSE(c.Add("KEY" + std::to_string(i), std::make_unique<Tracked>(-1))) << i;
-        ASSERT_NE(c.Find("key" + std::to_string(i)), nullptr) << i;
-        EXPECT_EQ(c.Find("key" + std::to_string(i))->value, i);
-        EXPECT_EQ(c.Item(static_cast<std::size_t>(i))->value, i);
-    }
-    EXPECT_EQ(c.Count(), 40u);
-}
 
 TEST(KeyedCollection, KeysIgnoreCaseIncludingUmlautsAndTheFirstOfAKeyStays) {
     TestPlatform tp;
@@ -64,22 +49,6 @@ TEST(KeyedCollection, KeysIgnoreCaseIncludingUmlautsAndTheFirstOfAKeyStays) {
     EXPECT_EQ(c.Item(2)->value, 3);
     EXPECT_EQ(c.Item(3), nullptr);
     EXPECT_EQ(c.Key(3), "");
-}
-
-TEST(Records, FeaturesInstallWhenMandatoryOrChecked) {
-    const struct {
-        bool mandatory;
-        bool checked;
-        bool installs;
-    } cases[] = {
-        {false, false, false}, {false, true, true}, {true, false, true}, {true, true, true}};
-    for (const auto& c : cases) {
-        AuFeature feature;
-        feature.SetIsMandatory(c.mandatory);
-        feature.SetIsChecked(c.checked);
-        EXPECT_EQ(feature.InstallState(), c.installs)
-            << "mandatory " << c.mandatory << " checked " << c.checked;
-    }
 }
 
 } // namespace

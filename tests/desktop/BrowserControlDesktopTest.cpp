@@ -3,21 +3,16 @@
 // same click event and check box activation as a mouse click), new windows, the stack of
 // browsers, large pages, superseded navigations and a control destroyed inside its own events.
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTcpServer>
-#include <QTest>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-
-#include <gtest/gtest.h>
 
 #include "platform/portable/ResUrl.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtWebBrowserControl.h"
+#include "tests/desktop/DesktopTest.h"
 #include "tests/desktop/LocalPageServer.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -25,7 +20,7 @@ using namespace KDAutoUpdate;
 
 namespace {
 
-constexpr long kPatience = 60000; // WebEngine starts slowly on a small machine
+constexpr long kPatience = DesktopPlatform::kPatience;
 
 // Records the control's events and answers as the messages window does.
 class Recorder : public IBrowserEvents {
@@ -116,27 +111,11 @@ protected:
         ASSERT_TRUE(loop.RunUntil([&] { return events.lines.size() > before; }, kPatience))
             << "no event for " << url;
     }
-    // Evaluates `script` in the page's own world.
     QVariant Js(short id, const QString& script) {
-        QVariant result;
-        bool done = false;
-        control->View(id)->page()->runJavaScript(script, [&](const QVariant& value) {
-            result = value;
-            done = true;
-        });
-        EXPECT_TRUE(loop.RunUntil([&] { return done; }, kPatience)) << script.toStdString();
-        return result;
+        return KDAutoUpdate::Js(loop, control->View(id), script);
     }
-    // Evaluates until the page answers `expected`: the page applies writes asynchronously.
     bool JsBecomes(short id, const QString& script, const QVariant& expected) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (elapsed.elapsed() < kPatience)
-            if (Js(id, script) == expected)
-                return true;
-        ADD_FAILURE() << script.toStdString() << " stays "
-                      << Js(id, script).toString().toStdString();
-        return false;
+        return KDAutoUpdate::JsBecomes(loop, control->View(id), script, expected);
     }
     std::string ResUrl(const std::string& name) const {
         return "res://" + ResourceUrlPath(resources.ResourceFilePath()) + "/" + name;
@@ -187,15 +166,13 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
         calls.push_back("element feat");
         return true;
     });
-    document->GetElementById("btn")->SetOnClick([&] {
-        calls.push_back("element btn");
-        return true;
-    });
     document->SetOnClick([&](const HtmlElementPtr& source) {
         calls.push_back("document " + (source->Id().empty() ? source->TagName() : source->Id()));
         checkedDuringClick = source->Checked();
-        if (source->TagName() == "EM")
+        if (source->TagName() == "EM") {
             source->SetInnerHTML("geklickt");
+            source->SetStyleColor("#FF0000");
+        }
         return answer;
     });
     const auto clickAndWait = [&](const QString& selector) {
@@ -219,15 +196,12 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     EXPECT_TRUE(feat->Checked());
     EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
 
-    // The innermost element is the source; the button's own handler sees the click bubble.
-    calls.clear();
     answer = false;
-    ASSERT_TRUE(clickAndWait("#inner"));
-    EXPECT_EQ(calls, (std::vector<std::string>{"element btn", "document inner"}));
-
     // An element without id is found by its place; writes to it reach the page.
     ASSERT_TRUE(clickAndWait("em"));
     EXPECT_TRUE(JsBecomes(page, "document.querySelector('em').innerHTML", "geklickt"));
+    EXPECT_TRUE(
+        JsBecomes(page, "getComputedStyle(document.querySelector('em')).color", "rgb(255, 0, 0)"));
 
     // A cancelled link stays put; a kept one loads through the fetcher.
     ASSERT_TRUE(clickAndWait("#link"));

@@ -13,7 +13,7 @@ namespace {
 const char* const kResourceFile = "_AuResLib.rcc";
 } // namespace
 
-DesktopPlatform::DesktopPlatform(qint64 packageBytesPerSecond)
+DesktopPlatform::DesktopPlatform()
     : m_folder(TestPlatform::MakeTempFolder("desktop")),
       m_renderer(m_loop, &m_resources, [this](QWidget* container) {
           auto control =
@@ -31,10 +31,8 @@ DesktopPlatform::DesktopPlatform(qint64 packageBytesPerSecond)
         m_error = "resource library not copied: " + error.message();
 
     m_downloads = std::make_unique<QtDownloaderFactory>(m_folder.string());
-    ServiceOptions options;
-    options.catalogueFolder = QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");
-    options.packageBytesPerSecond = packageBytesPerSecond;
-    m_service = std::make_unique<UpdateService>(options);
+    m_service =
+        std::make_unique<UpdateService>(QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue"));
     if (m_error.empty() && !m_service->Start(QHostAddress::LocalHost, 0))
         m_error = "service not started: " + m_service->ErrorString().toStdString();
 

@@ -46,8 +46,7 @@ public:
     static constexpr long kPatience = 60000;
     static constexpr const char* kProductCode = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
 
-    // `packageBytesPerSecond`: the service's rate for package downloads, 0 for no limit.
-    explicit DesktopPlatform(qint64 packageBytesPerSecond = 0);
+    DesktopPlatform();
     ~DesktopPlatform();
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;

@@ -2,11 +2,12 @@
 // Base of the desktop tests: a fresh DesktopPlatform and user for every test, an agent for the
 // sample product, and typed access to the real widgets of a window.
 
-#include <QAbstractButton>
-#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include <string>
 
 #include "agent/AuAgent.h"
-#include "store/AuProductInfo.h"
 #include "tests/desktop/DesktopPlatform.h"
 #include "tests/desktop/DesktopUser.h"
 
@@ -31,10 +31,38 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace KDAutoUpdate {
 
+// A script's value in the page's own world of `view`.
+inline QVariant Js(IEventLoop& loop, QWebEngineView* view, const QString& script) {
+    QVariant result;
+    bool done = false;
+    if (!view)
+        return result;
+    view->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    EXPECT_TRUE(loop.RunUntil([&] { return done; }, DesktopPlatform::kPatience))
+        << script.toStdString();
+    return result;
+}
+
+// Evaluates until the page answers `expected`: writes reach the live page a little later.
+inline bool JsBecomes(IEventLoop& loop, QWebEngineView* view, const QString& script,
+                      const QVariant& expected, long timeoutMs = DesktopPlatform::kPatience) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < timeoutMs)
+        if (Js(loop, view, script) == expected)
+            return true;
+    ADD_FAILURE() << script.toStdString() << " stays "
+                  << Js(loop, view, script).toString().toStdString();
+    return false;
+}
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        desk = std::make_unique<DesktopPlatform>(packageBytesPerSecond);
+        desk = std::make_unique<DesktopPlatform>();
         ASSERT_TRUE(desk->IsReady()) << desk->Error();
         user = std::make_unique<DesktopUser>(desk->renderer(), desk->loop());
     }
@@ -63,28 +91,13 @@ protected:
     template <class W> static W* Widget(QtFormView& view, const std::string& name, int index = -1) {
         return qobject_cast<W*>(view.Control(name, index));
     }
-    static QString LabelText(QtFormView& view, const std::string& name) {
-        const QLabel* label = Widget<QLabel>(view, name);
-        return label ? label->text() : QStringLiteral("<no label %1>").arg(name.c_str());
-    }
-    static QString ButtonText(QtFormView& view, const std::string& name, int index = -1) {
-        const QAbstractButton* button = Widget<QAbstractButton>(view, name, index);
-        return button ? button->text() : QStringLiteral("<no button %1>").arg(name.c_str());
-    }
-
-    // The downloaded or catalogue file's bytes; empty when it cannot be read.
+    // The file's bytes; empty when it cannot be read.
     static std::string FileContent(const std::filesystem::path& path) {
         std::ifstream file(path, std::ios::binary);
         std::ostringstream content;
         content << file.rdbuf();
         return content.str();
     }
-    static std::filesystem::path CataloguePackage(const std::string& name) {
-        return std::filesystem::path(KDAU_SOURCE_DIR) / "service" / "catalogue" / "packages" / name;
-    }
-
-    // Set by a derived fixture's constructor to slow the service's package downloads.
-    qint64 packageBytesPerSecond = 0;
     std::unique_ptr<DesktopPlatform> desk;
     std::unique_ptr<DesktopUser> user;
     std::unique_ptr<AuAgent> agent;

@@ -65,7 +65,7 @@ protected:
     std::vector<std::unique_ptr<IFormView>> views;
 };
 
-TEST_F(FormRendererDesktopTest, FixedDialogIsBuiltInPixelsOfTheScreen) {
+TEST_F(FormRendererDesktopTest, FixedDialogIsBuiltInPixelsOfTheScreenAndTakesItsKeys) {
     RecordingForm form;
     const FormDef def = dlgInstallLastUpdate::Definition();
     QtFormView& view = Load(def, form);
@@ -83,6 +83,27 @@ TEST_F(FormRendererDesktopTest, FixedDialogIsBuiltInPixelsOfTheScreen) {
     view.SetText("lblMessage", -1, "a & b\r\n\r\nc");
     EXPECT_EQ(view.Text("lblMessage", -1), "a & b\r\n\r\nc");
     EXPECT_EQ(Widget<QLabel>(view, "lblMessage")->text(), "a & b\n\nc");
+
+    // Enter presses the default button and Esc the cancel button; an access key reaches its
+    // control; the close box only asks the form; options of one array exclude each other.
+    view.ShowModeless(0);
+    ASSERT_TRUE(user->Activate(window));
+    DesktopUser::Press(window, Qt::Key_Return);
+    DesktopUser::Press(window, Qt::Key_Escape);
+    EXPECT_EQ(form.clicks, (std::vector<std::string>{"cmdYes", "cmdNo"}));
+    DesktopUser::Press(window, Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(desk->WaitFor([&] { return view.Value("chkDontShowAgain", -1) == 1; }));
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(form.closeRequests, 1);
+    EXPECT_TRUE(window->isVisible());
+
+    RecordingForm choice;
+    QtFormView& after = Load(dlgAfterDownload::Definition(), choice);
+    after.ShowModeless(0);
+    DesktopUser::Click(after.Control("optInstallAction", 0));
+    DesktopUser::Click(after.Control("optInstallAction", 2));
+    EXPECT_EQ(after.Value("optInstallAction", 0), 0);
+    EXPECT_EQ(after.Value("optInstallAction", 2), 1);
 }
 
 TEST_F(FormRendererDesktopTest, ShowModalWaitsUntilTheWindowIsHiddenDestroyedOrFreed) {

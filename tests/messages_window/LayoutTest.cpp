@@ -52,12 +52,6 @@ TEST_F(LayoutTest, AWindowTooSmallForTheMarginLeavesThePictureWhereItWasAndStays
     ASSERT_TRUE(ResizeClient(6000, 5000));
     ExpectRect(View()->ControlRect("picMain"), 60, 60, 5880, 4880);
     ExpectRect(Browser()->Bounds(), 0, 0, 5880, 4880);
-    auto page = std::dynamic_pointer_cast<FakeBrowserControl::Page>(Browser()->Document(PageId()));
-    ASSERT_NE(page, nullptr);
-    auto button = page->Add("", "button");
-    button->Attr("auButtonType", "downloadbutton").Attr("forMessage", "m");
-    page->Click(button);
-    EXPECT_EQ(desktop.Urls().size(), 1u);
 }
 
 } // namespace

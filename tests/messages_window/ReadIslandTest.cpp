@@ -1,6 +1,8 @@
 // Reading the data island into records: attribute encodings and defaults, the type words, the
 // keys of both collections, what is and is not part of the structure, and re-reading.
 
+#include <sstream>
+
 #include "tests/messages_window/MessagesWindowFixture.h"
 
 namespace KDAutoUpdate {
@@ -27,34 +29,25 @@ TEST_F(ReadIslandTest, MessageAttributesBecomePropertiesWithTheirDefaults) {
       <Message id="notCompressed" destination="C:\ignored" compressed="maybe"/>
       <Message id="blank" name=" " cmdLine=""/>
     </Messages>)");
-
-    const AuMessage& full = Message("full");
-    EXPECT_EQ(full.ID(), "full");
-    EXPECT_EQ(full.Name(), "Update 5.1");
-    EXPECT_EQ(full.Version(), "5.1.0");
-    EXPECT_EQ(full.FileName(), "up51.msp");
-    EXPECT_EQ(full.ProductCode(), "{P}");
-    EXPECT_EQ(full.KillProcName(), "app.exe");
-    EXPECT_EQ(full.DownloadPath(), "http://dl/up51.msp");
-    EXPECT_TRUE(full.IsCompressed());
-    EXPECT_TRUE(full.MustBePaid());
-    EXPECT_EQ(full.CmdLine(), "/quiet  /norestart");
-    EXPECT_EQ(full.MessageType(), aumtMSP);
-    EXPECT_EQ(full.Destination(), "C:\\Temp\\x");
-    EXPECT_EQ(full.LocalPath(), "");
-    EXPECT_EQ(full.Agent(), agent.get());
-
-    const AuMessage& bare = Message("bare");
-    EXPECT_EQ(bare.Name(), "");
-    EXPECT_EQ(bare.DownloadPath(), "");
-    EXPECT_FALSE(bare.IsCompressed());
-    EXPECT_FALSE(bare.MustBePaid());
-    EXPECT_EQ(bare.MessageType(), aumtInfo);
-    EXPECT_EQ(bare.Features().Count(), 0u);
-
-    EXPECT_FALSE(Message("notCompressed").IsCompressed());
-    EXPECT_EQ(Message("notCompressed").Destination(), "") << "read only for compressed packages";
-    EXPECT_EQ(Message("blank").Name(), " ") << "text is taken untrimmed";
+    // Destination is read only for compressed packages; texts are taken untrimmed.
+    const std::pair<const char*, const char*> cases[] = {
+        {"full", "full|Update 5.1|5.1.0|up51.msp|{P}|app.exe|http://dl/up51.msp|1|1|/quiet  "
+                 "/norestart|2|C:\\Temp\\x||0"},
+        {"bare", "bare|||||||0|0||0|||0"},
+        {"notCompressed", "notCompressed|||||||0|0||0|||0"},
+        {"blank", "blank| ||||||0|0||0|||0"},
+    };
+    for (const auto& [id, expected] : cases) {
+        const AuMessage& m = Message(id);
+        std::ostringstream summary;
+        summary << m.ID() << '|' << m.Name() << '|' << m.Version() << '|' << m.FileName() << '|'
+                << m.ProductCode() << '|' << m.KillProcName() << '|' << m.DownloadPath() << '|'
+                << m.IsCompressed() << '|' << m.MustBePaid() << '|' << m.CmdLine() << '|'
+                << m.MessageType() << '|' << m.Destination() << '|' << m.LocalPath() << '|'
+                << m.Features().Count();
+        EXPECT_EQ(summary.str(), expected);
+        EXPECT_EQ(m.Agent(), agent.get());
+    }
 }
 
 TEST_F(ReadIslandTest, TypeWordsIgnoreCaseButNotBlanks) {
@@ -75,43 +68,36 @@ TEST_F(ReadIslandTest, TypeWordsIgnoreCaseButNotBlanks) {
 }
 
 TEST_F(ReadIslandTest, FeatureAttributesAndTheirDefaults) {
-    ShowPage(R"(<Messages><Message id="p" type="msp"><Features>
-      <Feature name="Unmarked"/>
-      <Feature name="No" checked="no" mandatory="TRUE" allowUserSelection="Yes" type="Modified"/>
-      <Feature name="Zero" checked="0" mandatory="2" type="MODIFIED"/>
-      <Feature name="Odd" checked="vielleicht" type="new"/>
-      <Feature name="Wahr" checked="False" mandatory="wahr" type="changed"/>
-    </Features></Message></Messages>)");
-
+    const struct {
+        const char* attributes;
+        bool checked, mandatory, allowSelection;
+        AuFeatureTypes type;
+    } cases[] = {
+        {"", true, false, false, auftNewFeature}, // an unmarked feature starts chosen
+        {R"(checked="no" mandatory="TRUE" allowUserSelection="Yes" type="Modified")", false, true,
+         true, auftModifiedFeature},
+        {R"(checked="0" mandatory="2" type="MODIFIED")", false, false, false,
+         auftModifiedFeature}, // 2 is no Boolean word
+        {R"(checked="vielleicht" type="new")", true, false, false, auftNewFeature},
+        // The platform's own word for True.
+        {R"(checked="False" mandatory="wahr" type="changed")", false, true, false, auftNewFeature},
+    };
+    std::string island = R"(<Messages><Message id="p" type="msp"><Features>)";
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        island += "<Feature name=\"f" + std::to_string(i) + "\" " + cases[i].attributes + "/>";
+    ShowPage(island + "</Features></Message></Messages>");
     const auto& features = Message("p").Features();
-    ASSERT_EQ(features.Count(), 5u);
-    const char* order[] = {"Unmarked", "No", "Zero", "Odd", "Wahr"};
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(features.Item(i)->Name(), order[i]);
-
-    const AuFeature& unmarked = *features.Find("Unmarked");
-    EXPECT_TRUE(unmarked.IsChecked()) << "an unmarked feature starts chosen";
-    EXPECT_FALSE(unmarked.IsMandatory());
-    EXPECT_FALSE(unmarked.AllowUserSelection());
-    EXPECT_EQ(unmarked.FeatureType(), auftNewFeature);
-
-    const AuFeature& no = *features.Find("No");
-    EXPECT_FALSE(no.IsChecked());
-    EXPECT_TRUE(no.IsMandatory());
-    EXPECT_TRUE(no.AllowUserSelection());
-    EXPECT_EQ(no.FeatureType(), auftModifiedFeature);
-    EXPECT_TRUE(no.InstallState()) << "mandatory wins over unchecked";
-
-    const AuFeature& zero = *features.Find("Zero");
-    EXPECT_FALSE(zero.IsChecked());
-    EXPECT_FALSE(zero.IsMandatory()) << "2 is no Boolean word";
-    EXPECT_EQ(zero.FeatureType(), auftModifiedFeature);
-
-    EXPECT_TRUE(features.Find("Odd")->IsChecked());
-    EXPECT_EQ(features.Find("Odd")->FeatureType(), auftNewFeature);
-    EXPECT_FALSE(features.Find("Wahr")->IsChecked());
-    EXPECT_TRUE(features.Find("Wahr")->IsMandatory()) << "the platform's own word for True";
-    EXPECT_EQ(features.Find("Wahr")->FeatureType(), auftNewFeature);
+    ASSERT_EQ(features.Count(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const AuFeature& f = *features.Item(i);
+        SCOPED_TRACE(cases[i].attributes);
+        EXPECT_EQ(f.Name(), "f" + std::to_string(i));
+        EXPECT_EQ(f.IsChecked(), cases[i].checked);
+        EXPECT_EQ(f.IsMandatory(), cases[i].mandatory);
+        EXPECT_EQ(f.AllowUserSelection(), cases[i].allowSelection);
+        EXPECT_EQ(f.FeatureType(), cases[i].type);
+        EXPECT_EQ(f.InstallState(), cases[i].checked || cases[i].mandatory);
+    }
 }
 
 TEST_F(ReadIslandTest, KeysAreUniqueWithoutRegardToCaseAndOnlyTheDocumentedPlacesAreRead) {

@@ -61,7 +61,7 @@ protected:
     pugi::xml_document m_island;
 };
 
-TEST_F(MessagePageTest, IslandCarriesEveryOfferWithTheExactAttributeNames) {
+TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromOutside) {
     LoadSamplePage();
     const pugi::xml_node root = Island();
     EXPECT_STREQ(root.name(), "Messages");
@@ -72,20 +72,34 @@ TEST_F(MessagePageTest, IslandCarriesEveryOfferWithTheExactAttributeNames) {
     for (const pugi::xml_node message : root.children("Message")) {
         EXPECT_EQ(AttributeNames(message), expected);
         EXPECT_STREQ(message.attribute("forProduct").value(), kSampleProduct);
-        ids.append(message.attribute("id").value());
+        const char* id = message.attribute("id").value();
+        ids.append(id);
+        // The window reads only the clicked element itself, so the label must be plain text.
+        const pugi::xml_node action = Button("actionbutton", id);
+        ASSERT_TRUE(action) << id;
+        EXPECT_FALSE(action.first_child().next_sibling()) << id;
+        EXPECT_TRUE(Button("downloadbutton", id)) << id;
     }
     EXPECT_EQ(ids, (QStringList{"KS-2024-510", "KS-2024-503P", "KS-INFO-6"}));
+    EXPECT_EQ(
+        QString(FindElement(root, "Message", "id", "KS-INFO-6").attribute("downloadPath").value()),
+        m_service.BaseUrl() + "/info/KeldraStudio6-Vorschau.html");
 
-    const pugi::xml_node info = FindElement(root, "Message", "id", "KS-INFO-6");
-    EXPECT_STREQ(info.attribute("type").value(), "info");
-    EXPECT_EQ(QString(info.attribute("downloadPath").value()),
-              m_service.BaseUrl() + "/info/KeldraStudio6-Vorschau.html");
+    const pugi::xml_node close = FindElement(m_page, "button", "id", "cmdClose");
+    ASSERT_TRUE(close);
+    EXPECT_FALSE(close.attribute("auButtonType"));
+    EXPECT_TRUE(m_page.select_nodes("//link").empty());
+    EXPECT_EQ(m_page.select_nodes("//script").size(), 1u); // the island only
+    EXPECT_TRUE(m_page.select_nodes("//*[@src or @href]").empty());
+    EXPECT_FALSE(m_html.contains("@import"));
+    EXPECT_FALSE(m_html.contains("url("));
 }
 
+// The island's features and the page's choosers agree: a mandatory feature shows chosen and
+// locked.
 TEST_F(MessagePageTest, PatchFeaturesKeepOrderKindsAndChoices) {
     LoadSamplePage();
     const pugi::xml_node patch = FindElement(Island(), "Message", "id", "KS-2024-503P");
-    EXPECT_STREQ(patch.attribute("type").value(), "msp");
     QStringList summary;
     for (const pugi::xml_node feature : patch.child("Features").children("Feature")) {
         EXPECT_EQ(AttributeNames(feature),
@@ -100,23 +114,6 @@ TEST_F(MessagePageTest, PatchFeaturesKeepOrderKindsAndChoices) {
                                     "ColorTools modified mandatory=false checked=true",
                                     "PdfExport new mandatory=false checked=true",
                                     "SampleProjects new mandatory=false checked=false"}));
-}
-
-TEST_F(MessagePageTest, EveryMessageHasItsActionAndDownloadButton) {
-    LoadSamplePage();
-    for (const char* id : {"KS-2024-510", "KS-2024-503P", "KS-INFO-6"}) {
-        SCOPED_TRACE(id);
-        const pugi::xml_node action = Button("actionbutton", id);
-        const pugi::xml_node download = Button("downloadbutton", id);
-        ASSERT_TRUE(action);
-        ASSERT_TRUE(download);
-        // The window reads only the clicked element itself, so the label must be plain text.
-        EXPECT_FALSE(action.first_child().next_sibling());
-    }
-}
-
-TEST_F(MessagePageTest, FeatureChoosersShowTheChoicesAndLockMandatoryFeatures) {
-    LoadSamplePage();
     QStringList choosers;
     for (const pugi::xpath_node found :
          m_page.select_nodes("//input[@auButtonType='featurestatechooser']")) {
@@ -128,18 +125,6 @@ TEST_F(MessagePageTest, FeatureChoosersShowTheChoicesAndLockMandatoryFeatures) {
     }
     EXPECT_EQ(choosers, (QStringList{"CoreFiles checked disabled", "ColorTools checked",
                                      "PdfExport checked", "SampleProjects"}));
-}
-
-TEST_F(MessagePageTest, PageHasTheCloseElementAndNoOutsideResources) {
-    LoadSamplePage();
-    const pugi::xml_node close = FindElement(m_page, "button", "id", "cmdClose");
-    ASSERT_TRUE(close);
-    EXPECT_FALSE(close.attribute("auButtonType"));
-    EXPECT_TRUE(m_page.select_nodes("//link").empty());
-    EXPECT_EQ(m_page.select_nodes("//script").size(), 1u); // the island only
-    EXPECT_TRUE(m_page.select_nodes("//*[@src or @href]").empty());
-    EXPECT_FALSE(m_html.contains("@import"));
-    EXPECT_FALSE(m_html.contains("url("));
 }
 
 TEST_F(MessagePageTest, UnknownProductPageSaysSoAndKeepsIslandAndClose) {

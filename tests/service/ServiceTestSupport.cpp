@@ -4,11 +4,9 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -71,27 +69,11 @@ QString SampleCatalogue() {
 }
 
 HttpResult Get(const QString& url, int timeoutMs) {
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy); // only ever 127.0.0.1
-    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(url)));
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    guard.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec();
-    HttpResult result;
-    result.finished = reply->isFinished();
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    result.contentLength = length.isValid() ? length.toLongLong() : -1;
-    result.body = reply->readAll();
-    reply->abort();
-    delete reply;
-    return result;
+    const QUrl parsed(url);
+    const QByteArray target = parsed.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    return RawExchange(static_cast<quint16>(parsed.port()),
+                       "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 1, timeoutMs)
+        .value(0);
 }
 
 QList<HttpResult> RawExchange(quint16 port, const QByteArray& requests, int answers,
@@ -158,23 +140,11 @@ TempCatalogue::TempCatalogue()
     QDir(m_dir.path()).mkpath(QStringLiteral("info"));
 }
 
-void TempCatalogue::WriteCatalogue(const QByteArray& xml) const {
-    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("catalogue.xml")));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(xml);
-}
-
-QString TempCatalogue::AddPackage(const QString& name, const QByteArray& bytes) const {
-    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("packages/") + name));
+QString TempCatalogue::Write(const QString& relativePath, const QByteArray& bytes) const {
+    QFile file(QDir(m_dir.path()).filePath(relativePath));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
     return file.fileName();
-}
-
-void TempCatalogue::AddInfoPage(const QString& name, const QByteArray& html) const {
-    QFile file(QDir(m_dir.path()).filePath(QStringLiteral("info/") + name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(html);
 }
 
 pugi::xml_node FindElement(const pugi::xml_node& root, const char* name, const char* attribute,

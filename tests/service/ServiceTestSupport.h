@@ -23,7 +23,7 @@ struct HttpResult {
     QByteArray body;
 };
 
-// GET through Qt's network access, as the agent's backends do.
+// GET of a whole URL, its target percent-encoded as a client library sends it.
 HttpResult Get(const QString& url, int timeoutMs = 10000);
 // Sends `requests` (request lines with headers) exactly as given on one connection and reads
 // `answers` responses; for addresses a client library would rewrite.
@@ -48,9 +48,11 @@ class TempCatalogue {
 public:
     TempCatalogue();
     QString Folder() const { return m_dir.path(); }
-    void WriteCatalogue(const QByteArray& xml) const;
-    QString AddPackage(const QString& name, const QByteArray& bytes) const;
-    void AddInfoPage(const QString& name, const QByteArray& html) const;
+    void WriteCatalogue(const QByteArray& xml) const { Write("catalogue.xml", xml); }
+    QString AddPackage(const QString& name, const QByteArray& bytes) const {
+        return Write("packages/" + name, bytes);
+    }
+    QString Write(const QString& relativePath, const QByteArray& bytes) const;
 
 private:
     QTemporaryDir m_dir;

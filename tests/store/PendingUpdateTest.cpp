@@ -35,12 +35,15 @@ protected:
             shownCaption = v.Caption();
             if (tick)
                 renderer.SetChecked("dlgInstallLastUpdate", "chkDontShowAgain", true);
-            if (action == "close")
+            if (action == "close") {
                 renderer.Close("dlgInstallLastUpdate");
-            else if (action == "escape")
+                // The close box is refused: the dialog is only hidden.
+                loadedAfterClose = renderer.Find("dlgInstallLastUpdate") != nullptr;
+            } else if (action == "escape") {
                 renderer.PressEscape("dlgInstallLastUpdate");
-            else
+            } else {
                 renderer.Click("dlgInstallLastUpdate", action);
+            }
         });
     }
     bool Cleared() {
@@ -54,42 +57,37 @@ protected:
     AuAgent agent{tp.platform()};
     std::string shownText;
     std::string shownCaption;
+    bool loadedAfterClose = false;
 };
 
-TEST_F(PendingUpdate, YesStartsTheCommandAndClearsTheRecord) {
-    Answer(false, "cmdYes");
-    EXPECT_TRUE(agent.CheckInstallableUpdates());
-    EXPECT_EQ(launcher.CommandLines(), std::vector<std::string>{"/dl/setup.sh /quiet"});
-    EXPECT_TRUE(Cleared());
-    EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
+TEST_F(PendingUpdate, TheUsersAnswerDecidesWhatStartsAndWhatIsKept) {
+    const struct {
+        bool tick;
+        const char* action;
+        bool started;
+        bool cleared;
+    } cases[] = {
+        {false, "cmdYes", true, true},  {true, "cmdYes", true, true},
+        {false, "cmdNo", false, false}, {false, "escape", false, false},
+        {false, "close", false, false}, {true, "cmdNo", false, true}, // forgets the update
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.action) + (c.tick ? " ticked" : ""));
+        Record("1", "Keldra Studio 5.1", "/dl/setup.sh /quiet");
+        const std::size_t before = launcher.CommandLines().size();
+        Answer(c.tick, c.action);
+        EXPECT_EQ(agent.CheckInstallableUpdates(), c.started);
+        EXPECT_EQ(launcher.CommandLines().size() - before, c.started ? 1u : 0u);
+        EXPECT_EQ(Cleared(), c.cleared);
+        EXPECT_EQ(agent.GetLastInstallableUpdate() == nullptr, c.cleared);
+        EXPECT_EQ(renderer.Find("dlgInstallLastUpdate"), nullptr);
+    }
+    EXPECT_TRUE(loadedAfterClose);
+    EXPECT_EQ(launcher.CommandLines().front(), "/dl/setup.sh /quiet");
     EXPECT_EQ(shownCaption, "Update installieren");
     EXPECT_EQ(shownText, "Ein Update, das Sie zuvor downgeloadet haben, wurde noch nicht "
                          "installiert: 'Keldra Studio 5.1'\r\n\r\nSoll das Update jetzt "
                          "installiert werden?");
-}
-
-TEST_F(PendingUpdate, YesWithTheBoxTickedAlsoStartsAndClears) {
-    Answer(true, "cmdYes");
-    EXPECT_TRUE(agent.CheckInstallableUpdates());
-    EXPECT_EQ(launcher.CommandLines().size(), 1u);
-    EXPECT_TRUE(Cleared());
-}
-
-TEST_F(PendingUpdate, NoEscOrCloseKeepTheRecordForTheNextStart) {
-    for (const char* action : {"cmdNo", "escape", "close"}) {
-        Answer(false, action);
-        EXPECT_FALSE(agent.CheckInstallableUpdates()) << action;
-        EXPECT_TRUE(launcher.CommandLines().empty()) << action;
-        EXPECT_NE(agent.GetLastInstallableUpdate(), nullptr) << action;
-        EXPECT_EQ(renderer.Find("dlgInstallLastUpdate"), nullptr) << action;
-    }
-}
-
-TEST_F(PendingUpdate, NoWithTheBoxTickedForgetsTheUpdate) {
-    Answer(true, "cmdNo");
-    EXPECT_FALSE(agent.CheckInstallableUpdates());
-    EXPECT_TRUE(launcher.CommandLines().empty());
-    EXPECT_TRUE(Cleared());
 }
 
 TEST_F(PendingUpdate, SilentShowsAndChangesNothing) {
@@ -101,7 +99,7 @@ TEST_F(PendingUpdate, SilentShowsAndChangesNothing) {
     EXPECT_EQ(info->LastKillProcName, "keldra");
 }
 
-TEST_F(PendingUpdate, NothingIsPendingWithoutFlagNameOrCommand) {
+TEST_F(PendingUpdate, NothingIsPendingWithoutFlagNameCommandOrProductCode) {
     for (const auto& [flag, name, cmd] :
          {std::tuple<const char*, const char*, const char*>{"1", "", "cmd"},
           {"1", "name", ""},
@@ -114,20 +112,26 @@ TEST_F(PendingUpdate, NothingIsPendingWithoutFlagNameOrCommand) {
         EXPECT_TRUE(renderer.HasQueuedActions("dlgInstallLastUpdate")) << "no dialog was shown";
         renderer.ClearQueuedActions();
     }
+    Record("1", "name", "cmd");
+    agent.SetProductCode("");
+    EXPECT_FALSE(agent.CheckInstallableUpdates());
+    EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
     EXPECT_TRUE(launcher.CommandLines().empty());
 }
 
-TEST_F(PendingUpdate, ACommandThatCannotStartStillCountsAsHandedOver) {
+// A command that cannot start still counts as handed over; a reminder that cannot be loaded is a
+// skipped step, and the command starts without it.
+TEST_F(PendingUpdate, TheCommandIsHandedOverEvenWhenItOrTheDialogFails) {
     launcher.SetResult(false);
     Answer(false, "cmdYes");
     EXPECT_TRUE(agent.CheckInstallableUpdates());
     EXPECT_TRUE(Cleared());
-}
 
-TEST_F(PendingUpdate, NoProductCodeNoReminder) {
-    agent.SetProductCode("");
-    EXPECT_FALSE(agent.CheckInstallableUpdates());
-    EXPECT_EQ(agent.GetLastInstallableUpdate(), nullptr);
+    Record("1", "Keldra Studio 5.1", "/dl/setup.sh /quiet");
+    tp.platform().forms = nullptr;
+    EXPECT_TRUE(agent.CheckInstallableUpdates());
+    EXPECT_EQ(launcher.CommandLines().size(), 2u);
+    EXPECT_TRUE(Cleared());
 }
 
 } // namespace

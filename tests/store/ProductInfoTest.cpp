@@ -28,6 +28,8 @@ TEST_F(ProductInfo, ANewProductGivesAnEmptyRecordAndCreatesItsElement) {
     EXPECT_EQ(info->LastCheckedDate.value, 0.0);
     EXPECT_EQ(info->LastInitDate.value, 0.0);
     EXPECT_EQ(NodeXml(), "<product code=\"{P}\" />");
+    agent.SetProductCode("");
+    EXPECT_EQ(agent.GetProductInfo(), nullptr);
 }
 
 TEST_F(ProductInfo, PersistingAnEmptyRecordWritesFlagsAndZeroDatesOnly) {
@@ -78,34 +80,23 @@ TEST_F(ProductInfo, StoredWordsAndBadDatesAreReadLeniently) {
     EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "1899-12-30 00:00:00");
 }
 
+// Records are snapshots that write whole into the agent's current product.
 TEST_F(ProductInfo, ARecordWritesIntoTheAgentsCurrentProduct) {
     auto info = agent.GetProductInfo();
+    auto other = agent.GetProductInfo();
+    other->LastUpdateName = "A";
+    other->Persist();
+    EXPECT_EQ(info->LastUpdateName, "");
     info->ProductCode = "{OTHER}";
     info->LastMessageStamp = "one";
     info->Persist();
     EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "one");
+    EXPECT_EQ(agent.GetProductAttribute("last-update-name"), "");
     agent.SetProductCode("{Q}");
     info->LastMessageStamp = "two";
     info->Persist();
     EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "two");
     EXPECT_EQ(agent.GetProductAttribute("code"), "{Q}");
-}
-
-TEST_F(ProductInfo, RecordsAreIndependentSnapshots) {
-    auto a = agent.GetProductInfo();
-    auto b = agent.GetProductInfo();
-    a->LastUpdateName = "A";
-    a->Persist();
-    EXPECT_EQ(b->LastUpdateName, "");
-    b->LastMessageStamp = "B";
-    b->Persist();
-    EXPECT_EQ(agent.GetProductAttribute("last-update-name"), "");
-    EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "B");
-}
-
-TEST_F(ProductInfo, NoProductCodeNoRecord) {
-    agent.SetProductCode("");
-    EXPECT_EQ(agent.GetProductInfo(), nullptr);
 }
 
 TEST(ProductInfoLifetime, PersistAfterTheAgentEndedDoesNothing) {
