@@ -1,6 +1,5 @@
 #include "tests/platform/BrowserBackends.h"
 
-#include <QApplication>
 #include <QPointer>
 #include <QWebEngineView>
 
@@ -8,6 +7,7 @@
 
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/qt/QtWebBrowserControl.h"
+#include "tests/platform/QtTestHelpers.h"
 
 namespace KDAutoUpdate {
 
@@ -52,15 +52,7 @@ std::shared_ptr<IHttpRequest> PageMap::GetAsync(const std::string& url,
 }
 
 void BrowserBackends::SetUp() {
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kdau_tests_platform";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
     if (GetParam() == Backend::WebEngine) {
-        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-            GTEST_SKIP() << "another test made a non-widget application first";
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
