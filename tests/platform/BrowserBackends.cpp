@@ -24,32 +24,7 @@ constexpr long kPatience = 30000; // WebEngine starts slowly on a small machine
     return true;
 }();
 
-class NoRequest : public IHttpRequest {
-public:
-    void Abort() override {}
-};
-
 } // namespace
-
-HttpResult PageMap::GetSync(const std::string& url) {
-    HttpResult result;
-    const auto it = m_pages.find(url);
-    if (it == m_pages.end()) {
-        result.error = result.httpStatus = 404;
-        return result;
-    }
-    result.httpStatus = 200;
-    result.body = it->second.body;
-    result.contentType = it->second.contentType;
-    result.finalUrl = url;
-    return result;
-}
-
-std::shared_ptr<IHttpRequest> PageMap::GetAsync(const std::string& url,
-                                                std::function<void(const HttpResult&)> done) {
-    m_loop.Post([result = GetSync(url), done = std::move(done)] { done(result); });
-    return std::make_shared<NoRequest>();
-}
 
 void BrowserBackends::SetUp() {
     if (GetParam() == Backend::WebEngine) {
@@ -78,9 +53,9 @@ void BrowserBackends::TearDown() {
 }
 
 HtmlDocumentPtr BrowserBackends::Show(const std::string& body, const std::string& contentType) {
-    pages.Set(kUrl, body, contentType);
+    server.Set({.body = body, .contentType = contentType});
     const int before = m_completed;
-    control->Navigate(browser, kUrl);
+    control->Navigate(browser, server.Url("/InitUpdate.aspx"));
     EXPECT_TRUE(loop.RunUntil([&] { return m_completed > before; }, kPatience));
     return control->Document(browser);
 }

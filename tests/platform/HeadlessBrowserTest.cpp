@@ -110,8 +110,8 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
         {Response::TransportError(), std::to_string(FakeHttpFetcher::kUnreachable)},
         {Response::Ok(repeat("<div>", 100000)), "0"},
         {Response::Ok(repeat("<br>", 100001)), "0"},
-        // Closed elements, void ones and comments do not add to the depth.
-        {Response::Ok(repeat("<div><br><img src=x/><!-- <div> --></div>", 10000)), ""},
+        // Closed elements, void and self-closed ones and comments do not add to the depth.
+        {Response::Ok(repeat("<div><br><img src=x/><p/><!-- <div> --></div>", 10000)), ""},
     };
     for (const auto& [response, status] : cases) {
         events.lines.clear();

@@ -8,8 +8,10 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -185,7 +187,7 @@ TEST_F(QtBackendTest, XmlDocumentsLoadThroughTheQtBackends) {
     EXPECT_EQ(count, "2");
 }
 
-TEST_F(QtBackendTest, UtilityLibraryFindsOnlyPlainFiles) {
+TEST_F(QtBackendTest, UtilityLibraryFindsOnlyPlainFilesAndKnowsTheNetwork) {
     QtUtilityLibrary utility;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -195,4 +197,8 @@ TEST_F(QtBackendTest, UtilityLibraryFindsOnlyPlainFiles) {
     EXPECT_TRUE(utility.FileExists(file));
     EXPECT_FALSE(utility.FileExists(dir.path().toStdString()));
     EXPECT_FALSE(utility.FileExists(""));
+    long flags = 0;
+    const std::optional<bool> connected = utility.GetConnectedState(flags);
+    ASSERT_TRUE(connected.has_value());
+    EXPECT_EQ(utility.ConnectNetwork(0, "", 0), connected);
 }

@@ -32,6 +32,7 @@ public:
         int pieceIntervalMs = 0;
         // Sent as the Location header when not empty.
         std::string location;
+        std::string contentType = "application/octet-stream";
         // Further header lines, each ended by "\r\n".
         std::string headers;
         // The first piece again and again until the peer goes.
@@ -73,10 +74,9 @@ private:
     void Respond(QTcpSocket* socket, const Answer& a) {
         const qint64 length =
             a.contentLength == -1 ? static_cast<qint64>(a.body.size()) : a.contentLength;
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) +
-                          " Scripted\r\nContent-Type: application/octet-stream\r\nConnection: "
-                          "close\r\n" +
-                          QByteArray::fromStdString(a.headers);
+        QByteArray head =
+            "HTTP/1.1 " + QByteArray::number(a.status) + " Scripted\r\nContent-Type: " +
+            QByteArray::fromStdString(a.contentType + "\r\nConnection: close\r\n" + a.headers);
         if (length >= 0)
             head += "Content-Length: " + QByteArray::number(length) + "\r\n";
         if (!a.location.empty())
