@@ -1,6 +1,5 @@
 #include "tests/platform/BrowserBackends.h"
 
-#include <QApplication>
 #include <QPointer>
 #include <QWebEngineView>
 
@@ -8,6 +7,7 @@
 
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/qt/QtWebBrowserControl.h"
+#include "tests/platform/QtTestHelpers.h"
 
 namespace KDAutoUpdate {
 
@@ -24,43 +24,10 @@ constexpr long kPatience = 30000; // WebEngine starts slowly on a small machine
     return true;
 }();
 
-class NoRequest : public IHttpRequest {
-public:
-    void Abort() override {}
-};
-
 } // namespace
 
-HttpResult PageMap::GetSync(const std::string& url) {
-    HttpResult result;
-    const auto it = m_pages.find(url);
-    if (it == m_pages.end()) {
-        result.error = result.httpStatus = 404;
-        return result;
-    }
-    result.httpStatus = 200;
-    result.body = it->second.body;
-    result.contentType = it->second.contentType;
-    result.finalUrl = url;
-    return result;
-}
-
-std::shared_ptr<IHttpRequest> PageMap::GetAsync(const std::string& url,
-                                                std::function<void(const HttpResult&)> done) {
-    m_loop.Post([result = GetSync(url), done = std::move(done)] { done(result); });
-    return std::make_shared<NoRequest>();
-}
-
 void BrowserBackends::SetUp() {
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "kdau_tests_platform";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
     if (GetParam() == Backend::WebEngine) {
-        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-            GTEST_SKIP() << "another test made a non-widget application first";
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
@@ -86,9 +53,9 @@ void BrowserBackends::TearDown() {
 }
 
 HtmlDocumentPtr BrowserBackends::Show(const std::string& body, const std::string& contentType) {
-    pages.Set(kUrl, body, contentType);
+    server.Set({.body = body, .contentType = contentType});
     const int before = m_completed;
-    control->Navigate(browser, kUrl);
+    control->Navigate(browser, server.Url("/InitUpdate.aspx"));
     EXPECT_TRUE(loop.RunUntil([&] { return m_completed > before; }, kPatience));
     return control->Document(browser);
 }

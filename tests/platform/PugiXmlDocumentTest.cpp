@@ -27,6 +27,13 @@ protected:
         EXPECT_TRUE(doc->loadXML(text)) << text;
         return doc;
     }
+    int FilesInProgramFolder() const {
+        int files = 0;
+        for ([[maybe_unused]] const auto& entry :
+             std::filesystem::directory_iterator(tp.ProgramFolder()))
+            ++files;
+        return files;
+    }
 
     TestPlatform tp;
 };
@@ -47,193 +54,142 @@ struct Completions {
 
 } // namespace
 
-TEST_F(PugiXmlDocumentTest, EmptyStoreIsSavedByteForByte) {
-    auto doc = Parsed(kEmptyStore);
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
-    EXPECT_EQ(doc->parseErrorCode(), 0);
-    EXPECT_EQ(doc->xml(), kEmptyStore);
-    ASSERT_TRUE(doc->save(tp.ProgramFile("updateinfo.xml")));
-    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), kEmptyStore);
-    // Nothing else is left in the folder (the temporary file was renamed).
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator(tp.ProgramFolder()))
-        ++files;
-    EXPECT_EQ(files, 1);
-}
-
-TEST_F(PugiXmlDocumentTest, UnknownContentSurvivesLoadAndSave) {
-    const std::string original = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                                 "<!-- kept --><update-info version=\"7\">"
-                                 "<product code=\"{A}\" custom=\"x &amp; y\"><note>text</note>"
-                                 "</product><other><![CDATA[<raw>]]></other></update-info>";
-    ASSERT_TRUE(tp.WriteProgramFile("in.xml", original));
-    auto doc = NewDocument();
-    ASSERT_TRUE(doc->load(tp.ProgramFile("in.xml")));
-    ASSERT_TRUE(doc->save(tp.ProgramFile("out.xml")));
-    EXPECT_EQ(tp.ReadProgramFile("out.xml"), original);
-
-    auto product = doc->createElement("product");
-    product->setAttribute("code", "{B}");
-    ASSERT_TRUE(doc->documentElement()->appendChild(product));
-    ASSERT_TRUE(doc->save(tp.ProgramFile("out.xml")));
-    const std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                                 "<!-- kept --><update-info version=\"7\">"
-                                 "<product code=\"{A}\" custom=\"x &amp; y\"><note>text</note>"
-                                 "</product><other><![CDATA[<raw>]]></other>"
-                                 "<product code=\"{B}\" /></update-info>";
-    EXPECT_EQ(tp.ReadProgramFile("out.xml"), expected);
-}
-
-TEST_F(PugiXmlDocumentTest, DocumentWithoutDeclarationGetsOneWhenSaved) {
-    auto doc = Parsed("<update-info/>");
-    EXPECT_EQ(doc->xml(), "<update-info />");
-    ASSERT_TRUE(doc->save(tp.ProgramFile("a.xml")));
-    EXPECT_EQ(tp.ReadProgramFile("a.xml"), kEmptyStore);
-}
-
-TEST_F(PugiXmlDocumentTest, Latin1FileIsReadAsUtf8AndWrittenBackInLatin1) {
+TEST_F(PugiXmlDocumentTest, AStoreIsWrittenBackAsItWasRead) {
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<?xml version=\"1.0\" encoding=\"UTF-16\"?><r n=\"1\"/>"))
+        utf16 += std::string{c, '\0'};
+    std::string large = "<?xml version=\"1.0\"?><update-info>";
+    for (int i = 0; i < 5000; ++i) // some 300 KiB: written in several pieces
+        large += "<product code=\"{" + std::to_string(i) + "}\" a=\"&amp;&lt;\" />";
+    large += "</update-info>";
+    const std::string unknown = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                "<!-- kept --><update-info version=\"7\">"
+                                "<product code=\"{A}\" custom=\"x &amp; y\"><note>text</note>"
+                                "</product><other><![CDATA[<raw>]]></other></update-info>";
     const std::string latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
                                "<r name=\"M\xFC"
                                "ller\" />";
-    ASSERT_TRUE(tp.WriteProgramFile("latin.xml", latin1));
-    auto doc = NewDocument();
-    ASSERT_TRUE(doc->load(tp.ProgramFile("latin.xml")));
-    EXPECT_EQ(doc->documentElement()->getAttribute("name"), "Müller");
-    ASSERT_TRUE(doc->save(tp.ProgramFile("latin.xml")));
-    EXPECT_EQ(tp.ReadProgramFile("latin.xml"), latin1);
+    const std::pair<std::string, std::string> cases[] = {
+        {kEmptyStore, kEmptyStore},
+        {"<update-info/>", kEmptyStore}, // a declaration is added
+        {unknown, unknown},
+        {latin1, latin1},
+        {utf16, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r n=\"1\" />"},
+        {large, large},
+    };
+    for (const auto& [read, written] : cases) {
+        ASSERT_TRUE(tp.WriteProgramFile("updateinfo.xml", read));
+        auto doc = NewDocument();
+        ASSERT_TRUE(doc->load(tp.ProgramFile("updateinfo.xml"))) << read.substr(0, 60);
+        EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
+        EXPECT_EQ(doc->parseErrorCode(), 0);
+        if (read == latin1) { // read as UTF-8
+            EXPECT_EQ(doc->documentElement()->getAttribute("name"), "Müller");
+        }
+        ASSERT_TRUE(doc->save(tp.ProgramFile("updateinfo.xml")));
+        EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), written) << read.substr(0, 60);
+        // The temporary file was renamed: nothing else is left in the folder.
+        EXPECT_EQ(FilesInProgramFolder(), 1);
+    }
+    EXPECT_EQ(Parsed("<update-info/>")->xml(), "<update-info />");
 }
 
-TEST_F(PugiXmlDocumentTest, ProductLookupByCodeIsExactAndTakesTheFirstMatch) {
+TEST_F(PugiXmlDocumentTest, PathsFindChildElementsInDocumentOrderAndMatchValuesExactly) {
     auto doc = Parsed("<update-info><product code=\"{ABC}\" n=\"1\"/><product code=\"{abc}\" "
-                      "n=\"2\"/><product code=\"{ABC}\" n=\"3\"/>"
+                      "n=\"2\"/><product code=\"{ABC}\" n=\"3\"><Features><Feature n=\"a\"/>"
+                      "<Feature n=\"b\"/></Features></product>"
                       "<group><product code=\"{DEEP}\"/></group></update-info>");
     auto root = doc->documentElement();
-    auto first = root->selectSingleNode("product[@code='{ABC}']");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->getAttribute("n"), "1");
+    EXPECT_EQ(root->selectSingleNode("product[@code='{ABC}']")->getAttribute("n"), "1");
     EXPECT_EQ(root->selectSingleNode("product[@code='{abc}']")->getAttribute("n"), "2");
     EXPECT_EQ(root->selectSingleNode("product[@code='{ABc}']"), nullptr);
     // Children of the root only.
     EXPECT_EQ(root->selectSingleNode("product[@code='{DEEP}']"), nullptr);
-    EXPECT_EQ(root->selectNodes("product[@code='{ABC}']").size(), 2u);
-}
-
-TEST_F(PugiXmlDocumentTest, SelectNodesAnswersElementsInDocumentOrder) {
-    auto doc = Parsed("<island><Message id=\"m1\"><Features><Feature n=\"a\"/><Feature n=\"b\"/>"
-                      "</Features></Message><Other/><Message id=\"m2\"/></island>");
-    auto root = doc->documentElement();
-    auto messages = root->selectNodes("Message");
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0]->getAttribute("id"), "m1");
-    EXPECT_EQ(messages[1]->getAttribute("id"), "m2");
-    auto features = messages[0]->selectNodes("Features/Feature");
+    const auto products = root->selectNodes("product[@code='{ABC}']");
+    ASSERT_EQ(products.size(), 2u);
+    EXPECT_EQ(products[1]->getAttribute("n"), "3");
+    const auto features = products[1]->selectNodes("Features/Feature");
     ASSERT_EQ(features.size(), 2u);
-    EXPECT_EQ(features[0]->getAttribute("n"), "a");
     EXPECT_EQ(features[1]->getAttribute("n"), "b");
-    EXPECT_TRUE(messages[1]->selectNodes("Features/Feature").empty());
+    EXPECT_TRUE(products[0]->selectNodes("Features/Feature").empty());
     std::vector<std::string> visited;
-    root->forEachNode("Message/Features/Feature",
+    root->forEachNode("product/Features/Feature",
                       [&](IXmlElement& feature) { visited.push_back(*feature.getAttribute("n")); });
     EXPECT_EQ(visited, (std::vector<std::string>{"a", "b"}));
-    // Attribute matches are not elements.
-    EXPECT_TRUE(root->selectNodes("Message/@id").empty());
-}
-
-TEST_F(PugiXmlDocumentTest, InvalidXPathAnswersNothing) {
-    auto doc = Parsed("<r><product code=\"{A}\"/></r>");
-    auto root = doc->documentElement();
-    for (const char* xpath : {"product[@code='{A}'", "product[@code='{A']}']", "", "///", "[",
-                              "count(product)", "product[@code=\"{A}]"}) {
+    // Attribute matches are not elements, and broken paths answer nothing.
+    for (const char* xpath : {"product/@code", "product[@code='{A}'", "product[@code='{A']}']", "",
+                              "///", "[", "count(product)", "product[@code=\"{A}]"}) {
         EXPECT_EQ(root->selectSingleNode(xpath), nullptr) << xpath;
         EXPECT_TRUE(root->selectNodes(xpath).empty()) << xpath;
     }
 }
 
-TEST_F(PugiXmlDocumentTest, AttributesReadWriteAndRemove) {
-    auto doc = Parsed("<r><p a=\"1\" empty=\"\"/></r>");
-    auto p = doc->documentElement()->selectSingleNode("p");
-    EXPECT_EQ(p->nodeName(), "p");
-    EXPECT_EQ(p->getAttribute("a"), "1");
-    EXPECT_EQ(p->getAttribute("empty"), "");
-    EXPECT_EQ(p->getAttribute("missing"), std::nullopt);
-    // Several at once, in any order, answer as one by one.
-    const char* names[] = {"empty", "missing", "a"};
-    std::optional<std::string> values[] = {"stale", "stale", "stale"};
-    p->getAttributes(names, values);
-    EXPECT_EQ(values[0], "");
-    EXPECT_EQ(values[1], std::nullopt);
-    EXPECT_EQ(values[2], "1");
-
-    EXPECT_TRUE(p->setAttribute("a", "2 < 3 & \"q\""));
-    EXPECT_TRUE(p->setAttribute("last-checked-date", "2009-09-14 18:35:52"));
-    EXPECT_TRUE(p->removeAttribute("empty"));
-    EXPECT_TRUE(p->removeAttribute("never-there"));
-    EXPECT_FALSE(p->setAttribute("", "x"));
-    EXPECT_FALSE(p->setAttribute("two words", "x"));
-    EXPECT_EQ(p->xml(), "<p a=\"2 &lt; 3 &amp; &quot;q&quot;\" "
-                        "last-checked-date=\"2009-09-14 18:35:52\" />");
-    EXPECT_EQ(p->getAttribute("a"), "2 < 3 & \"q\"");
-}
-
-TEST_F(PugiXmlDocumentTest, CreatedElementJoinsTheDocumentOnlyWhenAppended) {
+TEST_F(PugiXmlDocumentTest, AttributesAndElementsAreWrittenEscapedAndJoinOnlyWhenAppended) {
     auto doc = Parsed(kEmptyStore);
     auto product = doc->createElement("product");
     ASSERT_NE(product, nullptr);
-    product->setAttribute("code", "{NEW}");
+    EXPECT_TRUE(product->setAttribute("a", "2 < 3 & \"q\""));
+    EXPECT_TRUE(product->setAttribute("empty", ""));
+    EXPECT_TRUE(product->removeAttribute("empty"));
+    EXPECT_TRUE(product->removeAttribute("never-there"));
+    EXPECT_FALSE(product->setAttribute("", "x"));
+    EXPECT_FALSE(product->setAttribute("two words", "x"));
+    EXPECT_EQ(product->getAttribute("a"), "2 < 3 & \"q\"");
+    EXPECT_EQ(product->getAttribute("empty"), std::nullopt);
     EXPECT_EQ(doc->xml(), kEmptyStore);
-    EXPECT_EQ(product->xml(), "<product code=\"{NEW}\" />");
 
     ASSERT_TRUE(doc->documentElement()->appendChild(product));
     // The handle now stands for the appended element.
     product->setAttribute("do-not-notify-last-message", "1");
-    EXPECT_EQ(doc->xml(), "<?xml version=\"1.0\"?><update-info><product code=\"{NEW}\" "
-                          "do-not-notify-last-message=\"1\" /></update-info>");
-    auto found = doc->documentElement()->selectSingleNode("product[@code='{NEW}']");
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found->getAttribute("do-not-notify-last-message"), "1");
+    // Several at once, in any order, answer as one by one.
+    const char* names[] = {"missing", "do-not-notify-last-message", "a"};
+    std::optional<std::string> values[] = {"stale", "stale", "stale"};
+    product->getAttributes(names, values);
+    EXPECT_EQ(values[0], std::nullopt);
+    EXPECT_EQ(values[1], "1");
+    EXPECT_EQ(values[2], "2 < 3 & \"q\"");
+    EXPECT_EQ(doc->xml(), "<?xml version=\"1.0\"?><update-info><product a=\"2 &lt; 3 &amp; "
+                          "&quot;q&quot;\" do-not-notify-last-message=\"1\" /></update-info>");
 
     EXPECT_EQ(doc->createElement(""), nullptr);
     EXPECT_EQ(doc->createElement("1bad"), nullptr);
     EXPECT_FALSE(doc->documentElement()->appendChild(doc->documentElement()));
-    EXPECT_FALSE(found->appendChild(doc->documentElement())); // an ancestor into its child
+    EXPECT_FALSE(product->appendChild(doc->documentElement())); // an ancestor into its child
 }
 
-TEST_F(PugiXmlDocumentTest, MalformedTextGivesANonZeroCodeAndAnEmptyDocument) {
-    for (const char* text : {"<a>", "<a></b>", "not xml", "<a/><b/>", "<a/>trailing", "<a x=1/>"}) {
-        auto doc = NewDocument();
-        EXPECT_FALSE(doc->loadXML(text)) << text;
-        EXPECT_EQ(doc->parseErrorCode(), XmlError::kMalformed) << text;
+TEST_F(PugiXmlDocumentTest, MalformedMissingOrTooDeepInputGivesACodeAndAnEmptyDocument) {
+    auto doc = NewDocument();
+    EXPECT_EQ(doc->readyState(), XmlReadyState::Uninitialized);
+    const auto nested = [](int levels) {
+        std::string open, close;
+        for (int i = 0; i < levels; ++i)
+            open += "<a>", close += "</a>";
+        return open + close;
+    };
+    const std::pair<std::string, long> cases[] = {
+        {"<a>", XmlError::kMalformed},
+        {"<a></b>", XmlError::kMalformed},
+        {"not xml", XmlError::kMalformed},
+        {"<a/><b/>", XmlError::kMalformed},
+        {"<a/>trailing", XmlError::kMalformed},
+        {"<a x=1/>", XmlError::kMalformed},
+        {nested(1002), XmlError::kMalformed},
+        {"", XmlError::kNoRootElement},
+        {"<?xml version=\"1.0\"?>", XmlError::kNoRootElement},
+    };
+    for (const auto& [text, code] : cases) {
+        EXPECT_FALSE(doc->loadXML(text)) << text.substr(0, 40);
+        EXPECT_EQ(doc->parseErrorCode(), code) << text.substr(0, 40);
         EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
         EXPECT_EQ(doc->documentElement(), nullptr);
     }
-    auto doc = NewDocument();
-    EXPECT_FALSE(doc->loadXML(""));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kNoRootElement);
-    EXPECT_FALSE(doc->loadXML("<?xml version=\"1.0\"?>"));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kNoRootElement);
-    // Nesting a hundred thousand deep is refused; a thousand is fine.
-    for (const auto& [levels, ok] : {std::pair{1000, true}, std::pair{100000, false}}) {
-        std::string deep;
-        for (int i = 0; i < levels; ++i)
-            deep += "<a>";
-        for (int i = 0; i < levels; ++i)
-            deep += "</a>";
-        EXPECT_EQ(doc->loadXML(deep), ok) << levels;
+    for (const std::string& path : {tp.ProgramFile("missing.xml"), tp.ProgramFolder().string()}) {
+        EXPECT_FALSE(doc->load(path));
+        EXPECT_EQ(doc->parseErrorCode(), XmlError::kFileNotFound);
     }
-    // A good load afterwards clears the error.
-    EXPECT_TRUE(doc->loadXML("<ok/>"));
+    // A thousand levels below the root are fine, and a good load clears the error.
+    EXPECT_TRUE(doc->loadXML(nested(1001)));
     EXPECT_EQ(doc->parseErrorCode(), 0);
-}
-
-TEST_F(PugiXmlDocumentTest, MissingOrUnreadableFileFails) {
-    auto doc = NewDocument();
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Uninitialized);
-    EXPECT_FALSE(doc->load(tp.ProgramFile("missing.xml")));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kFileNotFound);
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
-    EXPECT_FALSE(doc->load(tp.ProgramFolder().string()));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kFileNotFound);
 }
 
 TEST_F(PugiXmlDocumentTest, FailedSaveAnswersFalseAndLeavesNoTemporaryFile) {
@@ -243,85 +199,47 @@ TEST_F(PugiXmlDocumentTest, FailedSaveAnswersFalseAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(doc->save(tp.ProgramFile("taken")));
     EXPECT_TRUE(std::filesystem::is_directory(tp.ProgramFile("taken")));
     EXPECT_FALSE(doc->save(""));
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator(tp.ProgramFolder()))
-        ++entries;
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(FilesInProgramFolder(), 1);
 }
 
-TEST_F(PugiXmlDocumentTest, LargeStoreIsSavedWholeAsItsMarkup) {
-    std::string text = "<?xml version=\"1.0\"?><update-info>";
-    for (int i = 0; i < 5000; ++i) // some 300 KiB: written in several pieces
-        text += "<product code=\"{" + std::to_string(i) + "}\" a=\"&amp;&lt;\" />";
-    auto doc = Parsed(text + "</update-info>");
-    ASSERT_TRUE(doc->save(tp.ProgramFile("updateinfo.xml")));
-    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), doc->xml());
-}
-
-TEST_F(PugiXmlDocumentTest, SynchronousHttpLoad) {
-    tp.http().SetResponse(kUrl, Response::Ok("<r count=\"2\" msgs=\"AB\"/>"));
-    tp.http().SetResponse("http://updates.test/missing", Response::Status(404, "<html/>"));
-    auto doc = NewDocument();
-    EXPECT_TRUE(doc->load(kUrl));
-    EXPECT_EQ(doc->documentElement()->xml(), "<r count=\"2\" msgs=\"AB\" />");
-    EXPECT_FALSE(doc->load("http://updates.test/missing"));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kHttpStatus);
-    EXPECT_FALSE(doc->load("https://elsewhere.test/"));
-    EXPECT_EQ(doc->parseErrorCode(), XmlError::kUnreachable);
-    EXPECT_FALSE(tp.http().Requests()[0].async);
-}
-
-TEST_F(PugiXmlDocumentTest, AsynchronousFileLoadCompletesLaterThroughTheLoop) {
+TEST_F(PugiXmlDocumentTest, LoadsReportEachOutcomeSynchronouslyOrLaterThroughTheLoop) {
     ASSERT_TRUE(tp.WriteProgramFile("a.xml", "<r v=\"1\"/>"));
-    auto doc = NewDocument(true);
-    Completions done;
-    done.Watch(*doc);
-    EXPECT_TRUE(doc->load(tp.ProgramFile("a.xml")));
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Loading);
-    EXPECT_EQ(done.count, 0);
-
-    tp.loop().ProcessPendingEvents();
-    EXPECT_EQ(done.count, 1);
-    EXPECT_EQ(done.state, XmlReadyState::Complete);
-    EXPECT_EQ(done.code, 0);
-    EXPECT_EQ(doc->documentElement()->getAttribute("v"), "1");
-
-    // A missing file also completes asynchronously, with an error.
-    EXPECT_TRUE(doc->load(tp.ProgramFile("missing.xml")));
-    EXPECT_EQ(done.count, 1);
-    tp.loop().ProcessPendingEvents();
-    EXPECT_EQ(done.count, 2);
-    EXPECT_EQ(done.code, XmlError::kFileNotFound);
-}
-
-TEST_F(PugiXmlDocumentTest, AsynchronousHttpLoadReportsEachOutcome) {
     struct Case {
+        std::string source;
         Response response;
         long expected;
     };
-    const Case cases[] = {{Response::Ok("<r count=\"1\"/>"), 0},
-                          {Response::Status(500, "<r/>"), XmlError::kHttpStatus},
-                          {Response::Status(404), XmlError::kHttpStatus},
-                          {Response::TransportError(), XmlError::kUnreachable},
-                          {Response::Ok("<r"), XmlError::kMalformed},
-                          {Response::Delayed(3000, "<r/>"), 0}};
-    for (const Case& c : cases) {
-        tp.http().SetResponse(kUrl, c.response);
+    const Case cases[] = {
+        {kUrl, Response::Ok("<r count=\"1\"/>"), 0},
+        {kUrl, Response::Status(500, "<r/>"), XmlError::kHttpStatus},
+        {kUrl, Response::Status(404), XmlError::kHttpStatus},
+        {kUrl, Response::TransportError(), XmlError::kUnreachable},
+        {kUrl, Response::Ok("<r"), XmlError::kMalformed},
+        {kUrl, Response::Delayed(3000, "<r/>"), 0},
+        {tp.ProgramFile("a.xml"), {}, 0},
+        {tp.ProgramFile("missing.xml"), {}, XmlError::kFileNotFound},
+    };
+    for (const auto& [source, response, expected] : cases) {
+        const bool http = source == kUrl;
+        tp.http().SetResponse(kUrl, response);
+        auto sync = NewDocument();
+        EXPECT_EQ(sync->load(source), expected == 0);
+        EXPECT_EQ(sync->parseErrorCode(), expected);
+        EXPECT_FALSE(http && tp.http().Requests().back().async);
+
         auto doc = NewDocument(true);
         Completions done;
         done.Watch(*doc);
-        ASSERT_TRUE(doc->load(kUrl));
+        ASSERT_TRUE(doc->load(source));
         EXPECT_EQ(done.count, 0);
         EXPECT_EQ(doc->readyState(), XmlReadyState::Loading);
         EXPECT_TRUE(tp.loop().RunUntil([&] { return done.count > 0; }, 10000));
         EXPECT_EQ(done.count, 1);
         EXPECT_EQ(done.state, XmlReadyState::Complete);
-        EXPECT_EQ(done.code, c.expected);
-        EXPECT_EQ(doc->parseErrorCode(), c.expected);
+        EXPECT_EQ(done.code, expected) << source;
+        EXPECT_TRUE(!http || tp.http().Requests().back().async);
     }
     EXPECT_EQ(tp.loop().NowMs(), 3000);
-    EXPECT_TRUE(tp.http().Requests().back().async);
 }
 
 TEST_F(PugiXmlDocumentTest, AbortReportsExactlyOneCompletionLaterAndIgnoresTheLateAnswer) {
@@ -332,13 +250,11 @@ TEST_F(PugiXmlDocumentTest, AbortReportsExactlyOneCompletionLaterAndIgnoresTheLa
     ASSERT_TRUE(doc->load(kUrl));
     tp.loop().Advance(9000);
     EXPECT_EQ(done.count, 0);
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Loading);
 
     doc->abort();
     EXPECT_EQ(done.count, 0); // never inside abort()
     EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kAborted);
-    EXPECT_EQ(tp.http().AbortCount(), 1);
     EXPECT_TRUE(tp.http().PendingUrls().empty());
 
     tp.loop().ProcessPendingEvents();
@@ -363,7 +279,6 @@ TEST_F(PugiXmlDocumentTest, DocumentDestroyedWhileLoadingNeverCallsBack) {
     }
     EXPECT_EQ(tp.http().AbortCount(), 2);
     tp.loop().Advance(60000);
-    EXPECT_EQ(calls, 0);
     EXPECT_FALSE(tp.http().CompletePending({}, Response::Ok("<late/>")));
     tp.loop().ProcessPendingEvents();
     EXPECT_EQ(calls, 0);
@@ -380,7 +295,6 @@ TEST(PugiXmlServiceTest, WithoutFetcherOrLoopLoadsFailInsteadOfHanging) {
     doc->setAsync(true);
     EXPECT_FALSE(doc->load("http://updates.test/"));
     EXPECT_EQ(doc->parseErrorCode(), XmlError::kNoEventLoop);
-    EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
     EXPECT_TRUE(doc->loadXML("<r/>"));
     EXPECT_EQ(calls, 0);
 }

@@ -50,7 +50,6 @@ std::vector<std::string> SplitNul(const std::string& text) {
 class ProcessLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApplication();
         root = TestPlatform::MakeTempFolder("launcher");
         // A blank in the folder makes the program name need its quotes.
         folder = root / "my tools";
@@ -103,34 +102,26 @@ TEST_F(ProcessLauncherTest, AWindowsProgramNameFallsBackToTheFileWithoutExe) {
     ASSERT_TRUE(arguments);
     EXPECT_EQ(*arguments, (std::vector<std::string>{"/quiet"}));
 
-    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "SETUP.EXE").string()), "")
-        << "only the suffix is dropped, not the letter case of the name";
-    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "setup.EXE").string()),
-              (folder / "setup").string());
-    // A file that really has the suffix is started as it is.
+    // Only the suffix is dropped, in any case, not the letter case of the name; a file that
+    // really has the suffix is started as it is; bare names are found on the path.
     WriteFile(folder / "real.exe", kRecorder, true);
-    EXPECT_EQ(QtProcessLauncher::ResolveProgram((folder / "real.exe").string()),
-              (folder / "real.exe").string());
+    for (const auto& [asked, found] : {std::pair{folder / "SETUP.EXE", fs::path()},
+                                       std::pair{folder / "setup.EXE", folder / "setup"},
+                                       std::pair{folder / "real.exe", folder / "real.exe"}})
+        EXPECT_EQ(QtProcessLauncher::ResolveProgram(asked.string()), found.string()) << asked;
+    EXPECT_FALSE(QtProcessLauncher::ResolveProgram("sh").empty());
+    EXPECT_EQ(QtProcessLauncher::ResolveProgram("sh.exe"), QtProcessLauncher::ResolveProgram("sh"));
 }
 
 TEST_F(ProcessLauncherTest, WhatCannotStartAnswersFalse) {
-    EXPECT_FALSE(launcher.StartCommandLine(""));
-    EXPECT_FALSE(launcher.StartCommandLine("   "));
-    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "missing.exe") + " /quiet"));
-    EXPECT_FALSE(launcher.StartCommandLine("kdau-no-such-program-anywhere --help"));
-    // Present but not executable.
+    // Present but not executable; executable but not a format the system can run.
     WriteFile(folder / "plain.sh", kRecorder, false);
-    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "plain.sh")));
-    // A folder is no program.
-    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder)));
-    // Executable bit, but not a format the system can run.
     WriteFile(folder / "garbage", std::string("\x01\x02\x03 not a program"), true);
-    EXPECT_FALSE(launcher.StartCommandLine(Quoted(folder / "garbage")));
-}
-
-TEST_F(ProcessLauncherTest, BareNamesAreFoundOnThePath) {
-    EXPECT_FALSE(QtProcessLauncher::ResolveProgram("sh").empty());
-    EXPECT_EQ(QtProcessLauncher::ResolveProgram("sh.exe"), QtProcessLauncher::ResolveProgram("sh"));
+    for (const std::string& commandLine :
+         {std::string(), std::string("   "), Quoted(folder / "missing.exe") + " /quiet",
+          std::string("kdau-no-such-program-anywhere --help"), Quoted(folder / "plain.sh"),
+          Quoted(folder), Quoted(folder / "garbage")})
+        EXPECT_FALSE(launcher.StartCommandLine(commandLine)) << commandLine;
 }
 
 TEST_F(ProcessLauncherTest, TheDesktopGetsWebAddressesOnly) {

@@ -1,25 +1,39 @@
 #pragma once
 // Helpers shared by the Qt backend tests of the platform test program.
 
-#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include <QApplication>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 namespace KDAutoUpdate {
 
-// A QCoreApplication for the tests that need one, unless the program made an application
-// already. It lives until the process ends, like the application object of a real host.
-inline void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "kdau_tests_platform";
-    static char* argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv);
-}
+// One widget application for the whole program, as a host has: the network, image plugins and
+// the WebEngine windows all need it.
+class QtApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (QCoreApplication::instance())
+            return;
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[32] = "kdau_tests_platform";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+
+inline const auto* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHostAddress>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -15,14 +14,14 @@
 namespace KDAutoUpdate {
 
 // HTTP/1.1 on 127.0.0.1 with scripted answers by path (and one for every other path): status,
-// body, wrong lengths, dropped or held connections, slow senders, redirects. Remembers the paths
-// asked for.
+// body, wrong or missing lengths, dropped or held connections, slow or endless senders,
+// redirects. Remembers the paths asked for.
 class ScriptedHttpServer {
 public:
     struct Answer {
         int status = 200;
         std::string body;
-        // Content-Length sent; -1: the body's size.
+        // Content-Length sent; -1: the body's size; -2: none.
         qint64 contentLength = -1;
         // The connection closes after this many body bytes; -1: after the whole body.
         qint64 closeAfter = -1;
@@ -33,6 +32,11 @@ public:
         int pieceIntervalMs = 0;
         // Sent as the Location header when not empty.
         std::string location;
+        std::string contentType = "application/octet-stream";
+        // Further header lines, each ended by "\r\n".
+        std::string headers;
+        // The first piece again and again until the peer goes.
+        bool endless = false;
     };
 
     ScriptedHttpServer() {
@@ -46,8 +50,8 @@ public:
     // The answer to every path without one of its own.
     void Set(Answer answer) { m_answer = std::move(answer); }
     void SetFor(const std::string& path, Answer answer) { m_byPath[path] = std::move(answer); }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
+    std::string Url(const std::string& path, const char* host = "127.0.0.1") const {
+        return std::string("http://") + host + ":" + std::to_string(m_server.serverPort()) + path;
     }
     const std::vector<std::string>& Paths() const { return m_paths; }
 
@@ -57,8 +61,7 @@ private:
         auto request = std::make_shared<QByteArray>();
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
             request->append(socket->readAll());
-            const qsizetype end = request->indexOf("\r\n\r\n");
-            if (end < 0)
+            if (request->indexOf("\r\n\r\n") < 0)
                 return;
             const QList<QByteArray> line = request->left(request->indexOf("\r\n")).split(' ');
             request->clear();
@@ -70,37 +73,36 @@ private:
 
     void Respond(QTcpSocket* socket, const Answer& a) {
         const qint64 length =
-            a.contentLength >= 0 ? a.contentLength : static_cast<qint64>(a.body.size());
-        socket->write("HTTP/1.1 " + QByteArray::number(a.status) +
-                      " Scripted\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                      QByteArray::number(length) + "\r\nConnection: close\r\n" +
-                      (a.location.empty()
-                           ? QByteArray()
-                           : "Location: " + QByteArray::fromStdString(a.location) + "\r\n") +
-                      "\r\n");
+            a.contentLength == -1 ? static_cast<qint64>(a.body.size()) : a.contentLength;
+        QByteArray head =
+            "HTTP/1.1 " + QByteArray::number(a.status) + " Scripted\r\nContent-Type: " +
+            QByteArray::fromStdString(a.contentType + "\r\nConnection: close\r\n" + a.headers);
+        if (length >= 0)
+            head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        if (!a.location.empty())
+            head += "Location: " + QByteArray::fromStdString(a.location) + "\r\n";
+        socket->write(head + "\r\n");
         qint64 limit = static_cast<qint64>(a.body.size());
         if (a.closeAfter >= 0)
             limit = std::min(limit, a.closeAfter);
         if (a.holdAfter >= 0)
             limit = std::min(limit, a.holdAfter);
         const QByteArray body = QByteArray::fromStdString(a.body).left(limit);
-        const bool close = a.holdAfter < 0;
+        const bool close = a.holdAfter < 0 && !a.endless;
         if (a.pieceBytes <= 0) {
             socket->write(body);
             if (close)
                 socket->disconnectFromHost();
             return;
         }
+        // The timer is the socket's child: it goes with the connection.
         auto* timer = new QTimer(socket);
         auto sent = std::make_shared<qint64>(0);
-        QPointer<QTcpSocket> guard(socket);
         QObject::connect(timer, &QTimer::timeout, socket, [=] {
-            if (!guard)
-                return;
-            const QByteArray piece = body.mid(*sent, a.pieceBytes);
+            const QByteArray piece = body.mid(a.endless ? 0 : *sent, a.pieceBytes);
             *sent += piece.size();
             socket->write(piece);
-            if (*sent >= body.size()) {
+            if (!a.endless && *sent >= body.size()) {
                 timer->stop();
                 if (close)
                     socket->disconnectFromHost();

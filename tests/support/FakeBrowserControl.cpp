@@ -42,12 +42,6 @@ FakeBrowserControl::Element& FakeBrowserControl::Element::MakeCheckBox(bool chec
     return *this;
 }
 
-FakeBrowserControl::Element&
-FakeBrowserControl::Element::SetRawSource(std::optional<std::string> source) {
-    m_rawSource = std::move(source);
-    return *this;
-}
-
 std::optional<std::string>
 FakeBrowserControl::Element::GetAttribute(const std::string& name) const {
     const std::string wanted = LowerAscii(name);
@@ -67,12 +61,6 @@ void FakeBrowserControl::Element::SetAttribute(const std::string& name, const st
     m_attributes.emplace_back(name, value);
 }
 
-bool FakeBrowserControl::Element::FireOwnClick() {
-    // A copy: the handler may replace itself while it runs.
-    const std::function<bool()> handler = m_onClick;
-    return handler ? handler() : true;
-}
-
 // Document.
 
 FakeBrowserControl::ElementPtr FakeBrowserControl::Page::Add(const std::string& id,
@@ -82,30 +70,21 @@ FakeBrowserControl::ElementPtr FakeBrowserControl::Page::Add(const std::string& 
     return element;
 }
 
-FakeBrowserControl::ElementPtr FakeBrowserControl::Page::Find(const std::string& id) const {
-    for (const auto& e : m_elements)
-        if (!id.empty() && e->Id() == id)
-            return e;
-    return nullptr;
-}
-
-HtmlElementPtr FakeBrowserControl::Page::GetElementById(const std::string& id) {
-    return Find(id);
-}
-
 bool FakeBrowserControl::Page::Click(const ElementPtr& element) {
     if (!element)
         return false;
-    // A check box changes before the handlers run, so they read its new state.
-    const bool before = element->Checked();
-    if (element->IsCheckBox())
-        element->SetChecked(!before);
-    bool keep = element->FireOwnClick();
+    // A check box changes before the handlers run, so they read its new state. Copies: a
+    // handler may replace itself while it runs.
+    const bool before = element->m_checked;
+    if (element->m_checkBox)
+        element->m_checked = !before;
+    const std::function<bool()> own = element->m_onClick;
+    bool keep = !own || own();
     const std::function<bool(const HtmlElementPtr&)> handler = m_onClick;
     if (handler && !handler(element))
         keep = false;
-    if (!keep && element->IsCheckBox())
-        element->SetChecked(before);
+    if (!keep && element->m_checkBox)
+        element->m_checked = before;
     return keep;
 }
 
@@ -130,37 +109,6 @@ template <class F> void FakeBrowserControl::Raise(F&& raise) {
     // Written after the call on purpose: a control freed by its own callback is caught by the
     // sanitizers here, and by DestroyedDuringEvent() without them.
     --m_eventDepth;
-}
-
-bool FakeBrowserControl::AddBrowser(short& id) {
-    id = m_nextId++;
-    m_added.push_back(id);
-    return true;
-}
-
-bool FakeBrowserControl::Navigate(short id, const std::string& url) {
-    m_navigations.push_back({id, url});
-    return true;
-}
-
-bool FakeBrowserControl::ShowBrowser(short id) {
-    m_visible = id;
-    return true;
-}
-
-HtmlDocumentPtr FakeBrowserControl::Document(short id) {
-    const auto it = m_documents.find(id);
-    return it == m_documents.end() ? nullptr : it->second;
-}
-
-void FakeBrowserControl::Move(const TwipRect& rect) {
-    m_moves.push_back(rect);
-    m_bounds = rect;
-}
-
-void FakeBrowserControl::LockPainting(bool lock) {
-    m_lockCalls.push_back(lock);
-    m_locked = lock;
 }
 
 void FakeBrowserControl::Complete(short id, const PagePtr& doc) {

@@ -21,6 +21,7 @@ namespace KDAutoUpdate {
 
 class FakeBrowserControl : public IBrowserControl {
 public:
+    class Page;
     class Element : public IHtmlElement {
     public:
         Element(std::string id, std::string tagName);
@@ -30,11 +31,11 @@ public:
         // A check box toggles when clicked, and toggles back when the click is cancelled.
         Element& MakeCheckBox(bool checked);
         void SetChecked(bool checked) { m_checked = checked; }
-        Element& SetRawSource(std::optional<std::string> source);
+        Element& SetRawSource(std::optional<std::string> source) {
+            m_rawSource = std::move(source);
+            return *this;
+        }
         bool HasOnClick() const { return static_cast<bool>(m_onClick); }
-        // Runs the element's own click handler; true (default action kept) without one.
-        bool FireOwnClick();
-        bool IsCheckBox() const { return m_checkBox; }
 
         // IHtmlElement
         std::string Id() const override { return m_id; }
@@ -50,6 +51,7 @@ public:
         void SetOnClick(std::function<bool()> handler) override { m_onClick = std::move(handler); }
 
     private:
+        friend class Page;
         std::string m_id;
         std::string m_tagName;
         std::vector<std::pair<std::string, std::string>> m_attributes; // names as written
@@ -68,7 +70,12 @@ public:
 
         // Adds an element (found by id when it has one).
         ElementPtr Add(const std::string& id, const std::string& tagName = "span");
-        ElementPtr Find(const std::string& id) const;
+        ElementPtr Find(const std::string& id) const {
+            for (const auto& e : m_elements)
+                if (!id.empty() && e->Id() == id)
+                    return e;
+            return nullptr;
+        }
         // The user clicks `element`: its own handler runs, then the document's with `element`
         // as the source. Answers whether the default action happened (no handler cancelled).
         bool Click(const ElementPtr& element);
@@ -76,7 +83,7 @@ public:
 
         // IHtmlDocument
         std::string Url() const override { return m_url; }
-        HtmlElementPtr GetElementById(const std::string& id) override;
+        HtmlElementPtr GetElementById(const std::string& id) override { return Find(id); }
         void SetOnClick(std::function<bool(const HtmlElementPtr& source)> handler) override {
             m_onClick = std::move(handler);
         }
@@ -110,7 +117,6 @@ public:
     bool NewWindow(short id, const std::string& url);
 
     // Recordings.
-    IBrowserEvents* Events() const { return m_events; }
     long HostUIFlags() const { return m_hostUIFlags; }
     const std::vector<short>& AddedBrowsers() const { return m_added; }
     const std::vector<Navigation>& Navigations() const { return m_navigations; }
@@ -125,15 +131,27 @@ public:
     // IBrowserControl
     void SetEvents(IBrowserEvents* events) override { m_events = events; }
     void SetHostUIFlags(long flags) override { m_hostUIFlags = flags; }
-    bool AddBrowser(short& id) override;
-    bool Navigate(short id, const std::string& url) override;
-    bool ShowBrowser(short id) override;
+    bool AddBrowser(short& id) override {
+        m_added.push_back(id = m_nextId++);
+        return true;
+    }
+    bool Navigate(short id, const std::string& url) override {
+        m_navigations.push_back({id, url});
+        return true;
+    }
+    bool ShowBrowser(short id) override {
+        m_visible = id;
+        return true;
+    }
     short VisibleBrowser() const override { return m_visible; }
-    HtmlDocumentPtr Document(short id) override;
+    HtmlDocumentPtr Document(short id) override {
+        const auto it = m_documents.find(id);
+        return it == m_documents.end() ? nullptr : it->second;
+    }
     WindowHandle Handle() const override { return m_handle; }
-    void Move(const TwipRect& rect) override;
+    void Move(const TwipRect& rect) override { m_moves.push_back(m_bounds = rect); }
     TwipRect Bounds() const override { return m_bounds; }
-    void LockPainting(bool lock) override;
+    void LockPainting(bool lock) override { m_lockCalls.push_back(m_locked = lock); }
     bool IsPaintingLocked() const override { return m_locked; }
 
 private:

@@ -12,12 +12,8 @@ FakeDownloader::~FakeDownloader() {
     m_self.reset();
 }
 
-void FakeDownloader::SetEvents(IDownloadEvents* events) {
-    m_events = events;
-}
-
 bool FakeDownloader::BeginDownload(const std::string& url, const std::string& key) {
-    const bool accepted = m_beginResult && !m_running && !m_endPending;
+    const bool accepted = m_beginResult && !m_running;
     m_log->begins.push_back({url, key, accepted});
     if (!accepted)
         return false;
@@ -32,19 +28,10 @@ void FakeDownloader::CancelDownload(const std::string& key) {
     m_log->cancels.push_back(key);
     if (!m_running || key != m_key)
         return;
-    // The transfer stops at once and quietly, as the real control's does.
     m_running = false;
     m_key.clear();
     m_localFile.clear();
     ++m_generation;
-}
-
-bool FakeDownloader::IsBusy() const {
-    return m_busyOverride.value_or(m_running);
-}
-
-std::string FakeDownloader::LocalFile() const {
-    return m_localFile;
 }
 
 void FakeDownloader::Post(long long afterMs, std::function<void()> task) {
@@ -71,15 +58,7 @@ void FakeDownloader::EmitProgress(long long percent, long long rate, long long r
     });
 }
 
-void FakeDownloader::Finish(const std::string& localPath, long long afterMs) {
-    ScheduleEnd(localPath, afterMs);
-}
-
-void FakeDownloader::Fail(long long afterMs) {
-    ScheduleEnd({}, afterMs);
-}
-
-void FakeDownloader::ScheduleEnd(const std::string& localPath, long long afterMs) {
+void FakeDownloader::End(const std::string& localPath, long long afterMs) {
     const int generation = m_generation;
     Post(afterMs, [this, generation, localPath] {
         if (!m_running || generation != m_generation)
@@ -87,15 +66,10 @@ void FakeDownloader::ScheduleEnd(const std::string& localPath, long long afterMs
         m_running = false;
         m_key.clear();
         m_localFile = localPath;
-        DeliverEnd(localPath);
+        m_log->completions.push_back(localPath);
+        if (m_events)
+            m_events->DownloadComplete(localPath);
     });
-}
-
-void FakeDownloader::DeliverEnd(const std::string& localPath) {
-    m_endPending = false;
-    m_log->completions.push_back(localPath);
-    if (m_events)
-        m_events->DownloadComplete(localPath);
 }
 
 } // namespace KDAutoUpdate

@@ -46,23 +46,23 @@ public:
     FakeDownloader& operator=(const FakeDownloader&) = delete;
 
     // IDownloader
-    void SetEvents(IDownloadEvents* events) override;
-    // Records the call; starts a transfer unless SetBeginResult(false) was said, a transfer
-    // runs or the end of the last one has not been delivered yet (as the real control does).
+    void SetEvents(IDownloadEvents* events) override { m_events = events; }
+    // Records the call; starts a transfer unless SetBeginResult(false) was said or a transfer
+    // runs.
     bool BeginDownload(const std::string& url, const std::string& key) override;
-    // Records the key; ends the running transfer of that key: DownloadComplete("") follows.
+    // Records the key; ends the running transfer of that key quietly, as the real control does.
     void CancelDownload(const std::string& key) override;
-    bool IsBusy() const override;
-    std::string LocalFile() const override;
+    bool IsBusy() const override { return m_busyOverride.value_or(m_running); }
+    std::string LocalFile() const override { return m_localFile; }
 
     // Scripts, each delivered after `afterMs` of virtual time (0: at the next posted task).
     // Reports and ends that would arrive after the transfer already ended are dropped.
     void EmitProgress(long long percent, long long rate, long long remaining, long long received,
                       long long total, long long afterMs = 0);
     // Success: IsBusy false, LocalFile `localPath`, then DownloadComplete(`localPath`).
-    void Finish(const std::string& localPath, long long afterMs = 0);
+    void Finish(const std::string& localPath, long long afterMs = 0) { End(localPath, afterMs); }
     // Failure: IsBusy false, LocalFile empty, then DownloadComplete("").
-    void Fail(long long afterMs = 0);
+    void Fail(long long afterMs = 0) { End({}, afterMs); }
 
     // Settings.
     void SetBeginResult(bool accepted) { m_beginResult = accepted; }
@@ -77,9 +77,8 @@ public:
 
 private:
     void Post(long long afterMs, std::function<void()> task);
-    // Ends the running transfer of `generation` with `localPath` (empty: failed).
-    void ScheduleEnd(const std::string& localPath, long long afterMs);
-    void DeliverEnd(const std::string& localPath);
+    // Ends the running transfer with `localPath` (empty: failed) after `afterMs`.
+    void End(const std::string& localPath, long long afterMs);
 
     VirtualEventLoop& m_loop;
     std::shared_ptr<FakeDownloadLog> m_log;
@@ -87,7 +86,6 @@ private:
     bool m_beginResult = true;
     std::optional<bool> m_busyOverride;
     bool m_running = false;
-    bool m_endPending = false;
     // Counts transfers, so scripts of an ended transfer do nothing.
     int m_generation = 0;
     std::string m_key;

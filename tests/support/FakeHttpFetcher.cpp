@@ -28,29 +28,6 @@ FakeHttpFetcher::~FakeHttpFetcher() {
     m_self.reset();
 }
 
-void FakeHttpFetcher::SetResponse(const std::string& url, Response response) {
-    auto it = std::find_if(m_exact.begin(), m_exact.end(),
-                           [&](const Rule& rule) { return rule.pattern == url; });
-    if (it != m_exact.end())
-        it->response = std::move(response);
-    else
-        m_exact.push_back({url, std::move(response)});
-}
-
-void FakeHttpFetcher::SetPrefixResponse(const std::string& prefix, Response response) {
-    auto it = std::find_if(m_prefixes.begin(), m_prefixes.end(),
-                           [&](const Rule& rule) { return rule.pattern == prefix; });
-    if (it != m_prefixes.end())
-        it->response = std::move(response);
-    else
-        m_prefixes.push_back({prefix, std::move(response)});
-}
-
-void FakeHttpFetcher::ClearResponses() {
-    m_exact.clear();
-    m_prefixes.clear();
-}
-
 std::vector<std::string> FakeHttpFetcher::RequestedUrls() const {
     std::vector<std::string> urls;
     for (const auto& request : m_requests)
@@ -86,9 +63,7 @@ int FakeHttpFetcher::CompleteAllPending(const Response& response) {
 HttpResult FakeHttpFetcher::GetSync(const std::string& url) {
     m_requests.push_back({url, false});
     const Response response = Lookup(url);
-    if (response.never)
-        return ResultOf(url, Response::TransportError(kTimeout));
-    return ResultOf(url, response);
+    return ResultOf(url, response.never ? Response::TransportError(kTimeout) : response);
 }
 
 std::shared_ptr<IHttpRequest>
@@ -106,15 +81,16 @@ FakeHttpFetcher::GetAsync(const std::string& url, std::function<void(const HttpR
 }
 
 FakeHttpFetcher::Response FakeHttpFetcher::Lookup(const std::string& url) const {
-    for (const auto& rule : m_exact)
-        if (rule.pattern == url)
-            return rule.response;
-    const Rule* best = nullptr;
-    for (const auto& rule : m_prefixes)
-        if (url.compare(0, rule.pattern.size(), rule.pattern) == 0 &&
-            (!best || rule.pattern.size() > best->pattern.size()))
-            best = &rule;
-    return best ? best->response : Response::TransportError(kUnreachable);
+    if (const auto exact = m_rules.find({url, false}); exact != m_rules.end())
+        return exact->second;
+    const Response* best = nullptr;
+    std::size_t bestSize = 0;
+    for (const auto& [rule, response] : m_rules)
+        if (rule.second && url.starts_with(rule.first) && (!best || rule.first.size() > bestSize)) {
+            best = &response;
+            bestSize = rule.first.size();
+        }
+    return best ? *best : Response::TransportError(kUnreachable);
 }
 
 HttpResult FakeHttpFetcher::ResultOf(const std::string& url, const Response& response) {
@@ -133,11 +109,6 @@ HttpResult FakeHttpFetcher::ResultOf(const std::string& url, const Response& res
 void FakeHttpFetcher::Schedule(const std::shared_ptr<State>& state, const HttpResult& result,
                                long delayMs) {
     state->result = result;
-    state->scheduled = true;
-    PostDelivery(state, delayMs);
-}
-
-void FakeHttpFetcher::PostDelivery(const std::shared_ptr<State>& state, long delayMs) {
     auto deliver = [state] {
         if (state->delivered)
             return;
@@ -160,9 +131,7 @@ void FakeHttpFetcher::OnAbort(const std::shared_ptr<State>& state) {
     ++m_abortCount;
     m_pending.erase(std::remove(m_pending.begin(), m_pending.end(), state), m_pending.end());
     // An answer already on its way turns into the abort, which arrives at once.
-    state->result = HttpResult{kAborted, 0, {}, state->url};
-    state->scheduled = true;
-    PostDelivery(state, 0);
+    Schedule(state, HttpResult{kAborted, 0, {}, state->url}, 0);
 }
 
 } // namespace KDAutoUpdate

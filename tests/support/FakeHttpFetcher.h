@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,14 +30,10 @@ public:
         bool never = false;     // held until CompletePending() or Abort()
         long delayMs = 0;       // asynchronous answer after this much virtual time
 
-        static Response Ok(std::string text) { return {200, std::move(text), 0, false, 0}; }
-        static Response Status(int code, std::string text = {}) {
-            return {code, std::move(text), 0, false, 0};
-        }
-        static Response TransportError(int error = kUnreachable) {
-            return {0, {}, error, false, 0};
-        }
-        static Response Never() { return {0, {}, 0, true, 0}; }
+        static Response Ok(std::string text) { return {200, std::move(text)}; }
+        static Response Status(int code, std::string text = {}) { return {code, std::move(text)}; }
+        static Response TransportError(int error = kUnreachable) { return {0, {}, error}; }
+        static Response Never() { return {0, {}, 0, true}; }
         static Response Delayed(long ms, std::string text) {
             return {200, std::move(text), 0, false, ms};
         }
@@ -52,9 +49,12 @@ public:
 
     // Scripts. An exact URL wins over prefixes; among prefixes the longest wins; a later script
     // for the same URL or prefix replaces the earlier one. Unscripted URLs are unreachable.
-    void SetResponse(const std::string& url, Response response);
-    void SetPrefixResponse(const std::string& prefix, Response response);
-    void ClearResponses();
+    void SetResponse(const std::string& url, Response response) {
+        m_rules[{url, false}] = std::move(response);
+    }
+    void SetPrefixResponse(const std::string& prefix, Response response) {
+        m_rules[{prefix, true}] = std::move(response);
+    }
 
     // Recordings.
     std::vector<std::string> RequestedUrls() const;
@@ -76,27 +76,22 @@ public:
         std::string url;
         std::function<void(const HttpResult&)> done;
         HttpResult result;
-        bool scheduled = false;
         bool delivered = false;
         bool aborted = false;
     };
 
 private:
     class FakeRequest;
-    struct Rule {
-        std::string pattern;
-        Response response;
-    };
 
     Response Lookup(const std::string& url) const;
     static HttpResult ResultOf(const std::string& url, const Response& response);
+    // Posts the delivery of `result` to the loop.
     void Schedule(const std::shared_ptr<State>& state, const HttpResult& result, long delayMs);
-    void PostDelivery(const std::shared_ptr<State>& state, long delayMs);
     void OnAbort(const std::shared_ptr<State>& state);
 
     VirtualEventLoop& m_loop;
-    std::vector<Rule> m_exact;
-    std::vector<Rule> m_prefixes;
+    // By pattern and whether it is a prefix.
+    std::map<std::pair<std::string, bool>, Response> m_rules;
     std::vector<Request> m_requests;
     std::deque<std::shared_ptr<State>> m_pending;
     int m_abortCount = 0;

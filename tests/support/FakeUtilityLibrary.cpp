@@ -4,43 +4,24 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/LoadedForms.h"
-#include "platform/portable/GermanFormat.h"
-#include "platform/portable/ResUrl.h"
-
 namespace KDAutoUpdate {
 
 namespace {
-std::string WithoutExe(const std::string& name) {
-    if (name.size() < 4)
-        return name;
-    std::string suffix = name.substr(name.size() - 4);
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
-    return suffix == ".exe" ? name.substr(0, name.size() - 4) : name;
+// The rule the real backends use: equal names, or equal once a ".exe" suffix (any case) is
+// dropped from either.
+bool SameProgram(const std::string& a, const std::string& b) {
+    const auto withoutExe = [](const std::string& name) {
+        if (name.size() < 4)
+            return name;
+        std::string suffix = name.substr(name.size() - 4);
+        std::transform(suffix.begin(), suffix.end(), suffix.begin(), [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        });
+        return suffix == ".exe" ? name.substr(0, name.size() - 4) : name;
+    };
+    return !a.empty() && withoutExe(a) == withoutExe(b);
 }
 } // namespace
-
-bool FakeUtilityLibrary::SameProgram(const std::string& a, const std::string& b) {
-    return !a.empty() && WithoutExe(a) == WithoutExe(b);
-}
-
-bool FakeUtilityLibrary::IsFormLoaded(const std::string& formName, const LoadedForms& forms) {
-    return forms.Contains(formName);
-}
-
-std::optional<bool> FakeUtilityLibrary::GetConnectedState(long& /*flags*/) {
-    ++m_connectedStateCalls;
-    return m_connected;
-}
-
-std::optional<bool> FakeUtilityLibrary::ConnectNetwork(long /*flags*/, const std::string& /*entry*/,
-                                                       long /*options*/) {
-    ++m_connectNetworkCalls;
-    if (m_connectResult == true)
-        m_connected = true;
-    return m_connectResult;
-}
 
 bool FakeUtilityLibrary::FileExists(const std::string& path) {
     std::error_code error;
@@ -60,33 +41,13 @@ bool FakeUtilityLibrary::IsProcessRunning(const std::string& processName) {
 
 bool FakeUtilityLibrary::KillProcess(const std::string& processName) {
     m_killRequests.push_back(processName);
-    bool any = false;
-    for (auto it = m_processes.begin(); it != m_processes.end();) {
-        if (SameProgram(*it, processName)) {
-            m_killed.push_back(*it);
-            it = m_processes.erase(it);
-            any = true;
-        } else {
-            ++it;
-        }
-    }
+    const auto ended =
+        std::stable_partition(m_processes.begin(), m_processes.end(),
+                              [&](const auto& name) { return !SameProgram(name, processName); });
+    m_killed.insert(m_killed.end(), ended, m_processes.end());
+    const bool any = ended != m_processes.end();
+    m_processes.erase(ended, m_processes.end());
     return any;
-}
-
-std::string FakeUtilityLibrary::ResourceUrlPath(const std::string& filePath) {
-    return KDAutoUpdate::ResourceUrlPath(filePath);
-}
-
-std::string FakeUtilityLibrary::FormatByteSize(long long bytes) {
-    return GermanFormat::FormatByteSize(bytes);
-}
-
-std::string FakeUtilityLibrary::FormatDuration(long long& seconds) {
-    return GermanFormat::FormatDuration(seconds);
-}
-
-std::string FakeUtilityLibrary::ShortenText(const std::string& text, short& maxLength) {
-    return GermanFormat::ShortenText(text, maxLength);
 }
 
 } // namespace KDAutoUpdate

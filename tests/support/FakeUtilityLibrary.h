@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/LoadedForms.h"
 #include "platform/UtilityLibrary.h"
+#include "platform/portable/GermanFormat.h"
+#include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
 
@@ -26,21 +29,35 @@ public:
     // Names of the processes it ended.
     const std::vector<std::string>& Killed() const { return m_killed; }
 
-    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override;
-    std::optional<bool> GetConnectedState(long& flags) override;
-    std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
+    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override {
+        return forms.Contains(formName);
+    }
+    std::optional<bool> GetConnectedState(long&) override {
+        ++m_connectedStateCalls;
+        return m_connected;
+    }
+    std::optional<bool> ConnectNetwork(long, const std::string&, long) override {
+        ++m_connectNetworkCalls;
+        if (m_connectResult == true)
+            m_connected = true;
+        return m_connectResult;
+    }
     bool FileExists(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
-    std::string ResourceUrlPath(const std::string& filePath) override;
-    std::string FormatByteSize(long long bytes) override;
-    std::string FormatDuration(long long& seconds) override;
-    std::string ShortenText(const std::string& text, short& maxLength) override;
-
-    // The rule the real backends use: equal names, or equal once a ".exe" suffix (any case)
-    // is dropped from either.
-    static bool SameProgram(const std::string& a, const std::string& b);
+    std::string ResourceUrlPath(const std::string& filePath) override {
+        return KDAutoUpdate::ResourceUrlPath(filePath);
+    }
+    std::string FormatByteSize(long long bytes) override {
+        return GermanFormat::FormatByteSize(bytes);
+    }
+    std::string FormatDuration(long long& seconds) override {
+        return GermanFormat::FormatDuration(seconds);
+    }
+    std::string ShortenText(const std::string& text, short& maxLength) override {
+        return GermanFormat::ShortenText(text, maxLength);
+    }
 
 private:
     std::optional<bool> m_connected = true;

@@ -12,7 +12,12 @@ namespace KDAutoUpdate {
 
 class RecordingDesktop : public IDesktop {
 public:
-    bool OpenUrl(const std::string& url) override;
+    bool OpenUrl(const std::string& url) override {
+        m_urls.push_back(url);
+        if (m_onOpen)
+            m_onOpen(url);
+        return m_result;
+    }
 
     // What OpenUrl answers (true unless set).
     void SetResult(bool opened) { m_result = opened; }

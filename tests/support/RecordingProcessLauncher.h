@@ -12,7 +12,12 @@ namespace KDAutoUpdate {
 
 class RecordingProcessLauncher : public IProcessLauncher {
 public:
-    bool StartCommandLine(const std::string& commandLine) override;
+    bool StartCommandLine(const std::string& commandLine) override {
+        m_commandLines.push_back(commandLine);
+        if (m_onStart)
+            m_onStart(commandLine);
+        return m_result;
+    }
 
     // What StartCommandLine answers (true unless set).
     void SetResult(bool started) { m_result = started; }

@@ -18,7 +18,6 @@ class TestPlatform;
 class VendorKeys {
 public:
     VendorKeys();
-    const std::string& PublicKey() const { return m_public; }
 
     // The trust file beside the program: this key for `productCode`.
     void Trust(TestPlatform& tp, const std::string& productCode) const;

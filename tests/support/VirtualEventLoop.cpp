@@ -1,6 +1,8 @@
 #include "tests/support/VirtualEventLoop.h"
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 #include "tests/support/VirtualTimer.h"
 
@@ -13,10 +15,7 @@ constexpr int kMaxTasksPerRun = 1000000;
 constexpr long long kMaxRunMs = 1000LL * 3600 * 24 * 365 * 30;
 
 long long FloorDiv(long long value, long long divisor) {
-    long long q = value / divisor;
-    if ((value % divisor != 0) && ((value < 0) != (divisor < 0)))
-        --q;
-    return q;
+    return value / divisor - ((value % divisor != 0 && (value < 0) != (divisor < 0)) ? 1 : 0);
 }
 } // namespace
 
@@ -108,47 +107,36 @@ bool VirtualEventLoop::RunPosted(const std::function<bool()>* done) {
 }
 
 bool VirtualEventLoop::FireNextDue(long long limitMs) {
-    // Find the earliest due item; ties go to what was scheduled first.
-    long long bestDue = 0;
-    std::uint64_t bestSequence = 0;
-    VirtualTimer* bestTimer = nullptr;
-    std::string bestKey;
-    std::size_t bestDelayed = m_delayed.size();
-    bool found = false;
-    auto better = [&](long long due, std::uint64_t sequence) {
-        return !found || due < bestDue || (due == bestDue && sequence < bestSequence);
+    // The earliest due timer tick or delayed task; ties go to what was scheduled first.
+    struct Next {
+        long long dueMs;
+        std::uint64_t sequence;
+        VirtualTimer* timer;
+        std::string key;
+        std::size_t delayed;
     };
-    for (std::size_t i = 0; i < m_delayed.size(); ++i) {
-        if (better(m_delayed[i].dueMs, m_delayed[i].sequence)) {
-            found = true;
-            bestDue = m_delayed[i].dueMs;
-            bestSequence = m_delayed[i].sequence;
-            bestDelayed = i;
-            bestTimer = nullptr;
-        }
-    }
-    for (VirtualTimer* timer : m_timers) {
-        for (const auto& [key, entry] : timer->m_entries) {
-            if (entry.enabled && better(entry.dueMs, entry.sequence)) {
-                found = true;
-                bestDue = entry.dueMs;
-                bestSequence = entry.sequence;
-                bestTimer = timer;
-                bestKey = key;
-                bestDelayed = m_delayed.size();
-            }
-        }
-    }
-    if (!found || bestDue > limitMs)
+    std::optional<Next> next;
+    const auto consider = [&next](Next candidate) {
+        if (!next ||
+            std::tie(candidate.dueMs, candidate.sequence) < std::tie(next->dueMs, next->sequence))
+            next = std::move(candidate);
+    };
+    for (std::size_t i = 0; i < m_delayed.size(); ++i)
+        consider({m_delayed[i].dueMs, m_delayed[i].sequence, nullptr, {}, i});
+    for (VirtualTimer* timer : m_timers)
+        for (const auto& [key, entry] : timer->m_entries)
+            if (entry.enabled)
+                consider({entry.dueMs, entry.sequence, timer, key, 0});
+    if (!next || next->dueMs > limitMs)
         return false;
 
-    m_nowMs = std::max(m_nowMs, bestDue);
-    if (bestTimer) {
+    m_nowMs = std::max(m_nowMs, next->dueMs);
+    if (next->timer) {
         // The handler may remove the timer or destroy it; nothing here is touched afterwards.
-        bestTimer->Fire(bestKey);
+        next->timer->Fire(next->key);
     } else {
-        std::function<void()> task = std::move(m_delayed[bestDelayed].task);
-        m_delayed.erase(m_delayed.begin() + static_cast<std::ptrdiff_t>(bestDelayed));
+        std::function<void()> task = std::move(m_delayed[next->delayed].task);
+        m_delayed.erase(m_delayed.begin() + static_cast<std::ptrdiff_t>(next->delayed));
         task();
     }
     return true;
