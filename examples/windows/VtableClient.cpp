@@ -61,8 +61,10 @@ bool CheckService(_AuAgent* agent, const wchar_t* base, const wchar_t* product) 
                 std::floor(checked) == std::floor(today) ? "True" : "False");
     info->Release();
 
-    // A second check while the first (asynchronous) one runs is refused.
+    // A second check while the first (asynchronous) one or its dialog (not silent) runs is
+    // refused.
     async = VARIANT_TRUE;
+    silent = VARIANT_FALSE;
     if (!Ok(agent->CheckMessages(&silent, &async, &automatic, &found), "CheckMessages async"))
         return false;
     const HRESULT busy = agent->CheckMessages(&silent, &async, &automatic, &found);

@@ -30,9 +30,9 @@ if (WScript.Arguments.length == 2) {
     var second = new ActiveXObject("KDAutoUpdate.AuAgent");
     second.ProductCode = product;
     WScript.Echo("Read back LastUpdateName = " + second.GetProductInfo().LastUpdateName);
-    // A check while the asynchronous one runs is refused with the busy error.
+    // A check while the asynchronous one or its dialog (not silent) runs is refused as busy.
     second.BaseURL = base;
-    second.CheckMessages(true, true);
+    second.CheckMessages(false, true);
     try {
         second.CheckMessages(true, true);
         WScript.Echo("No busy error");
