@@ -68,10 +68,10 @@ registered_keys() {
 }
 scope_check() { # switch suffix, scope, other scope
   local all="KDAutoUpdate.AuAgent CLSID TypeLib"
-  wine "$bin/kdautoupdate.exe" "/RegServer$1" || status=1
+  wine "$bin/kdautoupdate.exe" "/RegServer$1" || { echo "/RegServer$1 failed"; status=1; }
   [ "$(registered_keys "$2")" = "$all" ] && [ -z "$(registered_keys "$3")" ] ||
     { echo "/RegServer$1: $2 has '$(registered_keys "$2")', $3 has '$(registered_keys "$3")'"; status=1; }
-  wine "$bin/kdautoupdate.exe" "/UnregServer$1" || status=1
+  wine "$bin/kdautoupdate.exe" "/UnregServer$1" || { echo "/UnregServer$1 failed"; status=1; }
   [ -z "$(registered_keys "$2")" ] || { echo "/UnregServer$1 left '$(registered_keys "$2")'"; status=1; }
 }
 fresh_server
