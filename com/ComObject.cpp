@@ -113,7 +113,8 @@ ULONG ComObject::Release() {
 }
 
 HRESULT ComObject::InterfaceSupportsErrorInfo(REFIID riid) {
-    return IsEqualIID(riid, m_dualId) || IsEqualIID(riid, IID_IDispatch) ? S_OK : S_FALSE;
+    // IDispatch callers get their error in EXCEPINFO instead.
+    return IsEqualIID(riid, m_dualId) ? S_OK : S_FALSE;
 }
 
 HRESULT ComObject::GetTypeInfoCount(UINT* count) {

@@ -85,6 +85,7 @@ bool CheckService(_AuAgent* agent, const wchar_t* base, const wchar_t* product) 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0); // a host that hangs shows how far it came
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 1;
     int status = 1;
@@ -120,7 +121,6 @@ int wmain(int argc, wchar_t** argv) {
         status = argc == 3 && !CheckService(agent, argv[1], argv[2]) ? 1 : 0;
         agent->Release();
     }
-    std::fflush(stdout);
     CoUninitialize();
     return status;
 }
