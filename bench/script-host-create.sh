@@ -4,16 +4,14 @@
 # `cscript` process under wine, in a fresh WINEPREFIX where the Windows build's server is
 # registered. The two sides take turns; medians of the rounds and their ratio are printed.
 #
-#   bench/script-host-create.sh [ROUNDS] [COLD_ROUNDS]
+#   bench/script-host-create.sh [ROUNDS]
 #
-# The server stays a few seconds after its last object, so consecutive runs find it running;
-# COLD_ROUNDS more agent runs (default 3) each wait until it has ended and so start it anew.
-# Needs the Windows build (scripts/build-windows.sh); 9 rounds per side by default.
+# Each agent run starts the server (it ends with its last object). Needs the Windows build
+# (scripts/build-windows.sh); 9 rounds per side by default.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$root/build-windows/bin
 rounds=${1:-9}
-cold_rounds=${2:-3}
 [ -x "$bin/kdautoupdate.exe" ] || { echo "no Windows build in build-windows/" >&2; exit 2; }
 
 export WINEPREFIX
@@ -59,17 +57,8 @@ for ((i = 0; i < rounds; i++)); do
     dictionary+=("$(run dictionary 0)")
   fi
 done
-# Cold: the server ends 5 s after its last object; waiting that out makes each run start one.
-cold=()
-for ((i = 0; i < cold_rounds; i++)); do
-  sleep 6
-  cold+=("$(run agent 2)")
-done
 a=$(printf '%s\n' "${agent[@]}" | median)
 d=$(printf '%s\n' "${dictionary[@]}" | median)
-c=$(printf '%s\n' "${cold[@]}" | median)
-echo "AuAgent, server running: ${agent[*]} s, median $a s"
-echo "AuAgent, server started: ${cold[*]} s, median $c s"
-echo "Scripting.Dictionary:    ${dictionary[*]} s, median $d s"
-awk -v a="$a" -v c="$c" -v d="$d" 'BEGIN {
-  printf "ratio AuAgent / Scripting.Dictionary: %.2f (target <= 2); with a server start: %.2f\n", a / d, c / d }'
+echo "AuAgent:              ${agent[*]} s, median $a s"
+echo "Scripting.Dictionary: ${dictionary[*]} s, median $d s"
+awk -v a="$a" -v d="$d" 'BEGIN { printf "ratio AuAgent / Scripting.Dictionary: %.2f (target <= 2)\n", a / d }'

@@ -107,24 +107,6 @@ private:
     ITypeLib* m_library;
 };
 
-// After its last object the server stays a few seconds for the next host, as a program that
-// creates agents one after another would otherwise start a server for each (and COM's
-// activation of a starting server waits for it in steps of up to a second).
-constexpr UINT kIdleEndMs = 5000;
-DWORD s_cookie = 0;
-
-void CALLBACK EndWhenIdle(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    if (ComObject::LiveObjects() != 0)
-        return;
-    // No new host from here on; one that took the class just now keeps the server running.
-    if (s_cookie)
-        CoRevokeClassObject(s_cookie);
-    s_cookie = 0;
-    if (ComObject::LiveObjects() == 0)
-        PostQuitMessage(0);
-}
-
 } // namespace
 
 bool Register(bool perUser) {
@@ -171,14 +153,12 @@ int Serve() {
         AgentFactory factory(host.platform(), library);
         CLSID clsid;
         DWORD cookie = 0;
-        ComObject::SetLastObjectGone([] { SetTimer(nullptr, 0, kIdleEndMs, EndWhenIdle); });
+        ComObject::SetLastObjectGone([] { PostQuitMessage(0); });
         if (SUCCEEDED(CLSIDFromString(AgentClassId().c_str(), &clsid)) &&
             SUCCEEDED(CoRegisterClassObject(clsid, &factory, CLSCTX_LOCAL_SERVER,
                                             REGCLS_MULTIPLEUSE, &cookie))) {
-            s_cookie = cookie;
             code = Win32EventLoop::RunMessageLoop();
-            if (s_cookie)
-                CoRevokeClassObject(s_cookie);
+            CoRevokeClassObject(cookie);
         }
         ComObject::SetLastObjectGone(nullptr);
         if (library)
