@@ -1,6 +1,7 @@
 #include "com/ComObject.h"
 
 #include "automation/AutomationDispatcher.h"
+#include "com/ComDualInterface.h"
 #include "com/ComVariant.h"
 #include "platform/win32/WideText.h"
 
@@ -61,11 +62,15 @@ ComObject::ComObject(const ClassDescription& type, std::shared_ptr<void> instanc
     ++s_live;
     if (m_library)
         m_library->AddRef();
+    const std::wstring id = Widen(std::string(m_type.interfaceId));
+    if (id.empty() || FAILED(IIDFromString(id.c_str(), &m_dualId)))
+        m_dualId = IID_NULL;
 }
 
 ComObject::~ComObject() {
     m_instance.reset(); // an agent ends here: windows closed, store saved
     m_extensionHolder.reset();
+    m_dual.reset();
     if (m_library)
         m_library->Release();
     if (--s_live == 0 && LastObjectGone())
@@ -77,6 +82,20 @@ HRESULT ComObject::QueryInterface(REFIID riid, void** object) {
         return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
         *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (!IsEqualIID(m_dualId, IID_NULL) && IsEqualIID(riid, m_dualId)) {
+        if (!m_dual)
+            m_dual = NewDualInterface(m_type.interfaceName, *this);
+        *object = m_dual.get();
+        if (!m_dual)
+            return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
@@ -93,6 +112,11 @@ ULONG ComObject::Release() {
     return refs;
 }
 
+HRESULT ComObject::InterfaceSupportsErrorInfo(REFIID riid) {
+    // IDispatch callers get their error in EXCEPINFO instead.
+    return IsEqualIID(riid, m_dualId) ? S_OK : S_FALSE;
+}
+
 HRESULT ComObject::GetTypeInfoCount(UINT* count) {
     if (!count)
         return E_POINTER;
@@ -104,11 +128,9 @@ HRESULT ComObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (!info)
         return E_POINTER;
     *info = nullptr;
-    IID iid;
-    const std::wstring id = Widen(std::string(m_type.interfaceId));
-    if (index != 0 || !m_library || id.empty() || FAILED(IIDFromString(id.c_str(), &iid)))
+    if (index != 0 || !m_library || IsEqualIID(m_dualId, IID_NULL))
         return DISP_E_BADINDEX;
-    return m_library->GetTypeInfoOfGuid(iid, info);
+    return m_library->GetTypeInfoOfGuid(m_dualId, info);
 }
 
 HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

@@ -3,7 +3,8 @@
 // Names map to dispatch ids in slot order (a property's writer shares its reader's id), the
 // ids of the type library; calls go through the description's dispatcher, so every member is
 // reached as from any other host. Errors reach the caller as an exception with number, source
-// and description.
+// and description. The object also answers its dual interface (ComDualInterface.h), whose
+// vtable forwards to the same Invoke, and says that interface sets error objects.
 
 #include <windows.h>
 
@@ -17,7 +18,7 @@
 
 namespace KDAutoUpdate {
 
-class ComObject : public IDispatch {
+class ComObject : public IDispatch, public ISupportErrorInfo {
 public:
     // `library` may be null: GetTypeInfo then answers that there is none.
     ComObject(const ClassDescription& type, std::shared_ptr<void> instance, ITypeLib* library);
@@ -43,6 +44,7 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
                                      UINT* argumentError) override;
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
 private:
     virtual ~ComObject();
@@ -53,6 +55,8 @@ private:
     const ClassDescription& m_type;
     std::shared_ptr<void> m_instance;
     ITypeLib* m_library;
+    IID m_dualId{};
+    std::shared_ptr<IDispatch> m_dual; // made on the first request
     std::shared_ptr<void> m_extensionHolder;
     IUnknown* m_extension = nullptr;
 };

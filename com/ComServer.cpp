@@ -12,13 +12,6 @@
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Platform.h"
 
-// In the system's import library, not in this tool chain's headers.
-extern "C" {
-HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpDir);
-HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libId, WORD major, WORD minor, LCID lcid,
-                                        SYSKIND kind);
-}
-
 namespace KDAutoUpdate::ComServer {
 
 namespace {
@@ -45,6 +38,26 @@ bool SetValue(HKEY root, const std::wstring& key, const std::wstring& value) {
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(handle);
     return status == ERROR_SUCCESS;
+}
+
+// Runs `work` with HKEY_CLASSES_ROOT of this process mapped onto the user's classes, so the
+// system's type library registration writes and removes the user's keys. (Some systems'
+// RegisterTypeLibForUser registers for the machine instead.)
+template <class Work> HRESULT ForUser(bool perUser, Work work) {
+    HKEY classes = nullptr;
+    if (perUser && (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
+                                    KEY_ALL_ACCESS, nullptr, &classes, nullptr) != ERROR_SUCCESS ||
+                    RegOverridePredefKey(HKEY_CLASSES_ROOT, classes) != ERROR_SUCCESS)) {
+        if (classes)
+            RegCloseKey(classes);
+        return E_FAIL;
+    }
+    const HRESULT hr = work();
+    if (perUser) {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        RegCloseKey(classes);
+    }
+    return hr;
 }
 
 ITypeLib* LoadOwnTypeLibrary() {
@@ -79,7 +92,7 @@ public:
         IID events;
         const std::wstring eventsId = Widen(std::string(AuAgentClass().eventInterfaceId));
         if (SUCCEEDED(IIDFromString(eventsId.c_str(), &events))) {
-            auto sink = std::make_shared<ComAgentEvents>(*com, events);
+            auto sink = std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*com), events);
             agent->SetEventSink(sink.get());
             com->SetExtension(sink, static_cast<IConnectionPointContainer*>(sink.get()));
         }
@@ -109,9 +122,9 @@ bool Register(bool perUser) {
         SetValue(root, L"CLSID\\" + clsid + L"\\TypeLib", Widen(std::string(kTypeLibraryId))) && ok;
     ITypeLib* library = LoadOwnTypeLibrary();
     std::wstring path = ProgramPath();
-    const HRESULT registered = !library  ? E_FAIL
-                               : perUser ? RegisterTypeLibForUser(library, path.data(), nullptr)
-                                         : RegisterTypeLib(library, path.data(), nullptr);
+    const HRESULT registered =
+        library ? ForUser(perUser, [&] { return RegisterTypeLib(library, path.data(), nullptr); })
+                : E_FAIL;
     ok = SUCCEEDED(registered) && ok;
     if (library)
         library->Release();
@@ -125,12 +138,8 @@ bool Unregister(bool perUser) {
     RegDeleteTreeW(root, (L"Software\\Classes\\CLSID\\" + clsid).c_str());
     GUID lib;
     const std::wstring libId = Widen(std::string(kTypeLibraryId));
-    if (SUCCEEDED(CLSIDFromString(libId.c_str(), &lib))) {
-        if (perUser)
-            UnRegisterTypeLibForUser(lib, 1, 2, 0, SYS_WIN64);
-        else
-            UnRegisterTypeLib(lib, 1, 2, 0, SYS_WIN64);
-    }
+    if (SUCCEEDED(CLSIDFromString(libId.c_str(), &lib)))
+        ForUser(perUser, [&] { return UnRegisterTypeLib(lib, 1, 2, 0, SYS_WIN64); });
     return true;
 }
 

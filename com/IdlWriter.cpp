@@ -38,7 +38,9 @@ std::string Bare(std::string_view guid) {
     return s;
 }
 
-std::string TypeName(AuType type, const ClassDescription* cls) {
+} // namespace
+
+std::string IdlTypeName(AuType type, const ClassDescription* cls) {
     switch (type) {
     case AuType::Boolean:
         return "VARIANT_BOOL";
@@ -57,6 +59,8 @@ std::string TypeName(AuType type, const ClassDescription* cls) {
     return "void";
 }
 
+namespace {
+
 std::string Argument(const ArgumentDescription& a) {
     std::string attributes = a.byRef ? "in, out" : "in";
     if (a.optional) {
@@ -67,7 +71,7 @@ std::string Argument(const ArgumentDescription& a) {
                                       : std::to_string(VarToLong(fallback, 0));
         attributes += ", optional, defaultvalue(" + value + ")";
     }
-    return "[" + attributes + "] " + TypeName(a.type, nullptr) + (a.byRef ? "* " : " ") +
+    return "[" + attributes + "] " + IdlTypeName(a.type, nullptr) + (a.byRef ? "* " : " ") +
            std::string(a.name);
 }
 
@@ -89,9 +93,9 @@ void WriteInterface(std::ostream& out, const ClassDescription& c) {
         else if (m.kind == MemberKind::PropertyPut)
             attribute = ", propput";
         if (m.kind == MemberKind::PropertyPut)
-            args.push_back("[in] " + TypeName(m.type, m.resultClass) + " value");
+            args.push_back("[in] " + IdlTypeName(m.type, m.resultClass) + " value");
         else if (m.type != AuType::Void)
-            args.push_back("[out, retval] " + TypeName(m.type, m.resultClass) + "* result");
+            args.push_back("[out, retval] " + IdlTypeName(m.type, m.resultClass) + "* result");
         out << "        [id(" << id << ")" << attribute << "] HRESULT " << m.name << "(";
         for (std::size_t i = 0; i < args.size(); ++i)
             out << (i ? ", " : "") << args[i];

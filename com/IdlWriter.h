@@ -5,8 +5,12 @@
 
 #include <string>
 
+#include "automation/AutomationDescription.h"
+
 namespace KDAutoUpdate {
 
 std::string WriteIdl();
+// The IDL's name of a member's type: BSTR, VARIANT_BOOL, long, DATE, an interface pointer.
+std::string IdlTypeName(AuType type, const ClassDescription* cls);
 
 } // namespace KDAutoUpdate

@@ -2,7 +2,8 @@
 # Runs the Windows build (scripts/build-windows.sh) under wine in a fresh, throw-away
 # WINEPREFIX: the core's unit tests with the Win32 backends and fakes, then the Win32 backend
 # tests (real message loop, MSXML 6, resource library, processes) under a virtual display, and
-# the automation server with a VBScript host.
+# the automation server: its registration per user and per machine, VBScript and JScript hosts
+# and a native host that binds early.
 # Ends with wineserver -k, whatever happened.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -67,15 +68,48 @@ guarded() {
   return $rc
 }
 expect() { grep -qx -- "$1" <<<"$2" || { echo "missing: $1"; status=1; }; }
+# Registration per user (HKCU) and per machine (HKLM): the ProgID, the class's local server
+# and the type library appear in that scope only, and go with unregistration.
+registered_keys() {
+  local key found=""
+  for key in KDAutoUpdate.AuAgent 'CLSID\{BDFEE667-B3E0-491F-8F46-F577DC54081D}\LocalServer32' \
+    'TypeLib\{42605A02-F881-4FD1-AFC1-B323DDBEF0CA}\1.2\0\win64'; do
+    wine reg query "$1\\Software\\Classes\\$key" >/dev/null 2>&1 && found+="${key%%\\*} "
+  done
+  echo "${found% }"
+}
+scope_check() { # switch suffix, scope, other scope
+  local all="KDAutoUpdate.AuAgent CLSID TypeLib"
+  wine "$bin/kdautoupdate.exe" "/RegServer$1" || { echo "/RegServer$1 failed"; status=1; }
+  [ "$(registered_keys "$2")" = "$all" ] && [ -z "$(registered_keys "$3")" ] ||
+    { echo "/RegServer$1: $2 has '$(registered_keys "$2")', $3 has '$(registered_keys "$3")'"; status=1; }
+  wine "$bin/kdautoupdate.exe" "/UnregServer$1" || { echo "/UnregServer$1 failed"; status=1; }
+  [ -z "$(registered_keys "$2")" ] || { echo "/UnregServer$1 left '$(registered_keys "$2")'"; status=1; }
+}
 fresh_server
+step "registration per user and per machine (wine reg query)"
+scope_check PerUser HKCU HKLM
+scope_check "" HKLM HKCU
 wine "$bin/kdautoupdate.exe" /RegServer || { echo "registration failed"; status=1; }
 vbs="$(winepath -w "$root/examples/windows/agent.vbs")"
-step "cscript agent.vbs (wine, COM local server)"
+js="$(winepath -w "$root/examples/windows/agent.js")"
+step "cscript agent.vbs, agent.js, kdau_vtable_client.exe (wine, COM local server)"
 output="$(guarded wine cscript //nologo "$vbs" | tr -d '\r')" || status=1
 echo "$output"
-for line in "UILanguageLCID = 1031" "AutoConnect = True" "CompatMode = 2" "TestMode = False" \
-  "IsProcessing = False" "ProductCode = {1234}" \
+defaults=("UILanguageLCID = 1031" "CompatMode = 2" "ProductCode = {1234}")
+for line in "${defaults[@]}" "AutoConnect = True" "TestMode = False" "IsProcessing = False" \
   "BaseURL = http://127.0.0.1:8080/services/autoupdate"; do
+  expect "$line" "$output"
+done
+output="$(guarded wine cscript //nologo "$js" | tr -d '\r')" || status=1
+echo "$output"
+for line in "${defaults[@]}" "AutoConnect = true" "TestMode = false" "IsProcessing = false"; do
+  expect "$line" "$output"
+done
+# Early binding: the same through the vtable of _AuAgent.
+output="$(guarded wine "$bin/kdau_vtable_client.exe" | tr -d '\r')" || status=1
+echo "$output"
+for line in "${defaults[@]}" "AutoConnect = True" "Error objects = True"; do
   expect "$line" "$output"
 done
 
@@ -85,8 +119,31 @@ if [ -n "$base" ]; then
   fresh_server
   output="$(guarded wine cscript //nologo "$vbs" "$base" "$product" | tr -d '\r')" || status=1
   echo "$output"
-  expect "CheckMessages = True" "$output"
-  expect "Checked today = True" "$output"
+  busy="Another 'AutoUpdate' already in progress. Process aborted."
+  for line in "CheckMessages = True" "Checked today = True" \
+    "Busy Err.Number = -2147221504 (&H80040000)" "Busy Err.Source = AuAgent.CheckMessages" \
+    "Busy Err.Description = $busy"; do
+    expect "$line" "$output"
+  done
+  step "cscript agent.js $base (wine): check, a record read back by a new agent, busy"
+  fresh_server
+  output="$(guarded wine cscript //nologo "$js" "$base" "$product" | tr -d '\r')" || status=1
+  echo "$output"
+  for line in "CheckMessages = true" "Checked today = true" \
+    "Read back LastUpdateName = Written by agent.js" \
+    "Busy e.number = -2147221504 (0x80040000)" "Busy e.description = $busy"; do
+    expect "$line" "$output"
+  done
+  step "kdau_vtable_client.exe $base (wine): the check and the busy error through the vtables"
+  fresh_server
+  output="$(guarded wine "$bin/kdau_vtable_client.exe" "$base" "$product" | tr -d '\r')" || status=1
+  echo "$output"
+  # Wine's COM does not carry the error object across processes (kdau_tests_win32 reads it
+  # in-process): here the HRESULT only.
+  for line in "CheckMessages = True" "Record ProductCode = {$product}" \
+    "Record checked today = True" "Busy HRESULT = 0x80040000"; do
+    expect "$line" "$output"
+  done
   step "kdau_event_client.exe (wine): the agent's events in a native host"
   fresh_server
   output="$(guarded wine "$bin/kdau_event_client.exe" "$base" "$product" | tr -d '\r')" || status=1

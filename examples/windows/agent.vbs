@@ -1,5 +1,6 @@
 ' A Windows host written in VBScript: creates the agent through COM, prints its defaults, and
-' with a service's base URL and a product code checks that service synchronously.
+' with a service's base URL and a product code checks that service synchronously, then shows
+' the busy error (a check while an asynchronous one or its dialog runs) as a script sees it.
 '   cscript //nologo agent.vbs [BaseURL ProductCode]
 Option Explicit
 Dim agent, info
@@ -20,4 +21,12 @@ If WScript.Arguments.Count = 2 Then
     Set info = agent.GetProductInfo()
     WScript.Echo "LastMessageStamp = " & info.LastMessageStamp
     WScript.Echo "Checked today = " & (Int(info.LastCheckedDate) = Date)
+    ' Not silent: the messages' dialog keeps the agent busy if the check is over by then.
+    agent.CheckMessages False, True
+    On Error Resume Next
+    agent.CheckMessages True, True
+    WScript.Echo "Busy Err.Number = " & Err.Number & " (&H" & Hex(Err.Number) & ")"
+    WScript.Echo "Busy Err.Source = " & Err.Source
+    WScript.Echo "Busy Err.Description = " & Err.Description
+    On Error GoTo 0
 End If
