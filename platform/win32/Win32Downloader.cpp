@@ -272,12 +272,12 @@ void Win32Downloader::OnHeaders() {
             End(false);
         return;
     }
-    // Without a size, the end of the body could never be told from a cut (and endless data
-    // would fill the disk).
+    // With a size, the file is complete only when exactly that many bytes arrived; without one
+    // (-1), the end of the connection ends it and the cap keeps endless data off the disk.
     const std::wstring length = QueryText(t.request, WINHTTP_QUERY_CONTENT_LENGTH);
     wchar_t* end = nullptr;
     const long long total = length.empty() ? -1 : std::wcstoll(length.c_str(), &end, 10);
-    if (status < 200 || status >= 300 || total < 0 || !end || *end != L'\0')
+    if (status < 200 || status >= 300 || (!length.empty() && (total < 0 || *end != L'\0')))
         return End(false);
     t.total = total;
     Read();
@@ -292,8 +292,8 @@ void Win32Downloader::Read() {
 
 void Win32Downloader::OnDataAvailable(unsigned long bytes) {
     Transfer& t = *m_transfer;
-    if (bytes == 0)
-        return End(t.received == t.total); // a connection dropped early is no complete file
+    if (bytes == 0) // a connection dropped before the announced size is no complete file
+        return End(t.total < 0 || t.received == t.total);
     std::vector<char>& buffer = t.channel->buffer;
     const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes, buffer.size()));
     if (!WinHttpReadData(t.request, buffer.data(), size, nullptr))
@@ -302,14 +302,14 @@ void Win32Downloader::OnDataAvailable(unsigned long bytes) {
 
 void Win32Downloader::OnRead(unsigned long bytes) {
     Transfer& t = *m_transfer;
-    if (bytes == 0)
-        return End(t.received == t.total); // a connection dropped early is no complete file
+    if (bytes == 0) // a connection dropped before the announced size is no complete file
+        return End(t.total < 0 || t.received == t.total);
     DWORD written = 0;
     if (!WriteFile(t.part, t.channel->buffer.data(), bytes, &written, nullptr) || written != bytes)
         return End(false); // disk full or gone
     t.received += bytes;
     t.lastByteMs = NowMs();
-    if (t.received > t.total)
+    if (t.total >= 0 ? t.received > t.total : t.received > m_limits.maxUnsizedPackageBytes)
         return End(false);
     Read();
 }
