@@ -65,7 +65,6 @@ TEST_F(Win32Download, PackagesLandWholeInTheFolderAndFailuresLeaveNothing) {
         {service + "/packages/missing.msp", true, nullptr},
         {"http://127.0.0.1:1/packages/refused.msp", true, nullptr},
         {"file:///C:/windows/win.ini", false, nullptr},
-        {"ftp://127.0.0.1/x.msp", false, nullptr},
     };
     for (const Case& c : cases) {
         for (const fs::path& file : Files())
