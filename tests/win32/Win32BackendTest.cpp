@@ -1,6 +1,7 @@
 // The Win32 backends against the real system (or wine): MSXML 6's own asynchronous load, the
 // message loop and its window timers, the resource library beside the program, processes.
-// (The core's tests run on MSXML 6 under wine too: they cover its queries, edits and saves.)
+// (The core's tests run on MSXML 6 under wine too: they cover its queries, edits and saves;
+// what they never meet is checked here.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -32,6 +33,21 @@ protected:
     MsXmlService xml{nullptr, &loop};
     std::filesystem::path folder = TestPlatform::MakeTempFolder("win32");
 };
+
+TEST_F(Win32Backend, XmlDocumentTellsMissingAttributesAndFailedLoadsApart) {
+    auto doc = xml.CreateDocument();
+    doc->setAsync(false);
+    ASSERT_TRUE(doc->loadXML("<r><product code='{A}' n=''/></r>"));
+    const auto product = doc->documentElement()->selectSingleNode("product[@code='{A}']");
+    ASSERT_TRUE(product);
+    EXPECT_EQ(product->getAttribute("n"), "");
+    EXPECT_EQ(product->getAttribute("x"), std::nullopt);
+    EXPECT_FALSE(doc->loadXML("<r><unclosed></r>"));
+    EXPECT_NE(doc->parseErrorCode(), 0);
+    EXPECT_FALSE(doc->load((folder / "missing.xml").string()));
+    EXPECT_NE(doc->parseErrorCode(), 0);
+    EXPECT_EQ(doc->documentElement(), nullptr);
+}
 
 TEST_F(Win32Backend, AsynchronousLoadReportsCompletionThroughTheLoop) {
     const std::string path = (folder / "answer.xml").string();
