@@ -12,6 +12,7 @@
 
 #include "platform/win32/MsXmlService.h"
 #include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32ProcessLauncher.h"
 #include "platform/win32/Win32ResourceLibrary.h"
 #include "platform/win32/Win32UtilityLibrary.h"
@@ -19,12 +20,6 @@
 
 namespace KDAutoUpdate {
 namespace {
-
-std::filesystem::path ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path();
-}
 
 class Win32Backend : public ::testing::Test {
 protected:
@@ -90,7 +85,8 @@ TEST_F(Win32Backend, TimersTickWithTheirKeyUntilStoppedAndPostedTasksRunLater) {
 TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
     Win32ResourceLibrary library;
     EXPECT_EQ(library.LoadResourcePicture("AAA", 16, 1, 0, 0, 0), nullptr);
-    ASSERT_TRUE(library.OpenResourceLibrary((ProgramFolder() / library.FileName()).string()));
+    ASSERT_TRUE(library.OpenResourceLibrary(
+        (std::filesystem::path(Win32Platform::ProgramFolder()) / library.FileName()).string()));
     EXPECT_NE(library.ReadResource("AuProgress.html").value_or("").find("lblProgress"),
               std::string::npos);
     EXPECT_EQ(library.ReadResource("101").value_or("").substr(0, 3), "GIF");
@@ -107,7 +103,8 @@ TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
 
 TEST_F(Win32Backend, CommandLinesStartAndProcessesAreFoundAndEndedByName) {
     const auto argsFile = folder / "args.txt";
-    const std::string waiter = (ProgramFolder() / "kdau_test_waiter.exe").string();
+    const std::string waiter =
+        (std::filesystem::path(Win32Platform::ProgramFolder()) / "kdau_test_waiter.exe").string();
     Win32UtilityLibrary utility;
     EXPECT_FALSE(utility.IsProcessRunning("kdau_test_waiter"));
     Win32ProcessLauncher launcher;
