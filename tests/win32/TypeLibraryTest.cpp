@@ -11,15 +11,10 @@
 #include <sstream>
 
 #include "com/IdlWriter.h"
+#include "platform/win32/Win32Platform.h"
 
 namespace KDAutoUpdate {
 namespace {
-
-std::filesystem::path ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path();
-}
 
 TEST(TypeLibrary, CommittedIdlIsTheOneTheDescriptionWrites) {
     std::stringstream committed;
@@ -33,7 +28,8 @@ TEST(TypeLibrary, CommittedIdlIsTheOneTheDescriptionWrites) {
 class CompiledLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::wstring path = (ProgramFolder() / "KDAutoUpdate.tlb").wstring();
+        const std::wstring path =
+            (std::filesystem::path(Win32Platform::ProgramFolder()) / "KDAutoUpdate.tlb").wstring();
         ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib));
     }
     void TearDown() override {

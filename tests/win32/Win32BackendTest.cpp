@@ -1,5 +1,7 @@
-// The Win32 backends against the real system (or wine): MSXML 6, the message loop and its
-// window timers, the resource library beside the program, processes.
+// The Win32 backends against the real system (or wine): MSXML 6's own asynchronous load, the
+// message loop and its window timers, the resource library beside the program, processes.
+// (The core's tests run on MSXML 6 under wine too: they cover its queries, edits and saves;
+// what they never meet is checked here.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 
 #include "platform/win32/MsXmlService.h"
 #include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32ProcessLauncher.h"
 #include "platform/win32/Win32ResourceLibrary.h"
 #include "platform/win32/Win32UtilityLibrary.h"
@@ -17,12 +20,6 @@
 
 namespace KDAutoUpdate {
 namespace {
-
-std::filesystem::path ProgramFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path();
-}
 
 class Win32Backend : public ::testing::Test {
 protected:
@@ -32,44 +29,14 @@ protected:
     std::filesystem::path folder = TestPlatform::MakeTempFolder("win32");
 };
 
-TEST_F(Win32Backend, XmlDocumentQueriesEditsAndSaves) {
-    auto doc = xml.CreateDocument();
-    ASSERT_TRUE(doc);
-    ASSERT_TRUE(doc->loadXML("<r><product code='{A}' n=''/><product code='{B}'/>"
-                             "<Features><Feature id='1'/><Feature id='2'/></Features></r>"));
-    auto root = doc->documentElement();
-    auto b = root->selectSingleNode("product[@code='{B}']");
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->getAttribute("code"), "{B}");
-    EXPECT_EQ(root->selectSingleNode("product[@code='{A}']")->getAttribute("n"), "");
-    EXPECT_EQ(b->getAttribute("n"), std::nullopt);
-    EXPECT_EQ(root->selectSingleNode("product[@code='{C}']"), nullptr);
-    const auto features = root->selectNodes("Features/Feature");
-    ASSERT_EQ(features.size(), 2u);
-    EXPECT_EQ(features[1]->getAttribute("id"), "2");
-
-    b->setAttribute("x", "ä<\"");
-    b->removeAttribute("code");
-    auto added = doc->createElement("product");
-    added->setAttribute("code", "{C}");
-    ASSERT_TRUE(root->appendChild(added));
-    const std::string path = (folder / "store.xml").string();
-    ASSERT_TRUE(doc->save(path));
-
-    auto again = xml.CreateDocument();
-    again->setAsync(false);
-    ASSERT_TRUE(again->load(path));
-    EXPECT_EQ(again->parseErrorCode(), 0);
-    const auto products = again->documentElement()->selectNodes("product");
-    ASSERT_EQ(products.size(), 3u);
-    EXPECT_EQ(products[1]->getAttribute("x"), "ä<\"");
-    EXPECT_EQ(products[1]->getAttribute("code"), std::nullopt);
-    EXPECT_EQ(products[2]->getAttribute("code"), "{C}");
-}
-
-TEST_F(Win32Backend, XmlDocumentFailuresShowAsParseErrors) {
+TEST_F(Win32Backend, XmlDocumentTellsMissingAttributesAndFailedLoadsApart) {
     auto doc = xml.CreateDocument();
     doc->setAsync(false);
+    ASSERT_TRUE(doc->loadXML("<r><product code='{A}' n=''/></r>"));
+    const auto product = doc->documentElement()->selectSingleNode("product[@code='{A}']");
+    ASSERT_TRUE(product);
+    EXPECT_EQ(product->getAttribute("n"), "");
+    EXPECT_EQ(product->getAttribute("x"), std::nullopt);
     EXPECT_FALSE(doc->loadXML("<r><unclosed></r>"));
     EXPECT_NE(doc->parseErrorCode(), 0);
     EXPECT_FALSE(doc->load((folder / "missing.xml").string()));
@@ -118,7 +85,8 @@ TEST_F(Win32Backend, TimersTickWithTheirKeyUntilStoppedAndPostedTasksRunLater) {
 TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
     Win32ResourceLibrary library;
     EXPECT_EQ(library.LoadResourcePicture("AAA", 16, 1, 0, 0, 0), nullptr);
-    ASSERT_TRUE(library.OpenResourceLibrary((ProgramFolder() / library.FileName()).string()));
+    ASSERT_TRUE(library.OpenResourceLibrary(
+        (std::filesystem::path(Win32Platform::ProgramFolder()) / library.FileName()).string()));
     EXPECT_NE(library.ReadResource("AuProgress.html").value_or("").find("lblProgress"),
               std::string::npos);
     EXPECT_EQ(library.ReadResource("101").value_or("").substr(0, 3), "GIF");
@@ -135,7 +103,8 @@ TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
 
 TEST_F(Win32Backend, CommandLinesStartAndProcessesAreFoundAndEndedByName) {
     const auto argsFile = folder / "args.txt";
-    const std::string waiter = (ProgramFolder() / "kdau_test_waiter.exe").string();
+    const std::string waiter =
+        (std::filesystem::path(Win32Platform::ProgramFolder()) / "kdau_test_waiter.exe").string();
     Win32UtilityLibrary utility;
     EXPECT_FALSE(utility.IsProcessRunning("kdau_test_waiter"));
     Win32ProcessLauncher launcher;

@@ -11,6 +11,7 @@
 #include "platform/win32/Win32AnimationPlayer.h"
 #include "platform/win32/Win32Downloader.h"
 #include "platform/win32/Win32EventLoop.h"
+#include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32ResourceLibrary.h"
 #include "tests/support/TestPlatform.h"
 
@@ -65,7 +66,6 @@ TEST_F(Win32Download, PackagesLandWholeInTheFolderAndFailuresLeaveNothing) {
         {service + "/packages/missing.msp", true, nullptr},
         {"http://127.0.0.1:1/packages/refused.msp", true, nullptr},
         {"file:///C:/windows/win.ini", false, nullptr},
-        {"ftp://127.0.0.1/x.msp", false, nullptr},
     };
     for (const Case& c : cases) {
         for (const fs::path& file : Files())
@@ -113,10 +113,8 @@ TEST_F(Win32Download, CancelRemovesThePartialFileQuietly) {
 
 TEST(Win32Animation, TheResourceLibrarysAnimationPlaysItsPassesAndStops) {
     Win32ResourceLibrary library;
-    wchar_t program[MAX_PATH];
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
     ASSERT_TRUE(library.OpenResourceLibrary(
-        (fs::path(program).parent_path() / library.FileName()).string()));
+        (fs::path(Win32Platform::ProgramFolder()) / library.FileName()).string()));
     HWND surface = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 377, 49, nullptr, nullptr,
                                    nullptr, nullptr);
     Win32EventLoop loop;
