@@ -85,7 +85,7 @@ TEST_F(PageLoadTest, AReadableIslandBringsThePageForwardAndLaterBadPagesKeepItsR
     ASSERT_EQ(Window()->Messages().Count(), 1u);
     EXPECT_EQ(Window()->Messages().Item(0)->Name(), "Patch 1");
 
-    Browser()->Complete(PageId(), ServicePage("<Messages><Message id=\"m2\"", true));
+    Browser()->Complete(PageId(), ServicePage("<Messages><Message id=\"m2\""));
     ExpectIslandError();
     ASSERT_EQ(Window()->Messages().Count(), 1u);
     EXPECT_NE(Window()->Messages().Find("m1"), nullptr);
@@ -95,14 +95,13 @@ TEST_F(PageLoadTest, AReadableIslandBringsThePageForwardAndLaterBadPagesKeepItsR
 TEST_F(PageLoadTest, AnIslandGivenWithItsHtmlWrapperReadsTheSame) {
     Open();
     CompleteProgress();
-    Browser()->Complete(PageId(), ServicePage(kIsland, true, true));
+    Browser()->Complete(PageId(), ServicePage(kIsland, true));
     EXPECT_FALSE(Window()->LastError().has_value());
     ASSERT_EQ(Window()->Messages().Count(), 1u);
     EXPECT_EQ(Window()->Messages().Item(0)->MessageType(), aumtMSP);
 
     // A data island whose own root is an element named "xml" is not taken for the wrapper.
-    Browser()->Complete(PageId(),
-                        ServicePage("<xml><Message id=\"m9\" name=\"Inner\"/></xml>", true));
+    Browser()->Complete(PageId(), ServicePage("<xml><Message id=\"m9\" name=\"Inner\"/></xml>"));
     EXPECT_NE(Window()->Messages().Find("m9"), nullptr);
 }
 
