@@ -1,8 +1,7 @@
 #pragma once
 // The real machine of the desktop tests: the Qt loop, HTTP, XML, utility and resource library,
 // Qt Widgets windows with the WebEngine browser control, downloads into a fresh program folder,
-// recorded process starts and desktop hand-overs, and the embedded update service with the
-// sample catalogue on 127.0.0.1, served by the same loop the test waits in.
+// recorded process starts and desktop hand-overs.
 //
 // The program folder holds a copy of the built resource library, so the agent opens it there
 // and writes its store beside it; the folder goes when the platform ends.

