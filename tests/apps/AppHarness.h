@@ -46,7 +46,6 @@ public:
     ~ServiceProcess();
     bool Started() const { return !m_baseUrl.isEmpty(); }
     QString BaseUrl() const { return m_baseUrl; }
-    // The request lines logged so far.
     QStringList Requests();
 
 private:

@@ -60,7 +60,6 @@ public:
     // The newest browser control the windows made, while it lives.
     QtWebBrowserControl* LastBrowser() const { return m_lastBrowser.data(); }
 
-    // Runs the loop until `done` holds, for at most kPatience.
     bool WaitFor(const std::function<bool()>& done, long timeoutMs = kPatience);
     // Lets everything queued so far run, deferred deletions included.
     void Drain();

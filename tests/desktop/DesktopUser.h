@@ -46,7 +46,6 @@ public:
 
     // Presses a key where the keyboard sends it: to the window's focus widget, or to the window.
     static void Press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {});
-    // A left click in the middle of the widget.
     static void Click(QWidget* widget);
     // Makes the window the active one (access keys work only there); false if it never is.
     bool Activate(QWidget* window);

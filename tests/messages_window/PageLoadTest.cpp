@@ -32,10 +32,10 @@ TEST_F(PageLoadTest, AServiceErrorShowsItsCodeInBoldRedWithTheStoppedAnimation) 
     CompleteProgress();
     const auto label = progressPage->Find("lblProgress");
 
-    EXPECT_FALSE(Browser()->Fail(PageId(), 404)) << "the navigation is not cancelled";
+    EXPECT_FALSE(Browser()->Fail(PageId(), -2146697211)) << "the navigation is not cancelled";
     EXPECT_EQ(label->InnerHTML(),
               "Der Keldra Update Server ist momentan entweder nicht erreichbar oder kann die "
-              "Anfrage nicht erfüllen. Fehlercode: <b>404</b>.");
+              "Anfrage nicht erfüllen. Fehlercode: <b>-2146697211</b>.");
     EXPECT_EQ(label->StyleColor(), "#FF0000");
     EXPECT_EQ(progressPage->Find("imgProgress")->GetAttribute("src"),
               ResUrl("aniProgressStop.gif"));

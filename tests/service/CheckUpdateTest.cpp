@@ -91,32 +91,29 @@ TEST_F(CheckUpdateTest, UnknownOrMissingProductGetsZeroAndAnEmptyStamp) {
     }
 }
 
-const char* kOneMessage = R"(<catalogue><product code="{AB}" name="P">
-  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
-</product></catalogue>)";
-const char* kTwoMessages = R"(<catalogue><product code="{AB}" name="P">
-  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
-  <message id="m2" name="Two" type="info" url="https://example.invalid/news"/>
-</product></catalogue>)";
-const char* kTwoMessagesReordered = R"(<catalogue><product code="{AB}" name="P">
-  <!-- the same two messages in the other order -->
-  <message id="M2" name="Two" type="info" url="https://example.invalid/news"/>
-  <message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>
-</product></catalogue>)";
+const QByteArray kOne =
+    R"(<message id="m1" name="One" type="exe" toVersion="2.0" package="p.bin"/>)";
+const QByteArray kTwo =
+    R"(<message id="m2" name="Two" type="info" url="https://example.invalid/news"/>)";
+
+QByteArray Product(const QByteArray& messages) {
+    return "<catalogue><product code=\"{AB}\" name=\"P\">" + messages + "</product></catalogue>";
+}
 
 // Edits are picked up while the service runs; a broken one keeps the previous catalogue.
 TEST(CheckUpdateCatalogueEdits, StampChangesWithTheSetAndNotWithTheOrder) {
     TempCatalogue catalogue;
     catalogue.AddPackage("p.bin", "payload");
-    catalogue.WriteCatalogue(kOneMessage);
+    catalogue.WriteCatalogue(Product(kOne));
     UpdateService service(catalogue.Folder());
     ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
     const QString url = service.BaseUrl() + "/CheckUpdate.aspx?ProductCode=ab&Version=1.0";
 
     const CheckAnswer one = ParseCheck(Get(url).body);
-    catalogue.WriteCatalogue(kTwoMessages);
+    catalogue.WriteCatalogue(Product(kOne + kTwo));
     const CheckAnswer two = ParseCheck(Get(url).body);
-    catalogue.WriteCatalogue(kTwoMessagesReordered);
+    // The same two messages in the other order, an id in other letter case.
+    catalogue.WriteCatalogue(Product(QByteArray(kTwo).replace("m2", "M2") + kOne));
     const CheckAnswer reordered = ParseCheck(Get(url).body);
     catalogue.WriteCatalogue("<catalogue><product code=");
     const CheckAnswer broken = ParseCheck(Get(url).body);

@@ -159,7 +159,10 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     const pugi::xml_node message = page.select_node("//Message").node();
     EXPECT_STREQ(message.attribute("id").value(), "m&1");
     EXPECT_STREQ(message.attribute("name").value(), "Fix \"5\" </script>");
+    EXPECT_STREQ(message.attribute("cmdLine").value(), "/dir \"C:\\Program Files\" /x");
     EXPECT_STREQ(message.attribute("compressed").value(), "true");
+    EXPECT_STREQ(message.attribute("destination").value(), "C:\\Tmp<1>");
+    EXPECT_STREQ(message.attribute("fileName").value(), "a&b.bin");
     EXPECT_EQ(QString(message.attribute("downloadPath").value()),
               service.BaseUrl() + "/packages/a%26b.bin");
     EXPECT_STREQ(page.select_node("//h1").node().child_value(), "Tom & Jerry <Pro>");
