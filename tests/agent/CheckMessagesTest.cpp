@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "agent/AuAgent.h"
 #include "agent/SignedAnswer.h"
 #include "platform/console/ScriptedRenderer.h"
