@@ -113,7 +113,8 @@ TEST(CheckUpdateCatalogueEdits, StampChangesWithTheSetAndNotWithTheOrder) {
     catalogue.WriteCatalogue(Product(kOne + kTwo));
     const CheckAnswer two = ParseCheck(Get(url).body);
     // The same two messages in the other order, an id in other letter case.
-    catalogue.WriteCatalogue(Product(QByteArray(kTwo).replace("m2", "M2") + kOne));
+    catalogue.WriteCatalogue(
+        Product("<!-- reordered -->" + QByteArray(kTwo).replace("m2", "M2") + kOne));
     const CheckAnswer reordered = ParseCheck(Get(url).body);
     catalogue.WriteCatalogue("<catalogue><product code=");
     const CheckAnswer broken = ParseCheck(Get(url).body);
