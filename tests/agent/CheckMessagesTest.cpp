@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "agent/AuAgent.h"
+#include "agent/SignedAnswer.h"
 #include "platform/console/ScriptedRenderer.h"
 #include "store/AuProductInfo.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/VendorKeys.h"
 #include "tests/support/XmlText.h"
 
 namespace KDAutoUpdate {
@@ -205,11 +209,60 @@ TEST_F(Check, NoConnectionOrProductCodeMeansNoRequest) {
     agent.SetProductCode("");
     EXPECT_FALSE(agent.CheckMessages(false, false).value());
     EXPECT_TRUE(tp.http().RequestedUrls().empty());
-
-    agent.SetProductCode("{P1}");
-    Answer("<r count=\"1\"/>");
-    EXPECT_TRUE(agent.CheckMessages(true, false).value());
 }
+
+// The stored stamp and the answer's are compared after the platform's lower-casing; "İ" (dotted
+// capital I) is no capital of the dotless "ı".
+TEST_F(Check, AStampIsSilentOnlyWhenItDiffersInLetterCaseAlone) {
+    for (const auto& [stored, answered, announced] :
+         {std::tuple{"stamp-ı", "STAMP-İ", true}, std::tuple{"größe-ä", "GRÖßE-Ä", false}}) {
+        Store("1", stored);
+        Answer(std::string("<r count=\"1\" msgs=\"") + answered + "\"/>");
+        EXPECT_EQ(agent.CheckMessages(true, false, true).value(), announced) << answered;
+    }
+}
+
+// With the vendor's keys, an answer counts only when they signed it and it has not expired;
+// otherwise nothing is announced or stored.
+constexpr const char* kSignedAnswer = "<CheckUpdate count=\"2\" msgs=\"S1\"/>";
+
+std::string SignAnswer(const VendorKeys& v, const std::string& expires = {}) {
+    return v.SignAnswer(kSignedAnswer, CheckAnswerContent, expires);
+}
+
+struct SignedCase {
+    const char* what;
+    std::string (*answer)(const VendorKeys&);
+    bool accepted;
+};
+
+const SignedCase kSignedCases[] = {
+    {"signed", [](const VendorKeys& v) { return SignAnswer(v); }, true},
+    {"unsigned", [](const VendorKeys&) { return std::string(kSignedAnswer); }, false},
+    {"count changed",
+     [](const VendorKeys& v) {
+         std::string s = SignAnswer(v);
+         return s.replace(s.find("\"2\""), 3, "\"3\"");
+     },
+     false},
+    {"another key", [](const VendorKeys&) { return SignAnswer(VendorKeys()); }, false},
+    {"current", [](const VendorKeys& v) { return SignAnswer(v, "2030-01-01T00:00:00Z"); }, true},
+    {"expired", [](const VendorKeys& v) { return SignAnswer(v, "2029-12-31T23:59:59Z"); }, false},
+    {"bad date", [](const VendorKeys& v) { return SignAnswer(v, "2030-02-30T00:00:00Z"); }, false},
+};
+
+struct SignedCheckAnswer : Check, ::testing::WithParamInterface<SignedCase> {};
+
+TEST_P(SignedCheckAnswer, IsEvaluatedOnlyWhenTheVendorSignedItAndItIsCurrent) {
+    const SignedCase& c = GetParam();
+    tp.loop().SetNowLocalSeconds(1893456000); // 2030-01-01T00:00:00Z
+    VendorKeys vendor;
+    vendor.Trust(tp, "{P1}");
+    Answer(c.answer(vendor));
+    EXPECT_EQ(agent.CheckMessages(true, false).value(), c.accepted) << c.what;
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date").empty(), !c.accepted) << c.what;
+}
+INSTANTIATE_TEST_SUITE_P(Table, SignedCheckAnswer, ::testing::ValuesIn(kSignedCases));
 
 } // namespace
 } // namespace KDAutoUpdate

@@ -58,10 +58,6 @@ void ProgramCopy::WriteFile(const std::string& name, const std::string& text) co
     std::ofstream(m_folder / name, std::ios::binary) << text;
 }
 
-bool ProgramCopy::HasFile(const std::string& name) const {
-    return fs::exists(m_folder / name);
-}
-
 ProgramCopy::Finished ProgramCopy::Run(const QStringList& args) const {
     QProcess p;
     p.setProcessEnvironment(m_env);

@@ -21,7 +21,6 @@ public:
     QString Program() const;
     std::string ReadFile(const std::string& name) const;
     void WriteFile(const std::string& name, const std::string& text) const;
-    bool HasFile(const std::string& name) const;
     // Environment of the programs this copy runs.
     void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
 
@@ -47,7 +46,6 @@ public:
     ~ServiceProcess();
     bool Started() const { return !m_baseUrl.isEmpty(); }
     QString BaseUrl() const { return m_baseUrl; }
-    // The request lines logged so far.
     QStringList Requests();
 
 private:

@@ -2,6 +2,7 @@
 // the running version, are installed or recorded, and the reminder checks the file again.
 
 #include <filesystem>
+#include <tuple>
 #include <utility>
 
 #include "DeploymentFixture.h"
@@ -45,38 +46,38 @@ protected:
 // What happens to the package after download, before the user's choice.
 enum class Change { None, OneByte, NoSignature, NotBase64, AnotherKey, WrongSha256, RightSha256 };
 
-struct Signed : SignedPackage, ::testing::WithParamInterface<std::pair<Change, bool>> {
-    void Apply(Change change, AuMessage& m) {
-        switch (change) {
-        case Change::OneByte:
-            tp.WriteProgramFile("update.sh", "#!/bin/sh\necho 5.2\n");
-            break;
-        case Change::NoSignature:
-            m.SetPackageSignature("");
-            break;
-        case Change::NotBase64:
-            m.SetPackageSignature("%%");
-            break;
-        case Change::AnotherKey:
-            m.SetPackageSignature(VendorKeys().SignFile(path));
-            break;
-        case Change::WrongSha256:
-            m.SetPackageSha256(std::string(64, 'a'));
-            break;
-        case Change::RightSha256:
-            m.SetPackageSha256(*tp.platform().signatures->FileSha256(path));
-            break;
-        case Change::None:
-            break;
-        }
-    }
-};
+// Whether the product has keys, what happens to the package after download, and whether it
+// installs. Without keys only a given SHA-256 is checked.
+struct Signed : SignedPackage, ::testing::WithParamInterface<std::tuple<bool, Change, bool>> {};
 
 TEST_P(Signed, OnlyTheVendorsSignatureOverTheUnchangedBytesInstalls) {
-    const auto [change, installs] = GetParam();
-    vendor.Trust(tp, "{AB12}");
-    auto m = Offer();
-    Apply(change, *m);
+    const auto [keys, change, installs] = GetParam();
+    vendor.Trust(tp, keys ? "{AB12}" : "{OTHER}");
+    auto m = Offer(keys ? "5.1.0" : "1.0");
+    if (!keys)
+        m->SetPackageSignature("");
+    switch (change) {
+    case Change::OneByte:
+        tp.WriteProgramFile("update.sh", "#!/bin/sh\necho 5.2\n");
+        break;
+    case Change::NoSignature:
+        m->SetPackageSignature("");
+        break;
+    case Change::NotBase64:
+        m->SetPackageSignature("%%");
+        break;
+    case Change::AnotherKey:
+        m->SetPackageSignature(VendorKeys().SignFile(path));
+        break;
+    case Change::WrongSha256:
+        m->SetPackageSha256(std::string(64, 'a'));
+        break;
+    case Change::RightSha256:
+        m->SetPackageSha256(*tp.platform().signatures->FileSha256(path));
+        break;
+    case Change::None:
+        break;
+    }
     Choose(true);
     m->Deploy();
     if (installs)
@@ -84,30 +85,16 @@ TEST_P(Signed, OnlyTheVendorsSignatureOverTheUnchangedBytesInstalls) {
     else
         EXPECT_TRUE(Refused());
 }
-INSTANTIATE_TEST_SUITE_P(
-    Table, Signed,
-    ::testing::Values(std::pair{Change::None, true}, std::pair{Change::OneByte, false},
-                      std::pair{Change::NoSignature, false}, std::pair{Change::NotBase64, false},
-                      std::pair{Change::AnotherKey, false}, std::pair{Change::WrongSha256, false}));
-
-using Unsigned = Signed;
-TEST_P(Unsigned, WithoutKeysForTheProductOnlyAGivenSha256IsChecked) {
-    const auto [change, installs] = GetParam();
-    vendor.Trust(tp, "{OTHER}");
-    auto m = Offer("1.0");
-    m->SetPackageSignature("");
-    Apply(change, *m);
-    Choose(true);
-    m->Deploy();
-    if (installs)
-        EXPECT_EQ(launcher.CommandLines().size(), 1u);
-    else
-        EXPECT_TRUE(Refused());
-}
-INSTANTIATE_TEST_SUITE_P(Table, Unsigned,
-                         ::testing::Values(std::pair{Change::None, true},
-                                           std::pair{Change::RightSha256, true},
-                                           std::pair{Change::WrongSha256, false}));
+INSTANTIATE_TEST_SUITE_P(Table, Signed,
+                         ::testing::Values(std::tuple{true, Change::None, true},
+                                           std::tuple{true, Change::OneByte, false},
+                                           std::tuple{true, Change::NoSignature, false},
+                                           std::tuple{true, Change::NotBase64, false},
+                                           std::tuple{true, Change::AnotherKey, false},
+                                           std::tuple{true, Change::WrongSha256, false},
+                                           std::tuple{false, Change::None, true},
+                                           std::tuple{false, Change::RightSha256, true},
+                                           std::tuple{false, Change::WrongSha256, false}));
 
 TEST_F(SignedPackage, RefusedPackageIsNotRecordedForTheNextStart) {
     vendor.Trust(tp, "{AB12}");

@@ -55,10 +55,7 @@ public:
         Note("newwindow " + std::to_string(id) + " " + url);
         cancel = cancelNewWindow;
     }
-    void TranslateAccelerator(short id, int keyCode, int, bool& handled) override {
-        Note("key " + std::to_string(id) + " " + std::to_string(keyCode));
-        handled = keyCode == 116;
-    }
+    void TranslateAccelerator(short, int, int, bool&) override {}
 };
 
 constexpr const char* kServicePage = R"(<!DOCTYPE html>

@@ -1,7 +1,6 @@
 #include "tests/desktop/DesktopPlatform.h"
 
 #include <QApplication>
-#include <QHostAddress>
 
 #include <system_error>
 
@@ -31,10 +30,6 @@ DesktopPlatform::DesktopPlatform()
         m_error = "resource library not copied: " + error.message();
 
     m_downloads = std::make_unique<QtDownloaderFactory>(m_folder.string());
-    m_service =
-        std::make_unique<UpdateService>(QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue"));
-    if (m_error.empty() && !m_service->Start(QHostAddress::LocalHost, 0))
-        m_error = "service not started: " + m_service->ErrorString().toStdString();
 
     m_platform.xml = &m_xml;
     m_platform.loop = &m_loop;
@@ -56,14 +51,9 @@ DesktopPlatform::~DesktopPlatform() {
     Drain();
     WaitFor([this] { return m_lastBrowser.isNull() && m_renderer.Views().empty(); }, 10000);
     Drain();
-    m_service.reset();
     std::error_code error;
     if (!m_folder.empty())
         std::filesystem::remove_all(m_folder, error);
-}
-
-std::string DesktopPlatform::BaseUrl() const {
-    return m_service ? m_service->BaseUrl().toStdString() : std::string();
 }
 
 bool DesktopPlatform::WaitFor(const std::function<bool()>& done, long timeoutMs) {

@@ -1,8 +1,7 @@
 #pragma once
 // The real machine of the desktop tests: the Qt loop, HTTP, XML, utility and resource library,
 // Qt Widgets windows with the WebEngine browser control, downloads into a fresh program folder,
-// recorded process starts and desktop hand-overs, and the embedded update service with the
-// sample catalogue on 127.0.0.1, served by the same loop the test waits in.
+// recorded process starts and desktop hand-overs.
 //
 // The program folder holds a copy of the built resource library, so the agent opens it there
 // and writes its store beside it; the folder goes when the platform ends.
@@ -26,13 +25,12 @@
 #include "platform/qt/QtTextCase.h"
 #include "platform/qt/QtUtilityLibrary.h"
 #include "platform/qt/QtWebBrowserControl.h"
-#include "service/UpdateService.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/RecordingProcessLauncher.h"
 
 namespace KDAutoUpdate {
 
-// The service runs on the loopback interface, so whether the machine has a network connection
+// Pages come from the loopback interface, so whether the machine has a network connection
 // must not decide whether a test runs: this utility library always reports one.
 class LoopbackUtilityLibrary final : public QtUtilityLibrary {
 public:
@@ -51,23 +49,17 @@ public:
     DesktopPlatform(const DesktopPlatform&) = delete;
     DesktopPlatform& operator=(const DesktopPlatform&) = delete;
 
-    // False (with the reason in Error()) when the folder, the library copy or the service
-    // could not be set up.
+    // False (with the reason in Error()) when the folder or the library copy could not be set up.
     bool IsReady() const { return m_error.empty(); }
     const std::string& Error() const { return m_error; }
 
     Platform& platform() { return m_platform; }
     QtEventLoop& loop() { return m_loop; }
     QtFormRenderer& renderer() { return m_renderer; }
-    RecordingProcessLauncher& processes() { return m_processes; }
-    RecordingDesktop& desktop() { return m_desktop; }
-    UpdateService& service() { return *m_service; }
-    std::string BaseUrl() const;
     const std::filesystem::path& ProgramFolder() const { return m_folder; }
     // The newest browser control the windows made, while it lives.
     QtWebBrowserControl* LastBrowser() const { return m_lastBrowser.data(); }
 
-    // Runs the loop until `done` holds, for at most kPatience.
     bool WaitFor(const std::function<bool()>& done, long timeoutMs = kPatience);
     // Lets everything queued so far run, deferred deletions included.
     void Drain();
@@ -87,7 +79,6 @@ private:
     RecordingDesktop m_desktop;
     QtTextCase m_textCase;
     std::unique_ptr<QtDownloaderFactory> m_downloads;
-    std::unique_ptr<UpdateService> m_service;
     Platform m_platform;
 };
 

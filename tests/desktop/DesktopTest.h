@@ -11,10 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <ostream>
-#include <sstream>
 #include <string>
 
 #include "agent/AuAgent.h"
@@ -71,32 +69,22 @@ protected:
         // The agent unloads its windows; they go before the platform they were made on.
         agent.reset();
         if (user) {
-            EXPECT_EQ(user->Pending(), 0) << "an expected window never appeared";
+            EXPECT_EQ(user->Pending(), 0) << "an expected message box never appeared";
         }
         user.reset();
         desk.reset();
     }
 
-    // An agent of the sample product at version 5.0.2 that talks to the embedded service.
+    // An agent of the sample product that talks to `baseUrl`.
     AuAgent& MakeAgent(const std::string& baseUrl = {}) {
         agent = std::make_unique<AuAgent>(desk->platform());
         agent->SetProductCode(DesktopPlatform::kProductCode);
-        agent->SetMajorVer(5);
-        agent->SetMinorVer(0);
-        agent->SetRevision(2);
-        agent->SetBaseURL(baseUrl.empty() ? desk->BaseUrl() : baseUrl);
+        agent->SetBaseURL(baseUrl);
         return *agent;
     }
 
     template <class W> static W* Widget(QtFormView& view, const std::string& name, int index = -1) {
         return qobject_cast<W*>(view.Control(name, index));
-    }
-    // The file's bytes; empty when it cannot be read.
-    static std::string FileContent(const std::filesystem::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        return content.str();
     }
     std::unique_ptr<DesktopPlatform> desk;
     std::unique_ptr<DesktopUser> user;

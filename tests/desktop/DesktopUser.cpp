@@ -9,7 +9,6 @@
 namespace KDAutoUpdate {
 
 namespace {
-constexpr int kLookMs = 5;
 constexpr long kActivationMs = 10000;
 } // namespace
 
@@ -22,31 +21,12 @@ DesktopUser::~DesktopUser() {
     qApp->removeEventFilter(this);
 }
 
-void DesktopUser::When(const std::string& formName, std::function<void(QtFormView&)> act,
-                       bool modal) {
-    auto timer = std::make_unique<QTimer>();
-    QTimer* raw = timer.get();
-    raw->setInterval(kLookMs);
-    QObject::connect(raw, &QTimer::timeout, raw, [this, raw, formName, act, modal] {
-        QtFormView* view = m_renderer.Find(formName);
-        QWidget* window = view ? view->Window() : nullptr;
-        if (!window || !window->isVisible() || (modal && !view->IsModal()))
-            return;
-        raw->stop();
-        --m_pending;
-        act(*view);
-    });
-    ++m_pending;
-    raw->start();
-    m_waiting.push_back(std::move(timer));
-}
-
 void DesktopUser::AnswerNextBox(const std::string& buttonLabel) {
     m_answers.push_back(buttonLabel);
 }
 
 int DesktopUser::Pending() const {
-    return m_pending + static_cast<int>(m_answers.size());
+    return static_cast<int>(m_answers.size());
 }
 
 void DesktopUser::Press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers) {

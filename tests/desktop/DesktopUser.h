@@ -1,9 +1,7 @@
 #pragma once
-// The person in front of the screen: waits until a window is shown, then presses keys and
-// clicks on its real widgets. Actions run from the event loop, so they answer modal windows
-// from inside their wait. Also watches every top-level window and message box that appears;
-// a message box nobody expected is recorded and dismissed with Esc, so a test fails instead
-// of waiting forever.
+// The person in front of the screen: presses keys and clicks on real widgets, and watches every
+// top-level window and message box that appears; a message box nobody expected is recorded and
+// dismissed with Esc, so a test fails instead of waiting forever.
 
 #include <QObject>
 #include <QPointer>
@@ -11,7 +9,6 @@
 
 #include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +17,6 @@
 #include "platform/qt/QtFormView.h"
 
 class QMessageBox;
-class QTimer;
 
 namespace KDAutoUpdate {
 
@@ -38,13 +34,9 @@ public:
     DesktopUser(const DesktopUser&) = delete;
     DesktopUser& operator=(const DesktopUser&) = delete;
 
-    // Runs `act` once, as soon as the newest window of `formName` is visible and, for `modal`,
-    // waits modally.
-    void When(const std::string& formName, std::function<void(QtFormView&)> act,
-              bool modal = false);
     // The next message box is answered with the button of that label ("&Ja", "&Nein", "OK").
     void AnswerNextBox(const std::string& buttonLabel);
-    // Actions and answers still waiting for their window.
+    // Answers still waiting for their message box.
     int Pending() const;
 
     // Top-level windows shown since this user began to watch: the form's name, or the class
@@ -54,7 +46,6 @@ public:
 
     // Presses a key where the keyboard sends it: to the window's focus widget, or to the window.
     static void Press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = {});
-    // A left click in the middle of the widget.
     static void Click(QWidget* widget);
     // Makes the window the active one (access keys work only there); false if it never is.
     bool Activate(QWidget* window);
@@ -67,8 +58,6 @@ private:
 
     QtFormRenderer& m_renderer;
     IEventLoop& m_loop;
-    std::vector<std::unique_ptr<QTimer>> m_waiting;
-    int m_pending = 0;
     std::deque<std::string> m_answers;
     std::vector<std::string> m_shown;
     std::vector<SeenBox> m_boxes;

@@ -1,6 +1,5 @@
-// The messages window on Qt WebEngine against the embedded service: a real mouse click on the
-// page's action button that deploys through both modal dialogs, and what the page may not do
-// (script dialogs, reload and other keys).
+// The messages window on Qt WebEngine: what the page may not do (script dialogs, reload and
+// other keys).
 
 #include <QApplication>
 #include <QTest>
@@ -14,7 +13,6 @@ using namespace KDAutoUpdate;
 
 namespace {
 
-constexpr const char* kExePackage = "KeldraStudio-Update-5.1.0.sh";
 constexpr qint64 kProbeMs = 250;
 
 class MessagesWindowDesktopTest : public DesktopTest {
@@ -32,30 +30,6 @@ protected:
     }
     QWebEngineView* Page(short id) const { return desk->LastBrowser()->View(id); }
     QVariant PageJs(short id, const QString& script) { return Js(desk->loop(), Page(id), script); }
-
-    // A left click in the middle of the page element `selector` (no double quotes in it), where
-    // the user sees it: scrolled into view and painted before the mouse goes down.
-    bool ClickElement(short id, const QString& selector) {
-        const QString element = QStringLiteral("document.querySelector(\"%1\")").arg(selector);
-        PageJs(id, element + QStringLiteral(".scrollIntoView({block: 'center'});"
-                                            "window.kdauPainted = false;"
-                                            "requestAnimationFrame(function () {"
-                                            "  requestAnimationFrame(function () {"
-                                            "    window.kdauPainted = true; }); });"));
-        if (!JsBecomes(desk->loop(), Page(id), QStringLiteral("window.kdauPainted === true"), true))
-            return false;
-        const QVariantList center =
-            PageJs(id, QStringLiteral("(function () { var r = %1.getBoundingClientRect();"
-                                      "return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-                           .arg(element))
-                .toList();
-        if (center.size() != 2)
-            return false;
-        QWidget* surface = Page(id)->focusProxy() ? Page(id)->focusProxy() : Page(id);
-        QTest::mouseClick(surface, Qt::LeftButton, {},
-                          QPoint(qRound(center[0].toDouble()), qRound(center[1].toDouble())));
-        return true;
-    }
 
     // Chromium drops key strokes that reach a view in the first moments after it came in
     // front. A probe field shows when the page takes keys: letters are typed into it until one
@@ -80,43 +54,6 @@ protected:
         return arrived;
     }
 };
-
-TEST_F(MessagesWindowDesktopTest, TheServicePagesActionButtonDeploysThroughBothDialogs) {
-    MakeAgent();
-    frmMessages* form = DisplayAndWaitForPage();
-    ASSERT_NE(form, nullptr) << "the service page never came in front";
-    QtFormView* view = desk->renderer().Find("frmMessages");
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(form->Messages().Count(), 3u);
-    const QStringList requests = desk->service().RequestLog();
-    ASSERT_EQ(requests.size(), 1);
-    EXPECT_TRUE(requests[0].contains("/InitUpdate.aspx?TestMode=False&ProductCode="))
-        << requests[0];
-
-    // Install now: the default choice, confirmed with OK.
-    user->When(
-        "dlgAfterDownload",
-        [](QtFormView& choice) {
-            EXPECT_TRUE(Widget<QRadioButton>(choice, "optInstallAction", 0)->isChecked());
-            DesktopUser::Click(Widget<QPushButton>(choice, "cmdOK"));
-        },
-        true);
-    ASSERT_TRUE(ClickElement(form->PageBrowser(),
-                             "button[aubuttontype='actionbutton'][formessage='KS-2024-510']"));
-    ASSERT_TRUE(desk->WaitFor([this] { return !desk->processes().CommandLines().empty(); }))
-        << "the click never started the installer";
-
-    const std::filesystem::path downloaded = desk->ProgramFolder() / kExePackage;
-    EXPECT_EQ(desk->processes().CommandLines(),
-              std::vector<std::string>{downloaded.string() + " /quiet /norestart"});
-    EXPECT_EQ(FileContent(downloaded),
-              FileContent(std::filesystem::path(KDAU_SOURCE_DIR) / "service" / "catalogue" /
-                          "packages" / kExePackage));
-    EXPECT_EQ(user->Shown(),
-              (std::vector<std::string>{"frmMessages", "dlgDownload", "dlgAfterDownload"}));
-    EXPECT_TRUE(user->Boxes().empty());
-    EXPECT_TRUE(view->IsVisible()) << "the window stays open after the deployment";
-}
 
 TEST_F(MessagesWindowDesktopTest, PageAlertsShowNothingAndOnlyPlainKeysReachThePage) {
     LocalPageServer pages;

@@ -38,15 +38,14 @@ FakeBrowserControl::PagePtr MessagesWindowTest::CompleteProgress() {
 }
 
 FakeBrowserControl::PagePtr MessagesWindowTest::ServicePage(const std::string& islandXml,
-                                                            bool withClose, bool wrapped) {
+                                                            bool wrapped) {
     auto page =
         std::make_shared<FakeBrowserControl::Page>(std::string(kBaseURL) + "/InitUpdate.aspx");
     page->Add("title", "h1")->SetInnerHTML("Updates");
     page->Add("KdAutoUpdate", "xml")
         ->SetRawSource(wrapped ? "<xml id=\"KdAutoUpdate\">\n" + islandXml + "\n</xml>"
                                : islandXml);
-    if (withClose)
-        page->Add("cmdClose", "button");
+    page->Add("cmdClose", "button");
     return page;
 }
 

@@ -43,10 +43,10 @@ protected:
     void Open();
     // The progress page as the resource library holds it, reported complete.
     FakeBrowserControl::PagePtr CompleteProgress();
-    // A service page whose island holds `islandXml` (wrapped in the HTML island element when
-    // `wrapped`), with a close element unless `withClose` is false.
+    // A service page with a close element whose island holds `islandXml` (wrapped in the HTML
+    // island element when `wrapped`).
     static FakeBrowserControl::PagePtr ServicePage(const std::string& islandXml,
-                                                   bool withClose = true, bool wrapped = false);
+                                                   bool wrapped = false);
     // Open, complete the progress page and then the service page with `islandXml`.
     FakeBrowserControl::PagePtr ShowPage(const std::string& islandXml);
 

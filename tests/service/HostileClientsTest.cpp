@@ -5,7 +5,6 @@
 #include "service/ServiceOptions.h"
 #include "service/UpdateService.h"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
@@ -13,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 namespace KDAutoUpdate::Testing {
 namespace {

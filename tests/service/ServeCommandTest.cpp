@@ -29,11 +29,9 @@ ServeRun Serve(const QStringList& args) {
 TEST(ServeCommandTest, BadOptionsAreRefusedWithExitCode2) {
     const QList<QPair<QStringList, const char*>> cases{
         {{"--port", "70000"}, "bad port '70000'"},
-        {{"--port", "http"}, "bad port 'http'"},
         {{"--port"}, "--port needs a value"},
         {{"--rate", "0"}, "bad rate '0'"},
         {{"--address", "not-an-address"}, "bad address 'not-an-address'"},
-        {{"--verbose"}, "unknown option '--verbose'"},
         {{"serve"}, "unknown option 'serve'"},
     };
     for (const auto& [args, message] : cases) {

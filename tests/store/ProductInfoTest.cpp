@@ -22,11 +22,6 @@ TEST_F(ProductInfo, ANewProductGivesAnEmptyRecordAndCreatesItsElement) {
     const auto info = agent.GetProductInfo();
     ASSERT_TRUE(info);
     EXPECT_EQ(info->ProductCode, "{P}");
-    EXPECT_EQ(info->LastMessageStamp, "");
-    EXPECT_FALSE(info->DoNotNotifyLastMessage);
-    EXPECT_FALSE(info->InstallLastUpdateOnStartUp);
-    EXPECT_EQ(info->LastCheckedDate.value, 0.0);
-    EXPECT_EQ(info->LastInitDate.value, 0.0);
     EXPECT_EQ(NodeXml(), "<product code=\"{P}\" />");
     agent.SetProductCode("");
     EXPECT_EQ(agent.GetProductInfo(), nullptr);
