@@ -352,9 +352,15 @@ void DBusAgentService::ReleaseAgent(const QString& agentPath) {
     const auto it = m_agents.find(agentPath);
     if (it == m_agents.end())
         return;
-    for (const QString& record : it->second->records)
-        Unpublish(record);
-    Unpublish(agentPath);
+    // The objects stay known to the bus thread until the agent has ended (store saved), so a
+    // host that finds them gone finds the agent's work done; reads wait for that meanwhile.
+    QStringList paths(it->second->records.begin(), it->second->records.end());
+    paths.push_back(agentPath);
+    for (const QString& path : paths) {
+        if (m_front)
+            m_front->ForgetValues(path);
+        m_objects.remove(path);
+    }
     const QString creator = it->second->creator;
     m_released.push_back(std::move(it->second));
     m_agents.erase(it);
@@ -364,6 +370,9 @@ void DBusAgentService::ReleaseAgent(const QString& agentPath) {
     if (!creatorHoldsMore)
         m_creators.removeWatchedService(creator);
     EndReleasedAgents();
+    if (m_front)
+        for (const QString& path : paths)
+            m_front->RemoveObject(path);
 }
 
 void DBusAgentService::CreatorLeft(const QString& service) {

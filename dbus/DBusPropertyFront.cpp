@@ -68,6 +68,11 @@ void DBusPropertyFront::RemoveObject(const QString& path) {
     m_values.remove(path);
 }
 
+void DBusPropertyFront::ForgetValues(const QString& path) {
+    const QMutexLocker lock(&m_lock);
+    m_values.remove(path);
+}
+
 void DBusPropertyFront::Invalidate() {
     m_dirty = true;
     const QMutexLocker lock(&m_lock);

@@ -46,6 +46,8 @@ public:
     // factory.
     void SetObject(const QString& path, const ClassDescription* type);
     void RemoveObject(const QString& path);
+    // Stops answering reads of `path` here, so they wait on the agents' thread.
+    void ForgetValues(const QString& path);
     // On the agents' thread, before it raises an event: no read is answered from the copy
     // until the thread is idle again and its messages are out.
     void Invalidate();
