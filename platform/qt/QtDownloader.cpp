@@ -18,6 +18,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/portable/TransferMeter.h"
 #include "platform/qt/DownloadFolder.h"
 #include "platform/qt/QtRedirectGuard.h"
 
@@ -28,8 +29,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kReportIntervalMs = 250;
-// Weight of the newest rate sample in the moving average.
-constexpr double kRateSmoothing = 0.3;
 constexpr std::size_t kChunkSize = 256 * 1024;
 // Bytes Qt may hold for the reply before it pauses reading the socket.
 constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
@@ -99,12 +98,7 @@ struct QtDownloader::Transfer {
     long long received = 0;
     long long discarded = 0;
     long long total = -1; // -1 until the answer tells
-    long long sampleMs = 0;
-    long long sampleBytes = 0;
-    // Start of the current window of the trickle check.
-    long long floorMs = 0;
-    long long floorBytes = 0;
-    double rate = 0; // bytes per second, smoothed; 0 until the first sample
+    TransferMeter meter;
 };
 
 QtDownloader::QtDownloader(std::string folder, NetworkLimits limits,
@@ -276,32 +270,12 @@ void QtDownloader::OnTick() {
         return;
     Transfer& t = *m_transfer;
     const long long now = t.clock.elapsed();
-    const long long elapsed = now - t.sampleMs;
-    if (elapsed <= 0)
-        return;
-    const double sample =
-        static_cast<double>(t.received - t.sampleBytes) * 1000.0 / static_cast<double>(elapsed);
-    t.rate = t.sampleMs == 0 ? sample : kRateSmoothing * sample + (1 - kRateSmoothing) * t.rate;
-    t.sampleMs = now;
-    t.sampleBytes = t.received;
-    // A trickle keeps the stall timeout away but is as good as a stall.
-    if (now - t.floorMs >= m_limits.floorWindowMs) {
-        if ((t.received - t.floorBytes) * 1000 < m_limits.floorBytesPerSecond * (now - t.floorMs))
-            return End(false);
-        t.floorMs = now;
-        t.floorBytes = t.received;
-    }
+    if (!t.meter.Sample(now, t.received, m_limits))
+        return End(false);
     if (!m_events)
         return;
-    const long long total = std::max(0LL, t.total);
-    const long long percent = total > 0 ? std::min(100LL, t.received * 100 / total) : 0;
-    const long long rate = std::llround(t.rate);
-    const long long remaining =
-        total > 0 && t.rate >= 1
-            ? static_cast<long long>(
-                  std::ceil(static_cast<double>(std::max(0LL, total - t.received)) / t.rate))
-            : -1;
-    m_events->DownloadProgress(0, percent, rate, remaining, t.received, total, 0);
+    const TransferMeter::Progress p = t.meter.Report(t.received, t.total);
+    m_events->DownloadProgress(0, p.percent, p.rate, p.remaining, t.received, p.total, 0);
 }
 
 void QtDownloader::Release(Transfer& transfer) {
@@ -348,9 +322,7 @@ void QtDownloader::End(bool success) {
         kept = Keep(*transfer);
     else
         Discard(*transfer);
-    const long long elapsed = std::max<long long>(1, transfer->clock.elapsed());
-    const long long rate =
-        transfer->rate >= 1 ? std::llround(transfer->rate) : transfer->received * 1000 / elapsed;
+    const long long rate = transfer->meter.FinalRate(transfer->received, transfer->clock.elapsed());
     m_localFile = kept ? transfer->finalPath.string() : std::string();
     const long long total = transfer->total > 0 ? transfer->total : transfer->received;
     Deliver(m_localFile, kept, transfer->received, total, rate);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/portable/DownloadFiles.h"
+#include "platform/portable/TransferMeter.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32DownloadAddress.h"
 #include "platform/win32/Win32DownloadFolder.h"
@@ -23,8 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr UINT kReportIntervalMs = 250;
-// Weight of the newest rate sample in the moving average.
-constexpr double kRateSmoothing = 0.3;
 constexpr std::size_t kChunkSize = 256 * 1024;
 constexpr wchar_t kPartSuffix[] = L".part";
 
@@ -101,11 +100,7 @@ struct Win32Downloader::Transfer {
     long long lastByteMs = 0;
     long long received = 0;
     long long total = -1; // -1 until the answer tells
-    long long sampleMs = 0;
-    long long sampleBytes = 0;
-    long long floorMs = 0;
-    long long floorBytes = 0;
-    double rate = 0;
+    TransferMeter meter;
 };
 
 Win32Downloader::Win32Downloader(Win32EventLoop& loop, std::string folder, NetworkLimits limits)
@@ -321,31 +316,12 @@ void Win32Downloader::OnTick() {
     const long long now = NowMs() - t.startMs;
     if (NowMs() - t.lastByteMs >= m_limits.stallTimeoutMs)
         return End(false);
-    const long long elapsed = now - t.sampleMs;
-    if (elapsed <= 0)
-        return;
-    const double sample =
-        static_cast<double>(t.received - t.sampleBytes) * 1000.0 / static_cast<double>(elapsed);
-    t.rate = t.sampleMs == 0 ? sample : kRateSmoothing * sample + (1 - kRateSmoothing) * t.rate;
-    t.sampleMs = now;
-    t.sampleBytes = t.received;
-    // A trickle keeps the stall timeout away but is as good as a stall.
-    if (now - t.floorMs >= m_limits.floorWindowMs) {
-        if ((t.received - t.floorBytes) * 1000 < m_limits.floorBytesPerSecond * (now - t.floorMs))
-            return End(false);
-        t.floorMs = now;
-        t.floorBytes = t.received;
-    }
+    if (!t.meter.Sample(now, t.received, m_limits))
+        return End(false);
     if (!m_events)
         return;
-    const long long total = std::max(0LL, t.total);
-    const long long percent = total > 0 ? std::min(100LL, t.received * 100 / total) : 0;
-    const long long remaining =
-        total > 0 && t.rate >= 1
-            ? static_cast<long long>(
-                  std::ceil(static_cast<double>(std::max(0LL, total - t.received)) / t.rate))
-            : -1;
-    m_events->DownloadProgress(0, percent, std::llround(t.rate), remaining, t.received, total, 0);
+    const TransferMeter::Progress p = t.meter.Report(t.received, t.total);
+    m_events->DownloadProgress(0, p.percent, p.rate, p.remaining, t.received, p.total, 0);
 }
 
 void Win32Downloader::CloseRequest(Transfer& t) {
@@ -393,9 +369,8 @@ void Win32Downloader::End(bool success) {
     const bool kept = success && Keep(*transfer);
     if (!success)
         Discard(*transfer);
-    const long long elapsed = std::max(1LL, NowMs() - transfer->startMs);
     const long long rate =
-        transfer->rate >= 1 ? std::llround(transfer->rate) : transfer->received * 1000 / elapsed;
+        transfer->meter.FinalRate(transfer->received, NowMs() - transfer->startMs);
     m_localFile = kept ? Narrow(transfer->finalPath.wstring()) : std::string();
     const long long total = transfer->total > 0 ? transfer->total : transfer->received;
     Deliver(m_localFile, kept, transfer->received, total, rate);
