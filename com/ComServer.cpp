@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
+
 #include <objbase.h>
 #include <oleauto.h>
 
 #include "agent/AuAgent.h"
 #include "com/ComAgentEvents.h"
 #include "com/ComObject.h"
+#include "platform/HiResTimer.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Platform.h"
@@ -17,6 +21,12 @@ namespace KDAutoUpdate::ComServer {
 namespace {
 
 constexpr wchar_t kProgId[] = L"KDAutoUpdate.AuAgent";
+
+// How long the server stays once its last object and lock are gone. A host that creates
+// agents one after another (a script run at every start, say) then finds it running instead of
+// waiting for a new process each time; a server nobody connects to ends after it too.
+constexpr long kIdleGraceMs = 5000;
+constexpr char kIdleTimer[] = "idle";
 
 std::wstring ProgramPath() {
     wchar_t path[MAX_PATH * 4];
@@ -100,11 +110,22 @@ public:
         com->Release();
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) {
+            ++m_locks;
+        } else if (m_locks > 0 && --m_locks == 0 && m_unlocked) {
+            m_unlocked();
+        }
+        return S_OK;
+    }
+    long Locks() const { return m_locks; }
+    void SetUnlocked(std::function<void()> handler) { m_unlocked = std::move(handler); }
 
 private:
     Platform& m_platform;
     ITypeLib* m_library;
+    long m_locks = 0;
+    std::function<void()> m_unlocked;
 };
 
 } // namespace
@@ -153,14 +174,47 @@ int Serve() {
         AgentFactory factory(host.platform(), library);
         CLSID clsid;
         DWORD cookie = 0;
-        ComObject::SetLastObjectGone([] { PostQuitMessage(0); });
+        bool offered = false;
+        const auto idle = [&] { return ComObject::LiveObjects() == 0 && factory.Locks() == 0; };
+        std::unique_ptr<KDHiResTimer> grace = host.loop().CreateTimer();
+        grace->AddTimer(kIdleTimer, kIdleGraceMs, 0);
+        grace->SetTimerHandler([&](const std::string&) {
+            grace->EnableTimer(kIdleTimer, false);
+            if (!offered || !idle())
+                return;
+            // Withdrawn first, so that no new client is handed the class while this ends.
+            CoRevokeClassObject(cookie);
+            offered = false;
+            PostQuitMessage(0);
+        });
+        const auto lastGone = [&] {
+            if (!idle())
+                return;
+            if (!offered) {
+                PostQuitMessage(0);
+                return;
+            }
+            grace->EnableTimer(kIdleTimer, false); // restarts the full grace
+            grace->EnableTimer(kIdleTimer, true);
+        };
+        ComObject::SetLastObjectGone(lastGone);
+        factory.SetUnlocked(lastGone);
         if (SUCCEEDED(CLSIDFromString(AgentClassId().c_str(), &clsid)) &&
             SUCCEEDED(CoRegisterClassObject(clsid, &factory, CLSCTX_LOCAL_SERVER,
                                             REGCLS_MULTIPLEUSE, &cookie))) {
-            code = Win32EventLoop::RunMessageLoop();
-            CoRevokeClassObject(cookie);
+            offered = true;
+            grace->EnableTimer(kIdleTimer, true);
+            // A call already on its way when the class was withdrawn may still have made an
+            // object: it is served until released.
+            do {
+                code = Win32EventLoop::RunMessageLoop();
+            } while (!idle());
+            if (offered)
+                CoRevokeClassObject(cookie);
         }
         ComObject::SetLastObjectGone(nullptr);
+        factory.SetUnlocked(nullptr);
+        grace.reset();
         if (library)
             library->Release();
     }

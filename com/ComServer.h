@@ -13,8 +13,9 @@ namespace ComServer {
 // embedded in this program.
 bool Register(bool perUser);
 bool Unregister(bool perUser);
-// Offers the AuAgent class factory (multiple use) and runs the message loop until the last
-// object is released. Returns the process exit code.
+// Offers the AuAgent class factory (multiple use) and runs the message loop until a few
+// seconds after the last object is released and the last lock is gone. Returns the process
+// exit code.
 int Serve();
 
 } // namespace ComServer

@@ -69,8 +69,15 @@ int Win32EventLoop::RunMessageLoop() {
         MSG quit;
         if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
             return static_cast<int>(quit.wParam);
-        WaitMessage();
+        WaitForMessage();
     }
+}
+
+void Win32EventLoop::WaitForMessage() {
+    // Not WaitMessage: it waits for messages that arrived since the queue was last looked at,
+    // and a message posted between the last peek and the wait (a COM call from another
+    // process, say) would sit there unserved.
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void Win32EventLoop::ProcessPendingEvents() {

@@ -39,6 +39,8 @@ public:
     static bool DispatchOne();
     // The thread's outermost loop: runs until WM_QUIT and answers its exit code.
     static int RunMessageLoop();
+    // Blocks until the thread's queue holds a message, old or new.
+    static void WaitForMessage();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -313,7 +313,7 @@ void Win32FormView::ShowModal(WindowHandle owner) {
             MSG peek;
             if (PeekMessageW(&peek, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE))
                 break; // the application quits: the modal wait ends with it
-            WaitMessage();
+            Win32EventLoop::WaitForMessage();
         }
     }
     for (HWND hwnd : disabled.windows)

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/win32/MsXmlService.h"
 #include "platform/win32/Win32EventLoop.h"
@@ -80,6 +81,31 @@ TEST_F(Win32Backend, TimersTickWithTheirKeyUntilStoppedAndPostedTasksRunLater) {
     EXPECT_FALSE(ran);
     loop.ProcessPendingEvents();
     EXPECT_TRUE(ran);
+}
+
+// A message that arrived before a peek for another message (the loop's look for WM_QUIT) is
+// no longer new to the queue; the loop's wait must still end for it, or a call from another
+// process stays unserved.
+TEST_F(Win32Backend, TheLoopsWaitEndsForAMessageQueuedBeforeItsLastPeek) {
+    const DWORD self = GetCurrentThreadId();
+    PostThreadMessageW(self, WM_APP, 0, 0);
+    MSG msg;
+    ASSERT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    HANDLE woken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool rescued = false;
+    std::thread rescue([&] {
+        if (WaitForSingleObject(woken, 5000) == WAIT_TIMEOUT) {
+            rescued = true;
+            PostThreadMessageW(self, WM_APP, 0, 0);
+        }
+    });
+    Win32EventLoop::WaitForMessage();
+    SetEvent(woken);
+    rescue.join();
+    CloseHandle(woken);
+    EXPECT_FALSE(rescued);
+    while (PeekMessageW(&msg, nullptr, WM_APP, WM_APP, PM_REMOVE)) {
+    }
 }
 
 TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
