@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "platform/TextCase.h"
 
@@ -44,6 +45,17 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                           [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
     return LowerCase(a) == LowerCase(b);
+}
+
+std::size_t HashIgnoreCase(std::string_view text) {
+    // FNV-1a over the bytes of LowerCase(text); lowering ASCII letters again changes nothing.
+    const auto hash = [](std::string_view lower) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (char c : lower)
+            h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
+        return static_cast<std::size_t>(h);
+    };
+    return IsAscii(text) ? hash(text) : hash(LowerCase(text));
 }
 
 } // namespace KDAutoUpdate
