@@ -104,8 +104,11 @@ void IslandReader::ReadFeature(IXmlElement& element) {
 
 void IslandReader::FinishMessage() {
     if (m_message && !m_features.empty()) {
+        std::size_t keyBytes = 0;
+        for (const FeatureRead& read : m_features)
+            keyBytes += read.name.size();
         KeyedCollection<AuFeature>& features = m_message->Features();
-        features.Reserve(features.Count() + m_features.size());
+        features.Reserve(m_features.size(), keyBytes);
         for (FeatureRead& read : m_features) {
             AuFeature* feature = features.Emplace(read.name); // a repeated name is dropped
             if (!feature)

@@ -106,7 +106,10 @@ void frmMessages::ReadIsland() {
     if (!m_xmlIsland || !m_colMessages || !m_xmlIsland->documentElement())
         return;
     // Counted first, so that the collection grows, and indexes, only once.
-    m_colMessages->Reserve(m_colMessages->Count() + messages.size());
+    std::size_t keyBytes = 0;
+    for (const std::unique_ptr<AuMessage>& message : messages)
+        keyBytes += message->ID().size();
+    m_colMessages->Reserve(messages.size(), keyBytes);
     for (std::unique_ptr<AuMessage>& message : messages) {
         const std::string id = message->ID();
         m_colMessages->Add(id, std::move(message)); // a repeated id is dropped
