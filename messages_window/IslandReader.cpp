@@ -1,5 +1,8 @@
 #include "IslandReader.h"
 
+#include <iterator>
+#include <span>
+
 #include "agent/Unicode.h"
 #include "agent/modMain.h"
 
@@ -32,8 +35,16 @@ enum FeatureField {
     kFeatureType,
     kFeatureFieldCount
 };
-static_assert(std::size(IslandReader::kMessageFields) == kMessageFieldCount);
-static_assert(std::size(IslandReader::kFeatureFields) == kFeatureFieldCount);
+// The attributes read from a Message and from a Feature element, in the order services write
+// them; the enumerators index the values read.
+constexpr const char* kMessageFields[] = {
+    "id",           "name",         "toVersion",  "fileName",   "forProduct",
+    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
+    "type",         "destination",  "sha256",     "signature"};
+constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
+                                          "type"};
+static_assert(std::size(kMessageFields) == kMessageFieldCount);
+static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
 
 // VarToStr with an empty default, without the detour through a Variant: the text as it is, or
 // empty when absent.
@@ -92,35 +103,32 @@ void IslandReader::ReadMessage(IXmlElement& element) {
 void IslandReader::ReadFeature(IXmlElement& element) {
     std::optional<std::string_view>(&fields)[kMessageFieldCount] = m_fields;
     element.viewAttributes(kFeatureFields, std::span(fields, kFeatureFieldCount), m_scratch);
-    m_features.push_back(FeatureRead{
-        Text(fields[kFeatureName]),
-        VarToBool(fields[kMandatory], false),
-        VarToBool(fields[kAllowUserSelection], false),
-        VarToBool(fields[kChecked], true), // an unmarked feature starts chosen
-        EqualsIgnoreCase(fields[kFeatureType].value_or(""), "modified") ? auftModifiedFeature
-                                                                        : auftNewFeature,
-    });
+    const std::string_view name = fields[kFeatureName].value_or("");
+    KeyedCollection<AuFeature>& features = m_message->Features();
+    if (m_featureCount == 0) // room for as many as the message before had, in one block
+        features.Reserve(m_lastFeatureCount, m_lastKeyBytes);
+    ++m_featureCount;
+    m_keyBytes += name.size();
+    AuFeature* feature = features.Emplace(name);
+    if (!feature)
+        return; // a repeated name is dropped
+    feature->SetName(std::string(name));
+    feature->SetIsMandatory(VarToBool(fields[kMandatory], false));
+    feature->SetAllowUserSelection(VarToBool(fields[kAllowUserSelection], false));
+    // An unmarked feature starts chosen.
+    feature->SetIsChecked(VarToBool(fields[kChecked], true));
+    feature->SetFeatureType(EqualsIgnoreCase(fields[kFeatureType].value_or(""), "modified")
+                                ? auftModifiedFeature
+                                : auftNewFeature);
 }
 
 void IslandReader::FinishMessage() {
-    if (m_message && !m_features.empty()) {
-        std::size_t keyBytes = 0;
-        for (const FeatureRead& read : m_features)
-            keyBytes += read.name.size();
-        KeyedCollection<AuFeature>& features = m_message->Features();
-        features.Reserve(m_features.size(), keyBytes);
-        for (FeatureRead& read : m_features) {
-            AuFeature* feature = features.Emplace(read.name); // a repeated name is dropped
-            if (!feature)
-                continue;
-            feature->SetName(std::move(read.name));
-            feature->SetIsMandatory(read.mandatory);
-            feature->SetAllowUserSelection(read.allowUserSelection);
-            feature->SetIsChecked(read.checked);
-            feature->SetFeatureType(read.type);
-        }
+    if (m_featureCount > 0) {
+        m_lastFeatureCount = m_featureCount;
+        m_lastKeyBytes = m_keyBytes;
     }
-    m_features.clear();
+    m_featureCount = 0;
+    m_keyBytes = 0;
     m_message = nullptr;
     m_inFeatures = false;
 }

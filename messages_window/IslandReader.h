@@ -20,42 +20,29 @@ public:
     explicit IslandReader(AgentPtr agent) : m_agent(std::move(agent)) {}
 
     void Visit(IXmlElement& element, std::string_view name, int depth);
-    // The messages read, in document order; a repeated feature name of a message is dropped.
+    // The messages read, in document order.
     std::vector<std::unique_ptr<AuMessage>> Finish();
 
-    // The attributes read from a Message and from a Feature element, in the order services
-    // write them; the enumerators index the values read.
-    static constexpr const char* kMessageFields[] = {
-        "id",           "name",         "toVersion",  "fileName",   "forProduct",
-        "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
-        "type",         "destination",  "sha256",     "signature"};
-    static constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection",
-                                                     "checked", "type"};
-
 private:
-    // A Feature element as read, until its message's features are all known.
-    struct FeatureRead {
-        std::string name;
-        bool mandatory;
-        bool allowUserSelection;
-        bool checked;
-        AuFeatureTypes type;
-    };
-
     void ReadMessage(IXmlElement& element);
     void ReadFeature(IXmlElement& element);
-    // Gives the current message its features, counted first so that they take one block.
     void FinishMessage();
 
     AgentPtr m_agent;
     std::vector<std::unique_ptr<AuMessage>> m_messages;
     AuMessage* m_message = nullptr; // the Message element being read, if any
     bool m_inFeatures = false;      // within a Features child of it
-    std::vector<FeatureRead> m_features;
+    // The current message's features so far, and those of the last message with any: a page's
+    // messages mostly have alike features, so each message reserves room for as many.
+    std::size_t m_featureCount = 0;
+    std::size_t m_keyBytes = 0;
+    std::size_t m_lastFeatureCount = 0;
+    std::size_t m_lastKeyBytes = 0;
     // Reused from element to element, so that a large page costs no allocations beyond its
-    // records.
-    std::optional<std::string_view> m_fields[std::size(kMessageFields)];
-    std::string m_scratch[std::size(kMessageFields)];
+    // records; room for the attributes of a Message element, the most read of one element.
+    static constexpr std::size_t kMaxFields = 14;
+    std::optional<std::string_view> m_fields[kMaxFields];
+    std::string m_scratch[kMaxFields];
 };
 
 } // namespace KDAutoUpdate

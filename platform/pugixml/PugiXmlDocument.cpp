@@ -73,13 +73,11 @@ public:
 
     bool for_each(pugi::xml_node& node) override {
         // depth() is 0 for the children of the document.
-        if (depth() > kMaxDepth)
-            return !(exceeded = true);
-        if (node.type() != pugi::node_element)
-            return true;
-        if (++m_elements > kMaxElements)
-            return !(exceeded = true);
-        if (m_visit) {
+        const bool element = node.type() == pugi::node_element;
+        exceeded = depth() > kMaxDepth || (element && ++m_elements > kMaxElements);
+        if (exceeded)
+            return false;
+        if (element && m_visit) {
             m_cursor.MoveTo(node);
             (*m_visit)(m_cursor, node.name(), depth());
         }
