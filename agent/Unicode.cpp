@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "platform/TextCase.h"
 
@@ -39,11 +40,31 @@ std::string LowerCase(std::string_view utf8) {
     return out;
 }
 
+// One pass over the ASCII both begin with: lowering maps each character on its own, ASCII alike
+// everywhere and nothing to nothing, so a difference there, or one text ending where the other
+// goes on, settles it. Only what follows other characters needs the platform.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (IsAscii(a) && IsAscii(b))
-        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                          [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-    return LowerCase(a) == LowerCase(b);
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if ((x | y) >= 0x80)
+            return LowerCase(a) == LowerCase(b);
+        if (AsciiLower(static_cast<char>(x)) != AsciiLower(static_cast<char>(y)))
+            return false;
+    }
+    return a.size() == b.size();
+}
+
+std::size_t HashIgnoreCase(std::string_view text) {
+    // FNV-1a over the bytes of LowerCase(text); lowering ASCII letters again changes nothing.
+    const auto hash = [](std::string_view lower) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (char c : lower)
+            h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
+        return static_cast<std::size_t>(h);
+    };
+    return IsAscii(text) ? hash(text) : hash(LowerCase(text));
 }
 
 } // namespace KDAutoUpdate

@@ -109,7 +109,7 @@ bool VarToBool(const Variant& value, bool defaultValue) {
     return TextToBool(*text, defaultValue);
 }
 
-bool VarToBool(const std::optional<std::string>& attribute, bool defaultValue) {
+bool VarToBool(const std::optional<std::string_view>& attribute, bool defaultValue) {
     return attribute ? TextToBool(*attribute, defaultValue) : defaultValue;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "AgentPtr.h"
 #include "Variant.h"
@@ -18,7 +19,7 @@ std::string NormalizeGuid(const std::string& text);
 std::string VarToStr(const Variant& value, const std::string& defaultValue);
 bool VarToBool(const Variant& value, bool defaultValue);
 // VarToBool of an XML attribute read: its text, or the default when the attribute is absent.
-bool VarToBool(const std::optional<std::string>& attribute, bool defaultValue);
+bool VarToBool(const std::optional<std::string_view>& attribute, bool defaultValue);
 long VarToLong(const Variant& value, long defaultValue);
 
 // Places `form` at the centre of `owner` (or of the screen when owner is null), in twips.

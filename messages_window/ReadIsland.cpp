@@ -2,14 +2,13 @@
 // records that the page's buttons name by key.
 
 #include <cctype>
-#include <iterator>
 #include <string_view>
 #include <vector>
 
+#include "IslandReader.h"
 #include "agent/AuAgent.h"
 #include "agent/SignedAnswer.h"
 #include "agent/Unicode.h"
-#include "agent/modMain.h"
 #include "frmMessages.h"
 
 namespace KDAutoUpdate {
@@ -65,75 +64,6 @@ std::string IslandContent(std::string raw) {
     return raw;
 }
 
-// The attributes read from a Message and from a Feature element, in the order services write
-// them; the enumerators index the values read.
-constexpr const char* kMessageFields[] = {
-    "id",           "name",         "toVersion",  "fileName",   "forProduct",
-    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
-    "type",         "destination",  "sha256",     "signature"};
-enum MessageField {
-    kId,
-    kName,
-    kToVersion,
-    kFileName,
-    kForProduct,
-    kKillProcName,
-    kDownloadPath,
-    kCompressed,
-    kMustBePaid,
-    kCmdLine,
-    kMessageType,
-    kDestination,
-    kSha256,
-    kSignature,
-    kMessageFieldCount
-};
-constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
-                                          "type"};
-enum FeatureField {
-    kFeatureName,
-    kMandatory,
-    kAllowUserSelection,
-    kChecked,
-    kFeatureType,
-    kFeatureFieldCount
-};
-static_assert(std::size(kMessageFields) == kMessageFieldCount);
-static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
-
-// VarToStr with an empty default, without the detour through a Variant: the text as it is, or
-// empty when absent. The value is taken, not copied.
-std::string Take(std::optional<std::string>& value) {
-    return value ? std::move(*value) : std::string();
-}
-
-std::string_view TextView(const std::optional<std::string>& value) {
-    return value ? std::string_view(*value) : std::string_view();
-}
-
-AuMessageTypes MessageTypeFromWord(std::string_view word) {
-    if (EqualsIgnoreCase(word, "exe"))
-        return aumtExe;
-    if (EqualsIgnoreCase(word, "msp"))
-        return aumtMSP;
-    if (EqualsIgnoreCase(word, "pftw"))
-        return aumtPFTW;
-    return aumtInfo; // "info", and every other word
-}
-
-std::unique_ptr<AuFeature> ReadFeature(std::optional<std::string> (&fields)[kFeatureFieldCount]) {
-    auto feature = std::make_unique<AuFeature>();
-    feature->SetName(Take(fields[kFeatureName]));
-    feature->SetIsMandatory(VarToBool(fields[kMandatory], false));
-    feature->SetAllowUserSelection(VarToBool(fields[kAllowUserSelection], false));
-    // An unmarked feature starts chosen.
-    feature->SetIsChecked(VarToBool(fields[kChecked], true));
-    feature->SetFeatureType(EqualsIgnoreCase(TextView(fields[kFeatureType]), "modified")
-                                ? auftModifiedFeature
-                                : auftNewFeature);
-    return feature;
-}
-
 } // namespace
 
 bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
@@ -148,7 +78,12 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     if (!island)
         return false;
     island->setAsync(false);
-    island->loadXML(IslandContent(std::move(*raw)));
+    // The records are read as the document is checked after parsing: one walk for both.
+    IslandReader reader(m_lAgentPtr);
+    island->loadXMLVisiting(IslandContent(std::move(*raw)),
+                            [&reader](IXmlElement& visited, std::string_view name, int depth) {
+                                reader.Visit(visited, name, depth);
+                            });
     if (island->parseErrorCode() != 0)
         return false;
     // With the vendor's keys, an island that is not theirs counts as unreadable.
@@ -156,6 +91,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign))
         return false;
     m_xmlIsland = std::move(island);
+    m_islandMessages = reader.Finish();
     return true;
 }
 
@@ -165,53 +101,15 @@ void frmMessages::RecordIslandError() {
 }
 
 void frmMessages::ReadIsland() {
-    if (!m_xmlIsland || !m_colMessages)
+    std::vector<std::unique_ptr<AuMessage>> messages = std::move(m_islandMessages);
+    m_islandMessages.clear();
+    if (!m_xmlIsland || !m_colMessages || !m_xmlIsland->documentElement())
         return;
-    const XmlElementPtr root = m_xmlIsland->documentElement();
-    if (!root)
-        return;
-    // Reused from element to element, so that a large page costs no allocations beyond its
-    // records.
-    std::optional<std::string> fields[kMessageFieldCount];
-    std::optional<std::string> featureFields[kFeatureFieldCount];
-    std::vector<std::unique_ptr<AuFeature>> features;
-    std::vector<std::unique_ptr<AuMessage>> messages;
-    static const std::string kMessagePath = "Message";
-    static const std::string kFeaturePath = "Features/Feature";
-    root->forEachNode(kMessagePath, [&](IXmlElement& element) {
-        element.getAttributes(kMessageFields, fields);
-        auto message = std::make_unique<AuMessage>();
-        message->SetAgentPtr(m_lAgentPtr);
-        message->SetID(Take(fields[kId]));
-        message->SetName(Take(fields[kName]));
-        message->SetVersion(Take(fields[kToVersion]));
-        message->SetFileName(Take(fields[kFileName]));
-        message->SetProductCode(Take(fields[kForProduct]));
-        message->SetKillProcName(Take(fields[kKillProcName]));
-        message->SetDownloadPath(Take(fields[kDownloadPath]));
-        message->SetIsCompressed(VarToBool(fields[kCompressed], false));
-        message->SetMustBePaid(VarToBool(fields[kMustBePaid], false));
-        message->SetCmdLine(Take(fields[kCmdLine]));
-        message->SetMessageType(MessageTypeFromWord(TextView(fields[kMessageType])));
-        if (message->IsCompressed())
-            message->SetDestination(Take(fields[kDestination]));
-        message->SetPackageSha256(Take(fields[kSha256]));
-        message->SetPackageSignature(Take(fields[kSignature]));
-
-        features.clear();
-        element.forEachNode(kFeaturePath, [&](IXmlElement& featureElement) {
-            featureElement.getAttributes(kFeatureFields, featureFields);
-            features.push_back(ReadFeature(featureFields));
-        });
-        message->Features().Reserve(features.size());
-        for (std::unique_ptr<AuFeature>& feature : features) {
-            const std::string name = feature->Name();
-            message->Features().Add(name, std::move(feature)); // a repeated name is dropped
-        }
-        messages.push_back(std::move(message));
-    });
     // Counted first, so that the collection grows, and indexes, only once.
-    m_colMessages->Reserve(m_colMessages->Count() + messages.size());
+    std::size_t keyBytes = 0;
+    for (const std::unique_ptr<AuMessage>& message : messages)
+        keyBytes += message->ID().size();
+    m_colMessages->Reserve(messages.size(), keyBytes);
     for (std::unique_ptr<AuMessage>& message : messages) {
         const std::string id = message->ID();
         m_colMessages->Add(id, std::move(message)); // a repeated id is dropped

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "agent/AgentPtr.h"
 #include "agent/AutomationError.h"
@@ -86,6 +87,8 @@ private:
     AgentPtr m_lAgentPtr;
     HtmlElementPtr m_elFeatureChooser;
     std::unique_ptr<IXmlDocument> m_xmlIsland;
+    // Read from the island with it, until ReadIsland adds them to the collection.
+    std::vector<std::unique_ptr<AuMessage>> m_islandMessages;
     // Shared so that a click handler running a deployment keeps the records it works on
     // alive even when the window unloads meanwhile.
     std::shared_ptr<KeyedCollection<AuMessage>> m_colMessages;

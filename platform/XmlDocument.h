@@ -8,6 +8,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace KDAutoUpdate {
@@ -34,6 +36,22 @@ public:
         for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
             values[i] = getAttribute(names[i]);
     }
+    // getAttributes without copies where the backend can lend its own text: values[i] views the
+    // text of names[i], or is nullopt when absent. A view stays valid while the document is
+    // unchanged and `scratch` (one string for each name) is neither changed nor gone: a backend
+    // that has to convert the text keeps it there.
+    virtual void viewAttributes(std::span<const char* const> names,
+                                std::span<std::optional<std::string_view>> values,
+                                std::span<std::string> scratch) const {
+        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+            std::optional<std::string> value = getAttribute(names[i]);
+            values[i].reset();
+            if (value && i < scratch.size()) {
+                scratch[i] = std::move(*value);
+                values[i] = scratch[i];
+            }
+        }
+    }
     // Calls `visit` with each match of selectNodes(xpath) in turn. The element given is valid
     // only during its call: a backend may hand the same object, moved on, each time. `visit`
     // must not add, move or remove elements: a backend may walk the document as it visits.
@@ -48,6 +66,9 @@ public:
     // The element's markup.
     virtual std::string xml() const = 0;
 };
+
+// Called with an element of a document being read, its name and its depth below the root.
+using XmlElementVisitor = std::function<void(IXmlElement&, std::string_view name, int depth)>;
 
 enum class XmlReadyState {
     Uninitialized = 0,
@@ -71,6 +92,27 @@ public:
     virtual bool load(const std::string& source) = 0;
     // Parses `text`; a caller that moves its text in spares the backend a copy.
     virtual bool loadXML(std::string text) = 0;
+    // loadXML, then `visit` with every element in document order, with its name and depth (the
+    // root's is 0). A backend that walks the parsed document anyway, to check it, visits on that
+    // walk: a reader of the whole document then needs no walk of its own. The element given is
+    // valid only during its call and must not be changed. When the load fails, it may do so
+    // after some visits: whatever they gave is to be dropped.
+    virtual bool loadXMLVisiting(std::string text, const XmlElementVisitor& visit) {
+        if (!loadXML(std::move(text)))
+            return false;
+        std::vector<std::pair<XmlElementPtr, int>> pending; // a stack, next on top
+        if (XmlElementPtr root = documentElement())
+            pending.emplace_back(std::move(root), 0);
+        while (!pending.empty()) {
+            const auto [element, depth] = std::move(pending.back());
+            pending.pop_back();
+            visit(*element, element->nodeName(), depth);
+            std::vector<XmlElementPtr> children = element->selectNodes("*");
+            for (auto child = children.rbegin(); child != children.rend(); ++child)
+                pending.emplace_back(std::move(*child), depth + 1);
+        }
+        return true;
+    }
     virtual bool save(const std::string& path) = 0;
 
     virtual XmlReadyState readyState() const = 0;

@@ -65,24 +65,36 @@ constexpr int kMaxDepth = 1000;
 constexpr long kMaxElements = 1000000;
 
 // pugixml's own walk: it follows the nodes' links directly, where a walk through xml_node
-// calls into the library for every step.
+// calls into the library for every step. With a `visit`, each element is also handed on.
 class WorkBoundsWalker : public pugi::xml_tree_walker {
 public:
+    WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit)
+        : m_cursor(storage, pugi::xml_node()), m_visit(visit) {}
+
     bool for_each(pugi::xml_node& node) override {
         // depth() is 0 for the children of the document.
-        exceeded = depth() > kMaxDepth ||
-                   (node.type() == pugi::node_element && ++m_elements > kMaxElements);
-        return !exceeded;
+        const bool element = node.type() == pugi::node_element;
+        exceeded = depth() > kMaxDepth || (element && ++m_elements > kMaxElements);
+        if (exceeded)
+            return false;
+        if (element && m_visit) {
+            m_cursor.MoveTo(node);
+            (*m_visit)(m_cursor, node.name(), depth());
+        }
+        return true;
     }
     bool exceeded = false;
 
 private:
     long m_elements = 0;
+    PugiXmlElement m_cursor;
+    const XmlElementVisitor* m_visit;
 };
 
-long CheckWorkBounds(pugi::xml_document& doc) {
-    WorkBoundsWalker walker;
-    doc.traverse(walker);
+long CheckWorkBounds(const std::shared_ptr<PugiXmlStorage>& storage,
+                     const XmlElementVisitor* visit) {
+    WorkBoundsWalker walker(storage, visit);
+    storage->doc.traverse(walker);
     return walker.exceeded ? XmlError::kMalformed : XmlError::kNone;
 }
 
@@ -107,7 +119,7 @@ bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
     return StartsWith(lower, "http://") || StartsWith(lower, "https://");
 }
 
-PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text) {
+PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlElementVisitor* visit) {
     auto storage = EmptyStorage();
     storage->text = std::move(text);
     return ParseWith(
@@ -115,12 +127,13 @@ PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text) {
             return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
                                              pugi::encoding_auto);
         },
-        std::move(storage));
+        std::move(storage), visit);
 }
 
 PugiXmlDocument::Outcome
 PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
-                           std::shared_ptr<PugiXmlStorage> storage) {
+                           std::shared_ptr<PugiXmlStorage> storage,
+                           const XmlElementVisitor* visit) {
     try {
         const pugi::xml_parse_result result = load(*storage);
         if (!result)
@@ -129,7 +142,7 @@ PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlSto
                                         : XmlError::kMalformed};
         if (const long code = CheckSingleRoot(storage->doc); code != XmlError::kNone)
             return {EmptyStorage(), code};
-        if (const long code = CheckWorkBounds(storage->doc); code != XmlError::kNone)
+        if (const long code = CheckWorkBounds(storage, visit); code != XmlError::kNone)
             return {EmptyStorage(), code};
     } catch (...) {
         return {EmptyStorage(), XmlError::kMalformed};
@@ -251,6 +264,12 @@ void PugiXmlDocument::OnHttpAnswer(unsigned long generation, const HttpResult& r
 bool PugiXmlDocument::loadXML(std::string text) {
     CancelRunning();
     Apply(Parse(std::move(text)));
+    return m_errorCode == XmlError::kNone;
+}
+
+bool PugiXmlDocument::loadXMLVisiting(std::string text, const XmlElementVisitor& visit) {
+    CancelRunning();
+    Apply(Parse(std::move(text), &visit));
     return m_errorCode == XmlError::kNone;
 }
 

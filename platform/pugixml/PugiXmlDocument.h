@@ -35,6 +35,8 @@ public:
     void setAsync(bool value) override { m_async = value; }
     bool load(const std::string& source) override;
     bool loadXML(std::string text) override;
+    // Visits on the walk that checks the document's depth and size.
+    bool loadXMLVisiting(std::string text, const XmlElementVisitor& visit) override;
     // Writes to a temporary file beside `path` and renames it over `path`, so a failed save
     // leaves the old file as it was. The document's own declaration is written as it stands.
     bool save(const std::string& path) override;
@@ -55,9 +57,10 @@ private:
     using Outcome = std::pair<std::shared_ptr<PugiXmlStorage>, long>;
 
     // Parses in place: the storage keeps the text, whose copy pugixml would otherwise make.
-    static Outcome Parse(std::string text);
+    static Outcome Parse(std::string text, const XmlElementVisitor* visit = nullptr);
     static Outcome ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
-                             std::shared_ptr<PugiXmlStorage> storage);
+                             std::shared_ptr<PugiXmlStorage> storage,
+                             const XmlElementVisitor* visit = nullptr);
     static Outcome ReadFile(const std::string& path);
     static Outcome FromHttp(const HttpResult& result);
     static bool IsHttpUrl(const std::string& source);

@@ -200,28 +200,54 @@ std::vector<XmlElementPtr> PugiXmlElement::selectNodes(const std::string& xpath)
     return elements;
 }
 
-void PugiXmlElement::getAttributes(std::span<const char* const> names,
-                                   std::span<std::optional<std::string>> values) const {
-    const std::size_t count = std::min(names.size(), values.size());
-    for (std::size_t i = 0; i < count; ++i)
-        values[i].reset();
+namespace {
+
+// One pass over the attributes of `node`: take(i, attribute) for the first attribute named
+// names[i], for each i below `count`. Attributes mostly come in the order they are asked for:
+// each search starts after the name found last.
+template <class Take>
+void MatchAttributes(const pugi::xml_node& node, std::span<const char* const> names,
+                     std::size_t count, const Take& take) {
     if (count == 0)
         return;
-    // Attributes mostly come in the order they are asked for: each search starts after the
-    // name found last. The first of repeated attributes counts, as with getAttribute.
     std::size_t next = 0;
-    for (pugi::xml_attribute a = m_node.first_attribute(); a; a = a.next_attribute()) {
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
         const char* name = a.name();
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t i = next + k < count ? next + k : next + k - count;
             if (!SameName(names[i], name))
                 continue;
-            if (!values[i])
-                values[i].emplace(a.value());
+            take(i, a);
             next = i + 1;
             break;
         }
     }
+}
+
+} // namespace
+
+void PugiXmlElement::getAttributes(std::span<const char* const> names,
+                                   std::span<std::optional<std::string>> values) const {
+    const std::size_t count = std::min(names.size(), values.size());
+    for (std::size_t i = 0; i < count; ++i)
+        values[i].reset();
+    // The first of repeated attributes counts, as with getAttribute.
+    MatchAttributes(m_node, names, count, [&](std::size_t i, const pugi::xml_attribute& a) {
+        if (!values[i])
+            values[i].emplace(a.value());
+    });
+}
+
+void PugiXmlElement::viewAttributes(std::span<const char* const> names,
+                                    std::span<std::optional<std::string_view>> values,
+                                    std::span<std::string> /*scratch*/) const {
+    const std::size_t count = std::min(names.size(), values.size());
+    for (std::size_t i = 0; i < count; ++i)
+        values[i].reset();
+    MatchAttributes(m_node, names, count, [&](std::size_t i, const pugi::xml_attribute& a) {
+        if (!values[i])
+            values[i].emplace(a.value());
+    });
 }
 
 void PugiXmlElement::forEachNode(const std::string& xpath,

@@ -24,6 +24,10 @@ public:
     // One pass over the element's attributes; `names` are distinct.
     void getAttributes(std::span<const char* const> names,
                        std::span<std::optional<std::string>> values) const override;
+    // The same pass, lending the document's own text; `scratch` is not needed.
+    void viewAttributes(std::span<const char* const> names,
+                        std::span<std::optional<std::string_view>> values,
+                        std::span<std::string> scratch) const override;
     // One element object, moved from match to match.
     void forEachNode(const std::string& xpath,
                      const std::function<void(IXmlElement&)>& visit) override;
@@ -32,6 +36,9 @@ public:
     // the copy, so later changes through it land in this document.
     bool appendChild(const XmlElementPtr& child) override;
     std::string xml() const override;
+
+    // Makes this object stand for another node of the same storage: one object for a walk.
+    void MoveTo(const pugi::xml_node& node) { m_node = node; }
 
     // True for names pugixml would write as well-formed markup.
     static bool IsValidName(const std::string& name);

@@ -107,6 +107,7 @@ TEST_F(ReadIslandTest, KeysAreUniqueWithoutRegardToCaseAndOnlyTheDocumentedPlace
         <Features><Feature name="Core"/><Feature name="CORE" checked="no"/></Features>
         <Features><Feature name="Extra"/></Features>
         <Options><Features><Feature name="deep"/></Features></Options>
+        <Options><Feature name="optional"/></Options><Features><G><Feature name="grouped"/></G></Features>
       </Message>
       <Message id="upd-a" name="second"/>
       <Message id="Äpfel" name="umlaut"/>

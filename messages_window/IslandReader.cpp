@@ -1,0 +1,141 @@
+#include "IslandReader.h"
+
+#include <iterator>
+#include <span>
+
+#include "agent/Unicode.h"
+#include "agent/modMain.h"
+
+namespace KDAutoUpdate {
+
+namespace {
+
+enum MessageField {
+    kId,
+    kName,
+    kToVersion,
+    kFileName,
+    kForProduct,
+    kKillProcName,
+    kDownloadPath,
+    kCompressed,
+    kMustBePaid,
+    kCmdLine,
+    kMessageType,
+    kDestination,
+    kSha256,
+    kSignature,
+    kMessageFieldCount
+};
+enum FeatureField {
+    kFeatureName,
+    kMandatory,
+    kAllowUserSelection,
+    kChecked,
+    kFeatureType,
+    kFeatureFieldCount
+};
+// The attributes read from a Message and from a Feature element, in the order services write
+// them; the enumerators index the values read.
+constexpr const char* kMessageFields[] = {
+    "id",           "name",         "toVersion",  "fileName",   "forProduct",
+    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
+    "type",         "destination",  "sha256",     "signature"};
+constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
+                                          "type"};
+static_assert(std::size(kMessageFields) == kMessageFieldCount);
+static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
+
+// VarToStr with an empty default, without the detour through a Variant: the text as it is, or
+// empty when absent.
+std::string Text(const std::optional<std::string_view>& value) {
+    return value ? std::string(*value) : std::string();
+}
+
+AuMessageTypes MessageTypeFromWord(std::string_view word) {
+    if (EqualsIgnoreCase(word, "exe"))
+        return aumtExe;
+    if (EqualsIgnoreCase(word, "msp"))
+        return aumtMSP;
+    if (EqualsIgnoreCase(word, "pftw"))
+        return aumtPFTW;
+    return aumtInfo; // "info", and every other word
+}
+
+} // namespace
+
+void IslandReader::Visit(IXmlElement& element, std::string_view name, int depth) {
+    if (depth == 1) {
+        FinishMessage();
+        if (name == "Message")
+            ReadMessage(element);
+    } else if (depth == 2) {
+        m_inFeatures = m_message && name == "Features";
+    } else if (depth == 3 && m_inFeatures && name == "Feature") {
+        ReadFeature(element);
+    }
+}
+
+void IslandReader::ReadMessage(IXmlElement& element) {
+    std::optional<std::string_view>(&fields)[kMessageFieldCount] = m_fields;
+    element.viewAttributes(kMessageFields, fields, m_scratch);
+    auto message = std::make_unique<AuMessage>();
+    message->SetAgentPtr(m_agent);
+    message->SetID(Text(fields[kId]));
+    message->SetName(Text(fields[kName]));
+    message->SetVersion(Text(fields[kToVersion]));
+    message->SetFileName(Text(fields[kFileName]));
+    message->SetProductCode(Text(fields[kForProduct]));
+    message->SetKillProcName(Text(fields[kKillProcName]));
+    message->SetDownloadPath(Text(fields[kDownloadPath]));
+    message->SetIsCompressed(VarToBool(fields[kCompressed], false));
+    message->SetMustBePaid(VarToBool(fields[kMustBePaid], false));
+    message->SetCmdLine(Text(fields[kCmdLine]));
+    message->SetMessageType(MessageTypeFromWord(fields[kMessageType].value_or("")));
+    if (message->IsCompressed())
+        message->SetDestination(Text(fields[kDestination]));
+    message->SetPackageSha256(Text(fields[kSha256]));
+    message->SetPackageSignature(Text(fields[kSignature]));
+    m_message = message.get();
+    m_messages.push_back(std::move(message));
+}
+
+void IslandReader::ReadFeature(IXmlElement& element) {
+    std::optional<std::string_view>(&fields)[kMessageFieldCount] = m_fields;
+    element.viewAttributes(kFeatureFields, std::span(fields, kFeatureFieldCount), m_scratch);
+    const std::string_view name = fields[kFeatureName].value_or("");
+    KeyedCollection<AuFeature>& features = m_message->Features();
+    if (m_featureCount == 0) // room for as many as the message before had, in one block
+        features.Reserve(m_lastFeatureCount, m_lastKeyBytes);
+    ++m_featureCount;
+    m_keyBytes += name.size();
+    AuFeature* feature = features.Emplace(name);
+    if (!feature)
+        return; // a repeated name is dropped
+    feature->SetName(std::string(name));
+    feature->SetIsMandatory(VarToBool(fields[kMandatory], false));
+    feature->SetAllowUserSelection(VarToBool(fields[kAllowUserSelection], false));
+    // An unmarked feature starts chosen.
+    feature->SetIsChecked(VarToBool(fields[kChecked], true));
+    feature->SetFeatureType(EqualsIgnoreCase(fields[kFeatureType].value_or(""), "modified")
+                                ? auftModifiedFeature
+                                : auftNewFeature);
+}
+
+void IslandReader::FinishMessage() {
+    if (m_featureCount > 0) {
+        m_lastFeatureCount = m_featureCount;
+        m_lastKeyBytes = m_keyBytes;
+    }
+    m_featureCount = 0;
+    m_keyBytes = 0;
+    m_message = nullptr;
+    m_inFeatures = false;
+}
+
+std::vector<std::unique_ptr<AuMessage>> IslandReader::Finish() {
+    FinishMessage();
+    return std::move(m_messages);
+}
+
+} // namespace KDAutoUpdate
