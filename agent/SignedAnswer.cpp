@@ -19,13 +19,6 @@ void Field(std::string& out, const XmlElementPtr& element, const char* name) {
     out += '\n';
 }
 
-constexpr const char* kMessageFields[] = {
-    "id",           "name",         "toVersion",  "fileName",   "forProduct",
-    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
-    "type",         "destination",  "sha256",     "signature"};
-constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
-                                          "type"};
-
 } // namespace
 
 std::string CheckAnswerContent(const XmlElementPtr& root) {
@@ -42,11 +35,11 @@ std::string IslandContentToSign(const XmlElementPtr& root) {
         return out;
     for (const XmlElementPtr& message : root->selectNodes("Message")) {
         out += "Message\n";
-        for (const char* name : kMessageFields)
+        for (const char* name : kIslandMessageFields)
             Field(out, message, name);
         for (const XmlElementPtr& feature : message->selectNodes("Features/Feature")) {
             out += "Feature\n";
-            for (const char* name : kFeatureFields)
+            for (const char* name : kIslandFeatureFields)
                 Field(out, feature, name);
         }
     }

@@ -22,6 +22,15 @@
 
 namespace KDAutoUpdate {
 
+// The attributes of the data island's Message and Feature elements that the agent reads, in
+// the order above.
+inline constexpr const char* kIslandMessageFields[] = {
+    "id",           "name",         "toVersion",  "fileName",   "forProduct",
+    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
+    "type",         "destination",  "sha256",     "signature"};
+inline constexpr const char* kIslandFeatureFields[] = {"name", "mandatory", "allowUserSelection",
+                                                       "checked", "type"};
+
 class AuAgent;
 
 std::string CheckAnswerContent(const XmlElementPtr& root);

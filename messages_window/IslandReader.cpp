@@ -3,6 +3,7 @@
 #include <iterator>
 #include <span>
 
+#include "agent/SignedAnswer.h"
 #include "agent/Unicode.h"
 #include "agent/modMain.h"
 
@@ -35,14 +36,9 @@ enum FeatureField {
     kFeatureType,
     kFeatureFieldCount
 };
-// The attributes read from a Message and from a Feature element, in the order services write
-// them; the enumerators index the values read.
-constexpr const char* kMessageFields[] = {
-    "id",           "name",         "toVersion",  "fileName",   "forProduct",
-    "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
-    "type",         "destination",  "sha256",     "signature"};
-constexpr const char* kFeatureFields[] = {"name", "mandatory", "allowUserSelection", "checked",
-                                          "type"};
+// The enumerators index the values read.
+constexpr auto& kMessageFields = kIslandMessageFields;
+constexpr auto& kFeatureFields = kIslandFeatureFields;
 static_assert(std::size(kMessageFields) == kMessageFieldCount);
 static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
 

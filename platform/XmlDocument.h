@@ -29,17 +29,10 @@ public:
     virtual XmlElementPtr selectSingleNode(const std::string& xpath) = 0;
     // XPath relative to this element; all element matches in document order.
     virtual std::vector<XmlElementPtr> selectNodes(const std::string& xpath) = 0;
-    // values[i] = getAttribute(names[i]) for every i: a record's many fields in one call, which
-    // a backend may read in one pass over the element's attributes.
-    virtual void getAttributes(std::span<const char* const> names,
-                               std::span<std::optional<std::string>> values) const {
-        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
-            values[i] = getAttribute(names[i]);
-    }
-    // getAttributes without copies where the backend can lend its own text: values[i] views the
-    // text of names[i], or is nullopt when absent. A view stays valid while the document is
-    // unchanged and `scratch` (one string for each name) is neither changed nor gone: a backend
-    // that has to convert the text keeps it there.
+    // values[i] views the text of attribute names[i], or is nullopt when absent: a record's many
+    // fields in one call, which a backend may read in one pass without copies. A view stays valid
+    // while the document is unchanged and `scratch` (one string for each name) is neither changed
+    // nor gone: a backend that has to convert the text keeps it there.
     virtual void viewAttributes(std::span<const char* const> names,
                                 std::span<std::optional<std::string_view>> values,
                                 std::span<std::string> scratch) const {
@@ -51,15 +44,6 @@ public:
                 values[i] = scratch[i];
             }
         }
-    }
-    // Calls `visit` with each match of selectNodes(xpath) in turn. The element given is valid
-    // only during its call: a backend may hand the same object, moved on, each time. `visit`
-    // must not add, move or remove elements: a backend may walk the document as it visits.
-    virtual void forEachNode(const std::string& xpath,
-                             const std::function<void(IXmlElement&)>& visit) {
-        for (const XmlElementPtr& element : selectNodes(xpath))
-            if (element)
-                visit(*element);
     }
     // Appends `child` (created by the same document) as the last child.
     virtual bool appendChild(const XmlElementPtr& child) = 0;

@@ -131,20 +131,6 @@ void CollectChildren(const pugi::xml_node& node, const std::vector<std::string>&
     }
 }
 
-// The same walk as CollectChildren, each match handed to `visit` as it is found.
-template <class Visit>
-void VisitChildren(const pugi::xml_node& node, const std::vector<std::string>& steps, std::size_t i,
-                   const Visit& visit) {
-    for (const pugi::xml_node& child : node.children(steps[i].c_str())) {
-        if (child.type() != pugi::node_element)
-            continue;
-        if (i + 1 < steps.size())
-            VisitChildren(child, steps, i + 1, visit);
-        else
-            visit(child);
-    }
-}
-
 } // namespace
 
 std::vector<pugi::xml_node> PugiXmlElement::Select(const std::string& xpath, bool first) const {
@@ -226,8 +212,9 @@ void MatchAttributes(const pugi::xml_node& node, std::span<const char* const> na
 
 } // namespace
 
-void PugiXmlElement::getAttributes(std::span<const char* const> names,
-                                   std::span<std::optional<std::string>> values) const {
+void PugiXmlElement::viewAttributes(std::span<const char* const> names,
+                                    std::span<std::optional<std::string_view>> values,
+                                    std::span<std::string> /*scratch*/) const {
     const std::size_t count = std::min(names.size(), values.size());
     for (std::size_t i = 0; i < count; ++i)
         values[i].reset();
@@ -236,35 +223,6 @@ void PugiXmlElement::getAttributes(std::span<const char* const> names,
         if (!values[i])
             values[i].emplace(a.value());
     });
-}
-
-void PugiXmlElement::viewAttributes(std::span<const char* const> names,
-                                    std::span<std::optional<std::string_view>> values,
-                                    std::span<std::string> /*scratch*/) const {
-    const std::size_t count = std::min(names.size(), values.size());
-    for (std::size_t i = 0; i < count; ++i)
-        values[i].reset();
-    MatchAttributes(m_node, names, count, [&](std::size_t i, const pugi::xml_attribute& a) {
-        if (!values[i])
-            values[i].emplace(a.value());
-    });
-}
-
-void PugiXmlElement::forEachNode(const std::string& xpath,
-                                 const std::function<void(IXmlElement&)>& visit) {
-    PugiXmlElement cursor(m_storage, pugi::xml_node());
-    const auto visitNode = [&cursor, &visit](const pugi::xml_node& node) {
-        cursor.m_node = node;
-        visit(cursor);
-    };
-    // Plain child paths are walked as the matches are visited, without a list of them.
-    std::vector<std::string> scratch;
-    if (const auto* steps = m_node && !xpath.empty() ? KnownChildSteps(xpath, scratch) : nullptr) {
-        VisitChildren(m_node, *steps, 0, visitNode);
-        return;
-    }
-    for (const pugi::xml_node& node : Select(xpath, false))
-        visitNode(node);
 }
 
 bool PugiXmlElement::appendChild(const XmlElementPtr& child) {

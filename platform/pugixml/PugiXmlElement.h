@@ -21,16 +21,11 @@ public:
     bool removeAttribute(const std::string& name) override;
     XmlElementPtr selectSingleNode(const std::string& xpath) override;
     std::vector<XmlElementPtr> selectNodes(const std::string& xpath) override;
-    // One pass over the element's attributes; `names` are distinct.
-    void getAttributes(std::span<const char* const> names,
-                       std::span<std::optional<std::string>> values) const override;
-    // The same pass, lending the document's own text; `scratch` is not needed.
+    // One pass over the element's attributes, lending the document's own text; `names` are
+    // distinct and `scratch` is not needed.
     void viewAttributes(std::span<const char* const> names,
                         std::span<std::optional<std::string_view>> values,
                         std::span<std::string> scratch) const override;
-    // One element object, moved from match to match.
-    void forEachNode(const std::string& xpath,
-                     const std::function<void(IXmlElement&)>& visit) override;
     // Moves `child` to the end of this element. A child from another storage (an element made
     // by createElement, or one of another document) is copied in and the handle then refers to
     // the copy, so later changes through it land in this document.

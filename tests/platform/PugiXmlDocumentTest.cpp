@@ -112,10 +112,6 @@ TEST_F(PugiXmlDocumentTest, PathsFindChildElementsInDocumentOrderAndMatchValuesE
     ASSERT_EQ(features.size(), 2u);
     EXPECT_EQ(features[1]->getAttribute("n"), "b");
     EXPECT_TRUE(products[0]->selectNodes("Features/Feature").empty());
-    std::vector<std::string> visited;
-    root->forEachNode("product/Features/Feature",
-                      [&](IXmlElement& feature) { visited.push_back(*feature.getAttribute("n")); });
-    EXPECT_EQ(visited, (std::vector<std::string>{"a", "b"}));
     // Attribute matches are not elements, and broken paths answer nothing.
     for (const char* xpath : {"product/@code", "product[@code='{A}'", "product[@code='{A']}']", "",
                               "///", "[", "count(product)", "product[@code=\"{A}]"}) {
@@ -143,8 +139,9 @@ TEST_F(PugiXmlDocumentTest, AttributesAndElementsAreWrittenEscapedAndJoinOnlyWhe
     product->setAttribute("do-not-notify-last-message", "1");
     // Several at once, in any order, answer as one by one.
     const char* names[] = {"missing", "do-not-notify-last-message", "a"};
-    std::optional<std::string> values[] = {"stale", "stale", "stale"};
-    product->getAttributes(names, values);
+    std::optional<std::string_view> values[] = {"stale", "stale", "stale"};
+    std::string scratch[3];
+    product->viewAttributes(names, values, scratch);
     EXPECT_EQ(values[0], std::nullopt);
     EXPECT_EQ(values[1], "1");
     EXPECT_EQ(values[2], "2 < 3 & \"q\"");
