@@ -2,23 +2,40 @@
 // The embedded update service on a thread of its own, so that the main thread can wait for curl
 // or a child process while it serves.
 
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QThread>
 
 #include <memory>
 
-namespace KDAutoUpdate {
+#include "service/UpdateService.h"
 
-class UpdateService;
-
-namespace Bench {
+namespace KDAutoUpdate::Bench {
 
 class ServiceThread {
 public:
     // Serves the catalogue folder on a free port of 127.0.0.1.
-    explicit ServiceThread(const QString& catalogue);
-    ~ServiceThread();
+    explicit ServiceThread(const QString& catalogue) {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, catalogue] {
+                m_service = std::make_unique<UpdateService>(catalogue);
+                if (m_service->Start(QHostAddress::LocalHost, 0))
+                    m_baseUrl = m_service->BaseUrl();
+                else
+                    m_error = m_service->ErrorString();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~ServiceThread() {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
     ServiceThread(const ServiceThread&) = delete;
     ServiceThread& operator=(const ServiceThread&) = delete;
 
@@ -34,5 +51,4 @@ private:
     QString m_error;
 };
 
-} // namespace Bench
-} // namespace KDAutoUpdate
+} // namespace KDAutoUpdate::Bench
