@@ -58,6 +58,7 @@ PageFetcher::Page PageFetcher::Read(const HttpResult& result, const std::string&
 }
 
 void PageFetcher::Deliver(const Done& done, const HttpResult& result) {
+    // An answer given inside GetAsync would reach the browser inside its Navigate.
     if (m_inGet) {
         const std::weak_ptr<int> alive = m_alive;
         m_loop.Post([this, alive, done, result] {
