@@ -12,11 +12,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -30,16 +28,17 @@
 #include <string>
 #include <vector>
 
+#include "BenchPackage.h"
+#include "ServiceThread.h"
 #include "platform/portable/GermanFormat.h"
 #include "platform/qt/QtDownloader.h"
-#include "service/UpdateService.h"
 
 using namespace KDAutoUpdate;
+using namespace KDAutoUpdate::Bench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr long long kMiB = 1024 * 1024;
 constexpr const char* kPackageName = "bench-package.bin";
 
 struct Options {
@@ -50,38 +49,10 @@ struct Options {
     bool child = false;
 };
 
-std::optional<long long> ParseSize(QString text) {
-    long long unit = 1;
-    const QChar last = text.isEmpty() ? QChar() : text.back().toUpper();
-    if (last == u'K' || last == u'M' || last == u'G') {
-        unit = last == u'K' ? 1024 : last == u'M' ? kMiB : 1024 * kMiB;
-        text.chop(1);
-    }
-    bool ok = false;
-    const long long value = text.toLongLong(&ok);
-    if (!ok || value <= 0)
-        return std::nullopt;
-    return value * unit;
-}
-
 long long PeakRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// A file of `size` bytes written in 1 MiB pieces of a varying pattern.
-bool WritePackage(const fs::path& path, long long size) {
-    std::ofstream out(path, std::ios::binary);
-    std::vector<char> block(static_cast<std::size_t>(kMiB));
-    for (long long written = 0, n = 0; written < size; ++n) {
-        for (std::size_t i = 0; i < block.size(); i += 4096)
-            block[i] = static_cast<char>(n + static_cast<long long>(i / 4096));
-        const long long piece = std::min<long long>(kMiB, size - written);
-        out.write(block.data(), static_cast<std::streamsize>(piece));
-        written += piece;
-    }
-    return static_cast<bool>(out);
 }
 
 // What the download dialog does with each report: the texts of its labels and caption.
@@ -112,40 +83,6 @@ public:
     std::string caption;
     bool done = false;
     std::string path;
-};
-
-// The service on a thread of its own, so curl can be waited for while it serves.
-class ServiceThread {
-public:
-    explicit ServiceThread(const QString& catalogue) {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, catalogue] {
-                m_service = std::make_unique<UpdateService>(catalogue);
-                if (m_service->Start(QHostAddress::LocalHost, 0))
-                    m_baseUrl = m_service->BaseUrl();
-                else
-                    m_error = m_service->ErrorString();
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServiceThread() {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    QString BaseUrl() const { return m_baseUrl; }
-    QString Error() const { return m_error; }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    std::unique_ptr<UpdateService> m_service;
-    QString m_baseUrl;
-    QString m_error;
 };
 
 // Wall time of curl fetching `url` into `output`; -1 when curl failed.
@@ -309,7 +246,7 @@ int main(int argc, char** argv) {
             options.child = true;
         } else if ((arg == QLatin1String("--size") || arg == QLatin1String("--small")) &&
                    hasValue) {
-            const auto size = ParseSize(args[++i]);
+            const auto size = ParseSize(args[++i].toStdString());
             if (!size) {
                 std::fprintf(stderr, "bad size: %s\n", qPrintable(args[i]));
                 return 2;

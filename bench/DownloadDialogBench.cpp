@@ -12,8 +12,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QThread>
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -33,41 +31,28 @@
 #include <string>
 #include <vector>
 
+#include "BenchPackage.h"
+#include "ServiceThread.h"
 #include "agent/AuAgent.h"
-#include "platform/qt/HostPlatform.h"
 #include "apps/kdautoupdate/QtUiDriver.h"
 #include "apps/kdautoupdate/ScriptedUiDriver.h"
 #include "deploy/AuMessage.h"
 #include "platform/EventLoop.h"
+#include "platform/qt/HostPlatform.h"
 #include "platform/qt/QtWebBrowserControl.h"
-#include "service/UpdateService.h"
 
 extern char** environ;
 
 using namespace KDAutoUpdate;
+using namespace KDAutoUpdate::Bench;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr long long kMiB = 1024 * 1024;
 constexpr const char* kProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
 constexpr const char* kPackageName = "KeldraStudio-Bench-Setup.exe";
 constexpr const char* kMessageId = "KS-BENCH-1";
-
-std::optional<long long> ParseSize(std::string text) {
-    long long unit = 1;
-    const char last = text.empty() ? '\0' : static_cast<char>(std::toupper(text.back()));
-    if (last == 'K' || last == 'M' || last == 'G') {
-        unit = last == 'K' ? 1024 : last == 'M' ? kMiB : 1024 * kMiB;
-        text.pop_back();
-    }
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value <= 0)
-        return std::nullopt;
-    return value * unit;
-}
 
 double MsSince(Clock::time_point start, Clock::time_point end) {
     return std::chrono::duration<double, std::milli>(end - start).count();
@@ -190,19 +175,6 @@ int RunChild(bool desktop, const std::string& base, const std::string& url, long
 
 // ---- the parent: the catalogue, the service, and the two children ----
 
-bool WritePackage(const fs::path& path, long long size) {
-    std::ofstream out(path, std::ios::binary);
-    std::vector<char> block(static_cast<std::size_t>(kMiB));
-    for (long long written = 0, n = 0; written < size; ++n) {
-        for (std::size_t i = 0; i < block.size(); i += 4096)
-            block[i] = static_cast<char>(n + static_cast<long long>(i / 4096));
-        const long long piece = std::min<long long>(kMiB, size - written);
-        out.write(block.data(), static_cast<std::streamsize>(piece));
-        written += piece;
-    }
-    return static_cast<bool>(out);
-}
-
 bool WriteCatalogue(const fs::path& folder) {
     std::ofstream out(folder / "catalogue.xml", std::ios::binary);
     out << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -222,42 +194,6 @@ bool WriteCatalogue(const fs::path& folder) {
            "</catalogue>\n";
     return static_cast<bool>(out);
 }
-
-// The service on a thread of its own, so the main thread can wait for a child.
-class ServiceThread {
-public:
-    explicit ServiceThread(const QString& catalogue) {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, catalogue] {
-                m_service = std::make_unique<UpdateService>(catalogue);
-                if (m_service->Start(QHostAddress::LocalHost, 0))
-                    m_baseUrl = m_service->BaseUrl();
-                else
-                    m_error = m_service->ErrorString();
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServiceThread() {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    ServiceThread(const ServiceThread&) = delete;
-    ServiceThread& operator=(const ServiceThread&) = delete;
-    QString BaseUrl() const { return m_baseUrl; }
-    QString Error() const { return m_error; }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    std::unique_ptr<UpdateService> m_service;
-    QString m_baseUrl;
-    QString m_error;
-};
 
 struct ChildResult {
     double downloadShownMs = 0;

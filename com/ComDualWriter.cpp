@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "com/DispatchIds.h"
 #include "com/IdlWriter.h"
 
 namespace KDAutoUpdate {
@@ -54,14 +55,9 @@ std::string WriteDualInterfaces() {
             continue;
         out << "class " << c->name << "Dual : public ComDual<" << c->interfaceName << "> {\n"
             << "public:\n    using ComDual::ComDual;\n";
-        int id = 0;
-        std::string_view previous;
-        for (const MemberDescription& m : c->members) {
-            if (m.kind != MemberKind::PropertyPut || m.name != previous)
-                ++id; // a writer shares its reader's id
-            previous = m.name;
-            WriteMember(out, m, id);
-        }
+        const std::vector<int> ids = DispatchIds(*c);
+        for (std::size_t slot = 0; slot < c->members.size(); ++slot)
+            WriteMember(out, c->members[slot], ids[slot]);
         out << "};\n\n";
     }
     out << "} // namespace\n\n"

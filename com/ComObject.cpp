@@ -1,8 +1,11 @@
 #include "com/ComObject.h"
 
+#include <algorithm>
+
 #include "automation/AutomationDispatcher.h"
 #include "com/ComDualInterface.h"
 #include "com/ComVariant.h"
+#include "com/DispatchIds.h"
 #include "platform/win32/WideText.h"
 
 namespace KDAutoUpdate {
@@ -14,33 +17,22 @@ std::function<void()>& LastObjectGone() {
     return handler;
 }
 
-// The dispatch id of each member name: its position among the distinct names, from 1.
 DISPID IdOf(const ClassDescription& type, std::string_view name) {
-    DISPID id = 0;
-    std::string_view previous;
-    for (const MemberDescription& m : type.members) {
-        if (m.name != previous)
-            ++id;
-        previous = m.name;
-        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, m.name.data(),
-                           static_cast<int>(m.name.size()), name.data(),
+    const std::vector<int> ids = DispatchIds(type);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::string_view member = type.members[i].name;
+        if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, member.data(),
+                           static_cast<int>(member.size()), name.data(),
                            static_cast<int>(name.size())) == CSTR_EQUAL)
-            return id;
+            return ids[i];
     }
     return DISPID_UNKNOWN;
 }
 
 std::string_view NameOf(const ClassDescription& type, DISPID wanted) {
-    DISPID id = 0;
-    std::string_view previous;
-    for (const MemberDescription& m : type.members) {
-        if (m.name != previous)
-            ++id;
-        previous = m.name;
-        if (id == wanted)
-            return m.name;
-    }
-    return {};
+    const std::vector<int> ids = DispatchIds(type);
+    const auto at = std::find(ids.begin(), ids.end(), wanted);
+    return at == ids.end() ? std::string_view() : type.members[at - ids.begin()].name;
 }
 
 BSTR Bstr(const std::string& text) {

@@ -4,6 +4,7 @@
 
 #include "agent/modMain.h"
 #include "automation/AutomationDescription.h"
+#include "com/DispatchIds.h"
 
 namespace KDAutoUpdate {
 
@@ -78,12 +79,9 @@ std::string Argument(const ArgumentDescription& a) {
 void WriteInterface(std::ostream& out, const ClassDescription& c) {
     out << "    [uuid(" << Bare(c.interfaceId) << "), dual, oleautomation, nonextensible]\n"
         << "    interface " << c.interfaceName << " : IDispatch {\n";
-    int id = 0;
-    std::string_view previous;
-    for (const MemberDescription& m : c.members) {
-        if (m.kind != MemberKind::PropertyPut || m.name != previous)
-            ++id; // a writer shares its reader's id
-        previous = m.name;
+    const std::vector<int> ids = DispatchIds(c);
+    for (std::size_t slot = 0; slot < c.members.size(); ++slot) {
+        const MemberDescription& m = c.members[slot];
         std::vector<std::string> args;
         for (const ArgumentDescription& a : m.arguments)
             args.push_back(Argument(a));
@@ -96,7 +94,7 @@ void WriteInterface(std::ostream& out, const ClassDescription& c) {
             args.push_back("[in] " + IdlTypeName(m.type, m.resultClass) + " value");
         else if (m.type != AuType::Void)
             args.push_back("[out, retval] " + IdlTypeName(m.type, m.resultClass) + "* result");
-        out << "        [id(" << id << ")" << attribute << "] HRESULT " << m.name << "(";
+        out << "        [id(" << ids[slot] << ")" << attribute << "] HRESULT " << m.name << "(";
         for (std::size_t i = 0; i < args.size(); ++i)
             out << (i ? ", " : "") << args[i];
         out << ");\n";

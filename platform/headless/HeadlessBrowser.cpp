@@ -4,36 +4,21 @@
 #include <new>
 
 #include "platform/headless/HtmlClick.h"
-#include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTextExtractor.h"
-#include "platform/headless/PageEncoding.h"
 #include "platform/headless/MarkupBounds.h"
+#include "platform/headless/PageEncoding.h"
 #include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
 
-namespace {
-
-std::string SchemeOf(const std::string& url) {
-    const std::size_t colon = url.find(':');
-    return colon == std::string::npos ? std::string()
-                                      : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
-
-} // namespace
-
 HeadlessBrowser::HeadlessBrowser(IHttpFetcher& http, IResourceLibrary* resources, IEventLoop& loop)
-    : m_http(http), m_resources(resources), m_loop(loop) {}
+    : m_fetcher(http, loop), m_resources(resources), m_loop(loop) {}
 
 HeadlessBrowser::~HeadlessBrowser() {
     // First silence the callbacks, then stop what is still on the wire.
     m_alive.reset();
     for (auto& [id, browser] : m_browsers)
-        if (browser.request && !browser.requestDone)
-            try {
-                browser.request->Abort();
-            } catch (...) {
-            }
+        browser.fetch.StopQuietly();
 }
 
 bool HeadlessBrowser::AddBrowser(short& id) {
@@ -53,27 +38,19 @@ bool HeadlessBrowser::Navigate(short id, const std::string& url) {
     const std::weak_ptr<int> alive = m_alive;
     try {
         // The superseded load is stopped; its answer carries an old number and is dropped.
-        std::shared_ptr<IHttpRequest> previous = std::move(browser->request);
-        const bool previousDone = browser->requestDone;
-        browser->requestDone = true;
-        if (previous && !previousDone)
-            previous->Abort();
+        browser->fetch.Stop();
         if (alive.expired())
             return false;
 
-        const std::string scheme = SchemeOf(url);
+        const std::string scheme = UrlScheme(url);
         if (scheme == "http" || scheme == "https") {
-            m_inNavigate = true;
             auto request =
-                m_http.GetAsync(url, [this, alive, id, navigation, url](const HttpResult& result) {
+                m_fetcher.Get(url, [this, alive, id, navigation, url](const HttpResult& result) {
                     if (!alive.expired())
                         OnHttpDone(id, navigation, url, result);
                 });
-            m_inNavigate = false;
-            if (Browser* current = FindBrowser(id); current && current->navigation == navigation) {
-                current->request = std::move(request);
-                current->requestDone = !current->loading;
-            }
+            if (Browser* current = FindBrowser(id); current && current->navigation == navigation)
+                current->fetch = {std::move(request), current->loading};
         } else {
             m_loop.Post([this, alive, id, navigation, url] {
                 if (!alive.expired())
@@ -84,7 +61,6 @@ bool HeadlessBrowser::Navigate(short id, const std::string& url) {
     } catch (...) {
         if (alive.expired())
             return false;
-        m_inNavigate = false;
         if (Browser* current = FindBrowser(id); current && current->navigation == navigation)
             current->loading = false;
         return false;
@@ -227,28 +203,17 @@ std::vector<HtmlElementPtr> HeadlessBrowser::Match(short id, const AttributeList
 
 void HeadlessBrowser::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
                                  const HttpResult& result) {
-    // A fetcher that answers at once must not re-enter the caller of Navigate.
-    if (m_inNavigate) {
-        const std::weak_ptr<int> alive = m_alive;
-        m_loop.Post([this, alive, id, navigation, url, result] {
-            if (!alive.expired())
-                OnHttpDone(id, navigation, url, result);
-        });
-        return;
-    }
     Browser* browser = FindBrowser(id);
     if (!browser || browser->navigation != navigation || !browser->loading)
         return;
     browser->loading = false;
-    browser->requestDone = true;
+    browser->fetch.running = false;
 
-    const bool ok = result.error == 0 && (result.httpStatus == 0 ||
-                                          (result.httpStatus >= 200 && result.httpStatus < 300));
-    if (ok)
-        Finish(id, result.finalUrl.empty() ? url : result.finalUrl,
-               PageEncoding::ToUtf8(result.body, result.contentType));
+    PageFetcher::Page page = PageFetcher::Read(result, url);
+    if (page.failure != 0)
+        Fail(id, url, page.failure);
     else
-        Fail(id, url, result.error != 0 ? result.error : result.httpStatus);
+        Finish(id, page.url, std::move(page.text));
 }
 
 void HeadlessBrowser::LoadLocal(short id, std::uint64_t navigation, const std::string& url) {
@@ -257,7 +222,7 @@ void HeadlessBrowser::LoadLocal(short id, std::uint64_t navigation, const std::s
         return;
     browser->loading = false;
 
-    const std::string scheme = SchemeOf(url);
+    const std::string scheme = UrlScheme(url);
     if (scheme == "about") {
         Finish(id, url, {});
         return;

@@ -17,6 +17,7 @@
 #include "platform/HttpFetcher.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/headless/HeadlessDocument.h"
+#include "platform/headless/PageFetcher.h"
 
 namespace KDAutoUpdate {
 
@@ -77,8 +78,7 @@ private:
         HeadlessDocumentPtr document;
         std::uint64_t navigation = 0; // the answer of any older navigation is dropped
         bool loading = false;
-        std::shared_ptr<IHttpRequest> request;
-        bool requestDone = true;
+        PageFetcher::Request fetch;
     };
 
     Browser* FindBrowser(short id);
@@ -93,7 +93,7 @@ private:
     void Finish(short id, const std::string& url, std::string source);
     void Fail(short id, const std::string& url, long statusCode);
 
-    IHttpFetcher& m_http;
+    PageFetcher m_fetcher;
     IResourceLibrary* m_resources;
     IEventLoop& m_loop;
     IBrowserEvents* m_events = nullptr;
@@ -103,7 +103,6 @@ private:
     TwipRect m_bounds;
     bool m_paintingLocked = false;
     long m_hostUIFlags = 0;
-    bool m_inNavigate = false;
     // Callbacks hold it weakly: once the control is gone they do nothing.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -25,6 +25,26 @@ bool IsDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// Removes each "<path>.tmp<digits>" file for whose digits (a writer's process id) `stale`
+// answers true.
+void RemoveTemporaries(const std::string& path,
+                       const std::function<bool(const std::string& pid)>& stale) {
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + kTempInfix;
+    std::error_code error;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string pid = name.substr(prefix.size());
+        if (!IsDigits(pid) || !stale(pid))
+            continue;
+        std::error_code ignored;
+        fs::remove(entry.path(), ignored);
+    }
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -53,17 +73,7 @@ bool Replace(const std::string& path, const std::string& content) {
 // Windows: a temporary file still open by its writer cannot be removed, so every one that can
 // is a leftover.
 void RemoveStaleTemporaries(const std::string& path) {
-    const fs::path target(path);
-    const std::string prefix = target.filename().string() + kTempInfix;
-    std::error_code error;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) == 0 && IsDigits(name.substr(prefix.size()))) {
-            std::error_code ignored;
-            fs::remove(entry.path(), ignored);
-        }
-    }
+    RemoveTemporaries(path, [](const std::string&) { return true; });
 }
 
 #else
@@ -125,24 +135,13 @@ bool Replace(const std::string& path, const std::function<bool(const PieceWriter
 }
 
 void RemoveStaleTemporaries(const std::string& path) {
-    const fs::path target(path);
-    const std::string prefix = target.filename().string() + kTempInfix;
-    std::error_code error;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        const std::string pid = name.substr(prefix.size());
-        if (!IsDigits(pid) || pid.size() > 9)
-            continue;
+    RemoveTemporaries(path, [](const std::string& pid) {
+        if (pid.size() > 9)
+            return false;
         const pid_t writer = static_cast<pid_t>(std::stol(pid));
         // A live writer other than this process may be saving right now.
-        if (writer != ::getpid() && (::kill(writer, 0) == 0 || errno != ESRCH))
-            continue;
-        std::error_code ignored;
-        fs::remove(entry.path(), ignored);
-    }
+        return writer == ::getpid() || (::kill(writer, 0) != 0 && errno == ESRCH);
+    });
 }
 
 #endif

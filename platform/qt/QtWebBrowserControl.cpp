@@ -13,7 +13,6 @@
 #include <new>
 
 #include "platform/Desktop.h"
-#include "platform/headless/HtmlNames.h"
 #include "platform/headless/MarkupBounds.h"
 #include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtBrowserKeys.h"
@@ -31,12 +30,6 @@ namespace {
 constexpr const char* kHtmlUtf8 = "text/html;charset=UTF-8";
 // Chromium's net error of an aborted load (ERR_ABORTED): the code of a load the engine stops.
 constexpr int kErrorAborted = -3;
-
-std::string SchemeOf(const std::string& url) {
-    const std::size_t colon = url.find(':');
-    return colon == std::string::npos ? std::string()
-                                      : HtmlNames::ToLowerAscii(url.substr(0, colon));
-}
 
 } // namespace
 
@@ -58,7 +51,7 @@ void QtWebBrowserControl::RegisterSchemes() {
 
 QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
                                          IResourceLibrary* resources, IEventLoop& loop)
-    : m_container(container), m_http(http), m_resources(resources), m_loop(loop),
+    : m_container(container), m_fetcher(http, loop), m_resources(resources), m_loop(loop),
       m_keys(std::make_unique<QtBrowserKeys>(
           [this](short id, int keyCode, int modifiers, bool& handled) {
               if (m_events)
@@ -83,11 +76,7 @@ QtWebBrowserControl::~QtWebBrowserControl() {
     // First silence the callbacks, then stop what is still on the wire.
     m_alive.reset();
     for (auto& [id, browser] : m_browsers) {
-        if (browser.request && !browser.requestDone)
-            try {
-                browser.request->Abort();
-            } catch (...) {
-            }
+        browser.fetch.StopQuietly();
         if (browser.document)
             browser.document->Detach();
         if (browser.page)
@@ -187,31 +176,23 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
     const std::weak_ptr<int> alive = m_alive;
     try {
         // The superseded load is stopped; its answer carries an old number and is dropped.
-        std::shared_ptr<IHttpRequest> previous = std::move(browser->request);
-        const bool previousDone = browser->requestDone;
-        browser->requestDone = true;
-        if (previous && !previousDone)
-            previous->Abort();
+        browser->fetch.Stop();
         if (alive.expired())
             return false;
         browser = FindBrowser(id);
         if (!browser || browser->navigation != navigation)
             return true;
 
-        const std::string scheme = SchemeOf(url);
+        const std::string scheme = UrlScheme(url);
         if (scheme == "http" || scheme == "https") {
-            m_inNavigate = true;
             auto request =
-                m_http.GetAsync(url, [this, alive, id, navigation, url](const HttpResult& result) {
+                m_fetcher.Get(url, [this, alive, id, navigation, url](const HttpResult& result) {
                     if (!alive.expired())
                         OnHttpDone(id, navigation, url, result);
                 });
-            m_inNavigate = false;
             if (Browser* current = FindBrowser(id);
-                current && current->navigation == navigation && current->navigating) {
-                current->request = std::move(request);
-                current->requestDone = false;
-            }
+                current && current->navigation == navigation && current->navigating)
+                current->fetch = {std::move(request), true};
         } else {
             m_loop.Post([this, alive, id, navigation, url] {
                 if (!alive.expired())
@@ -222,7 +203,6 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
     } catch (...) {
         if (alive.expired())
             return false;
-        m_inNavigate = false;
         if (Browser* current = FindBrowser(id); current && current->navigation == navigation)
             current->navigating = false;
         return false;
@@ -231,34 +211,22 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
 
 void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
                                      const HttpResult& result) {
-    // A fetcher that answers at once must not re-enter the caller of Navigate.
-    if (m_inNavigate) {
-        const std::weak_ptr<int> alive = m_alive;
-        m_loop.Post([this, alive, id, navigation, url, result] {
-            if (!alive.expired())
-                OnHttpDone(id, navigation, url, result);
-        });
-        return;
-    }
     Browser* browser = FindBrowser(id);
     if (!browser || browser->navigation != navigation || !browser->navigating)
         return;
-    browser->requestDone = true;
-    browser->request.reset();
-    const bool ok = result.error == 0 && (result.httpStatus == 0 ||
-                                          (result.httpStatus >= 200 && result.httpStatus < 300));
-    if (ok)
-        ShowBody(id, navigation, result.finalUrl.empty() ? url : result.finalUrl,
-                 PageEncoding::ToUtf8(result.body, result.contentType));
+    browser->fetch = {};
+    const PageFetcher::Page page = PageFetcher::Read(result, url);
+    if (page.failure != 0)
+        Fail(id, navigation, url, page.failure);
     else
-        Fail(id, navigation, url, result.error != 0 ? result.error : result.httpStatus);
+        ShowBody(id, navigation, page.url, page.text);
 }
 
 void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const std::string& url) {
     Browser* browser = FindBrowser(id);
     if (!browser || browser->navigation != navigation || !browser->navigating || !browser->page)
         return;
-    const std::string scheme = SchemeOf(url);
+    const std::string scheme = UrlScheme(url);
     std::optional<std::string> source;
     if (scheme == "about")
         source = std::string();
@@ -363,7 +331,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         browser->load.reset();
         DropInternalPage(load.internalPage);
         long code = info.errorCode() < 0 ? info.errorCode() : kErrorAborted;
-        if (SchemeOf(load.url) == "res")
+        if (UrlScheme(load.url) == "res")
             code = kResourceNotFound;
         Fail(id, load.navigation, load.url, code);
         break;

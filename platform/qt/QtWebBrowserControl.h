@@ -41,6 +41,7 @@
 #include "platform/EventLoop.h"
 #include "platform/HttpFetcher.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/headless/PageFetcher.h"
 #include "platform/qt/QtHtmlDocument.h"
 
 class QEvent;
@@ -127,8 +128,7 @@ private:
         QtHtmlDocumentPtr document;
         std::uint64_t navigation = 0; // the answer of any older navigation is dropped
         bool navigating = false;
-        std::shared_ptr<IHttpRequest> request;
-        bool requestDone = true;
+        PageFetcher::Request fetch;
         std::optional<PendingLoad> load;
         bool foreignLoad = false; // the engine loads what the page itself asked for
         bool pageSpent = false;   // the page refused a navigation of its own
@@ -162,7 +162,7 @@ private:
     void DropInternalPage(QUrl& url);
 
     QPointer<QWidget> m_container;
-    IHttpFetcher& m_http;
+    PageFetcher m_fetcher;
     IResourceLibrary* m_resources;
     IEventLoop& m_loop;
     IBrowserEvents* m_events = nullptr;
@@ -177,7 +177,6 @@ private:
     short m_visible = 0;
     bool m_paintingLocked = false;
     long m_hostUIFlags = 0;
-    bool m_inNavigate = false;
     quint64 m_nextGeneration = 1;
     // Callbacks hold it weakly: once the control is gone they do nothing.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

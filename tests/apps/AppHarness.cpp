@@ -1,6 +1,5 @@
 #include "AppHarness.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/CoreApplicationEnvironment.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -15,22 +15,7 @@ namespace KDAutoUpdate {
 namespace fs = std::filesystem;
 
 namespace {
-// QProcess and the sockets of the tests want an application object.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kdau_tests_apps";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+[[maybe_unused]] const auto* const kApplication = AddCoreApplication("kdau_tests_apps");
 } // namespace
 
 ProgramCopy::ProgramCopy() : m_folder(TestPlatform::MakeTempFolder("app")) {

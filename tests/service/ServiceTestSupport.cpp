@@ -1,6 +1,5 @@
 #include "ServiceTestSupport.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -12,28 +11,13 @@
 
 #include <memory>
 
+#include "tests/support/CoreApplicationEnvironment.h"
+
 namespace KDAutoUpdate::Testing {
 
 namespace {
 
-// The service needs an event loop; the tests' main comes from GoogleTest, so the application
-// object lives in a global environment.
-class ApplicationEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kdau_tests_service";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
-
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+[[maybe_unused]] const auto* const kApplication = AddCoreApplication("kdau_tests_service");
 
 // Reads HTTP answers off a byte stream: status line, headers, Content-Length bytes of body.
 bool TakeAnswer(QByteArray& buffer, HttpResult& result) {
