@@ -131,7 +131,8 @@ bool PageInFront() {
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
+    // Each option takes the number after it.
+    for (int i = 1; i < argc; i += 2) {
         const std::string arg = argv[i];
         char* end = nullptr;
         const long value = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
@@ -144,7 +145,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.timeoutMs = value;
         else
             return false;
-        ++i;
     }
     return true;
 }
