@@ -65,6 +65,7 @@ AuAgent::~AuAgent() {
     forms.messages.reset();
 
     SaveUpdateInfo();
+    m_productNode.reset();
     m_xmlUpdateInfo.reset();
 
     if (m_xmlCheck) {

@@ -121,6 +121,7 @@ private:
     std::string m_sLicKey;
     long m_lCompatMode = 0;
     std::unique_ptr<IXmlDocument> m_xmlUpdateInfo;
+    XmlElementPtr m_productNode; // the store's product element found last (GetProductNode)
     std::unique_ptr<IXmlDocument> m_xmlCheck;
     std::unique_ptr<KDHiResTimer> m_oTimer;
     long m_lCheckTicks = 0;

@@ -41,18 +41,23 @@ void AuAgent::SaveUpdateInfo() {
 XmlElementPtr AuAgent::GetProductNode() {
     if (ProductCode().empty() || !m_xmlUpdateInfo)
         return nullptr;
+    // A host reads and writes one product's fields one after another, and each search walks
+    // the products: the one found last serves while it still carries the code. (Products are
+    // only ever appended, so it is still the first of that code.)
+    if (m_productNode && m_productNode->getAttribute("code") == ProductCode())
+        return m_productNode;
     const XmlElementPtr root = m_xmlUpdateInfo->documentElement();
     if (!root)
         return nullptr;
     if (XmlElementPtr found = root->selectSingleNode("product[@code='" + ProductCode() + "']"))
-        return found;
+        return m_productNode = found;
     XmlElementPtr product = m_xmlUpdateInfo->createElement("product");
     if (!product)
         return nullptr;
     product->setAttribute("code", ProductCode());
     if (!root->appendChild(product))
         return nullptr;
-    return product;
+    return m_productNode = product;
 }
 
 std::string AuAgent::GetProductAttribute(const std::string& sName) {
