@@ -41,7 +41,7 @@ nginx_port=$(free_port)
 "$nginx" -p "$work" -c "$work/site/nginx.conf" -e "$work/error.log" -g 'daemon off;' &
 pids+=($!)
 service_port=$(free_port)
-"$program" serve --port "$service_port" --catalogue "$here/service/catalogue" >/dev/null &
+"$program" serve --port "$service_port" --catalogue "$here/service/catalogue" --workers auto >/dev/null &
 pids+=($!)
 wait_port "$nginx_port"
 wait_port "$service_port"

@@ -1,6 +1,7 @@
 #include "service/ServeCommand.h"
 
 #include "service/Catalogue.h"
+#include "service/ServiceWorkers.h"
 #include "service/SigningOption.h"
 #include "service/UpdateService.h"
 
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QTextStream>
+#include <QThread>
 #include <QUrl>
 
 #include <cstdio>
@@ -20,7 +22,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--hang-check] [--log] [--public-url URL] [--signing-key FILE]\n"
+    "[--hang-check] [--log] [--public-url URL] [--signing-key FILE] [--workers N|auto]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
@@ -28,6 +30,8 @@ constexpr const char* kUsage =
     "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
     "  --log             print one line per request (written in batches)\n"
     "  --signing-key FILE  sign answers and packages with this key (kdautoupdate keygen)\n"
+    "  --workers N|auto  threads that serve the port, each with its own copy of the\n"
+    "                    catalogue (default 1; auto: one for each processor)\n"
 
     "  --public-url URL  scheme, host and port the page's links use (default: the address\n"
     "                    it listens on)\n";
@@ -41,6 +45,7 @@ struct ServeArguments {
     bool log = false;
     bool help = false;
     QString publicUrl;
+    int workers = 1;
 };
 
 // Fills `arguments` from `args`; returns the problem when there is one.
@@ -66,7 +71,7 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
         } else if (option == u"--log") {
             arguments.log = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
-                   option == u"--address" || option == u"--public-url") {
+                   option == u"--address" || option == u"--public-url" || option == u"--workers") {
             const std::optional<QString> text = value();
             if (!text)
                 return QStringLiteral("%1 needs a value").arg(option);
@@ -80,6 +85,11 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
                 arguments.rate = text->toLongLong(&ok);
                 if (!ok || arguments.rate <= 0)
                     return QStringLiteral("bad rate '%1' (bytes per second, above 0)").arg(*text);
+            } else if (option == u"--workers") {
+                const int count = *text == u"auto" ? QThread::idealThreadCount() : text->toInt(&ok);
+                if ((*text != u"auto" && !ok) || count < 1 || count > 64)
+                    return QStringLiteral("bad workers '%1' (1 to 64, or auto)").arg(*text);
+                arguments.workers = count;
             } else if (option == u"--catalogue") {
                 arguments.catalogue = *text;
             } else if (option == u"--public-url") {
@@ -149,9 +159,18 @@ int RunServeCommand(const QStringList& givenArgs, QTextStream& out, QTextStream&
     options.hangCheck = arguments.hangCheck;
     options.signer = signer;
     options.publicUrl = arguments.publicUrl;
+    options.sharePort = arguments.workers > 1;
     UpdateService service(options);
     if (!service.IsCatalogueLoaded() || !service.Start(arguments.address, arguments.port)) {
         err << "serve: " << service.ErrorString() << Qt::endl;
+        return 2;
+    }
+    // The others take the port this one got (port 0 picks one).
+    ServiceWorkers workers;
+    QString problem;
+    if (!workers.Start(arguments.workers - 1, options, arguments.address, service.Port(),
+                       arguments.log, problem)) {
+        err << "serve: " << problem << Qt::endl;
         return 2;
     }
     out << service.BaseUrl() << Qt::endl;

@@ -39,6 +39,9 @@ struct ServiceOptions {
     int requestTimeoutMs = 10000;
     // The request log keeps this many of the latest lines in memory.
     int maxLoggedRequests = 100;
+    // Listens on a socket that other services of this process may open on the same port, so
+    // that several threads serve one port.
+    bool sharePort = false;
 };
 
 } // namespace KDAutoUpdate

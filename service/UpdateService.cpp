@@ -7,6 +7,7 @@
 #include "service/RawRequestTcpServer.h"
 #include "service/ServiceHttpServer.h"
 #include "service/ServiceQuery.h"
+#include "service/SharedListeningSocket.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace KDAutoUpdate {
 
@@ -85,11 +87,24 @@ bool UpdateService::Start(const QHostAddress& address, quint16 port) {
             HandleRequest(request, socket);
         });
     auto* listener = new RawRequestTcpServer(http.get());
-    if (!listener->listen(address, port)) {
+    QString problem;
+    bool listening = false;
+    if (m_options.sharePort) {
+        const qintptr fd = OpenSharedListeningSocket(address, port, problem);
+        listening = fd >= 0 && listener->setSocketDescriptor(fd);
+        if (fd >= 0 && !listening) {
+            problem = listener->errorString();
+            ::close(static_cast<int>(fd));
+        }
+    } else {
+        listening = listener->listen(address, port);
+        problem = listener->errorString();
+    }
+    if (!listening) {
         m_error = QStringLiteral("cannot listen on %1 port %2: %3")
                       .arg(address.toString())
                       .arg(port)
-                      .arg(listener->errorString());
+                      .arg(problem);
         return false;
     }
     listener->SetTimeouts(m_options.idleTimeoutMs, m_options.requestTimeoutMs);

@@ -90,7 +90,7 @@ protected:
         server.waitForFinished(5000);
     }
 
-    ServiceProcess service;
+    ServiceProcess service{{"--workers", "2"}}; // connections spread over two threads
     ProgramCopy app;
     QTemporaryDir work;
     QProcess server;

@@ -33,6 +33,7 @@ TEST(ServeCommandTest, BadOptionsAreRefusedWithExitCode2) {
         {{"--rate", "0"}, "bad rate '0'"},
         {{"--address", "not-an-address"}, "bad address 'not-an-address'"},
         {{"serve"}, "unknown option 'serve'"},
+        {{"--workers", "0"}, "bad workers '0'"},
     };
     for (const auto& [args, message] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
