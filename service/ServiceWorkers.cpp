@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <future>
+#include <memory>
 
 namespace KDAutoUpdate {
 
@@ -21,18 +22,19 @@ bool ServiceWorkers::Start(int count, ServiceOptions options, const QHostAddress
                            quint16 port, bool log, QString& error) {
     options.sharePort = true;
     for (int i = 0; i < count; ++i) {
-        std::promise<QString> started;
-        std::future<QString> problem = started.get_future();
-        std::unique_ptr<QThread> thread(QThread::create([options, address, port, log, &started] {
+        // Shared with the thread: it may still be inside set_value when the answer is read.
+        auto started = std::make_shared<std::promise<QString>>();
+        std::future<QString> problem = started->get_future();
+        std::unique_ptr<QThread> thread(QThread::create([options, address, port, log, started] {
             QTextStream out(stdout);
             ServiceOptions own = options;
             own.log = log ? &out : nullptr;
             UpdateService service(own);
             const bool ok = service.IsCatalogueLoaded() && service.Start(address, port);
-            started.set_value(ok ? QString() : service.ErrorString());
+            started->set_value(ok ? QString() : service.ErrorString());
             if (!ok)
                 return;
-            // `started` is gone from here on; quit() on the thread ends this loop.
+            // quit() on the thread ends this loop.
             QEventLoop loop;
             loop.exec();
         }));
