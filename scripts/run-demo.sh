@@ -5,7 +5,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" "$root/build"
+# The same configuration as the test command, so that the tests after the demo rebuild nothing.
+bash "$root/scripts/build.sh" "$root/build" -DKDAU_WERROR=ON
 # Qt WebEngine refuses its sandbox for root.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 exec "$root/build/bin/kdautoupdate" demo "$@"
