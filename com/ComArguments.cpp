@@ -92,8 +92,23 @@ HRESULT ComArguments::Collect(const MemberDescription& member, const DISPPARAMS*
     const UINT named = params ? params->cNamedArgs : 0;
     if (named > count || (count && !params->rgvarg) || (named && !params->rgdispidNamedArgs))
         return E_INVALIDARG;
-    const bool put = member.kind == MemberKind::PropertyPut;
-    const std::size_t described = put ? 1 : member.arguments.size();
+    if (member.kind == MemberKind::PropertyPut) {
+        // The new value, passed alone: by position, or named DISPID_PROPERTYPUT as script
+        // hosts pass it. Empty is a value here (0, "" or False), not a missing argument.
+        for (UINT i = 0; i < named; ++i)
+            if (params->rgdispidNamedArgs[i] != DISPID_PROPERTYPUT) {
+                argumentError = i;
+                return DISP_E_PARAMNOTFOUND;
+            }
+        if (count != 1)
+            return DISP_E_BADPARAMCOUNT;
+        args.assign(1, Variant());
+        const HRESULT hr = Convert(params->rgvarg[0], member.type, lcid, false, args[0]);
+        if (FAILED(hr))
+            argumentError = 0;
+        return hr;
+    }
+    const std::size_t described = member.arguments.size();
     const UINT positional = count - named;
     // For each position, the index into rgvarg of its argument (-1: not passed).
     std::vector<int> source(std::max<std::size_t>(described, positional), -1);
@@ -101,24 +116,21 @@ HRESULT ComArguments::Collect(const MemberDescription& member, const DISPPARAMS*
         source[j] = static_cast<int>(count - 1 - j);
     for (UINT i = 0; i < named; ++i) {
         const DISPID id = params->rgdispidNamedArgs[i];
-        const std::size_t at = put && id == DISPID_PROPERTYPUT ? 0 : static_cast<std::size_t>(id);
-        // A property's value is only ever the named DISPID_PROPERTYPUT; an argument named
-        // twice, or both by name and by position, is not one the member has room for.
-        if ((put && id != DISPID_PROPERTYPUT) || (!put && (id < 0 || at >= described)) ||
-            source[at] != -1) {
+        // An argument named twice, or both by name and by position, is not one the member
+        // has room for.
+        if (id < 0 || static_cast<std::size_t>(id) >= described || source[id] != -1) {
             argumentError = i;
             return DISP_E_PARAMNOTFOUND;
         }
-        source[at] = static_cast<int>(i);
+        source[id] = static_cast<int>(i);
     }
     args.assign(source.size(), Variant());
     for (std::size_t at = 0; at < source.size(); ++at) {
         if (source[at] < 0)
             continue;
-        const AuType type = put ? member.type
-                            : at < described ? member.arguments[at].type
-                                             : AuType::Void;
-        const HRESULT hr = Convert(params->rgvarg[source[at]], type, lcid, !put, args[at]);
+        // Beyond the described arguments: passed on as they are, for the dispatcher to refuse.
+        const AuType type = at < described ? member.arguments[at].type : AuType::Void;
+        const HRESULT hr = Convert(params->rgvarg[source[at]], type, lcid, true, args[at]);
         if (FAILED(hr)) {
             argumentError = static_cast<UINT>(source[at]);
             return hr;

@@ -22,7 +22,8 @@ class ComArguments {
 public:
     // S_OK with `args` filled, or the HRESULT Invoke answers (DISP_E_TYPEMISMATCH,
     // DISP_E_OVERFLOW, DISP_E_PARAMNOTFOUND) with the index into rgvarg of the argument at
-    // fault in `argumentError`.
+    // fault in `argumentError`; DISP_E_BADPARAMCOUNT for a property written without a value
+    // or with more than one.
     static HRESULT Collect(const MemberDescription& member, const DISPPARAMS* params, LCID lcid,
                            std::vector<Variant>& args, UINT& argumentError);
 

@@ -53,6 +53,14 @@ TEST_F(ComConversion, DoublesRoundToEvenAndOtherValuesBecomeText) {
     EXPECT_EQ(agent.Get(L"CampaignID").Text(), L"True");
     EXPECT_EQ(agent.Put(L"TestMode", Value::Long(2).v), S_OK);
     EXPECT_TRUE(BoolOf(L"TestMode"));
+
+    // Empty assigned is a value: zero, False, no text.
+    EXPECT_EQ(agent.Put(L"Revision", Value().v), S_OK);
+    EXPECT_EQ(LongOf(L"Revision"), 0);
+    EXPECT_EQ(agent.Put(L"TestMode", Value().v), S_OK);
+    EXPECT_FALSE(BoolOf(L"TestMode"));
+    EXPECT_EQ(agent.Put(L"LicKey", Value().v), S_OK);
+    EXPECT_EQ(agent.Get(L"LicKey").Text(), L"");
 }
 
 TEST_F(ComConversion, ValuesByReferenceAreReadThrough) {

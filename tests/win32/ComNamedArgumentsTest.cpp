@@ -83,6 +83,9 @@ TEST_F(ComNamedArguments, APositionTheMemberDoesNotHaveIsRefusedWithTheArgumentA
     agent.Invoke(put, L"MajorVer", DISPATCH_PROPERTYPUT, {Value::Long(5).v}, {0});
     EXPECT_EQ(put.hr, DISP_E_PARAMNOTFOUND);
     EXPECT_EQ(put.argumentError, 0u);
+    InvokeOutcome noValue;
+    agent.Invoke(noValue, L"MajorVer", DISPATCH_PROPERTYPUT, {});
+    EXPECT_EQ(noValue.hr, DISP_E_BADPARAMCOUNT);
 
     // A named argument's failed conversion names its own index in rgvarg.
     InvokeOutcome mismatch;
