@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "com/ComBarrier.h"
 #include "platform/win32/WideText.h"
 
 namespace KDAutoUpdate {
@@ -17,11 +18,6 @@ BSTR Bstr(const std::string& text) {
 }
 
 } // namespace
-
-ComAgentEvents::~ComAgentEvents() {
-    for (auto& [cookie, sink] : m_sinks)
-        sink->Release();
-}
 
 HRESULT ComAgentEvents::QueryInterface(REFIID riid, void** object) {
     if (!object)
@@ -67,39 +63,43 @@ HRESULT ComAgentEvents::GetConnectionPointContainer(IConnectionPointContainer** 
 }
 
 HRESULT ComAgentEvents::Advise(IUnknown* sink, DWORD* cookie) {
-    if (!sink || !cookie)
-        return E_POINTER;
-    IDispatch* dispatch = nullptr;
-    if (FAILED(sink->QueryInterface(m_eventInterface, reinterpret_cast<void**>(&dispatch))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
-        return CONNECT_E_CANNOTCONNECT;
-    *cookie = m_nextCookie++;
-    m_sinks[*cookie] = dispatch;
-    return S_OK;
+    return ComBarrier::Run(IID_IConnectionPoint, [&] {
+        if (!sink || !cookie)
+            return E_POINTER;
+        *cookie = 0;
+        Microsoft::WRL::ComPtr<IDispatch> dispatch;
+        if (FAILED(sink->QueryInterface(m_eventInterface,
+                                        reinterpret_cast<void**>(dispatch.GetAddressOf()))) &&
+            FAILED(sink->QueryInterface(IID_IDispatch,
+                                        reinterpret_cast<void**>(dispatch.ReleaseAndGetAddressOf()))))
+            return CONNECT_E_CANNOTCONNECT;
+        m_sinks.emplace(m_nextCookie, std::move(dispatch));
+        *cookie = m_nextCookie++;
+        return S_OK;
+    });
 }
 
 HRESULT ComAgentEvents::Unadvise(DWORD cookie) {
-    const auto it = m_sinks.find(cookie);
-    if (it == m_sinks.end())
-        return CONNECT_E_NOCONNECTION;
-    IDispatch* sink = it->second;
-    m_sinks.erase(it);
-    sink->Release();
-    return S_OK;
+    return ComBarrier::Run(IID_IConnectionPoint, [&] {
+        // The sink is released after it has left the map: its Release may call back.
+        Microsoft::WRL::ComPtr<IDispatch> sink;
+        const auto it = m_sinks.find(cookie);
+        if (it == m_sinks.end())
+            return CONNECT_E_NOCONNECTION;
+        sink = std::move(it->second);
+        m_sinks.erase(it);
+        return S_OK;
+    });
 }
 
 void ComAgentEvents::Raise(DISPID id, DISPPARAMS& params) {
     // A copy with references: a sink may unadvise while it handles the event.
-    std::vector<IDispatch*> sinks;
-    for (auto& [cookie, sink] : m_sinks) {
-        sink->AddRef();
+    std::vector<Microsoft::WRL::ComPtr<IDispatch>> sinks;
+    for (auto& [cookie, sink] : m_sinks)
         sinks.push_back(sink);
-    }
-    for (IDispatch* sink : sinks) {
+    for (const auto& sink : sinks)
         sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                      nullptr);
-        sink->Release();
-    }
 }
 
 void ComAgentEvents::NewMessages(long lMessageCount, const std::string& sMessageStamp,

@@ -1,12 +1,14 @@
 #pragma once
 // The agent's events for COM hosts: the connection point of __AuAgent on the agent's object.
 // Hosts advise an IDispatch sink; NewMessages passes bSkipDialog by reference and reads back
-// what the last sink left in it. Lives inside the agent's ComObject and counts with it.
+// what the last sink left in it. Lives inside the agent's ComObject and counts with it. No
+// C++ exception leaves its entry points (ComBarrier.h).
 
 #include <windows.h>
 
 #include <ocidl.h>
 #include <olectl.h>
+#include <wrl/client.h>
 
 #include <map>
 
@@ -20,7 +22,7 @@ class ComAgentEvents : public IConnectionPointContainer,
 public:
     ComAgentEvents(IUnknown& owner, const IID& eventInterface)
         : m_owner(owner), m_eventInterface(eventInterface) {}
-    ~ComAgentEvents() override;
+    ~ComAgentEvents() override = default;
     ComAgentEvents(const ComAgentEvents&) = delete;
     ComAgentEvents& operator=(const ComAgentEvents&) = delete;
 
@@ -48,7 +50,7 @@ private:
 
     IUnknown& m_owner;
     IID m_eventInterface;
-    std::map<DWORD, IDispatch*> m_sinks;
+    std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> m_sinks;
     DWORD m_nextCookie = 1;
 };
 

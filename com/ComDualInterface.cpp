@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "com/ComErrorInfo.h"
+
 namespace KDAutoUpdate::DualCall {
 
 VARIANT Arg(BSTR value) {
@@ -46,22 +48,6 @@ VARIANT Arg(VARIANT_BOOL* value) {
 
 namespace {
 
-// The error object a vtable caller reads with GetErrorInfo.
-void SetError(REFIID iid, const EXCEPINFO& exception) {
-    ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create)))
-        return;
-    create->SetGUID(iid);
-    create->SetSource(exception.bstrSource);
-    create->SetDescription(exception.bstrDescription);
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    create->Release();
-}
-
 HRESULT Converted(VARIANT& value, VARTYPE type) {
     return value.vt == type ? S_OK : VariantChangeType(&value, &value, 0, type);
 }
@@ -86,7 +72,8 @@ HRESULT Invoke(IDispatch& target, REFIID iid, DISPID id, WORD flags, VARIANT* ar
     HRESULT hr = target.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
                                &exception, &argumentError);
     if (hr == DISP_E_EXCEPTION) {
-        SetError(iid, exception);
+        // The error object a vtable caller reads with GetErrorInfo.
+        ComErrorInfo::Set(iid, exception.bstrSource, exception.bstrDescription);
         hr = exception.scode ? exception.scode : E_FAIL;
     }
     SysFreeString(exception.bstrSource);

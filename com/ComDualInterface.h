@@ -8,10 +8,13 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <wrl/client.h>
 
 #include <cstddef>
 #include <memory>
 #include <string_view>
+
+#include "com/ComBarrier.h"
 
 namespace KDAutoUpdate {
 
@@ -37,18 +40,17 @@ HRESULT Take(VARIANT& value, DATE* out);
 HRESULT Take(VARIANT& value, IDispatch** out);
 template <class I> HRESULT Take(VARIANT& value, I** out) {
     *out = nullptr;
-    IDispatch* object = nullptr;
-    HRESULT hr = Take(value, &object);
-    if (SUCCEEDED(hr) && object) {
+    Microsoft::WRL::ComPtr<IDispatch> object;
+    HRESULT hr = Take(value, object.GetAddressOf());
+    if (SUCCEEDED(hr) && object)
         hr = object->QueryInterface(__uuidof(I), reinterpret_cast<void**>(out));
-        object->Release();
-    }
     return hr;
 }
 
 } // namespace DualCall
 
-// Identity, lifetime and the IDispatch slots are the owning object's.
+// Identity, lifetime and the IDispatch slots are the owning object's. Every vtable member
+// runs inside the exception barrier.
 template <class I> class ComDual : public I {
 public:
     explicit ComDual(IDispatch& owner) : m_owner(owner) {}
@@ -76,19 +78,28 @@ public:
 
 protected:
     template <class R> HRESULT Get(DISPID id, R* result) {
-        return result ? Fetch(id, DISPATCH_PROPERTYGET, result) : E_POINTER;
+        return ComBarrier::Run(__uuidof(I), [&] {
+            return result ? Fetch(id, DISPATCH_PROPERTYGET, result) : E_POINTER;
+        });
     }
     template <class V> HRESULT Put(DISPID id, V value) {
-        VARIANT arg = DualCall::Arg(value);
-        return DualCall::Invoke(m_owner, __uuidof(I), id, DISPATCH_PROPERTYPUT, &arg, 1, nullptr);
+        return ComBarrier::Run(__uuidof(I), [&] {
+            VARIANT arg = DualCall::Arg(value);
+            return DualCall::Invoke(m_owner, __uuidof(I), id, DISPATCH_PROPERTYPUT, &arg, 1,
+                                    nullptr);
+        });
     }
     template <class R, class... A> HRESULT Call(DISPID id, R* result, A... args) {
-        return result ? Fetch(id, DISPATCH_METHOD, result, args...) : E_POINTER;
+        return ComBarrier::Run(__uuidof(I), [&] {
+            return result ? Fetch(id, DISPATCH_METHOD, result, args...) : E_POINTER;
+        });
     }
     template <class... A> HRESULT Call(DISPID id, std::nullptr_t, A... args) {
-        VARIANT list[sizeof...(A) + 1] = {DualCall::Arg(args)...};
-        return DualCall::Invoke(m_owner, __uuidof(I), id, DISPATCH_METHOD, list, sizeof...(A),
-                                nullptr);
+        return ComBarrier::Run(__uuidof(I), [&] {
+            VARIANT list[sizeof...(A) + 1] = {DualCall::Arg(args)...};
+            return DualCall::Invoke(m_owner, __uuidof(I), id, DISPATCH_METHOD, list,
+                                    sizeof...(A), nullptr);
+        });
     }
 
 private:

@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "automation/AutomationDispatcher.h"
+#include "com/ComArguments.h"
+#include "com/ComBarrier.h"
 #include "com/ComDualInterface.h"
 #include "com/ComVariant.h"
 #include "com/DispatchIds.h"
+#include "platform/win32/AdoptComPtr.h"
 #include "platform/win32/WideText.h"
 
 namespace KDAutoUpdate {
@@ -52,26 +55,38 @@ ComObject::ComObject(const ClassDescription& type, std::shared_ptr<void> instanc
                      ITypeLib* library)
     : m_type(type), m_instance(std::move(instance)), m_library(library) {
     ++s_live;
-    if (m_library)
-        m_library->AddRef();
     const std::wstring id = Widen(std::string(m_type.interfaceId));
     if (id.empty() || FAILED(IIDFromString(id.c_str(), &m_dualId)))
         m_dualId = IID_NULL;
 }
 
+Microsoft::WRL::ComPtr<ComObject> ComObject::Make(const ClassDescription& type,
+                                                  std::shared_ptr<void> instance,
+                                                  ITypeLib* library) {
+    return AdoptComPtr(new ComObject(type, std::move(instance), library));
+}
+
 ComObject::~ComObject() {
     m_instance.reset(); // an agent ends here: windows closed, store saved
-    m_extensionHolder.reset();
+    m_extension.reset();
     m_dual.reset();
-    if (m_library)
-        m_library->Release();
+    m_library.Reset();
     if (--s_live == 0 && LastObjectGone())
         LastObjectGone()();
 }
 
+REFIID ComObject::ErrorInterface() const {
+    return IsEqualIID(m_dualId, IID_NULL) ? IID_IDispatch : m_dualId;
+}
+
 HRESULT ComObject::QueryInterface(REFIID riid, void** object) {
+    return ComBarrier::Run(ErrorInterface(), [&] { return Query(riid, object); });
+}
+
+HRESULT ComObject::Query(REFIID riid, void** object) {
     if (!object)
         return E_POINTER;
+    *object = nullptr;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
         *object = static_cast<IDispatch*>(this);
         AddRef();
@@ -85,15 +100,14 @@ HRESULT ComObject::QueryInterface(REFIID riid, void** object) {
     if (!IsEqualIID(m_dualId, IID_NULL) && IsEqualIID(riid, m_dualId)) {
         if (!m_dual)
             m_dual = NewDualInterface(m_type.interfaceName, *this);
-        *object = m_dual.get();
         if (!m_dual)
             return E_NOINTERFACE;
+        *object = m_dual.get();
         AddRef();
         return S_OK;
     }
     if (m_extension)
         return m_extension->QueryInterface(riid, object);
-    *object = nullptr;
     return E_NOINTERFACE;
 }
 
@@ -122,16 +136,31 @@ HRESULT ComObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     *info = nullptr;
     if (index != 0 || !m_library || IsEqualIID(m_dualId, IID_NULL))
         return DISP_E_BADINDEX;
-    return m_library->GetTypeInfoOfGuid(m_dualId, info);
+    return ComBarrier::Run(ErrorInterface(),
+                           [&] { return m_library->GetTypeInfoOfGuid(m_dualId, info); });
 }
 
 HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    return ComBarrier::Run(ErrorInterface(), [&] { return Names(names, count, ids); });
+}
+
+HRESULT ComObject::Names(LPOLESTR* names, UINT count, DISPID* ids) const {
     if (!names || !ids)
         return E_POINTER;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    if (count == 0)
+        return S_OK;
+    const std::string name = names[0] ? Narrow(names[0]) : std::string();
+    ids[0] = IdOf(m_type, name);
+    if (ids[0] == DISPID_UNKNOWN)
+        return DISP_E_UNKNOWNNAME;
+    // The rest name arguments of the method (a property has none).
+    const MemberDescription* method = FindMember(m_type, name, MemberKind::Method);
     HRESULT hr = S_OK;
-    for (UINT i = 0; i < count; ++i) {
-        // Only the member itself; argument names are not offered.
-        ids[i] = i == 0 ? IdOf(m_type, Narrow(names[i])) : DISPID_UNKNOWN;
+    for (UINT i = 1; i < count; ++i) {
+        if (method && names[i])
+            ids[i] = ComArguments::Position(*method, Narrow(names[i]));
         if (ids[i] == DISPID_UNKNOWN)
             hr = DISP_E_UNKNOWNNAME;
     }
@@ -149,26 +178,25 @@ const MemberDescription* ComObject::Member(DISPID id, WORD flags) const {
     return FindMember(m_type, name, MemberKind::PropertyGet);
 }
 
-HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                          EXCEPINFO* exception, UINT* argumentError) {
+HRESULT ComObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
+                          VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    return ComBarrier::RunInvoke(ErrorInterface(), exception, [&] {
+        return Call(id, lcid, flags, params, result, exception, argumentError);
+    });
+}
+
+HRESULT ComObject::Call(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) {
     const MemberDescription* member = Member(id, flags);
     if (!member)
         return DISP_E_MEMBERNOTFOUND;
-    const bool put = member->kind == MemberKind::PropertyPut;
-    const UINT named = params ? params->cNamedArgs : 0;
-    if (named > (put ? 1u : 0u))
-        return DISP_E_NONAMEDARGS;
     std::vector<Variant> args;
-    const UINT count = params ? params->cArgs : 0;
-    for (UINT i = 0; i < count; ++i) {
-        // Arguments arrive last first.
-        const std::optional<Variant> value = FromComVariant(params->rgvarg[count - 1 - i]);
-        if (!value) {
-            if (argumentError)
-                *argumentError = count - 1 - i;
-            return DISP_E_TYPEMISMATCH;
-        }
-        args.push_back(*value);
+    UINT failed = 0;
+    const HRESULT collected = ComArguments::Collect(*member, params, lcid, args, failed);
+    if (FAILED(collected)) {
+        if (argumentError)
+            *argumentError = failed;
+        return collected;
     }
     const Outcome<AutomationValue> outcome =
         KDAutoUpdate::Invoke(m_instance.get(), *member, std::move(args));
@@ -191,9 +219,10 @@ HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
     const AutomationValue& value = outcome.value();
     if (value.IsObject()) {
         result->vt = VT_DISPATCH;
-        result->pdispVal = value.object.instance
-                               ? new ComObject(*value.object.type, value.object.instance, m_library)
-                               : nullptr;
+        result->pdispVal =
+            value.object.instance
+                ? Make(*value.object.type, value.object.instance, m_library.Get()).Detach()
+                : nullptr;
     } else {
         ToComVariant(value.scalar, *result);
     }

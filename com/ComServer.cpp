@@ -7,11 +7,14 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include "agent/AuAgent.h"
 #include "com/ComAgentEvents.h"
+#include "com/ComBarrier.h"
 #include "com/ComObject.h"
 #include "platform/HiResTimer.h"
+#include "platform/win32/AdoptComPtr.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Platform.h"
@@ -81,6 +84,8 @@ public:
     AgentFactory(Platform& platform, ITypeLib* library)
         : m_platform(platform), m_library(library) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object)
+            return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
             *object = static_cast<IClassFactory*>(this);
             return S_OK;
@@ -92,38 +97,45 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        return ComBarrier::Run(IID_IClassFactory, [&] { return Create(outer, riid, object); });
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        return ComBarrier::Run(IID_IClassFactory, [&] {
+            if (lock) {
+                ++m_locks;
+            } else if (m_locks > 0 && --m_locks == 0 && m_unlocked) {
+                m_unlocked();
+            }
+            return S_OK;
+        });
+    }
+    long Locks() const { return m_locks; }
+    void SetUnlocked(std::function<void()> handler) { m_unlocked = std::move(handler); }
+
+private:
+    HRESULT Create(IUnknown* outer, REFIID riid, void** object) {
         if (!object)
             return E_POINTER;
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
         auto agent = std::make_shared<AuAgent>(m_platform);
-        auto* com = new ComObject(AuAgentClass(), agent, m_library);
+        const Microsoft::WRL::ComPtr<ComObject> com =
+            ComObject::Make(AuAgentClass(), agent, m_library.Get());
         IID events;
         const std::wstring eventsId = Widen(std::string(AuAgentClass().eventInterfaceId));
         if (SUCCEEDED(IIDFromString(eventsId.c_str(), &events))) {
-            auto sink = std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*com), events);
+            auto sink = std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*com.Get()),
+                                                         events);
             agent->SetEventSink(sink.get());
-            com->SetExtension(sink, static_cast<IConnectionPointContainer*>(sink.get()));
+            com->SetExtension(std::shared_ptr<IUnknown>(
+                sink, static_cast<IConnectionPointContainer*>(sink.get())));
         }
-        const HRESULT hr = com->QueryInterface(riid, object);
-        com->Release();
-        return hr;
+        return com->QueryInterface(riid, object);
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) {
-            ++m_locks;
-        } else if (m_locks > 0 && --m_locks == 0 && m_unlocked) {
-            m_unlocked();
-        }
-        return S_OK;
-    }
-    long Locks() const { return m_locks; }
-    void SetUnlocked(std::function<void()> handler) { m_unlocked = std::move(handler); }
 
-private:
     Platform& m_platform;
-    ITypeLib* m_library;
+    Microsoft::WRL::ComPtr<ITypeLib> m_library;
     long m_locks = 0;
     std::function<void()> m_unlocked;
 };
@@ -170,8 +182,8 @@ int Serve() {
     int code = 1;
     {
         Win32Platform host;
-        ITypeLib* library = LoadOwnTypeLibrary();
-        AgentFactory factory(host.platform(), library);
+        const Microsoft::WRL::ComPtr<ITypeLib> library = AdoptComPtr(LoadOwnTypeLibrary());
+        AgentFactory factory(host.platform(), library.Get());
         CLSID clsid;
         DWORD cookie = 0;
         bool offered = false;
@@ -215,8 +227,6 @@ int Serve() {
         ComObject::SetLastObjectGone(nullptr);
         factory.SetUnlocked(nullptr);
         grace.reset();
-        if (library)
-            library->Release();
     }
     CoUninitialize();
     return code;

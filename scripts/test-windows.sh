@@ -114,6 +114,17 @@ echo "$output"
 for line in "${defaults[@]}" "AutoConnect = True" "Error objects = True"; do
   expect "$line" "$output"
 done
+# Text from the registry assigned to numbers and Booleans, variables passed by reference: the
+# server converts them as the automation runtime does; what is no number is error 13.
+step "cscript conversions.vbs (wine): values converted as the automation runtime converts them"
+conversions="$(winepath -w "$root/examples/windows/conversions.vbs")"
+output="$(guarded wine cscript //nologo "$conversions" | tr -d '\r')" || status=1
+echo "$output"
+for line in "MajorVer = 5 (Long)" "TestMode = True (Boolean)" "MinorVer = 2, Revision = 4" \
+  "CampaignID = 42 (String)" "CheckMessages = False" "IsProcessing = False" \
+  "Not a number: Err.Number = 13, MajorVer = 5" "Not a Boolean: Err.Number = 13, TestMode = True"; do
+  expect "$line" "$output"
+done
 # The hosts above found one server running; it ends by itself once idle for a few seconds.
 step "the server ends by itself after its last object"
 agent_server_ends_within 30 || { echo "the server still runs 30 s after its last object"; status=1; }

@@ -1,8 +1,14 @@
 #pragma once
-// An onclick handler handed to the HTML engine: a bare IDispatch whose default member runs the
-// host's handler. Its answer is the handler's return value, so false cancels the click's
-// default action; the engine bubbles the click from the element through its ancestors to the
+// A click handler handed to the HTML engine: a bare IDispatch whose default member runs the
+// host's handler. The engine calls it with the event object (attachEvent's handlers get it as
+// their argument); a handler that answers false cancels the click's default action through
+// the event's returnValue, and the answer is also the call's result, as an onclick property's
+// handler answers. The engine bubbles the click from the element through its ancestors to the
 // document by itself.
+
+#include <windows.h>
+
+#include <mshtml.h>
 
 #include <functional>
 
@@ -12,14 +18,16 @@ namespace KDAutoUpdate {
 
 class Win32BrowserClick final : public BareDispatch {
 public:
-    explicit Win32BrowserClick(std::function<bool()> handler) : m_handler(std::move(handler)) {}
+    // `event` is null when the engine passed none.
+    using Handler = std::function<bool(IHTMLEventObj* event)>;
+    explicit Win32BrowserClick(Handler handler) : m_handler(std::move(handler)) {}
 
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override;
 
 private:
     ~Win32BrowserClick() override = default;
-    std::function<bool()> m_handler;
+    Handler m_handler;
 };
 
 } // namespace KDAutoUpdate

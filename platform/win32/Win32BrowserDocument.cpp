@@ -37,32 +37,32 @@ HtmlElementPtr Win32BrowserDocument::GetElementById(const std::string& id) {
 }
 
 void Win32BrowserDocument::SetOnClick(std::function<bool(const HtmlElementPtr& source)> handler) {
-    std::function<bool()> onClick;
-    if (handler) {
-        // The page holds the handler; the handler holds the document only weakly through COM.
-        IHTMLDocument2* document = m_document.Get();
-        onClick = [document, handler = std::move(handler)] {
-            const ComPtr<IHTMLEventObj> event = CurrentEvent(document);
-            ComPtr<IHTMLElement> clicked;
-            if (event)
-                event->get_srcElement(&clicked);
-            HtmlElementPtr source;
-            if (clicked)
-                source = std::make_shared<Win32BrowserElement>(clicked);
-            const bool keep = handler(source);
-            if (!keep && event) {
-                VARIANT no;
-                VariantInit(&no);
-                no.vt = VT_BOOL;
-                no.boolVal = VARIANT_FALSE;
-                event->put_returnValue(no);
-            }
-            return keep;
-        };
+    ComPtr<IHTMLDocument3> document;
+    if (!handler || FAILED(m_document.As(&document))) {
+        m_click.Unbind();
+        return;
     }
-    ComVariant property;
-    Win32BrowserElement::PutHandler(*property.out(), std::move(onClick));
-    m_document->put_onclick(property.get());
+    // The page holds the handler; the handler holds the document only weakly through COM.
+    IHTMLDocument2* page = m_document.Get();
+    m_click.Bind(document, [page, handler = std::move(handler)](IHTMLEventObj* given) {
+        const ComPtr<IHTMLEventObj> event = given ? ComPtr<IHTMLEventObj>(given) : CurrentEvent(page);
+        ComPtr<IHTMLElement> clicked;
+        if (event)
+            event->get_srcElement(&clicked);
+        HtmlElementPtr source;
+        if (clicked)
+            source = std::make_shared<Win32BrowserElement>(clicked);
+        const bool keep = handler(source);
+        if (!keep && event && !given) {
+            // The click handler cancels through the event it was given; this one it found.
+            VARIANT no;
+            VariantInit(&no);
+            no.vt = VT_BOOL;
+            no.boolVal = VARIANT_FALSE;
+            event->put_returnValue(no);
+        }
+        return keep;
+    });
 }
 
 } // namespace KDAutoUpdate

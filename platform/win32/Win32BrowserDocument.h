@@ -1,7 +1,7 @@
 #pragma once
 // The page loaded in one browser of the WebBrowser control, through the engine's document
 // (IHTMLDocument2, IHTMLDocument3). A click anywhere reaches the document's handler after the
-// engine has bubbled it through the clicked element's own handler and its ancestors'; the
+// engine has bubbled it through the clicked element's own handlers and its ancestors'; the
 // handler's source is the innermost clicked element.
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include "platform/BrowserControl.h"
+#include "platform/win32/Win32BrowserClickBinding.h"
 
 namespace KDAutoUpdate {
 
@@ -20,10 +21,12 @@ public:
 
     std::string Url() const override;
     HtmlElementPtr GetElementById(const std::string& id) override;
+    // Attached beside the page's own handlers, for as long as this object binds it.
     void SetOnClick(std::function<bool(const HtmlElementPtr& source)> handler) override;
 
 private:
     Microsoft::WRL::ComPtr<IHTMLDocument2> m_document;
+    Win32BrowserClickBinding<IHTMLDocument3> m_click;
 };
 
 } // namespace KDAutoUpdate

@@ -1,7 +1,6 @@
 #include "platform/win32/Win32BrowserElement.h"
 
 #include "platform/win32/ComText.h"
-#include "platform/win32/Win32BrowserClick.h"
 
 namespace KDAutoUpdate {
 
@@ -98,20 +97,13 @@ std::optional<std::string> Win32BrowserElement::RawSource() const {
     return text.str();
 }
 
-void Win32BrowserElement::PutHandler(VARIANT& property, std::function<bool()> handler) {
-    VariantInit(&property);
-    if (!handler) {
-        property.vt = VT_NULL;
+void Win32BrowserElement::SetOnClick(std::function<bool()> handler) {
+    ComPtr<IHTMLElement2> element;
+    if (!handler || FAILED(m_element.As(&element))) {
+        m_click.Unbind();
         return;
     }
-    property.vt = VT_DISPATCH;
-    property.pdispVal = new Win32BrowserClick(std::move(handler)); // the variant's reference
-}
-
-void Win32BrowserElement::SetOnClick(std::function<bool()> handler) {
-    ComVariant property;
-    PutHandler(*property.out(), std::move(handler));
-    m_element->put_onclick(property.get());
+    m_click.Bind(element, [handler = std::move(handler)](IHTMLEventObj*) { return handler(); });
 }
 
 } // namespace KDAutoUpdate

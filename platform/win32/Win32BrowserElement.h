@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include "platform/BrowserControl.h"
+#include "platform/win32/Win32BrowserClickBinding.h"
 
 namespace KDAutoUpdate {
 
@@ -27,13 +28,12 @@ public:
     std::string StyleColor() const override;
     bool Checked() const override;
     std::optional<std::string> RawSource() const override;
+    // Attached beside the page's own handlers, for as long as this object binds it.
     void SetOnClick(std::function<bool()> handler) override;
-
-    // The handler as the engine's onclick property wants it: a dispatch object, or null.
-    static void PutHandler(VARIANT& property, std::function<bool()> handler);
 
 private:
     Microsoft::WRL::ComPtr<IHTMLElement> m_element;
+    Win32BrowserClickBinding<IHTMLElement2> m_click;
 };
 
 } // namespace KDAutoUpdate
