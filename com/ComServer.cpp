@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include "agent/AuAgent.h"
+#include "com/BrowserEmulation.h"
 #include "com/ComAgentEvents.h"
 #include "com/ComObject.h"
 #include "platform/HiResTimer.h"
@@ -147,6 +148,7 @@ bool Register(bool perUser) {
         library ? ForUser(perUser, [&] { return RegisterTypeLib(library, path.data(), nullptr); })
                 : E_FAIL;
     ok = SUCCEEDED(registered) && ok;
+    ok = BrowserEmulation::Register(perUser) && ok;
     if (library)
         library->Release();
     return ok;
@@ -161,6 +163,7 @@ bool Unregister(bool perUser) {
     const std::wstring libId = Widen(std::string(kTypeLibraryId));
     if (SUCCEEDED(CLSIDFromString(libId.c_str(), &lib)))
         ForUser(perUser, [&] { return UnRegisterTypeLib(lib, 1, 2, 0, SYS_WIN64); });
+    BrowserEmulation::Unregister(perUser);
     return true;
 }
 
