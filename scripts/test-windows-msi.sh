@@ -100,6 +100,8 @@ msiexec_step() { # what, expected exit code, arguments...
   shift 2
   fresh_server
   wine msiexec "$@" /qn || rc=$?
+  # Its service may still be finishing the job.
+  wineserver -w
   [ "$rc" = "$expected" ] || fail "msiexec $what ended with $rc, not $expected"
 }
 
@@ -215,6 +217,7 @@ step "msiexec /i kdautoupdate-$version-x64.msi /qn (wine): no downgrade over $ne
 rc=0
 fresh_server
 wine msiexec /i "$(winepath -w "$msi")" /qn || rc=$?
+wineserver -w
 [ $rc -ne 0 ] || fail "msiexec installed $version over $next"
 [ "$(installed_products)" = "$next" ] || fail "installed products: '$(installed_products)'"
 same_file "$work/next/kdautoupdate.exe" "$unix_dir/kdautoupdate.exe"
