@@ -4,10 +4,10 @@
 # machine, compares what it registered with what the installed kdautoupdate.exe /RegServer
 # writes, drives the installed agent from a VBScript host against the embedded update service
 # (from the Linux build in build/, when there is one), upgrades it in place with a package of a
-# higher version, refuses the older package then, and uninstalls it, after which the machine's
-# classes, the browser emulation value and Program Files are as before. Also checks that
-# /RegServer and /RegServerPerUser name the program under the browser emulation feature key of
-# their scope, and that unregistration removes it.
+# higher version, refuses the older package then, replaces it with one rebuilt with its version,
+# and uninstalls it, after which the machine's classes, the browser emulation value and Program
+# Files are as before. Also checks that /RegServer and /RegServerPerUser name the program under
+# the browser emulation feature key of their scope, and that unregistration removes it.
 # Ends with wineserver -k, whatever happened.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -222,8 +222,19 @@ wineserver -w
 [ "$(installed_products)" = "$next" ] || fail "installed products: '$(installed_products)'"
 same_file "$work/next/kdautoupdate.exe" "$unix_dir/kdautoupdate.exe"
 
-step "msiexec /x kdautoupdate-$next-x64.msi /qn (wine): nothing left"
-msiexec_step "/x $next" 0 /x "$(winepath -w "$work/kdautoupdate-$next-x64.msi")"
+# Each pack has its own product code: one rebuilt with the installed version replaces it.
+mkdir -p "$work/rebuilt"
+cp "$bin/kdautoupdate.exe" "$bin/_AuResLib.dll" "$bin/KDAutoUpdate.tlb" "$work/rebuilt/"
+printf 'kdautoupdate %s rebuilt\n' "$next" >>"$work/rebuilt/kdautoupdate.exe"
+"$root/build-windows/build-msi.sh" "$next" "$work/rebuilt" "$work/rebuilt-$next-x64.msi"
+step "msiexec /i rebuilt-$next-x64.msi /qn (wine): the same version rebuilt replaces it"
+msiexec_step "/i $next rebuilt" 0 /i "$(winepath -w "$work/rebuilt-$next-x64.msi")"
+[ "$(installed_products)" = "$next" ] || fail "installed products: '$(installed_products)'"
+same_file "$work/rebuilt/kdautoupdate.exe" "$unix_dir/kdautoupdate.exe"
+[ -f "$store" ] || cp "$work/store.xml" "$store"
+
+step "msiexec /x rebuilt-$next-x64.msi /qn (wine): nothing left"
+msiexec_step "/x $next" 0 /x "$(winepath -w "$work/rebuilt-$next-x64.msi")"
 [ -z "$(present_keys)" ] || fail "uninstall left $(present_keys | tr '\n' ' ')"
 diff <(echo "$classes_before") <(class_values) >"$work/uninstall.diff" ||
   { fail "uninstall did not restore the classes (< before, > after)"; cat "$work/uninstall.diff"; }
