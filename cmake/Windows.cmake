@@ -28,3 +28,6 @@ if(KDAU_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/win32)
 endif()
+
+# The Windows Installer package (wixl).
+add_subdirectory(installer/windows)

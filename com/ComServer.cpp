@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include "agent/AuAgent.h"
+#include "com/BrowserEmulation.h"
 #include "com/ComAgentEvents.h"
 #include "com/ComBarrier.h"
 #include "com/ComObject.h"
@@ -159,6 +160,7 @@ bool Register(bool perUser) {
         library ? ForUser(perUser, [&] { return RegisterTypeLib(library, path.data(), nullptr); })
                 : E_FAIL;
     ok = SUCCEEDED(registered) && ok;
+    ok = BrowserEmulation::Register(perUser) && ok;
     if (library)
         library->Release();
     return ok;
@@ -173,6 +175,7 @@ bool Unregister(bool perUser) {
     const std::wstring libId = Widen(std::string(kTypeLibraryId));
     if (SUCCEEDED(CLSIDFromString(libId.c_str(), &lib)))
         ForUser(perUser, [&] { return UnRegisterTypeLib(lib, 1, 2, 0, SYS_WIN64); });
+    BrowserEmulation::Unregister(perUser);
     return true;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds KDAutoUpdate for 64-bit Windows into build-windows/ with mingw-w64, installing
 # the tool chain and wine first where they are missing. Programs, tests and _AuResLib.dll land
-# in build-windows/bin. Run scripts/test-windows.sh afterwards to run them under wine.
+# in build-windows/bin, the Windows Installer package (wixl) in build-windows/. Run
+# scripts/test-windows.sh afterwards to run them under wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh" --windows

@@ -13,12 +13,13 @@ packages=(
   nginx-light wrk
   fonts-dejavu-core
 )
-# --windows: the cross tool chain (mingw-w64, widl) and wine 8 to run what it builds.
+# --windows: the cross tool chain (mingw-w64, widl), wine 8 to run what it builds, and wixl and
+# msibuild (msitools) for the Windows Installer package.
 if [ "${1:-}" = "--windows" ]; then
   packages=(
     cmake ninja-build googletest xvfb xauth
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    mingw-w64-tools wine wine64 libwine-dev
+    mingw-w64-tools wine wine64 libwine-dev wixl msitools
   )
 fi
 missing=()
