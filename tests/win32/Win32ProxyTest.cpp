@@ -1,7 +1,9 @@
 // Package downloads through the proxy of the user's Internet settings. Run by
 // scripts/test-windows-proxy.sh, which starts a real proxy on 127.0.0.1 and names it in
 // KDAU_PROXY (host:port) and its log file in KDAU_PROXY_LOG; the update service's address is in
-// KDAU_SERVICE_BASE. Skipped without them. The tests write the user's connection settings as
+// KDAU_SERVICE_BASE, and KDAU_PROXY_SCRIPTS names a folder on 127.0.0.1 with two proxy
+// configuration scripts: proxy.pac (everything through the proxy) and direct.pac (nothing).
+// Skipped without them. The tests write the user's connection settings as
 // the system's Internet options do and put back what was there.
 #include <gtest/gtest.h>
 
@@ -80,12 +82,14 @@ private:
 class Win32Proxy : public ::testing::Test, public IDownloadEvents {
 protected:
     void SetUp() override {
-        for (auto [name, value] : {std::pair{"KDAU_SERVICE_BASE", &service},
-                                   std::pair{"KDAU_PROXY", &proxy}, std::pair{"KDAU_PROXY_LOG", &log}})
+        for (auto [name, value] :
+             {std::pair{"KDAU_SERVICE_BASE", &service}, std::pair{"KDAU_PROXY", &proxy},
+              std::pair{"KDAU_PROXY_LOG", &log}, std::pair{"KDAU_PROXY_SCRIPTS", &scripts}})
             if (const char* text = std::getenv(name))
                 *value = text;
-        if (service.empty() || proxy.empty() || log.empty())
-            GTEST_SKIP() << "no proxy (KDAU_PROXY, KDAU_PROXY_LOG) or service (KDAU_SERVICE_BASE)";
+        if (service.empty() || proxy.empty() || log.empty() || scripts.empty())
+            GTEST_SKIP() << "no proxy (KDAU_PROXY, KDAU_PROXY_LOG, KDAU_PROXY_SCRIPTS) or "
+                            "service (KDAU_SERVICE_BASE)";
         downloader.SetEvents(this);
     }
     ~Win32Proxy() override { fs::remove_all(folder); }
@@ -109,7 +113,7 @@ protected:
     }
     bool Completed() const { return completions.size() == 1 && !completions[0].empty(); }
 
-    std::string service, proxy, log;
+    std::string service, proxy, log, scripts;
     fs::path folder = TestPlatform::MakeTempFolder("win32-proxy");
     Win32EventLoop loop;
     Win32Downloader downloader{loop, folder.string()};
@@ -139,6 +143,28 @@ TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
         ASSERT_TRUE(settings.set());
         Download(url);
         EXPECT_EQ(completions, std::vector<std::string>{""});
+    }
+}
+
+TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
+    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+    {
+        // The script wins over the named proxy, which here is not there.
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
+                                        ConnectionSettings::ConfigScript,
+                                    "127.0.0.1:1", "", scripts + "/proxy.pac");
+        ASSERT_TRUE(settings.set());
+        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
+        EXPECT_TRUE(Completed());
+    }
+    {
+        // A script that says DIRECT wins over the named proxy too.
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
+                                        ConnectionSettings::ConfigScript,
+                                    proxy, "", scripts + "/direct.pac");
+        ASSERT_TRUE(settings.set());
+        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
+        EXPECT_TRUE(Completed());
     }
 }
 
