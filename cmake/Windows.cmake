@@ -14,6 +14,22 @@ file(GLOB kdau_console_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/co
 add_library(kdau_console STATIC ${kdau_console_sources})
 target_link_libraries(kdau_console PUBLIC kdau_platform kdau_portable PRIVATE kdau_warnings)
 
+# Signatures and hashes on libsodium, built for this target from Debian's sources by
+# scripts/build-windows-libsodium.sh (build-windows.sh runs it first).
+set(KDAU_SODIUM_PREFIX ${CMAKE_BINARY_DIR}/third_party/libsodium CACHE PATH
+  "Where the Windows build of libsodium is installed")
+if(NOT EXISTS ${KDAU_SODIUM_PREFIX}/lib/libsodium.a)
+  message(FATAL_ERROR "No libsodium for Windows in ${KDAU_SODIUM_PREFIX}: run scripts/build-windows-libsodium.sh")
+endif()
+add_library(kdau_libsodium STATIC IMPORTED)
+set_target_properties(kdau_libsodium PROPERTIES
+  IMPORTED_LOCATION ${KDAU_SODIUM_PREFIX}/lib/libsodium.a
+  INTERFACE_INCLUDE_DIRECTORIES ${KDAU_SODIUM_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
+file(GLOB kdau_sodium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sodium/*.cpp)
+add_library(kdau_sodium STATIC ${kdau_sodium_sources})
+target_link_libraries(kdau_sodium PUBLIC kdau_platform PRIVATE kdau_libsodium kdau_warnings)
+
 add_subdirectory(agent)
 # On Linux the core's objects go into libkdautoupdate; here they make a static library.
 add_library(kdau_core STATIC $<TARGET_OBJECTS:kdau_core_objects>)

@@ -19,7 +19,7 @@ if [ "${1:-}" = "--windows" ]; then
   packages=(
     cmake ninja-build googletest xvfb xauth
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    mingw-w64-tools wine wine64 libwine-dev wixl msitools
+    mingw-w64-tools wine wine64 libwine-dev wixl msitools tinyproxy python3
   )
 fi
 missing=()

@@ -48,6 +48,8 @@ step "kdau_tests_win32 (wine, Xvfb)"
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 xvfb-run -a wine "$bin/kdau_tests_win32.exe" --gtest_brief=1 || status=1
+step "downloads and the check through the user's proxy (wine, tinyproxy)"
+bash "$root/scripts/test-windows-proxy.sh" "$base" || status=1
 # The automation server: registered in the fresh prefix, used by a VBScript host through
 # CreateObject, as hosts no one here wrote use it.
 fresh_server() { wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; }

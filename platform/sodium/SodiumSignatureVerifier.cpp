@@ -72,8 +72,9 @@ std::optional<std::string> SodiumSignatureVerifier::FileSha256(const std::string
 
 bool SodiumSignatureVerifier::RemoveFile(const std::string& path) {
     std::error_code error;
-    std::filesystem::remove(path, error);
-    return !std::filesystem::exists(path, error);
+    const std::filesystem::path file = FilePath(path);
+    std::filesystem::remove(file, error);
+    return !std::filesystem::exists(file, error);
 }
 
 } // namespace KDAutoUpdate

@@ -60,7 +60,7 @@ std::optional<SigningKeyPair> SodiumSigner::GenerateKeyPair() {
 }
 
 std::optional<std::string> SodiumSigner::ReadSecretKeyFile(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(FilePath(path));
     if (!in)
         return std::nullopt;
     std::ostringstream text;

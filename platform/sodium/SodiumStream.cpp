@@ -5,9 +5,17 @@
 
 namespace KDAutoUpdate {
 
+std::filesystem::path FilePath(const std::string& path) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+#else
+    return std::filesystem::path(path);
+#endif
+}
+
 bool ForEachChunk(const std::string& path,
                   const std::function<void(const unsigned char*, std::size_t)>& consume) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FilePath(path), std::ios::binary);
     if (!in)
         return false;
     std::array<char, 64 * 1024> buffer{};

@@ -6,6 +6,8 @@
 #include "platform/win32/MsXmlElement.h"
 #include "platform/win32/MsXmlGuids.h"
 #include "platform/win32/ReadyStateSink.h"
+#include "platform/win32/Win32DurableFile.h"
+#include "platform/win32/WideText.h"
 
 namespace KDAutoUpdate {
 
@@ -167,8 +169,12 @@ bool MsXmlDocument::loadXML(std::string text) {
 }
 
 bool MsXmlDocument::save(const std::string& path) {
-    ComVariant where(path);
-    return SUCCEEDED(m_doc->save(where.get()));
+    // MSXML writes the file in place: a crash in the middle would leave half a store. It
+    // writes a temporary file instead, which then replaces the old one whole.
+    return Win32DurableFile::Replace(path, [this](const std::wstring& temp) {
+        ComVariant where(Narrow(temp));
+        return SUCCEEDED(m_doc->save(where.get()));
+    });
 }
 
 XmlReadyState MsXmlDocument::readyState() const {

@@ -184,7 +184,9 @@ bool Win32Downloader::StartRequest(const Win32DownloadAddress& address) {
     Transfer& t = *m_transfer;
     CloseRequest(t);
     t.url = address.url;
-    t.connection = WinHttpConnect(m_session, address.host.c_str(), address.port, 0);
+    HINTERNET session = m_proxy.SessionFor(Widen(address.url), m_session);
+    t.connection = session ? WinHttpConnect(session, address.host.c_str(), address.port, 0)
+                           : nullptr;
     if (!t.connection)
         return false;
     t.request = WinHttpOpenRequest(t.connection, L"GET", address.object.c_str(), nullptr,

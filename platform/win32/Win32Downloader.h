@@ -7,7 +7,8 @@
 // renamed to its final name only after the whole transfer succeeded. The name is the
 // address's last path segment made safe (DownloadFolder::SafeFileName). Redirects are followed
 // here, not by WinHTTP, as Win32DownloadAddress allows. A package must announce its size and
-// arrive whole.
+// arrive whole. Each request (a redirect's too) takes the proxy the user's Internet settings
+// choose for its address (Win32UserProxy).
 //
 // Events, as on every system: DownloadProgress every quarter second while the transfer runs,
 // then one report of 100%, then DownloadComplete with the file's path; or only
@@ -19,6 +20,7 @@
 
 #include "platform/Downloader.h"
 #include "platform/NetworkLimits.h"
+#include "platform/win32/Win32UserProxy.h"
 
 namespace KDAutoUpdate {
 
@@ -73,7 +75,8 @@ private:
     IDownloadEvents* m_events = nullptr;
     std::string m_localFile;
     bool m_completionPending = false;
-    void* m_session = nullptr; // the WinHTTP session, asynchronous
+    void* m_session = nullptr; // the WinHTTP session, asynchronous, with the machine's proxy
+    Win32UserProxy m_proxy;    // sessions with the user's proxy, as pages have it
     std::unique_ptr<Transfer> m_transfer;
     unsigned m_serial = 0; // of the current request: notifications of older ones are dropped
     // Posted notifications and deliveries find the downloader through this; null once it died.

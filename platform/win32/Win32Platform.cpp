@@ -15,6 +15,8 @@ Win32Platform::Win32Platform() {
     m_platform.loadedForms = &m_loadedForms;
     m_platform.processes = &m_processes;
     m_platform.downloads = &m_downloads;
+    m_platform.desktop = &m_desktop;
+    m_platform.signatures = &m_signatures;
     m_platform.programFolder = ProgramFolder();
     m_platform.pathSeparator = '\\';
 }

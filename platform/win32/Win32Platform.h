@@ -6,7 +6,9 @@
 
 #include "platform/LoadedForms.h"
 #include "platform/Platform.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/win32/MsXmlService.h"
+#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32DownloaderFactory.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32FormRenderer.h"
@@ -39,6 +41,8 @@ private:
     LoadedForms m_loadedForms;
     Win32ProcessLauncher m_processes;
     Win32DownloaderFactory m_downloads{m_loop};
+    Win32Desktop m_desktop;
+    SodiumSignatureVerifier m_signatures;
     Platform m_platform;
 };
 

@@ -51,9 +51,7 @@ TestPlatform::TestPlatform() : m_folder(MakeTempFolder("program")) {
     m_platform.resources = &m_resources;
     m_platform.loadedForms = &m_loadedForms;
     m_platform.textCase = &m_textCase;
-#ifndef _WIN32
     m_platform.signatures = &m_signatures;
-#endif
     m_platform.programFolder = m_folder.string();
     m_platform.pathSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 }

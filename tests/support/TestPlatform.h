@@ -20,9 +20,7 @@
 #else
 #include "platform/pugixml/PugiXmlService.h"
 #endif
-#ifndef _WIN32
 #include "platform/sodium/SodiumSignatureVerifier.h"
-#endif
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
@@ -82,9 +80,7 @@ private:
 #else
     LibcTextCase m_textCase;
 #endif
-#ifndef _WIN32
     SodiumSignatureVerifier m_signatures;
-#endif
     std::filesystem::path m_folder;
     Platform m_platform;
 };

@@ -1,6 +1,5 @@
 #include "tests/support/VendorKeys.h"
 
-#include "platform/pugixml/PugiXmlService.h"
 #include "platform/sodium/SodiumSigner.h"
 #include "tests/support/TestPlatform.h"
 
@@ -21,7 +20,7 @@ void VendorKeys::Trust(TestPlatform& tp, const std::string& productCode) const {
 std::string VendorKeys::SignAnswer(const std::string& xml,
                                    const std::function<std::string(const XmlElementPtr&)>& content,
                                    const std::string& expires) const {
-    PugiXmlService service(nullptr, nullptr);
+    TestXmlService service(nullptr, nullptr);
     const auto document = service.CreateDocument();
     document->loadXML(xml);
     const XmlElementPtr root = document->documentElement();

@@ -1,0 +1,172 @@
+// Package downloads through the proxy of the user's Internet settings. Run by
+// scripts/test-windows-proxy.sh, which starts a real proxy on 127.0.0.1 and names it in
+// KDAU_PROXY (host:port) and its log file in KDAU_PROXY_LOG; the update service's address is in
+// KDAU_SERVICE_BASE, and KDAU_PROXY_SCRIPTS names a folder on 127.0.0.1 with two proxy
+// configuration scripts: proxy.pac (everything through the proxy) and direct.pac (nothing).
+// Skipped without them. The tests write the user's connection settings as
+// the system's Internet options do and put back what was there.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "platform/win32/Win32Downloader.h"
+#include "platform/win32/Win32EventLoop.h"
+#include "tests/support/TestPlatform.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const wchar_t* kConnections =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+
+// The user's connection settings (the binary "DefaultConnectionSettings" value), replaced for
+// the lifetime of this object.
+class ConnectionSettings {
+public:
+    enum Flags : DWORD { Direct = 1, NamedProxy = 2, ConfigScript = 4, AutoDetect = 8 };
+
+    ConnectionSettings(DWORD flags, const std::string& proxy, const std::string& bypass,
+                       const std::string& script = {}) {
+        DWORD size = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, kConnections, kValue, RRF_RT_REG_BINARY, nullptr,
+                         nullptr, &size) == ERROR_SUCCESS) {
+            m_old.emplace(size);
+            RegGetValueW(HKEY_CURRENT_USER, kConnections, kValue, RRF_RT_REG_BINARY, nullptr,
+                         m_old->data(), &size);
+        }
+        std::vector<BYTE> value;
+        auto dword = [&value](DWORD v) {
+            const auto* bytes = reinterpret_cast<const BYTE*>(&v);
+            value.insert(value.end(), bytes, bytes + sizeof v);
+        };
+        auto text = [&](const std::string& t) {
+            dword(static_cast<DWORD>(t.size()));
+            value.insert(value.end(), t.begin(), t.end());
+        };
+        dword(0x46); // the version of the layout
+        dword(1);    // a change counter
+        dword(flags);
+        text(proxy);
+        text(bypass);
+        text(script);
+        value.resize(value.size() + 32); // the last detection's results: none
+        m_set = Write(value);
+    }
+    ~ConnectionSettings() {
+        if (m_old)
+            Write(*m_old);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, kValue);
+    }
+    bool set() const { return m_set; }
+
+private:
+    static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
+    static bool Write(const std::vector<BYTE>& value) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, kConnections, kValue, REG_BINARY, value.data(),
+                               static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
+    }
+    std::optional<std::vector<BYTE>> m_old;
+    bool m_set = false;
+};
+
+class Win32Proxy : public ::testing::Test, public IDownloadEvents {
+protected:
+    void SetUp() override {
+        for (auto [name, value] :
+             {std::pair{"KDAU_SERVICE_BASE", &service}, std::pair{"KDAU_PROXY", &proxy},
+              std::pair{"KDAU_PROXY_LOG", &log}, std::pair{"KDAU_PROXY_SCRIPTS", &scripts}})
+            if (const char* text = std::getenv(name))
+                *value = text;
+        if (service.empty() || proxy.empty() || log.empty() || scripts.empty())
+            GTEST_SKIP() << "no proxy (KDAU_PROXY, KDAU_PROXY_LOG, KDAU_PROXY_SCRIPTS) or "
+                            "service (KDAU_SERVICE_BASE)";
+        downloader.SetEvents(this);
+    }
+    ~Win32Proxy() override { fs::remove_all(folder); }
+
+    void DownloadProgress(long long, long long, long long, long long, long long, long long,
+                          long long) override {}
+    void DownloadComplete(const std::string& value) override { completions.push_back(value); }
+
+    std::string ProxyLog() const {
+        std::ifstream in(log, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Downloads the package; answers what the proxy logged meanwhile. Empty completion: failed.
+    std::string Download(const std::string& url) {
+        const std::size_t before = ProxyLog().size();
+        completions.clear();
+        EXPECT_TRUE(downloader.BeginDownload(url, "{M}")) << url;
+        EXPECT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000)) << url;
+        const std::string after = ProxyLog();
+        return after.size() > before ? after.substr(before) : std::string();
+    }
+    bool Completed() const { return completions.size() == 1 && !completions[0].empty(); }
+
+    std::string service, proxy, log, scripts;
+    fs::path folder = TestPlatform::MakeTempFolder("win32-proxy");
+    Win32EventLoop loop;
+    Win32Downloader downloader{loop, folder.string()};
+    std::vector<std::string> completions;
+};
+
+TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
+    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+    {
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
+                                    proxy, "");
+        ASSERT_TRUE(settings.set());
+        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
+        EXPECT_TRUE(Completed());
+    }
+    {
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
+                                    proxy, "example.org;127.0.0.1");
+        ASSERT_TRUE(settings.set());
+        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
+        EXPECT_TRUE(Completed());
+    }
+    {
+        // The user's choice wins over a direct connection: a proxy that is not there fails.
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
+                                    "127.0.0.1:1", "");
+        ASSERT_TRUE(settings.set());
+        Download(url);
+        EXPECT_EQ(completions, std::vector<std::string>{""});
+    }
+}
+
+TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
+    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+    {
+        // The script wins over the named proxy, which here is not there.
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
+                                        ConnectionSettings::ConfigScript,
+                                    "127.0.0.1:1", "", scripts + "/proxy.pac");
+        ASSERT_TRUE(settings.set());
+        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
+        EXPECT_TRUE(Completed());
+    }
+    {
+        // A script that says DIRECT wins over the named proxy too.
+        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
+                                        ConnectionSettings::ConfigScript,
+                                    proxy, "", scripts + "/direct.pac");
+        ASSERT_TRUE(settings.set());
+        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
+        EXPECT_TRUE(Completed());
+    }
+}
+
+} // namespace
+} // namespace KDAutoUpdate
