@@ -16,6 +16,7 @@ public:
     std::optional<bool> GetConnectedState(long& flags) override;
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override; // Win32FileLock.cpp
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
     std::string ResourceUrlPath(const std::string& filePath) override;
