@@ -55,7 +55,8 @@ TEST_P(StoreMerge, APendingUpdateSurvivesTheSaveOfAnotherProductsAgent) {
 
 TEST_P(StoreMerge, OfTwoAgentsOfOneProductTheLastToEndWinsWithItsWholeElement) {
     tp.WriteProgramFile("updateinfo.xml",
-                        "<update-info><product code=\"{A}\" x=\"old\" y=\"gone\" /></update-info>");
+                        std::string(kHead) +
+                            "<update-info><product code=\"{A}\" x=\"old\" y=\"gone\" /></update-info>");
     auto first = Agent("{A}");
     auto second = Agent("{A}");
     first->SetProductAttribute("x", "first");
@@ -68,7 +69,7 @@ TEST_P(StoreMerge, OfTwoAgentsOfOneProductTheLastToEndWinsWithItsWholeElement) {
 }
 
 TEST_P(StoreMerge, ProductsAnAgentDidNotUseAreTakenFromTheFileNotFromItsOldCopy) {
-    tp.WriteProgramFile("updateinfo.xml",
+    tp.WriteProgramFile("updateinfo.xml", std::string(kHead) +
                         "<update-info><product code=\"{B}\" n=\"1\" /></update-info>");
     auto idle = Agent("{A}"); // holds {B} n=1 from its start
     auto writer = Agent("{B}");
@@ -85,8 +86,9 @@ TEST_P(StoreMerge, WhatTheFileGainedMeanwhileIsKeptAsTheFileHasIt) {
     auto agent = Agent("{A}");
     agent->SetProductAttribute("x", "1");
     tp.WriteProgramFile("updateinfo.xml",
-                        "<!-- kept --><update-info vendor=\"k\"><extra a=\"1\">text</extra>"
-                        "<product code=\"{C}\" c=\"3\"><note/></product></update-info>");
+                        std::string(kHead) + "<!-- kept --><update-info vendor=\"k\">"
+                                             "<extra a=\"1\">text</extra><product code=\"{C}\" "
+                                             "c=\"3\"><note/></product></update-info>");
     agent.reset();
     EXPECT_EQ(Store(), std::string(kHead) +
                            "<!-- kept --><update-info vendor=\"k\"><extra a=\"1\">text</extra>"
