@@ -76,7 +76,7 @@ public:
 
     // Members used by the agent's own records and windows.
     std::string BuildQueryString(const std::string& sOpType);
-    // The store's members for the current product code.
+    // The store: its document, and its lookups for the current product code.
     IXmlDocument* UpdateInfoDocument() { return m_store.Document(); }
     XmlElementPtr GetProductNode();
     std::string GetProductAttribute(const std::string& sName);
