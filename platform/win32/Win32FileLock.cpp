@@ -1,7 +1,6 @@
 #include "platform/win32/Win32FileLock.h"
 
 #include "platform/win32/WideText.h"
-#include "platform/win32/Win32UtilityLibrary.h"
 
 namespace KDAutoUpdate {
 
@@ -28,10 +27,6 @@ Win32FileLock::~Win32FileLock() {
     OVERLAPPED start{};
     UnlockFileEx(m_file, 0, 1, 0, &start);
     CloseHandle(m_file);
-}
-
-std::unique_ptr<IFileLock> Win32UtilityLibrary::LockFile(const std::string& path) {
-    return Win32FileLock::Acquire(path);
 }
 
 } // namespace KDAutoUpdate

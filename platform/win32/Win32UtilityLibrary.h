@@ -16,7 +16,9 @@ public:
     std::optional<bool> GetConnectedState(long& flags) override;
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
-    std::unique_ptr<IFileLock> LockFile(const std::string& path) override; // Win32FileLock.cpp
+    // The store's file operations, in Win32UtilityFiles.cpp.
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
     std::string ResourceUrlPath(const std::string& filePath) override;
