@@ -18,7 +18,8 @@ constexpr const char* kIdleTimer = "IsProcessing";
 } // namespace
 
 AuAgent::AuAgent(Platform& platform, IAuAgentEvents* events)
-    : m_platform(platform), m_events(events), m_alive(std::make_shared<int>(0)) {
+    : m_platform(platform), m_events(events), m_alive(std::make_shared<int>(0)),
+      m_store(platform) {
     m_sBaseURL = kDefaultBaseURL;
     m_lUILanguageLCID = 1031;
     m_bAutoConnect = true;
@@ -30,11 +31,7 @@ AuAgent::AuAgent(Platform& platform, IAuAgentEvents* events)
     if (auto* res = m_platform.resources)
         res->OpenResourceLibrary(ProgramFilePath(res->FileName()));
 
-    if (m_platform.xml) {
-        m_xmlUpdateInfo = m_platform.xml->CreateDocument();
-        if (m_xmlUpdateInfo)
-            m_xmlUpdateInfo->setAsync(false);
-    }
+    m_store.CreateDocument();
     LoadUpdateInfo();
 
     if (m_platform.loop) {
@@ -65,8 +62,7 @@ AuAgent::~AuAgent() {
     forms.messages.reset();
 
     SaveUpdateInfo();
-    m_productNode.reset();
-    m_xmlUpdateInfo.reset();
+    m_store.Release();
 
     if (m_xmlCheck) {
         m_xmlCheck->setOnReadyStateChange({});
@@ -114,6 +110,26 @@ Outcome<bool> AuAgent::IsConnected() {
 
 double AuAgent::Now() const {
     return m_platform.loop ? DateFromLocalSeconds(m_platform.loop->NowLocalSeconds()).value : 0.0;
+}
+
+void AuAgent::LoadUpdateInfo() {
+    m_store.Load();
+}
+
+void AuAgent::SaveUpdateInfo() {
+    m_store.Save();
+}
+
+XmlElementPtr AuAgent::GetProductNode() {
+    return m_store.ProductNode(ProductCode());
+}
+
+std::string AuAgent::GetProductAttribute(const std::string& sName) {
+    return m_store.ProductAttribute(ProductCode(), sName);
+}
+
+void AuAgent::SetProductAttribute(const std::string& sName, const std::string& vValue) {
+    m_store.SetProductAttribute(ProductCode(), sName, vValue);
 }
 
 std::string AuAgent::ProgramFilePath(const std::string& fileName) const {

@@ -1,6 +1,6 @@
 #pragma once
-// AuAgent: the object a host creates for one installed product. It owns the update store
-// document, the two named timers and, while a check runs, the check's XML document.
+// AuAgent: the object a host creates for one installed product. It owns the update store, the
+// two named timers and, while a check runs, the check's XML document.
 
 #include <memory>
 #include <optional>
@@ -12,6 +12,7 @@
 #include "platform/HiResTimer.h"
 #include "platform/Platform.h"
 #include "platform/XmlDocument.h"
+#include "store/UpdateStore.h"
 
 namespace KDAutoUpdate {
 
@@ -75,10 +76,12 @@ public:
 
     // Members used by the agent's own records and windows.
     std::string BuildQueryString(const std::string& sOpType);
-    IXmlDocument* UpdateInfoDocument() { return m_xmlUpdateInfo.get(); }
+    // The store: its document, and its lookups for the current product code.
+    IXmlDocument* UpdateInfoDocument() { return m_store.Document(); }
     XmlElementPtr GetProductNode();
     std::string GetProductAttribute(const std::string& sName);
     void SetProductAttribute(const std::string& sName, const std::string& vValue);
+    UpdateStore& Store() { return m_store; }
     bool EnsureConnection();
     bool ProcessCheckResponse();
     KDHiResTimer* Timer() { return m_oTimer.get(); }
@@ -120,8 +123,7 @@ private:
     std::string m_sCampaignID;
     std::string m_sLicKey;
     long m_lCompatMode = 0;
-    std::unique_ptr<IXmlDocument> m_xmlUpdateInfo;
-    XmlElementPtr m_productNode; // the store's product element found last (GetProductNode)
+    UpdateStore m_store;
     std::unique_ptr<IXmlDocument> m_xmlCheck;
     std::unique_ptr<KDHiResTimer> m_oTimer;
     long m_lCheckTicks = 0;

@@ -1,6 +1,7 @@
 #include "PackageTrust.h"
 
 #include <charconv>
+#include <utility>
 #include <vector>
 
 #include "AuMessage.h"
@@ -102,11 +103,21 @@ bool AcceptDownloadedPackage(AuMessage& message) {
 }
 
 void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message) {
-    if (!product || (message.PackageSha256().empty() && message.PackageSignature().empty()))
+    if (!product)
         return;
-    product->setAttribute(kFileAttribute, message.LocalPath());
-    product->setAttribute(kSha256Attribute, message.PackageSha256());
-    product->setAttribute(kSignatureAttribute, message.PackageSignature());
+    // The three belong to the update just recorded: a proof left from an earlier one would
+    // make the reminder refuse this update's file.
+    const bool proven = !message.PackageSha256().empty() || !message.PackageSignature().empty();
+    const std::pair<const char*, std::string> proof[] = {
+        {kFileAttribute, message.LocalPath()},
+        {kSha256Attribute, message.PackageSha256()},
+        {kSignatureAttribute, message.PackageSignature()}};
+    for (const auto& [name, value] : proof) {
+        if (proven && !value.empty())
+            product->setAttribute(name, value);
+        else
+            product->removeAttribute(name);
+    }
 }
 
 void ForgetPackageProof(AuAgent& agent) {

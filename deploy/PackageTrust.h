@@ -16,7 +16,8 @@ class AuMessage;
 bool AcceptOfferedVersion(AuMessage& message);
 // The downloaded file at the message's LocalPath against its sha256 and signature.
 bool AcceptDownloadedPackage(AuMessage& message);
-// Beside a pending record: the file and its proof, so the reminder can check it again.
+// Beside a pending record: the file and its proof, so the reminder can check it again. All
+// three are replaced together, or removed together when the message carries no proof.
 void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message);
 void ForgetPackageProof(AuAgent& agent);
 // The reminder's check of the recorded file, just before its command is started.

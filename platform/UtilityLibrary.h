@@ -2,8 +2,11 @@
 // The utility library: system queries and formatting helpers the agent calls.
 // Operations that can fail in a way the caller must pass on answer std::nullopt.
 
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/FileLock.h"
 
 namespace KDAutoUpdate {
 
@@ -25,6 +28,15 @@ public:
     virtual bool RenameFile(const std::string& /*from*/, const std::string& /*to*/) {
         return false;
     }
+    // Waits for the exclusive lock of the lock file at `path` (created when missing). Null when
+    // no lock can be had there, or the backend has none: the caller then goes on unlocked.
+    virtual std::unique_ptr<IFileLock> LockFile(const std::string& /*path*/) { return nullptr; }
+    // The file `path` names once its symbolic links are followed (also a link whose target is
+    // missing); `path` itself when it is no link or the backend does not know links.
+    virtual std::string ResolveLinks(const std::string& path) { return path; }
+    // A text that changes whenever the file is written or replaced; empty when it is missing
+    // or the backend cannot tell, which a caller takes as "may have changed".
+    virtual std::string FileStamp(const std::string& /*path*/) { return {}; }
 
     // Processes of the current user, by executable name with or without ".exe".
     virtual bool IsProcessRunning(const std::string& processName) = 0;

@@ -25,6 +25,8 @@ public:
     virtual std::optional<std::string> getAttribute(const std::string& name) const = 0;
     virtual bool setAttribute(const std::string& name, const std::string& value) = 0;
     virtual bool removeAttribute(const std::string& name) = 0;
+    // The names of the element's attributes in document order: what a copy of it has to carry.
+    virtual std::vector<std::string> attributeNames() const = 0;
     // XPath relative to this element; the first match or null.
     virtual XmlElementPtr selectSingleNode(const std::string& xpath) = 0;
     // XPath relative to this element; all element matches in document order.

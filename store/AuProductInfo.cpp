@@ -25,7 +25,7 @@ AuAgent* AuProductInfo::Agent() const {
 std::unique_ptr<AuProductInfo> AuProductInfo::Read(AuAgent& agent) {
     if (agent.ProductCode().empty())
         return nullptr;
-    const XmlElementPtr node = agent.GetProductNode();
+    const XmlElementPtr node = agent.Store().ProductNode(agent.ProductCode());
     if (!node)
         return nullptr;
     auto info = std::make_unique<AuProductInfo>();
@@ -47,16 +47,21 @@ void AuProductInfo::WriteToStore() {
     AuAgent* agent = Agent();
     if (!agent)
         return;
-    agent->SetProductAttribute("do-not-notify-last-message", DoNotNotifyLastMessage ? "1" : "0");
-    agent->SetProductAttribute("install-last-update-on-startup",
-                               InstallLastUpdateOnStartUp ? "1" : "0");
-    agent->SetProductAttribute("last-checked-date", FormatStoreDate(LastCheckedDate));
-    agent->SetProductAttribute("last-init-date", FormatStoreDate(LastInitDate));
-    agent->SetProductAttribute("last-kill-proc-name", LastKillProcName);
-    agent->SetProductAttribute("last-message-stamp", LastMessageStamp);
-    agent->SetProductAttribute("last-update-cmd", LastUpdateCmd);
-    agent->SetProductAttribute("last-update-message-id", LastUpdateMessageID);
-    agent->SetProductAttribute("last-update-name", LastUpdateName);
+    // Into the element of the agent's code at this moment, whatever ProductCode says.
+    UpdateStore& store = agent->Store();
+    const std::string code = agent->ProductCode();
+    const auto write = [&](const char* name, const std::string& value) {
+        store.SetProductAttribute(code, name, value);
+    };
+    write("do-not-notify-last-message", DoNotNotifyLastMessage ? "1" : "0");
+    write("install-last-update-on-startup", InstallLastUpdateOnStartUp ? "1" : "0");
+    write("last-checked-date", FormatStoreDate(LastCheckedDate));
+    write("last-init-date", FormatStoreDate(LastInitDate));
+    write("last-kill-proc-name", LastKillProcName);
+    write("last-message-stamp", LastMessageStamp);
+    write("last-update-cmd", LastUpdateCmd);
+    write("last-update-message-id", LastUpdateMessageID);
+    write("last-update-name", LastUpdateName);
 }
 
 std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() {

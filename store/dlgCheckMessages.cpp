@@ -91,8 +91,8 @@ void dlgCheckMessages::cmdNo_Click() {
 
 void dlgCheckMessages::Form_Unload() {
     if (AuAgent* agent = Agent())
-        agent->SetProductAttribute("do-not-notify-last-message",
-                                   Value("chkDontShowAgain") != 0 ? "1" : "0");
+        agent->Store().SetProductAttribute(agent->ProductCode(), "do-not-notify-last-message",
+                                           Value("chkDontShowAgain") != 0 ? "1" : "0");
 }
 
 } // namespace KDAutoUpdate

@@ -79,11 +79,12 @@ void dlgInstallLastUpdate::Form_Unload() {
 }
 
 void ClearPendingUpdate(AuAgent& agent) {
-    agent.SetProductAttribute("install-last-update-on-startup", "0");
-    agent.SetProductAttribute("last-update-message-id", "");
-    agent.SetProductAttribute("last-update-cmd", "");
-    agent.SetProductAttribute("last-update-name", "");
-    agent.SetProductAttribute("last-kill-proc-name", "");
+    UpdateStore& store = agent.Store();
+    const std::string code = agent.ProductCode();
+    store.SetProductAttribute(code, "install-last-update-on-startup", "0");
+    for (const char* name : {"last-update-message-id", "last-update-cmd", "last-update-name",
+                             "last-kill-proc-name"})
+        store.SetProductAttribute(code, name, "");
     ForgetPackageProof(agent);
 }
 

@@ -102,6 +102,25 @@ void SyncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// A folder that takes no new file may still hold a file the user can write: then the file is
+// overwritten where it is. The content is made whole first, so a producer that fails leaves
+// the file as it was; only a crash during the write itself can leave it short.
+bool WriteInPlace(const std::string& path,
+                  const std::function<bool(const PieceWriter&)>& produce) {
+    std::string content;
+    const PieceWriter collect = [&content](const std::string& piece) {
+        content += piece;
+        return true;
+    };
+    if (!produce(collect))
+        return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 } // namespace
 
 bool Replace(const std::string& path, const std::string& content) {
@@ -119,8 +138,10 @@ bool Replace(const std::string& path, const std::function<bool(const PieceWriter
         mode = old.st_mode & 07777;
     ::unlink(temp.c_str()); // a leftover of this process id, or a planted link
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        const bool folderRefused = errno == EACCES || errno == EPERM;
+        return folderRefused && existed && S_ISREG(old.st_mode) && WriteInPlace(path, produce);
+    }
     const PieceWriter write = [fd](const std::string& piece) { return WriteAll(fd, piece); };
     bool ok = (!existed || ::fchmod(fd, mode) == 0) && produce(write) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;

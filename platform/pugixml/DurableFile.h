@@ -9,7 +9,8 @@ namespace KDAutoUpdate::DurableFile {
 
 // Writes `content` to "<path>.tmp<pid>", flushes it to disk, renames it over `path` and
 // flushes the folder. The new file keeps the mode of the file it replaces. False (and the
-// old file untouched) when any step fails. Stale temporaries go first.
+// old file untouched) when any step fails. Stale temporaries go first. Where the folder takes
+// no new file but the file itself may be written, the file is overwritten in place instead.
 bool Replace(const std::string& path, const std::string& content);
 
 // The same, with the content produced piece by piece: `produce` hands each piece to the writer

@@ -61,6 +61,13 @@ bool PugiXmlElement::removeAttribute(const std::string& name) {
     return true;
 }
 
+std::vector<std::string> PugiXmlElement::attributeNames() const {
+    std::vector<std::string> names;
+    for (pugi::xml_attribute a = m_node.first_attribute(); a; a = a.next_attribute())
+        names.emplace_back(a.name());
+    return names;
+}
+
 namespace {
 
 // The agent asks the same few paths again and again (one per message of a page, one per

@@ -19,6 +19,7 @@ public:
     std::optional<std::string> getAttribute(const std::string& name) const override;
     bool setAttribute(const std::string& name, const std::string& value) override;
     bool removeAttribute(const std::string& name) override;
+    std::vector<std::string> attributeNames() const override;
     XmlElementPtr selectSingleNode(const std::string& xpath) override;
     std::vector<XmlElementPtr> selectNodes(const std::string& xpath) override;
     // One pass over the element's attributes, lending the document's own text; `names` are

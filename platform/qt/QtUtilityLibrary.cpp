@@ -17,6 +17,8 @@
 
 #include "platform/LoadedForms.h"
 #include "platform/portable/DebugLog.h"
+#include "platform/portable/FileIdentity.h"
+#include "platform/portable/PosixFileLock.h"
 #include "platform/portable/GermanFormat.h"
 #include "platform/portable/ResUrl.h"
 
@@ -198,6 +200,18 @@ bool QtUtilityLibrary::RenameFile(const std::string& from, const std::string& to
     std::error_code error;
     std::filesystem::rename(from, to, error);
     return !error;
+}
+
+std::unique_ptr<IFileLock> QtUtilityLibrary::LockFile(const std::string& path) {
+    return PosixFileLock::Acquire(path);
+}
+
+std::string QtUtilityLibrary::ResolveLinks(const std::string& path) {
+    return FileIdentity::ResolveLinks(path);
+}
+
+std::string QtUtilityLibrary::FileStamp(const std::string& path) {
+    return FileIdentity::Stamp(path);
 }
 
 std::vector<int> QtUtilityLibrary::FindProcesses(const std::string& processName) {

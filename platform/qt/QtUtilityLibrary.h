@@ -17,6 +17,9 @@ public:
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
+    std::string ResolveLinks(const std::string& path) override;
+    std::string FileStamp(const std::string& path) override;
     // By process name (comm, or the file name of its executable or first argument); a name with
     // or without ".exe" (any case) means the same program.
     bool IsProcessRunning(const std::string& processName) override;

@@ -39,6 +39,24 @@ bool MsXmlElement::removeAttribute(const std::string& name) {
     return SUCCEEDED(m_element->removeAttribute(key.get()));
 }
 
+std::vector<std::string> MsXmlElement::attributeNames() const {
+    std::vector<std::string> names;
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    long length = 0;
+    if (m_element->get_attributes(&attributes) != S_OK || !attributes ||
+        FAILED(attributes->get_length(&length)))
+        return names;
+    for (long i = 0; i < length; ++i) {
+        ComPtr<IXMLDOMNode> attribute;
+        if (attributes->get_item(i, &attribute) != S_OK || !attribute)
+            continue;
+        ComString name;
+        if (SUCCEEDED(attribute->get_nodeName(name.out())))
+            names.push_back(name.str());
+    }
+    return names;
+}
+
 XmlElementPtr MsXmlElement::selectSingleNode(const std::string& xpath) {
     ComString query(xpath);
     ComPtr<IXMLDOMNode> node;

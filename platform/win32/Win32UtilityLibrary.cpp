@@ -52,13 +52,6 @@ bool Win32UtilityLibrary::FileExists(const std::string& path) {
            !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32UtilityLibrary::RenameFile(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty())
-        return false;
-    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
 std::vector<DWORD> Win32UtilityLibrary::FindProcesses(const std::string& processName) {
     std::vector<DWORD> ids;
     if (processName.empty())

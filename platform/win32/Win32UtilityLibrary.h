@@ -16,8 +16,10 @@ public:
     std::optional<bool> GetConnectedState(long& flags) override;
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
-    // Replaces `to` in one step and returns only once the move is on disk.
+    // The store's file operations, in Win32UtilityFiles.cpp. RenameFile replaces `to` in one
+    // step and returns only once the move is on disk.
     bool RenameFile(const std::string& from, const std::string& to) override;
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
     std::string ResourceUrlPath(const std::string& filePath) override;

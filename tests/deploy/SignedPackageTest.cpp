@@ -143,5 +143,34 @@ TEST_P(Reminder, ChecksTheRecordedFileAgainBeforeStartingIt) {
 }
 INSTANTIATE_TEST_SUITE_P(Table, Reminder, ::testing::Bool());
 
+// An update recorded without proof after one with proof: the earlier file's hash must not stay
+// behind, or the reminder would hold the new file against it and refuse it.
+TEST_F(SignedPackage, ARecordWithoutProofDropsTheProofOfTheRecordBefore) {
+    vendor.Trust(tp, "{OTHER}"); // no keys for this product: only a given hash is checked
+    auto first = Offer("1.0");
+    first->SetPackageSignature("");
+    first->SetPackageSha256(*tp.platform().signatures->FileSha256(path));
+    Choose(false);
+    first->Deploy();
+    ASSERT_TRUE(HasAttribute("last-update-sha256"));
+
+    tp.WriteProgramFile("update.sh", "#!/bin/sh\necho 5.2\n");
+    auto second = Message(aumtExe);
+    second->SetVersion("1.1");
+    second->SetName("Second");
+    Choose(false);
+    second->Deploy();
+    EXPECT_FALSE(HasAttribute("last-update-file"));
+    EXPECT_FALSE(HasAttribute("last-update-sha256"));
+    EXPECT_FALSE(HasAttribute("last-update-signature"));
+
+    renderer.QueueModalAction("dlgInstallLastUpdate", [this](ScriptedView&) {
+        renderer.Click("dlgInstallLastUpdate", "cmdYes");
+    });
+    EXPECT_TRUE(agent->CheckInstallableUpdates());
+    EXPECT_EQ(launcher.CommandLines().size(), 1u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 } // namespace
 } // namespace KDAutoUpdate

@@ -1,0 +1,102 @@
+// Where the store's file lives: unreadable copies kept side by side, and a store that is a link
+// to a file elsewhere stays one.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "StoreFileUtility.h"
+#include "agent/AuAgent.h"
+#include "tests/support/TestPlatform.h"
+#include "tests/support/XmlText.h"
+#ifdef _WIN32
+#include "platform/win32/Win32UtilityLibrary.h"
+#endif
+
+namespace KDAutoUpdate {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StoreFiles : ::testing::Test {
+    StoreFiles() { tp.platform().utility = &utility; }
+
+    TestPlatform tp;
+    StoreFileUtility utility;
+};
+
+TEST_F(StoreFiles, EachUnreadableStoreIsKeptAndOnlyTheOldestBeyondFiveIsDropped) {
+    for (int round = 1; round <= 7; ++round) {
+        tp.WriteProgramFile("updateinfo.xml", "<broken n='" + std::to_string(round) + "'>");
+        AuAgent agent(tp.platform());
+    }
+    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad"), "<broken n='7'>");
+    for (int age = 1; age <= 4; ++age)
+        EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad." + std::to_string(age)),
+                  "<broken n='" + std::to_string(7 - age) + "'>");
+    EXPECT_FALSE(fs::exists(tp.ProgramFile("updateinfo.xml.bad.5")));
+}
+
+#ifdef _WIN32
+TEST(StoreFilesOnWindows, TheSystemsUtilityLibraryKeepsEachUnreadableStoreToo) {
+    TestPlatform tp;
+    Win32UtilityLibrary utility;
+    tp.platform().utility = &utility;
+    for (const char* broken : {"<first>", "<second>"}) {
+        tp.WriteProgramFile("updateinfo.xml", broken);
+        AuAgent agent(tp.platform());
+    }
+    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad"), "<second>");
+    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad.1"), "<first>");
+    EXPECT_EQ(XmlText(tp.ReadProgramFile("updateinfo.xml").value_or("")),
+              "<?xml version=\"1.0\"?><update-info />");
+}
+#else
+// The program folder's updateinfo.xml points to data/store.xml beside it.
+struct LinkedStore : StoreFiles {
+    LinkedStore() {
+        fs::create_directory(tp.ProgramFolder() / "data");
+        fs::create_symlink("data/store.xml", tp.ProgramFile("updateinfo.xml"));
+    }
+    bool StillALink() const { return fs::is_symlink(tp.ProgramFile("updateinfo.xml")); }
+    std::string Target() const {
+        return XmlText(tp.ReadProgramFile("data/store.xml").value_or("<missing>"));
+    }
+};
+
+TEST_F(LinkedStore, IsWrittenThroughItsLink) {
+    tp.WriteProgramFile("data/store.xml", "<update-info/>");
+    {
+        AuAgent agent(tp.platform());
+        agent.SetProductCode("{A}");
+        agent.SetProductAttribute("x", "1");
+    }
+    EXPECT_TRUE(StillALink());
+    EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info><product code=\"{A}\" x=\"1\" />"
+                        "</update-info>");
+    std::set<std::string> beside;
+    for (const auto& entry : fs::directory_iterator(tp.ProgramFolder() / "data"))
+        beside.insert(entry.path().filename().string());
+    EXPECT_EQ(beside, (std::set<std::string>{"store.xml", "store.xml.lock"}));
+}
+
+TEST_F(LinkedStore, UnreadableIsKeptBesideItsTargetAndStartedAgainThere) {
+    tp.WriteProgramFile("data/store.xml", "<update-info><product");
+    { AuAgent agent(tp.platform()); }
+    EXPECT_TRUE(StillALink());
+    EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info />");
+    EXPECT_EQ(tp.ReadProgramFile("data/store.xml.bad"), "<update-info><product");
+}
+
+TEST_F(LinkedStore, MissingTargetIsCreatedWhereTheLinkPoints) {
+    { AuAgent agent(tp.platform()); }
+    EXPECT_TRUE(StillALink());
+    EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info />");
+}
+#endif
+
+} // namespace
+} // namespace KDAutoUpdate
