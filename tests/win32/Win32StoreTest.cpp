@@ -52,7 +52,7 @@ TEST_F(Win32Store, AnUnreadableStoreIsKeptAsBadBeforeItIsReset) {
         EXPECT_EQ(agent.GetProductAttribute("last-update-name"), "");
         agent.SetProductAttribute("last-update-name", "5.2");
     }
-    // The reset store took the new value, and a later unreadable store replaces the old copy.
+    // The reset store took the new value; a later unreadable store is kept beside the first copy.
     {
         AuAgent agent(host.platform());
         agent.SetProductCode("{A}");
@@ -61,7 +61,9 @@ TEST_F(Win32Store, AnUnreadableStoreIsKeptAsBadBeforeItIsReset) {
     Write("updateinfo.xml", "not xml");
     { AuAgent agent(host.platform()); }
     EXPECT_EQ(Read("updateinfo.xml.bad"), "not xml");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"updateinfo.xml", "updateinfo.xml.bad"}));
+    EXPECT_EQ(Read("updateinfo.xml.bad.1"), garbage);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"updateinfo.xml", "updateinfo.xml.bad",
+                                                 "updateinfo.xml.bad.1", "updateinfo.xml.lock"}));
 }
 
 TEST_F(Win32Store, ASaveReplacesTheFileAndLeavesNoTemporaryBehind) {
@@ -76,7 +78,8 @@ TEST_F(Win32Store, ASaveReplacesTheFileAndLeavesNoTemporaryBehind) {
         agent.SetProductAttribute("n", "2");
     }
     EXPECT_NE(Read("updateinfo.xml").find("n=\"2\""), std::string::npos) << Read("updateinfo.xml");
-    EXPECT_EQ(Names(), std::vector<std::string>{"updateinfo.xml"});
+    // The lock file beside the store stays: removing it would race with another agent's lock.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"updateinfo.xml", "updateinfo.xml.lock"}));
 }
 
 } // namespace
