@@ -153,15 +153,13 @@ bool Register(bool perUser) {
     ok = SetValue(root, L"CLSID\\" + clsid + L"\\ProgID", kProgId) && ok;
     ok =
         SetValue(root, L"CLSID\\" + clsid + L"\\TypeLib", Widen(std::string(kTypeLibraryId))) && ok;
-    ITypeLib* library = LoadOwnTypeLibrary();
+    const Microsoft::WRL::ComPtr<ITypeLib> library = AdoptComPtr(LoadOwnTypeLibrary());
     std::wstring path = ProgramPath();
     const HRESULT registered =
-        library ? ForUser(perUser, [&] { return RegisterTypeLib(library, path.data(), nullptr); })
+        library ? ForUser(perUser,
+                          [&] { return RegisterTypeLib(library.Get(), path.data(), nullptr); })
                 : E_FAIL;
-    ok = SUCCEEDED(registered) && ok;
-    if (library)
-        library->Release();
-    return ok;
+    return SUCCEEDED(registered) && ok;
 }
 
 bool Unregister(bool perUser) {
