@@ -84,9 +84,9 @@ void WriteEvents(std::ostream& out, const ClassDescription& c) {
     out << "    [uuid(" << Bare(c.eventInterfaceId) << ")]\n"
         << "    dispinterface " << c.eventInterfaceName << " {\n"
         << "    properties:\n    methods:\n";
-    for (std::size_t i = 0; i < c.events.size(); ++i) {
-        const EventDescription& e = c.events[i];
-        out << "        [id(" << EventDispatchId(i) << ")] void " << e.name << "(";
+    for (std::size_t index = 0; index < c.events.size(); ++index) {
+        const EventDescription& e = c.events[index];
+        out << "        [id(" << EventDispatchId(index) << ")] void " << e.name << "(";
         for (std::size_t i = 0; i < e.arguments.size(); ++i)
             out << (i ? ", " : "") << Argument(e.arguments[i]);
         out << ");\n";
