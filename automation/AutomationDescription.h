@@ -4,8 +4,10 @@
 // reaches the agent by member name (the shell, the D-Bus service, a COM server) reads this
 // description; nothing else lists the members.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "AutomationValue.h"
@@ -45,9 +47,18 @@ struct MemberDescription {
     MemberInvoker invoke = nullptr;
 };
 
+// An event in the order of the host's event interface. Hosts receive the arguments in the
+// order given here; they may change byRef ones, which the agent reads back.
 struct EventDescription {
     std::string_view name;
     std::vector<ArgumentDescription> arguments;
+};
+
+// A published enumeration. Members take and return its values as plain Longs.
+struct EnumDescription {
+    std::string_view name;
+    std::string_view id;
+    std::vector<std::pair<std::string_view, std::int32_t>> values;
 };
 
 struct ClassDescription {
@@ -71,6 +82,8 @@ const ClassDescription& AuFeatureClass();
 const ClassDescription& AuFeatureCollectionClass();
 // Every published class, the creatable one first.
 const std::vector<const ClassDescription*>& PublishedClasses();
+// Every published enumeration.
+const std::vector<EnumDescription>& PublishedEnumerations();
 
 // The type library's name and identifier.
 constexpr std::string_view kTypeLibraryName = "KDAutoUpdate";

@@ -3,18 +3,19 @@
 #include <vector>
 
 #include "com/ComBarrier.h"
-#include "platform/win32/WideText.h"
+#include "com/ComVariant.h"
+#include "com/DispatchIds.h"
 
 namespace KDAutoUpdate {
 
 namespace {
 
-constexpr DISPID kNewMessages = 1;
-constexpr DISPID kProcessCompleted = 2;
-
-BSTR Bstr(const std::string& text) {
-    const std::wstring wide = Widen(text);
-    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+DISPID EventId(const EventDescription& event) {
+    const auto& events = AuAgentClass().events;
+    for (std::size_t i = 0; i < events.size(); ++i)
+        if (&events[i] == &event)
+            return EventDispatchId(i);
+    return DISPID_UNKNOWN;
 }
 
 } // namespace
@@ -92,40 +93,39 @@ HRESULT ComAgentEvents::Unadvise(DWORD cookie) {
     });
 }
 
-void ComAgentEvents::Raise(DISPID id, DISPPARAMS& params) {
+void ComAgentEvents::Raise(const EventDescription& event, std::vector<Variant>& args) {
+    const std::size_t count = args.size();
+    // values[i] holds argument i; a byRef argument is passed as a reference into it, so a
+    // sink's change (and a BSTR it replaced) stays there for reading back and freeing.
+    std::vector<VARIANT> values(count);
+    std::vector<VARIANT> passed(count); // last argument first, as IDispatch::Invoke takes them
+    for (std::size_t i = 0; i < count; ++i) {
+        VariantInit(&values[i]);
+        ToComVariant(args[i], values[i]);
+        VARIANT& p = passed[count - 1 - i];
+        if (event.arguments[i].byRef) {
+            VariantInit(&p);
+            p.vt = static_cast<VARTYPE>(values[i].vt | VT_BYREF);
+            p.byref = &values[i].lVal; // every member of the value's union starts here
+        } else {
+            p = values[i];
+        }
+    }
+    DISPPARAMS params{passed.data(), nullptr, static_cast<UINT>(count), 0};
     // A copy with references: a sink may unadvise while it handles the event.
     std::vector<Microsoft::WRL::ComPtr<IDispatch>> sinks;
     for (auto& [cookie, sink] : m_sinks)
         sinks.push_back(sink);
+    const DISPID id = EventId(event);
     for (const auto& sink : sinks)
         sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                      nullptr);
-}
-
-void ComAgentEvents::NewMessages(long lMessageCount, const std::string& sMessageStamp,
-                                 const std::string& sResponseXML, bool& bSkipDialog) {
-    VARIANT_BOOL skip = bSkipDialog ? VARIANT_TRUE : VARIANT_FALSE;
-    VARIANT args[4]; // last argument first
-    for (VARIANT& a : args)
-        VariantInit(&a);
-    args[0].vt = VT_BOOL | VT_BYREF;
-    args[0].pboolVal = &skip;
-    args[1].vt = VT_BSTR;
-    args[1].bstrVal = Bstr(sResponseXML);
-    args[2].vt = VT_BSTR;
-    args[2].bstrVal = Bstr(sMessageStamp);
-    args[3].vt = VT_I4;
-    args[3].lVal = lMessageCount;
-    DISPPARAMS params{args, nullptr, 4, 0};
-    Raise(kNewMessages, params);
-    VariantClear(&args[1]);
-    VariantClear(&args[2]);
-    bSkipDialog = skip != VARIANT_FALSE;
-}
-
-void ComAgentEvents::ProcessCompleted() {
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    Raise(kProcessCompleted, none);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (event.arguments[i].byRef)
+            if (const auto back = FromComVariant(values[i]))
+                args[i] = *back;
+        VariantClear(&values[i]);
+    }
 }
 
 } // namespace KDAutoUpdate

@@ -1,7 +1,8 @@
 #pragma once
 // The agent's events for COM hosts: the connection point of __AuAgent on the agent's object.
-// Hosts advise an IDispatch sink; NewMessages passes bSkipDialog by reference and reads back
-// what the last sink left in it. Lives inside the agent's ComObject and counts with it. No
+// Hosts advise an IDispatch sink; each described event is invoked on every sink with its
+// dispatch id and arguments, byRef ones (NewMessages' bSkipDialog) passed by reference and
+// read back from what the last sink left in them. Lives inside the agent's ComObject and counts with it. No
 // C++ exception leaves its entry points (ComBarrier.h).
 
 #include <windows.h>
@@ -11,14 +12,15 @@
 #include <wrl/client.h>
 
 #include <map>
+#include <vector>
 
-#include "agent/AgentEvents.h"
+#include "automation/AutomationEventRaiser.h"
 
 namespace KDAutoUpdate {
 
 class ComAgentEvents : public IConnectionPointContainer,
                        public IConnectionPoint,
-                       public IAuAgentEvents {
+                       public AutomationEventRaiser {
 public:
     ComAgentEvents(IUnknown& owner, const IID& eventInterface)
         : m_owner(owner), m_eventInterface(eventInterface) {}
@@ -41,13 +43,10 @@ public:
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
-    void NewMessages(long lMessageCount, const std::string& sMessageStamp,
-                     const std::string& sResponseXML, bool& bSkipDialog) override;
-    void ProcessCompleted() override;
+protected:
+    void Raise(const EventDescription& event, std::vector<Variant>& args) override;
 
 private:
-    void Raise(DISPID id, DISPPARAMS& params);
-
     IUnknown& m_owner;
     IID m_eventInterface;
     std::map<DWORD, Microsoft::WRL::ComPtr<IDispatch>> m_sinks;

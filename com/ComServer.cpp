@@ -154,16 +154,14 @@ bool Register(bool perUser) {
     ok = SetValue(root, L"CLSID\\" + clsid + L"\\ProgID", kProgId) && ok;
     ok =
         SetValue(root, L"CLSID\\" + clsid + L"\\TypeLib", Widen(std::string(kTypeLibraryId))) && ok;
-    ITypeLib* library = LoadOwnTypeLibrary();
+    const Microsoft::WRL::ComPtr<ITypeLib> library = AdoptComPtr(LoadOwnTypeLibrary());
     std::wstring path = ProgramPath();
     const HRESULT registered =
-        library ? ForUser(perUser, [&] { return RegisterTypeLib(library, path.data(), nullptr); })
+        library ? ForUser(perUser,
+                          [&] { return RegisterTypeLib(library.Get(), path.data(), nullptr); })
                 : E_FAIL;
     ok = SUCCEEDED(registered) && ok;
-    ok = BrowserEmulation::Register(perUser) && ok;
-    if (library)
-        library->Release();
-    return ok;
+    return BrowserEmulation::Register(perUser) && ok;
 }
 
 bool Unregister(bool perUser) {

@@ -3,6 +3,7 @@
 // property's writer sharing its reader's id. The type library, the dual interfaces and
 // IDispatch all take their dispatch ids from here.
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,11 @@ inline std::vector<int> DispatchIds(const ClassDescription& type) {
         ids.push_back(id);
     }
     return ids;
+}
+
+// The dispatch id of `type.events[index]`: the events are numbered in their order from 1.
+inline int EventDispatchId(std::size_t index) {
+    return static_cast<int>(index) + 1;
 }
 
 } // namespace KDAutoUpdate

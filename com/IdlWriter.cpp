@@ -10,28 +10,6 @@ namespace KDAutoUpdate {
 
 namespace {
 
-struct EnumDescription {
-    const char* name;
-    const char* id;
-    std::vector<std::pair<const char*, int>> values;
-};
-
-// The published enumerations; the members use plain Longs for them.
-const std::vector<EnumDescription>& Enumerations() {
-    static const std::vector<EnumDescription> enums = {
-        {"kdAuOperationTypeConstants",
-         "E0ABC841-36BE-4430-952C-A5C98A0AE8DD",
-         {{"auInit", 0}, {"auCheck", 1}, {"auCheckAtStartUp", 2}}},
-        {"AuMessageTypes",
-         "0904721F-FD07-45D0-AFE4-AFFC5E7D7F1F",
-         {{"aumtInfo", 0}, {"aumtExe", 1}, {"aumtMSP", 2}, {"aumtPFTW", 3}}},
-        {"AuFeatureTypes",
-         "47D35C44-1D31-4624-A7D9-BBC4B9573D0E",
-         {{"auftNewFeature", 0}, {"auftModifiedFeature", 1}}},
-    };
-    return enums;
-}
-
 std::string Bare(std::string_view guid) {
     std::string s(guid);
     if (!s.empty() && s.front() == '{')
@@ -106,9 +84,9 @@ void WriteEvents(std::ostream& out, const ClassDescription& c) {
     out << "    [uuid(" << Bare(c.eventInterfaceId) << ")]\n"
         << "    dispinterface " << c.eventInterfaceName << " {\n"
         << "    properties:\n    methods:\n";
-    int id = 0;
-    for (const EventDescription& e : c.events) {
-        out << "        [id(" << ++id << ")] void " << e.name << "(";
+    for (std::size_t index = 0; index < c.events.size(); ++index) {
+        const EventDescription& e = c.events[index];
+        out << "        [id(" << EventDispatchId(index) << ")] void " << e.name << "(";
         for (std::size_t i = 0; i < e.arguments.size(); ++i)
             out << (i ? ", " : "") << Argument(e.arguments[i]);
         out << ");\n";
@@ -129,8 +107,8 @@ std::string WriteIdl() {
         if (!c->interfaceId.empty())
             out << "    interface " << c->interfaceName << ";\n";
     out << "\n";
-    for (const EnumDescription& e : Enumerations()) {
-        out << "    [uuid(" << e.id << "), v1_enum]\n    typedef enum " << e.name << " {\n";
+    for (const EnumDescription& e : PublishedEnumerations()) {
+        out << "    [uuid(" << Bare(e.id) << "), v1_enum]\n    typedef enum " << e.name << " {\n";
         for (std::size_t i = 0; i < e.values.size(); ++i)
             out << "        " << e.values[i].first << " = " << e.values[i].second
                 << (i + 1 < e.values.size() ? ",\n" : "\n");

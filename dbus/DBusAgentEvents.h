@@ -1,17 +1,19 @@
 #pragma once
-// An agent's events on the bus: signals on the agent's object for every listener, and the
-// NewMessages call to the event sink its host registered, whose answer sets bSkipDialog.
+// An agent's events on the bus: each described event is a signal on the agent's object for
+// every listener; an event with byRef arguments (NewMessages) is also a call to the event sink
+// its host registered, whose reply gives those arguments' new values in their order.
 
 #include <QDBusConnection>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
-#include "agent/AgentEvents.h"
+#include "automation/AutomationEventRaiser.h"
 
 namespace KDAutoUpdate {
 
-class DBusAgentEvents : public IAuAgentEvents {
+class DBusAgentEvents : public AutomationEventRaiser {
 public:
     DBusAgentEvents(QDBusConnection connection, QString path, int sinkTimeoutMs)
         : m_connection(std::move(connection)), m_path(std::move(path)),
@@ -26,9 +28,8 @@ public:
     // Runs before each event goes out.
     void SetBeforeEvent(std::function<void()> before) { m_before = std::move(before); }
 
-    void NewMessages(long lMessageCount, const std::string& sMessageStamp,
-                     const std::string& sResponseXML, bool& bSkipDialog) override;
-    void ProcessCompleted() override;
+protected:
+    void Raise(const EventDescription& event, std::vector<Variant>& args) override;
 
 private:
     QDBusConnection m_connection;

@@ -102,11 +102,19 @@ std::string FactoryInterfaceXml() {
 }
 
 std::string EventsInterfaceXml() {
-    std::string args;
-    for (const auto& a : AuAgentClass().events.front().arguments)
-        args += Arg(a.name, a.type, "in");
-    return "  <interface name=\"" + std::string(DBusNames::kEventsInterface) + "\">\n" +
-           Method("NewMessages", args + Arg("bSkipDialog", AuType::Boolean, "out")) +
+    // The sink answers the events whose byRef arguments the agent reads back.
+    std::string methods;
+    for (const auto& e : AuAgentClass().events) {
+        std::string in, out;
+        for (const auto& a : e.arguments) {
+            in += Arg(a.name, a.type, "in");
+            if (a.byRef)
+                out += Arg(a.name, a.type, "out");
+        }
+        if (!out.empty())
+            methods += Method(e.name, in + out);
+    }
+    return "  <interface name=\"" + std::string(DBusNames::kEventsInterface) + "\">\n" + methods +
            "  </interface>\n";
 }
 

@@ -17,6 +17,8 @@ bool HandedOutToHosts(const ClassDescription& type);
 // optional arguments), signals of the class's events, and the D-Bus service's own methods.
 std::string InterfaceXml(const ClassDescription& type);
 std::string FactoryInterfaceXml();
+// The interface of a host's event sink: one method for each event with byRef arguments, taking
+// every argument and returning the byRef ones.
 std::string EventsInterfaceXml();
 // A whole introspection document holding the interface `name` ("org.kdautoupdate.AuAgent"),
 // empty for an unknown name.

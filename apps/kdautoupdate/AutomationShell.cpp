@@ -12,7 +12,7 @@ namespace KDAutoUpdate {
 
 AutomationShell::AutomationShell(Platform& platform, std::ostream& out, UiDriver* ui)
     : m_platform(platform), m_out(out), m_members(out), m_printer(out, ui, platform.loop),
-      m_uiStatements(out, ui, platform.loop, m_grab) {
+      m_uiStatements(out, ui, platform.loop, m_grab), m_events(out) {
     Create();
 }
 
@@ -22,7 +22,7 @@ AutomationShell::~AutomationShell() {
 
 void AutomationShell::Create() {
     if (!m_agent)
-        m_agent = std::make_unique<AuAgent>(m_platform, this);
+        m_agent = std::make_unique<AuAgent>(m_platform, &m_events);
 }
 
 void AutomationShell::Release() {
@@ -102,16 +102,7 @@ bool AutomationShell::Execute(const std::string& rawLine) {
     }
     if (SameName(head, "on")) {
         // on NewMessages bSkipDialog=True
-        if (tokens.size() == 3 && SameName(tokens[1], "NewMessages") &&
-            tokens[2].rfind("bSkipDialog=", 0) == 0) {
-            const auto b = ParseShellBool(tokens[2].substr(12));
-            if (b) {
-                m_skipDialogAnswer = *b;
-                m_skipDialogSet = true;
-                return true;
-            }
-        }
-        PrintSyntaxError(m_out, "on NewMessages bSkipDialog=True|False");
+        m_events.On(tokens);
         return true;
     }
     if (SameName(head, "ui")) {
@@ -172,10 +163,7 @@ bool AutomationShell::Execute(const std::string& rawLine) {
 }
 
 void AutomationShell::Wait(const std::string& event, long ms) {
-    std::string name;
-    for (const char* e : {"NewMessages", "ProcessCompleted"})
-        if (SameName(e, event))
-            name = e;
+    const std::string name = m_events.EventName(event);
     if (name.empty() && SameName(event, "Page")) {
         WaitForPage(ms);
         return;
@@ -184,31 +172,13 @@ void AutomationShell::Wait(const std::string& event, long ms) {
         PrintSyntaxError(m_out, "unknown event " + event);
         return;
     }
-    auto arrived = [&] { return m_pendingEvents[name] > 0; };
+    auto arrived = [&] { return m_events.Arrived(name); };
     if (!arrived() && m_platform.loop)
         m_platform.loop->RunUntil(arrived, ms);
     if (arrived())
-        --m_pendingEvents[name];
+        m_events.Take(name);
     else
         m_out << "Timeout\n";
-}
-
-void AutomationShell::NewMessages(long lMessageCount, const std::string& sMessageStamp,
-                                  const std::string& sResponseXML, bool& bSkipDialog) {
-    m_out << "Event NewMessages lMessageCount=" << lMessageCount
-          << " sMessageStamp=" << sMessageStamp << " bSkipDialog=" << ShellBool(bSkipDialog)
-          << '\n';
-    m_out << "  xml: " << sResponseXML << '\n';
-    if (m_skipDialogSet)
-        bSkipDialog = m_skipDialogAnswer;
-    ++m_pendingEvents["NewMessages"];
-    m_out.flush();
-}
-
-void AutomationShell::ProcessCompleted() {
-    m_out << "Event ProcessCompleted\n";
-    ++m_pendingEvents["ProcessCompleted"];
-    m_out.flush();
 }
 
 void AutomationShell::WaitForPage(long ms) {

@@ -11,20 +11,22 @@
 
 #include "ShellFormPrinter.h"
 #include "ShellMembers.h"
+#include "ShellEvents.h"
 #include "ShellUiStatements.h"
 #include "UiDriver.h"
-#include "agent/AgentEvents.h"
 #include "platform/Platform.h"
 
 namespace KDAutoUpdate {
 
 class AuAgent;
 
-class AutomationShell : public IAuAgentEvents {
+class AutomationShell {
 public:
     // `ui` may be null; `ui` and `answer` statements then report that they are not available.
     AutomationShell(Platform& platform, std::ostream& out, UiDriver* ui);
-    ~AutomationShell() override;
+    ~AutomationShell();
+    AutomationShell(const AutomationShell&) = delete;
+    AutomationShell& operator=(const AutomationShell&) = delete;
 
     // Runs statements until `quit` or the end of input, then releases the agent.
     void Run(std::istream& in, bool interactive = false);
@@ -38,11 +40,6 @@ public:
     }
     AuAgent* Agent() const { return m_agent.get(); }
 
-    // IAuAgentEvents
-    void NewMessages(long lMessageCount, const std::string& sMessageStamp,
-                     const std::string& sResponseXML, bool& bSkipDialog) override;
-    void ProcessCompleted() override;
-
 private:
     void Create();
     void Wait(const std::string& event, long ms);
@@ -55,10 +52,8 @@ private:
     ShellMembers m_members;
     ShellFormPrinter m_printer;
     ShellUiStatements m_uiStatements;
+    ShellEvents m_events;
     std::unique_ptr<AuAgent> m_agent;
-    std::map<std::string, int> m_pendingEvents;
-    bool m_skipDialogAnswer = false;
-    bool m_skipDialogSet = false;
 };
 
 } // namespace KDAutoUpdate

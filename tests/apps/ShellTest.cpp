@@ -114,6 +114,27 @@ protected:
     std::filesystem::path record;
 };
 
+TEST_F(ShellRoad, NewMessagesPrintsItsArgumentsByNameAndTheAnswerSkipsTheDialog) {
+    // The dialog is answered beforehand, so a lost bSkipDialog answer shows it and goes on.
+    const std::string output = app.RunShell(
+        Header() + "on NewMessages bSkipDialog=True\nanswer dlgCheckMessages cmdNo\n"
+                   "CheckMessages\nwait NewMessages 20000\nwait ProcessCompleted 20000\n"
+                   "on NewMessages bSkipDialog\n");
+    const std::string head = "Event NewMessages lMessageCount=3 sMessageStamp=";
+    const auto at = output.find(head);
+    ASSERT_NE(at, std::string::npos) << output;
+    const std::string line = output.substr(at, output.find('\n', at) - at);
+    // The stamp is a short value; the response document has a line of its own.
+    EXPECT_NE(line.substr(head.size(), 1), "<") << line;
+    EXPECT_EQ(line.substr(line.size() - 18), " bSkipDialog=False") << line;
+    EXPECT_EQ(output.substr(at + line.size(), 9), "\n  xml: <") << output;
+    EXPECT_EQ(output.find("Form dlgCheckMessages shown"), std::string::npos) << output;
+    EXPECT_NE(output.find("Event ProcessCompleted\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("Syntax error: on NewMessages bSkipDialog=True|False\n"),
+              std::string::npos)
+        << output;
+}
+
 TEST_F(ShellRoad, FromCheckToAnInstallerStartedNow) {
     const std::string output = app.RunShell(
         ToThePage() + "answer dlgAfterDownload cmdOK\n"

@@ -98,11 +98,14 @@ class Events(ServiceTest):
     def check(self, answer):
         """A check that finds three messages; the host's sink answers bSkipDialog."""
         seen, context = [], GLib.MainContext.default()
+        texts = self.texts = []
+        self.signals = []
 
         class Sink(dbus.service.Object):
             @dbus.service.method("org.kdautoupdate.AuAgentEvents", "issb", "b")
             def NewMessages(self, count, stamp, xml, skip):
                 seen.append((int(count), bool(skip)))
+                texts.append((str(stamp), str(xml)))
                 return answer
 
         sink = Sink(self.bus, "/host/sink")  # noqa: F841 (kept alive while the check runs)
@@ -112,6 +115,8 @@ class Events(ServiceTest):
             self.prop(path, name, value)
         agent.SetEventSink("/host/sink")
         self.bus.add_signal_receiver(lambda: seen.append("completed"), "ProcessCompleted",
+                                     AGENT, None, path)
+        self.bus.add_signal_receiver(lambda *a: self.signals.append(tuple(a)), "NewMessages",
                                      AGENT, None, path)
         self.assertFalse(agent.CheckMessages(False, True, True))
         with self.assertRaises(dbus.DBusException) as busy:
@@ -131,6 +136,12 @@ class Events(ServiceTest):
                     self.tearDown(), self.setUp()
                 seen, _, _, trace = self.check(answer)
                 self.assertEqual(seen[0], (3, False))
+                # The stamp is a short value, the response the messages' document; every
+                # listener gets the same arguments as the sink.
+                stamp, xml = self.texts[0]
+                self.assertFalse(stamp.startswith("<"), stamp)
+                self.assertTrue(xml.startswith("<"), xml)
+                self.assertEqual(self.signals[:1], [(3, stamp, xml, False)])
                 self.assertNotIn("deadline", seen)
                 self.assertEqual("Form dlgCheckMessages shown" in trace, dialog, trace)
 
