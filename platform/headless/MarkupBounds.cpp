@@ -35,6 +35,9 @@ public:
     bool Run() {
         while (m_pos < m_html.size()) {
             const std::size_t open = m_html.find('<', m_pos);
+            // Text opens again the formatting elements that others' ends closed.
+            if (open != m_pos && !Count(m_open.Text()))
+                return false;
             if (open == std::string_view::npos || open + 1 >= m_html.size())
                 return true;
             m_pos = open + 1;
@@ -43,7 +46,8 @@ public:
                 if (!StartTag())
                     return false;
             } else if (next == '/') {
-                EndTag();
+                if (!EndTag())
+                    return false;
             } else if (next == '!') {
                 Declaration();
             } else if (next == '?') {
@@ -96,36 +100,47 @@ private:
         return false;
     }
 
+    // Adds elements the parser made; false past a bound.
+    bool Count(int made) {
+        m_elements += made;
+        return m_elements <= kMaxElements && m_open.Depth() <= kMaxDepth;
+    }
+
     bool StartTag() {
         const std::string name = TagName(); // kept: raw text reads on past other tags
         bool complete = false;
+        const std::size_t attributesStart = m_pos;
         const bool selfClosing = SkipAttributes(complete);
+        m_attributes = m_html.substr(attributesStart, m_pos - attributesStart);
         if (!complete)
             return true;
-        m_elements += m_open.StartTag(name, selfClosing);
-        if (m_elements > kMaxElements || m_open.Depth() > kMaxDepth)
+        // A tag of foreign content (an SVG <title>, a MathML <style>) starts no raw text.
+        const bool foreign = m_open.InForeignContent();
+        if (!Count(m_open.StartTag(name, selfClosing, m_attributes)))
             return false;
-        if (name == "plaintext" && !m_open.InForeignContent()) {
+        if (foreign || !m_open.InsertsRawText(name))
+            return true;
+        if (name == "plaintext") {
             m_pos = m_html.size(); // the rest is text
-        } else if (IsRawText(name) && !m_open.InForeignContent()) {
+        } else if (IsRawText(name)) {
             SkipRawText(name);
         }
         return true;
     }
 
-    void EndTag() {
+    // False when what the end tag made goes past a bound.
+    bool EndTag() {
         ++m_pos; // the '/'
         if (m_pos >= m_html.size())
-            return;
+            return true;
         if (!IsLetter(m_html[m_pos])) {
             SkipPast(">"); // "</>" is nothing, "</3" a comment
-            return;
+            return true;
         }
         const std::string& name = TagName();
         bool complete = false;
         SkipAttributes(complete);
-        if (complete)
-            m_elements += m_open.EndTag(name);
+        return !complete || Count(m_open.EndTag(name));
     }
 
     // To the end tag of a raw-text element; the end tag closes it.
@@ -176,6 +191,7 @@ private:
 
     std::string_view m_html;
     std::string m_name;
+    std::string_view m_attributes; // of the last start tag
     std::size_t m_pos = 0;
     int m_elements = 0;
     OpenElementStack m_open;

@@ -22,28 +22,27 @@ using NameSet = std::unordered_set<std::string_view>;
 // the search for an <li>, <dd> or <dt> to close (all of them but address, div and p).
 bool IsSpecial(std::string_view n) {
     static const NameSet names{
-        "address", "applet",     "area",     "article",    "aside",     "base",     "basefont",
-        "bgsound", "blockquote", "body",     "br",         "button",    "caption",  "center",
-        "col",     "colgroup",   "dd",       "details",    "dir",       "div",      "dl",
-        "dt",      "embed",      "fieldset", "figcaption", "figure",    "footer",   "form",
-        "frame",   "frameset",   "h1",       "h2",         "h3",        "h4",       "h5",
-        "h6",      "head",       "header",   "hgroup",     "hr",        "html",     "iframe",
-        "img",     "input",      "keygen",   "li",         "link",      "listing",  "main",
-        "marquee", "menu",       "meta",     "nav",        "noembed",   "noframes", "noscript",
-        "object",  "ol",         "p",        "param",      "plaintext", "pre",      "script",
-        "section", "select",     "source",   "style",      "summary",   "table",    "tbody",
-        "td",      "template",   "textarea", "tfoot",      "th",        "thead",    "title",
-        "tr",      "track",      "ul",       "wbr",        "xmp"};
+        "address", "applet", "area", "article", "aside", "base", "basefont", "bgsound",
+        "blockquote", "body", "br", "button", "caption", "center", "col", "colgroup", "dd",
+        "details", "dir", "div", "dl", "dt", "embed", "fieldset", "figcaption", "figure", "footer",
+        "form", "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "head", "header", "hgroup",
+        "hr", "html", "iframe", "img", "input", "keygen", "li", "link", "listing", "main",
+        "marquee", "menu", "meta", "nav", "noembed", "noframes", "noscript", "object", "ol", "p",
+        "param", "plaintext", "pre", "script", "section", "select", "source", "style", "summary",
+        "table", "tbody", "td", "template", "textarea", "tfoot", "th", "thead", "title", "tr",
+        "track", "ul", "wbr", "xmp",
+        // the islands of HTML in SVG and MathML
+        "foreignobject", "desc", "mi", "mo", "mn", "ms", "mtext", "annotation-xml"};
     return names.count(n) != 0;
 }
 
 bool IsDefaultScopeBoundary(std::string_view n) {
-    return OneOf(
-        n, {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"});
+    return OneOf(n, {"applet", "caption", "html", "table", "td", "th", "marquee", "object",
+                     "template", "frameset"});
 }
 
 bool IsTableScopeBoundary(std::string_view n) {
-    return OneOf(n, {"html", "table", "template"});
+    return OneOf(n, {"html", "table", "template", "frameset"});
 }
 
 // Start tags that close an open <p> first.
@@ -82,6 +81,21 @@ bool BreaksOutOfForeignContent(std::string_view n) {
     return names.count(n) != 0;
 }
 
+bool IsFormatting(std::string_view n) {
+    return OneOf(n, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike",
+                     "strong", "tt", "u"});
+}
+
+// A parser keeps no more than three alike formatting elements to open again.
+constexpr int kAlikeFormattingKept = 3;
+
+// Start tags before which the parser opens again the formatting elements others' ends closed:
+// inline content, not blocks, lists, tables or the head's elements.
+bool Reopens(std::string_view n) {
+    return !IsSpecial(n) || OneOf(n, {"applet", "marquee", "object", "area", "br", "embed", "img",
+                                      "keygen", "wbr", "input", "select", "button", "xmp"});
+}
+
 bool IsForeignRoot(std::string_view n) {
     return n == "svg" || n == "math";
 }
@@ -109,17 +123,20 @@ bool OpenElementStack::InScope(const std::string& name, int Entry::*boundary) co
 bool OpenElementStack::InForeignContent() const {
     if (m_foreignOpen == 0)
         return false;
-    const int foreign = std::max(Top("svg"), Top("math"));
-    if (foreign < 0)
-        return false;
-    for (const char* island :
-         {"foreignobject", "desc", "title", "annotation-xml", "mi", "mo", "mn", "ms", "mtext"})
+    const int svg = Top("svg");
+    const int math = Top("math");
+    // The islands of HTML are those of the nearer foreign root's own language.
+    static const std::vector<std::string> kSvgIslands = {"foreignobject", "desc", "title"};
+    static const std::vector<std::string> kMathIslands = {"annotation-xml", "mi", "mo", "mn", "ms",
+                                                          "mtext"};
+    const int foreign = std::max(svg, math);
+    for (const std::string& island : svg > math ? kSvgIslands : kMathIslands)
         if (Top(island) > foreign)
             return false;
-    return true;
+    return foreign >= 0;
 }
 
-void OpenElementStack::Push(const std::string& name) {
+void OpenElementStack::Push(const std::string& name, std::string formatting) {
     const int at = static_cast<int>(m_stack.size());
     const auto own = [&](bool boundary, int Entry::*field) {
         return boundary ? at : Nearest(field);
@@ -128,6 +145,7 @@ void OpenElementStack::Push(const std::string& name) {
     const bool scope = IsDefaultScopeBoundary(name);
     Entry entry{
         name,
+        std::move(formatting),
         own(special, &Entry::special),
         own(scope, &Entry::defaultScope),
         own(scope || name == "button", &Entry::buttonScope),
@@ -140,14 +158,55 @@ void OpenElementStack::Push(const std::string& name) {
         ++m_foreignOpen;
 }
 
-void OpenElementStack::PopTo(int index) {
+void OpenElementStack::PopTo(int index, int ended) {
     while (static_cast<int>(m_stack.size()) > std::max(index, 1)) {
+        std::string& formatting = m_stack.back().formatting;
+        if (!formatting.empty() && Depth() - 1 != ended)
+            m_reopen.push_back(std::move(formatting));
+        else if (!formatting.empty())
+            --m_alike[formatting];
         std::vector<int>& positions = m_positions[m_stack.back().name];
         positions.pop_back();
         if (IsForeignRoot(m_stack.back().name))
             --m_foreignOpen;
         m_stack.pop_back();
     }
+}
+
+int OpenElementStack::Reopen() {
+    const int reopened = static_cast<int>(m_reopen.size());
+    for (std::string& formatting : m_reopen) {
+        const std::string name = formatting.substr(0, formatting.find('\0'));
+        Push(name, std::move(formatting));
+    }
+    m_reopen.clear();
+    return reopened;
+}
+
+void OpenElementStack::ForgetEarliest(const std::string& name, const std::string& formatting) {
+    const auto waiting = std::find(m_reopen.begin(), m_reopen.end(), formatting);
+    if (waiting != m_reopen.end()) {
+        m_reopen.erase(waiting);
+        --m_alike[formatting];
+        return;
+    }
+    for (const int at : m_positions[name]) {
+        if (m_stack[static_cast<std::size_t>(at)].formatting == formatting) {
+            m_stack[static_cast<std::size_t>(at)].formatting.clear();
+            --m_alike[formatting];
+            return;
+        }
+    }
+}
+
+int OpenElementStack::Text() {
+    return m_reopen.empty() || InForeignContent() ? 0 : Reopen();
+}
+
+bool OpenElementStack::InsertsRawText(const std::string& name) const {
+    if (Top("frameset") >= 0 || Top("template") >= 0)
+        return false;
+    return Top("select") < 0 || name == "script" || name == "textarea";
 }
 
 int OpenElementStack::CurrentTable() const {
@@ -171,12 +230,13 @@ void OpenElementStack::CloseImpliedByStart(const std::string& name) {
     } else if (name == "option" || name == "optgroup") {
         if (m_stack.back().name == "option")
             PopTo(Depth() - 1);
-        if (name == "optgroup" && m_stack.back().name == "optgroup")
+        // Only a list of a select ends its group at the next one.
+        if (name == "optgroup" && m_stack.back().name == "optgroup" && Top("select") >= 0)
             PopTo(Depth() - 1);
     } else if (name == "a" || name == "nobr") {
         // A second link closes the first, when nothing special lies in between.
         if (Top(name) > Nearest(&Entry::special))
-            PopTo(Top(name));
+            PopTo(Top(name), Top(name));
     }
 }
 
@@ -218,9 +278,16 @@ int OpenElementStack::TableStructure(const std::string& name) {
     return added + 1;
 }
 
-int OpenElementStack::StartTag(const std::string& name, bool selfClosing) {
+int OpenElementStack::StartTag(const std::string& name, bool selfClosing,
+                               std::string_view attributes) {
     if (InForeignContent()) {
-        if (!BreaksOutOfForeignContent(name)) {
+        // <font> leaves foreign content only with its HTML attributes.
+        const bool htmlFont =
+            name == "font" &&
+            (HtmlNames::ToLowerAscii(attributes).find("color") != std::string::npos ||
+             HtmlNames::ToLowerAscii(attributes).find("face") != std::string::npos ||
+             HtmlNames::ToLowerAscii(attributes).find("size") != std::string::npos);
+        if (!BreaksOutOfForeignContent(name) && !htmlFont) {
             if (!selfClosing)
                 Push(name);
             return 1;
@@ -239,13 +306,25 @@ int OpenElementStack::StartTag(const std::string& name, bool selfClosing) {
     if (m_stack.back().name == "head" && !BelongsInHead(name))
         PopTo(Depth() - 1);
     CloseImpliedByStart(name);
-    int made = 1;
+    int made = 1 + (m_reopen.empty() || !Reopens(name) ? 0 : Reopen());
     if (name == "tr" || name == "td" || name == "th" || IsTableSection(name) || name == "caption" ||
-        name == "colgroup")
+        name == "colgroup") {
+        // Outside a table the parser drops them.
+        if (CurrentTable() < 0)
+            return made - 1;
         made += TableStructure(name);
+    }
     const bool foreignRoot = IsForeignRoot(name);
-    if (!HtmlNames::IsVoidElement(name) && name != "image" && !(foreignRoot && selfClosing))
+    if (IsFormatting(name)) {
+        std::string formatting = name + '\0' + std::string(attributes);
+        // Past three alike, the earliest of them is no longer opened again.
+        if (++m_alike[formatting] > kAlikeFormattingKept)
+            ForgetEarliest(name, formatting);
+        Push(name, std::move(formatting));
+    } else if (!HtmlNames::IsVoidElement(name) && name != "image" &&
+               !(foreignRoot && selfClosing)) {
         Push(name);
+    }
     return made;
 }
 
@@ -257,7 +336,24 @@ int OpenElementStack::EndTag(const std::string& name) {
         return 0;
     }
     if (name == "br")
-        return 1; // read as <br>
+        return 1 + (m_reopen.empty() ? 0 : Reopen()); // read as <br>
+    if (IsFormatting(name)) {
+        const int at = Top(name);
+        if (at < 0) {
+            // Closed by another's end: it is not opened again.
+            const std::string prefix = name + '\0';
+            const auto waiting =
+                std::find_if(m_reopen.rbegin(), m_reopen.rend(),
+                             [&](const std::string& f) { return f.starts_with(prefix); });
+            if (waiting != m_reopen.rend()) {
+                --m_alike[*waiting];
+                m_reopen.erase(std::next(waiting).base());
+            }
+        } else if (at > Nearest(&Entry::special)) {
+            PopTo(at, at);
+        }
+        return 0;
+    }
     if (name == "p" && Top(name) < 0)
         return 1; // an empty paragraph
     // Nothing of that name is open: the parser ignores the tag (a heading's end closes any

@@ -102,6 +102,12 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
             text += piece;
         return text;
     };
+    const auto distinctBold = [](int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += "<p><b id=\"b" + std::to_string(i) + "\"></p>";
+        return text;
+    };
     const std::pair<Response, std::string> cases[] = {
         {Response::Status(404, "<p>not here</p>"), "404"},
         {Response::TransportError(), std::to_string(FakeHttpFetcher::kUnreachable)},
@@ -112,6 +118,9 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
         {Response::Ok(repeat("<div></span>", 2500)), "0"},
         {Response::Ok(repeat("<b><div></b>", 1500)), "0"},
         {Response::Ok("<svg><style>" + repeat("<g>", 2500)), "0"},
+        // Formatting elements that paragraphs' ends closed are opened again in the next one.
+        {Response::Ok(distinctBold(2100) + "<p>x</p>"), "0"},
+        {Response::Ok(repeat("<p><b>x</p>", 5000)), ""}, // no more than three alike
         // Closed elements, void ones and comments do not add to the depth.
         {Response::Ok(repeat("<div><br><img src=x/><p/><!-- <div> --></div>", 10000)), ""},
     };
