@@ -24,9 +24,7 @@ AuAgent::AuAgent(Platform& platform, IAuAgentEvents* events)
     m_lUILanguageLCID = 1031;
     m_bAutoConnect = true;
     m_lCompatMode = 2;
-    m_previousTextCase = CurrentTextCase();
-    if (m_platform.textCase)
-        UseTextCase(m_platform.textCase);
+    HoldTextCase(m_platform.textCase);
 
     if (auto* res = m_platform.resources)
         res->OpenResourceLibrary(ProgramFilePath(res->FileName()));
@@ -72,8 +70,7 @@ AuAgent::~AuAgent() {
 
     if (auto* res = m_platform.resources)
         res->CloseResourceLibrary();
-    if (m_platform.textCase && CurrentTextCase() == m_platform.textCase)
-        UseTextCase(m_previousTextCase);
+    ReleaseTextCase(m_platform.textCase);
 }
 
 void AuAgent::SetBaseURL(const std::string& value) {

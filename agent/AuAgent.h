@@ -17,7 +17,6 @@
 namespace KDAutoUpdate {
 
 class AuProductInfo;
-class ITextCase;
 class frmMessages;
 class dlgCheckMessages;
 
@@ -104,8 +103,6 @@ private:
     Platform& m_platform;
     IAuAgentEvents* m_events = nullptr;
     std::shared_ptr<const void> m_alive;
-    // The lower-casing in use before this agent installed its platform's.
-    const ITextCase* m_previousTextCase = nullptr;
 
     long m_lHwndOwner = 0;
     std::string m_sBaseURL;

@@ -3,16 +3,45 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "platform/TextCase.h"
 
 namespace KDAutoUpdate {
 namespace {
+// Read on every non-ASCII key, so kept apart from the holders behind their lock.
 std::atomic<const ITextCase*> g_textCase{nullptr};
+
+std::mutex& HoldersLock() {
+    static std::mutex lock;
+    return lock;
+}
+// One entry per hold, in the order of holding.
+std::vector<const ITextCase*>& Holders() {
+    static std::vector<const ITextCase*> holders;
+    return holders;
+}
 } // namespace
 
-void UseTextCase(const ITextCase* textCase) {
+void HoldTextCase(const ITextCase* textCase) {
+    if (!textCase)
+        return;
+    const std::lock_guard<std::mutex> guard(HoldersLock());
+    Holders().push_back(textCase);
     g_textCase.store(textCase);
+}
+
+void ReleaseTextCase(const ITextCase* textCase) {
+    if (!textCase)
+        return;
+    const std::lock_guard<std::mutex> guard(HoldersLock());
+    std::vector<const ITextCase*>& holders = Holders();
+    const auto last = std::find(holders.rbegin(), holders.rend(), textCase);
+    if (last == holders.rend())
+        return;
+    holders.erase(std::next(last).base());
+    g_textCase.store(holders.empty() ? nullptr : holders.back());
 }
 
 const ITextCase* CurrentTextCase() {

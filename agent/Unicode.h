@@ -1,6 +1,7 @@
 #pragma once
 // Lower-casing of UTF-8 text for case-insensitive keys and words: the platform's own Unicode
-// lower-casing, installed once per process by the agent.
+// lower-casing, held by every agent while it lives. The process has one lower-casing for all
+// its agents, so it stays in place until the last agent that held it has ended.
 
 #include <cstddef>
 #include <string>
@@ -10,8 +11,11 @@ namespace KDAutoUpdate {
 
 class ITextCase;
 
-// Makes `textCase` the lower-casing of LowerCase; null goes back to ASCII letters only.
-void UseTextCase(const ITextCase* textCase);
+// Holds `textCase` as the lower-casing of LowerCase until it is released as often as it was
+// held. While several are held the latest one serves; with none, ASCII letters only. Null is
+// ignored.
+void HoldTextCase(const ITextCase* textCase);
+void ReleaseTextCase(const ITextCase* textCase);
 const ITextCase* CurrentTextCase();
 
 std::string LowerCase(std::string_view utf8);

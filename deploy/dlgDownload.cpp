@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "AuMessage.h"
+#include "RecordedPackages.h"
+#include "agent/AuAgent.h"
 #include "agent/FormInstances.h"
 #include "agent/modMain.h"
 #include "messages_window/frmMessages.h"
@@ -82,6 +84,11 @@ void dlgDownload::Execute(AuMessage* message) {
     }
     if (m_player)
         m_player->Play(0, -1, -1);
+    // The folder is tidied when the transfer begins: what a recorded update still has to start
+    // stays, however old it is.
+    if (m_ctlDownload)
+        if (AuAgent* agent = m_message->Agent())
+            m_ctlDownload->KeepFiles(RecordedPackageFiles(*agent));
     const bool started =
         m_ctlDownload && m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
     // A transfer that never started has ended without a file: once the dialog waits, it ends

@@ -2,7 +2,6 @@
 // attribute what to do. Every click but a feature chooser's has its default action cancelled.
 
 #include "agent/Unicode.h"
-#include "agent/modMain.h"
 #include "frmMessages.h"
 
 namespace KDAutoUpdate {
@@ -15,29 +14,31 @@ bool frmMessages::m_oDoc_onclick(const HtmlElementPtr& source) {
     if (!buttonType || buttonType->empty())
         return false;
 
-    const std::string messageId =
-        VarToStr(Variant::FromAttribute(source->GetAttribute("forMessage")), std::string());
+    // A button without forMessage names no message, not the one whose id is empty.
+    const std::optional<std::string> messageId = source->GetAttribute("forMessage");
     // Deploy may run modal dialogs during which the window unloads: this reference keeps the
     // records alive until the handler returns.
     const std::shared_ptr<KeyedCollection<AuMessage>> messages = m_colMessages;
-    AuMessage* message = messages ? messages->Find(messageId) : nullptr;
+    AuMessage* message = messages && messageId ? messages->Find(*messageId) : nullptr;
 
     const std::string kind = LowerCase(*buttonType);
-    if (kind == "actionbutton") {
-        if (message)
+    if (kind == "actionbutton" || kind == "downloadbutton") {
+        const std::shared_ptr<bool> running = m_buttonRunning;
+        if (!message || *running)
+            return false;
+        *running = true;
+        if (kind == "actionbutton")
             message->Deploy();
-        return false;
-    }
-    if (kind == "downloadbutton") {
-        if (message)
+        else
             message->DownloadFileIE();
+        *running = false;
         return false;
     }
     if (kind == "featurestatechooser") {
         m_elFeatureChooser = source;
-        const std::string featureName =
-            VarToStr(Variant::FromAttribute(source->GetAttribute("forFeature")), std::string());
-        if (AuFeature* feature = message ? message->Features().Find(featureName) : nullptr)
+        const std::optional<std::string> featureName = source->GetAttribute("forFeature");
+        if (AuFeature* feature =
+                message && featureName ? message->Features().Find(*featureName) : nullptr)
             feature->SetIsChecked(source->Checked());
         return true; // the check box keeps its new state
     }

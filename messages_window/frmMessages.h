@@ -86,6 +86,10 @@ private:
     short m_iProgressBrowser = 0;
     AgentPtr m_lAgentPtr;
     HtmlElementPtr m_elFeatureChooser;
+    // True while a button's deployment or download runs: its dialogs are modal to the user,
+    // yet a page may still deliver a second click (a double click), which must not start the
+    // same work inside the first. Shared, so the handler can clear it when the window went.
+    std::shared_ptr<bool> m_buttonRunning = std::make_shared<bool>(false);
     std::unique_ptr<IXmlDocument> m_xmlIsland;
     // Read from the island with it, until ReadIsland adds them to the collection.
     std::vector<std::unique_ptr<AuMessage>> m_islandMessages;

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace KDAutoUpdate {
 
@@ -23,6 +24,10 @@ class IDownloader {
 public:
     virtual ~IDownloader() = default;
     virtual void SetEvents(IDownloadEvents* events) = 0;
+    // Files that the folder's tidying before each later transfer must leave alone, whatever
+    // their age or number (full paths; those outside the download folder do not matter): the
+    // packages that recorded updates still have to start.
+    virtual void KeepFiles(std::vector<std::string> paths) = 0;
     virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
     // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
     // follows a cancelled transfer.

@@ -231,16 +231,27 @@ UpdateService::Answer UpdateService::CheckAnswer(const QByteArray& body) const {
 
 // Agents send the same few queries again and again; each answer is built once.
 UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
+    // An agent's query is a few hundred bytes: a longer one is answered, never kept, and what
+    // is kept stays within a few MiB however many distinct queries arrive.
     constexpr qsizetype kMaxCachedAnswers = 4096;
+    constexpr qsizetype kMaxCachedQueryBytes = 2048;
+    constexpr qsizetype kMaxCachedBytes = 4 * 1024 * 1024;
     if (const auto found = m_checkAnswers.constFind(query); found != m_checkAnswers.cend())
         return CheckAnswer(*found);
     const ServiceQuery parameters(query);
     const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
                                             ProductVersion::Parse(parameters.Value(u"Version")));
     const QByteArray body = BuildCheckResponse(offers);
-    if (m_checkAnswers.size() >= kMaxCachedAnswers)
+    if (query.size() > kMaxCachedQueryBytes)
+        return CheckAnswer(body);
+    const qsizetype bytes = query.size() + body.size();
+    if (m_checkAnswers.size() >= kMaxCachedAnswers ||
+        m_checkAnswerBytes + bytes > kMaxCachedBytes) {
         m_checkAnswers.clear();
+        m_checkAnswerBytes = 0;
+    }
     m_checkAnswers.insert(query, body);
+    m_checkAnswerBytes += bytes;
     return CheckAnswer(body);
 }
 
@@ -327,6 +338,7 @@ void UpdateService::ReloadCatalogueIfChanged() {
     }
     m_catalogue = std::move(loaded);
     m_checkAnswers.clear();
+    m_checkAnswerBytes = 0;
     m_error.clear();
 }
 

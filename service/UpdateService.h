@@ -104,8 +104,10 @@ private:
     RawRequestTcpServer* m_listener = nullptr; // owned by m_http
     // Requests deliberately left without an answer; released when their connection closes.
     std::map<QTcpSocket*, std::unique_ptr<QHttpServerResponder>> m_held;
-    // Check answers by query text as it arrived; emptied whenever the catalogue changes.
+    // Check answers by query text as it arrived; emptied whenever the catalogue changes, and
+    // whenever it would hold more than its bound of bytes.
     QHash<QByteArray, QByteArray> m_checkAnswers;
+    qsizetype m_checkAnswerBytes = 0;
     QTimer* m_logFlush = nullptr; // batches the log's writes when bufferLog is set
     // The file stream of the answer being given, if it is one.
     QPointer<QIODevice> m_stream;

@@ -110,6 +110,11 @@ void HeadlessElement::SetAttribute(const std::string& name, const std::string& v
     ForgetAncestorMarkup();
 }
 
+void HeadlessElement::ReplaceAttributes(std::vector<Attribute> attributes) {
+    m_attributes = std::move(attributes);
+    ForgetAncestorMarkup();
+}
+
 void HeadlessElement::AppendAttribute(std::string name, std::string value) {
     if (!FindAttribute(name))
         m_attributes.push_back({std::move(name), std::move(value)});

@@ -66,6 +66,8 @@ public:
 
     // Tree building (parser) and reading (serialiser, text, searches).
     void AppendAttribute(std::string name, std::string value);
+    // All attributes at once, as a live page reports them.
+    void ReplaceAttributes(std::vector<Attribute> attributes);
     void AppendText(std::string text, TextKind kind);
     void AppendChild(const std::shared_ptr<HeadlessElement>& child);
     void SetSourceSlice(SourceSlice slice) { m_source = std::move(slice); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "platform/headless/HtmlNames.h"
 #include "platform/headless/HtmlTreeBuilder.h"
@@ -44,6 +45,36 @@ struct IconvCloser {
     void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
 };
 
+// `text` from `charset` to UTF-8; nullopt when the system does not know the charset or the
+// bytes do not fit it.
+std::optional<std::string> Converted(std::string_view text, const char* charset) {
+    const iconv_t cd = iconv_open("UTF-8", charset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    const std::unique_ptr<void, IconvCloser> closer(cd);
+    std::string out(text.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* to = out.data();
+    std::size_t outLeft = out.size();
+    if (iconv(cd, &in, &inLeft, &to, &outLeft) == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A byte-order mark decides the encoding before any header or meta element does.
+std::optional<std::string> FromByteOrderMark(const std::string& page) {
+    const std::string_view text(page);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        return std::string(text.substr(3));
+    if (text.starts_with("\xFF\xFE"))
+        return Converted(text.substr(2), "UTF-16LE").value_or(page);
+    if (text.starts_with("\xFE\xFF"))
+        return Converted(text.substr(2), "UTF-16BE").value_or(page);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string PageEncoding::CharsetOf(std::string_view contentType) {
@@ -64,27 +95,26 @@ std::string PageEncoding::MetaCharset(const std::string& page) {
 }
 
 std::string PageEncoding::ToUtf8(const std::string& page, std::string_view contentType) {
+    if (std::optional<std::string> marked = FromByteOrderMark(page))
+        return std::move(*marked);
     // Every charset a page may name agrees with ASCII on ASCII bytes.
     if (IsAscii(page))
         return page;
     std::string charset = CharsetOf(contentType);
     if (charset.empty())
         charset = MetaCharset(page);
-    if (charset.empty() || charset == "utf-8" || charset == "utf8")
+    if (charset == "utf-8" || charset == "utf8")
         return page;
-    const iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return page;
-    const std::unique_ptr<void, IconvCloser> closer(cd);
-    std::string out(page.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(page.data());
-    std::size_t inLeft = page.size();
-    char* to = out.data();
-    std::size_t outLeft = out.size();
-    if (iconv(cd, &in, &inLeft, &to, &outLeft) == static_cast<std::size_t>(-1))
-        return page;
-    out.resize(out.size() - outLeft);
-    return out;
+    if (charset.empty()) {
+        // Named nowhere: UTF-8 when the bytes are UTF-8, else the Western encoding that
+        // browsers assume for such a page (windows-1252, which ISO-8859-1 labels too).
+        if (Converted(page, "UTF-8"))
+            return page;
+        if (std::optional<std::string> western = Converted(page, "WINDOWS-1252"))
+            return std::move(*western);
+        return Converted(page, "ISO-8859-1").value_or(page);
+    }
+    return Converted(page, charset.c_str()).value_or(page);
 }
 
 } // namespace KDAutoUpdate

@@ -1,7 +1,8 @@
 #pragma once
-// The text of a page as UTF-8, whatever encoding it came in: the charset named by its
-// Content-Type header, else the one its meta element names. A page that names none, or names
-// UTF-8, is taken as it is. Both browser controls build their documents from this text.
+// The text of a page as UTF-8, whatever encoding it came in: the one its byte-order mark
+// shows, else the charset named by its Content-Type header, else the one its meta element
+// names. A page that names none is taken as UTF-8 when its bytes are, else as windows-1252.
+// Both browser controls build their documents from this text.
 
 #include <string>
 #include <string_view>
@@ -15,8 +16,8 @@ public:
     static std::string CharsetOf(std::string_view contentType);
     // The charset the page's own meta element names, in lower case; empty when none.
     static std::string MetaCharset(const std::string& page);
-    // `page` converted to UTF-8 from its charset; unchanged when the charset is UTF-8, unknown
-    // to the system, or does not fit the bytes.
+    // `page` converted to UTF-8 from its encoding; unchanged when that is UTF-8, unknown to the
+    // system, or does not fit the bytes.
     static std::string ToUtf8(const std::string& page, std::string_view contentType);
 };
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "platform/NetworkLimits.h"
@@ -80,6 +81,21 @@ bool IsDeviceName(const std::string& name) {
                         [&](const char* d) { return stem == d; }) != kDevices.end();
 }
 
+// The names in `folder` of what `keep` names: bare names as they are, paths only when their
+// folder is this one (however the path spells it).
+std::set<std::string> KeptNames(const fs::path& folder, const std::vector<std::string>& keep) {
+    std::set<std::string> names;
+    for (const std::string& entry : keep) {
+        const fs::path path = PathOf(entry);
+        if (!path.has_filename())
+            continue;
+        std::error_code error;
+        if (!path.has_parent_path() || fs::equivalent(path.parent_path(), folder, error))
+            names.insert(Utf8Of(path.filename()));
+    }
+    return names;
+}
+
 } // namespace
 
 bool IsSpecial(char c) {
@@ -120,18 +136,20 @@ std::string SafeFileName(const std::string& decodedSegment) {
     return name.empty() ? kFallbackName : name;
 }
 
-void Tidy(const std::string& folder, const NetworkLimits& limits, const std::string& keep) {
+void Tidy(const std::string& folder, const NetworkLimits& limits,
+          const std::vector<std::string>& keep) {
     struct Package {
         fs::path path;
         fs::file_time_type written;
     };
     std::vector<Package> packages;
     const auto now = fs::file_time_type::clock::now();
+    const std::set<std::string> kept = KeptNames(PathOf(folder), keep);
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(PathOf(folder), error)) {
         const std::string name = Utf8Of(entry.path().filename());
         std::error_code ignored;
-        if (name == keep || !entry.is_regular_file(ignored))
+        if (kept.count(name) != 0 || !entry.is_regular_file(ignored))
             continue;
         const fs::file_time_type written = entry.last_write_time(ignored);
         if (ignored)

@@ -6,6 +6,7 @@
 // quotes, so neither the file name nor the folder may contain one.
 
 #include <string>
+#include <vector>
 
 namespace KDAutoUpdate {
 
@@ -25,8 +26,11 @@ std::string Plain(std::string name);
 // "download.bin" when nothing is left.
 std::string SafeFileName(const std::string& decodedSegment);
 // Removes partial files no transfer writes any more, and finished packages past their age or
-// beyond the newest ones; `keep` (a file name) is never removed.
-void Tidy(const std::string& folder, const NetworkLimits& limits, const std::string& keep);
+// beyond the newest ones. What `keep` names is never removed, whatever its age: a bare file
+// name (the file about to arrive), or a full path of a file in this folder (a package that a
+// recorded update will start later).
+void Tidy(const std::string& folder, const NetworkLimits& limits,
+          const std::vector<std::string>& keep);
 
 } // namespace DownloadFolder
 } // namespace KDAutoUpdate

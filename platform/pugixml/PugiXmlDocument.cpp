@@ -13,6 +13,7 @@
 #include "platform/pugixml/PugiXmlSerializer.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/pugixml/PugiXmlStorage.h"
+#include "platform/pugixml/XmlWellFormed.h"
 
 namespace KDAutoUpdate {
 
@@ -119,15 +120,28 @@ bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
     return StartsWith(lower, "http://") || StartsWith(lower, "https://");
 }
 
-PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlElementVisitor* visit) {
+PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlElementVisitor* visit,
+                                                bool isText) {
+    // Judged before pugixml parses the text in place, and told after pugixml had its say (an
+    // empty text is one without a root element, not a malformed one).
+    bool wellFormed = true;
+    try {
+        wellFormed = XmlWellFormed::Check(text, isText);
+    } catch (...) {
+        wellFormed = false;
+    }
     auto storage = EmptyStorage();
     storage->text = std::move(text);
-    return ParseWith(
-        [](PugiXmlStorage& s) {
+    const pugi::xml_encoding encoding = isText ? pugi::encoding_utf8 : pugi::encoding_auto;
+    Outcome outcome = ParseWith(
+        [encoding](PugiXmlStorage& s) {
             return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
-                                             pugi::encoding_auto);
+                                             encoding);
         },
         std::move(storage), visit);
+    if (!wellFormed && outcome.second == XmlError::kNone)
+        return {EmptyStorage(), XmlError::kMalformed};
+    return outcome;
 }
 
 PugiXmlDocument::Outcome
@@ -263,13 +277,13 @@ void PugiXmlDocument::OnHttpAnswer(unsigned long generation, const HttpResult& r
 
 bool PugiXmlDocument::loadXML(std::string text) {
     CancelRunning();
-    Apply(Parse(std::move(text)));
+    Apply(Parse(std::move(text), nullptr, true));
     return m_errorCode == XmlError::kNone;
 }
 
 bool PugiXmlDocument::loadXMLVisiting(std::string text, const XmlElementVisitor& visit) {
     CancelRunning();
-    Apply(Parse(std::move(text), &visit));
+    Apply(Parse(std::move(text), &visit, true));
     return m_errorCode == XmlError::kNone;
 }
 

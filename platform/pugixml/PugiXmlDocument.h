@@ -57,7 +57,10 @@ private:
     using Outcome = std::pair<std::shared_ptr<PugiXmlStorage>, long>;
 
     // Parses in place: the storage keeps the text, whose copy pugixml would otherwise make.
-    static Outcome Parse(std::string text, const XmlElementVisitor* visit = nullptr);
+    // Bytes (a file, an answer) are read in the encoding they declare; a text (loadXML) is
+    // UTF-8 already, whatever its declaration says.
+    static Outcome Parse(std::string text, const XmlElementVisitor* visit = nullptr,
+                         bool isText = false);
     static Outcome ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
                              std::shared_ptr<PugiXmlStorage> storage,
                              const XmlElementVisitor* visit = nullptr);

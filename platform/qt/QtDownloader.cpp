@@ -136,6 +136,10 @@ void QtDownloader::SetEvents(IDownloadEvents* events) {
     m_events = events;
 }
 
+void QtDownloader::KeepFiles(std::vector<std::string> paths) {
+    m_keep = std::move(paths);
+}
+
 bool QtDownloader::IsBusy() const {
     return m_transfer != nullptr;
 }
@@ -161,7 +165,9 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
         if (error)
             return false;
         const std::string name = SafeFileName(url);
-        DownloadFolder::Tidy(folder.string(), m_limits, name);
+        std::vector<std::string> keep = m_keep;
+        keep.push_back(name);
+        DownloadFolder::Tidy(folder.string(), m_limits, keep);
         auto transfer = std::make_unique<Transfer>();
         transfer->key = key;
         transfer->finalPath = folder / name;

@@ -242,12 +242,8 @@ void QtFormView::ApplyOwner(WindowHandle owner) {
 
 WindowHandle QtFormView::SetOwner(WindowHandle owner) {
     const WindowHandle previous = m_owner;
-    // A shown window stays above the owner it was shown with; a new one counts from the next
-    // show.
-    if (m_window && m_window->isVisible()) {
-        m_owner = owner;
-        return previous;
-    }
+    // Shown or not, the window takes the owner at once: a host's window owns the messages
+    // window only while it is being shown, and the owner before is put back right after.
     try {
         ApplyOwner(owner);
     } catch (...) {

@@ -25,6 +25,27 @@ QJsonValue ToJson(quint64 generation) {
     return QJsonValue(static_cast<double>(generation));
 }
 
+// The attributes a click report gives of the element as the page has it now.
+std::vector<HeadlessElement::Attribute> LiveAttributes(const QJsonArray& pairs) {
+    std::vector<HeadlessElement::Attribute> attributes;
+    for (const QJsonValue& pair : pairs)
+        attributes.push_back({pair.toArray().at(0).toString().toStdString(),
+                              pair.toArray().at(1).toString().toStdString()});
+    return attributes;
+}
+
+bool SameAttributes(const HeadlessElement& element,
+                    const std::vector<HeadlessElement::Attribute>& live) {
+    if (element.Attributes().size() != live.size())
+        return false;
+    for (const HeadlessElement::Attribute& attribute : live) {
+        const std::optional<std::string> value = element.GetAttribute(attribute.name);
+        if (!value || *value != attribute.value)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QtHtmlDocument::QtHtmlDocument(std::string url, std::string source, QtWebPage* page,
@@ -226,15 +247,25 @@ void QtHtmlDocument::HandleClickReport(const QString& json) {
     for (const QJsonValue& index : path.toArray())
         address.path.push_back(index.toInt());
 
+    // The buttons are read from the element as the page has it now: its scripts may have set
+    // attributes, or inserted elements that moved others to the place the mirror knows.
+    const std::vector<HeadlessElement::Attribute> live =
+        LiveAttributes(report.value(QStringLiteral("attributes")).toArray());
+    HeadlessElementPtr element = path.isArray() ? Resolve(address, tag) : nullptr;
+    if (element && !SameAttributes(*element, live)) {
+        if (!address.id.empty() && element->Id() == address.id)
+            element->ReplaceAttributes(live); // the same element, changed by a script
+        else
+            element = nullptr; // another element at that place: not this one
+    }
     std::shared_ptr<QtHtmlElement> source;
-    if (HeadlessElementPtr element = path.isArray() ? Resolve(address, tag) : nullptr) {
+    if (element) {
         source = Wrap(element);
     } else {
-        // Made by the page's scripts: a detached copy of what the page reported.
+        // Made or moved by the page's scripts: a detached copy of what the page reported.
         auto copy = std::make_shared<HeadlessElement>(HtmlNames::ToLowerAscii(tag));
-        for (const QJsonValue& pair : report.value(QStringLiteral("attributes")).toArray())
-            copy->AppendAttribute(pair.toArray().at(0).toString().toStdString(),
-                                  pair.toArray().at(1).toString().toStdString());
+        for (const HeadlessElement::Attribute& attribute : live)
+            copy->AppendAttribute(attribute.name, attribute.value);
         copy->InitCheckedFromAttributes();
         // Its place in the page now; its id might name another element of the page.
         std::optional<Address> fixed;
@@ -242,16 +273,16 @@ void QtHtmlDocument::HandleClickReport(const QString& json) {
             fixed = Address{std::string(), address.path};
         source = std::make_shared<QtHtmlElement>(self, copy, fixed);
     }
-    const HeadlessElementPtr& element = source->Mirror();
+    const HeadlessElementPtr& clicked = source->Mirror();
 
     if (seq == 0) {
         // Nobody decides about this click; only its state was news.
         if (toggles)
-            element->SetChecked(checked);
+            clicked->SetChecked(checked);
         return;
     }
     const bool kept = HtmlClick::Dispatch(
-        element, source, toggles ? std::optional<bool>(checked) : std::nullopt, m_onClick);
+        clicked, source, toggles ? std::optional<bool>(checked) : std::nullopt, m_onClick);
     Run(QtWebPage::Call(QStringLiteral("answer"), QJsonArray{ToJson(m_generation), seq, kept}));
 }
 

@@ -124,6 +124,10 @@ void Win32Downloader::SetEvents(IDownloadEvents* events) {
     m_events = events;
 }
 
+void Win32Downloader::KeepFiles(std::vector<std::string> paths) {
+    m_keep = std::move(paths);
+}
+
 bool Win32Downloader::IsBusy() const {
     return m_transfer != nullptr;
 }
@@ -145,7 +149,9 @@ bool Win32Downloader::BeginDownload(const std::string& url, const std::string& k
         if (error)
             return false;
         const std::string name = DownloadFolder::SafeFileName(address->segment);
-        DownloadFolder::Tidy(Narrow(folder.wstring()), m_limits, name);
+        std::vector<std::string> keep = m_keep;
+        keep.push_back(name);
+        DownloadFolder::Tidy(Narrow(folder.wstring()), m_limits, keep);
         auto transfer = std::make_unique<Transfer>();
         transfer->key = key;
         transfer->finalPath = folder / Widen(name);

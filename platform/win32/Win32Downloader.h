@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Downloader.h"
 #include "platform/NetworkLimits.h"
@@ -39,6 +40,7 @@ public:
     Win32Downloader& operator=(const Win32Downloader&) = delete;
 
     void SetEvents(IDownloadEvents* events) override;
+    void KeepFiles(std::vector<std::string> paths) override;
     // False when a transfer runs or its completion has not been delivered yet, when the
     // address is not http or https, or when the download folder cannot be prepared.
     bool BeginDownload(const std::string& url, const std::string& key) override;
@@ -72,6 +74,7 @@ private:
     Win32EventLoop& m_loop;
     std::string m_folder;
     NetworkLimits m_limits;
+    std::vector<std::string> m_keep;
     IDownloadEvents* m_events = nullptr;
     std::string m_localFile;
     bool m_completionPending = false;

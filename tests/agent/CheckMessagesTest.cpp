@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 #include "agent/AuAgent.h"
@@ -221,6 +222,29 @@ TEST_F(Check, AStampIsSilentOnlyWhenItDiffersInLetterCaseAlone) {
         Store("1", stored);
         Answer(std::string("<r count=\"1\" msgs=\"") + answered + "\"/>");
         EXPECT_EQ(agent.CheckMessages(true, false, true).value(), announced) << answered;
+    }
+}
+
+// One process, one lower-casing: an agent that ends leaves it in place for those still alive,
+// whichever of them came first.
+TEST(CheckWithSeveralAgents, TheStampStaysSilentAfterAnotherAgentEnded) {
+    TestPlatform tp;
+    ScriptedRenderer renderer{tp.loop()};
+    tp.platform().forms = &renderer;
+    tp.utility().SetConnected(true);
+    auto first = std::make_unique<AuAgent>(tp.platform());
+    auto second = std::make_unique<AuAgent>(tp.platform());
+    auto third = std::make_unique<AuAgent>(tp.platform());
+    for (std::unique_ptr<AuAgent>* ending : {&first, &third}) {
+        ending->reset();
+        second->SetBaseURL(kBase);
+        second->SetProductCode("{P1}");
+        second->SetProductAttribute("do-not-notify-last-message", "1");
+        second->SetProductAttribute("last-message-stamp", "äb");
+        tp.http().SetPrefixResponse(kCheckUrl,
+                                    FakeHttpFetcher::Response::Ok("<r count=\"1\" msgs=\"ÄB\"/>"));
+        EXPECT_FALSE(second->CheckMessages(true, false, true).value());
+        EXPECT_EQ(renderer.Find("dlgCheckMessages"), nullptr);
     }
 }
 

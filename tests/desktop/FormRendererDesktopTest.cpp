@@ -200,6 +200,14 @@ TEST_F(FormRendererDesktopTest, PlacementAndOwners) {
     EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), host.Window()->windowHandle());
     EXPECT_EQ(owned.SetOwner(0x7ffff001), hostHandle) << "a foreign handle is only remembered";
     EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), nullptr);
+
+    // A shown window changes its owner as well: shown above the host, then given back its
+    // owner before, it is owned by nobody.
+    owned.ShowModeless(hostHandle);
+    EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), host.Window()->windowHandle());
+    EXPECT_EQ(owned.SetOwner(0), hostHandle);
+    EXPECT_EQ(owned.Window()->windowHandle()->transientParent(), nullptr);
+    EXPECT_TRUE(owned.Window()->isVisible());
 }
 
 TEST_F(FormRendererDesktopTest, MessageBoxesCarryTheTitleAndGermanButtons) {

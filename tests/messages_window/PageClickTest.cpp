@@ -2,6 +2,7 @@
 // plain elements, and the close element that ends the window and, one tick later, the work.
 
 #include "tests/messages_window/MessagesWindowFixture.h"
+#include "tests/support/FakeDownloaderFactory.h"
 
 namespace KDAutoUpdate {
 namespace {
@@ -68,6 +69,54 @@ TEST_F(PageClickTest, ClicksThatNameNoMessageOrNoButtonDoNothingAndAreCancelled)
     EXPECT_FALSE(page->Click(checkBox));
     EXPECT_FALSE(checkBox->Checked()) << "a check box that is no chooser does not toggle";
     EXPECT_TRUE(desktop.Urls().empty());
+}
+
+// A message whose id is empty is no target of a button that names none.
+TEST_F(PageClickTest, AButtonWithoutForMessageActsOnNoMessage) {
+    page = ServicePage(R"(<Messages>
+      <Message type="info" downloadPath="http://127.0.0.1/no-id.html">
+        <Features><Feature name="Core" checked="0"/></Features>
+      </Message>
+    </Messages>)");
+    Browser()->Complete(PageId(), page);
+    ASSERT_NE(Window()->Messages().Find(""), nullptr);
+    for (const char* type : {"actionbutton", "downloadbutton"}) {
+        auto button = page->Add("", "button");
+        button->Attr("auButtonType", type);
+        EXPECT_FALSE(page->Click(button)) << type;
+    }
+    auto chooser = page->Add("", "input");
+    chooser->Attr("auButtonType", "featurestatechooser").Attr("forFeature", "Core");
+    chooser->MakeCheckBox(false);
+    EXPECT_TRUE(page->Click(chooser));
+    EXPECT_FALSE(Window()->Messages().Find("")->Features().Find("Core")->IsChecked());
+    EXPECT_TRUE(desktop.Urls().empty());
+
+    // Named as empty, it is the message with the empty id.
+    EXPECT_FALSE(page->Click(Button("downloadbutton", "")));
+    EXPECT_EQ(desktop.Urls(), std::vector<std::string>{"http://127.0.0.1/no-id.html"});
+}
+
+// A double click reaches the page while the first click's download dialog is up: the second
+// click starts nothing; once the first is done, the button works again.
+TEST_F(PageClickTest, AClickWhileAButtonsWorkRunsStartsNothing) {
+    FakeDownloaderFactory downloads{tp.loop()};
+    tp.platform().downloads = &downloads;
+    downloads.OnBegin([](FakeDownloader& d) { d.Fail(10); });
+    auto setup = Button("actionbutton", "Setup-2");
+    std::vector<bool> nested;
+    renderer.QueueModalAction("dlgDownload", [&](ScriptedView&) {
+        nested.push_back(page->Click(setup));
+        nested.push_back(page->Click(Button("downloadbutton", "Info-1")));
+    });
+    EXPECT_FALSE(page->Click(setup));
+    EXPECT_EQ(nested, (std::vector<bool>{false, false}));
+    EXPECT_EQ(downloads.Log().begins.size(), 1u);
+    EXPECT_TRUE(desktop.Urls().empty());
+
+    EXPECT_FALSE(page->Click(Button("downloadbutton", "Info-1")));
+    EXPECT_EQ(desktop.Urls().size(), 1u);
+    tp.platform().downloads = nullptr;
 }
 
 TEST_F(PageClickTest, AFeatureChooserSetsTheChoiceFromTheCheckBoxAndKeepsItsState) {

@@ -19,6 +19,14 @@ protected:
     }
 };
 
+// The page was decoded already: an island's own declaration of another encoding changes
+// nothing of its text.
+TEST_F(ReadIslandTest, TheIslandsDeclaredEncodingDoesNotDecodeItAgain) {
+    ShowPage("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+             "<Messages><Message id=\"m\" name=\"Gr\u00f6\u00dfe\"/></Messages>");
+    EXPECT_EQ(Message("m").Name(), "Gr\u00f6\u00dfe");
+}
+
 TEST_F(ReadIslandTest, MessageAttributesBecomePropertiesWithTheirDefaults) {
     ShowPage(R"(<Messages>
       <Message id="full" name="Update 5.1" toVersion="5.1.0" fileName="up51.msp"

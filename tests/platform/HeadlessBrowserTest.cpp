@@ -102,12 +102,26 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
             text += piece;
         return text;
     };
+    const auto distinctBold = [](int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += "<p><b id=\"b" + std::to_string(i) + "\"></p>";
+        return text;
+    };
     const std::pair<Response, std::string> cases[] = {
         {Response::Status(404, "<p>not here</p>"), "404"},
         {Response::TransportError(), std::to_string(FakeHttpFetcher::kUnreachable)},
         {Response::Ok(repeat("<div>", 100000)), "0"},
         {Response::Ok(repeat("<br>", 100001)), "0"},
-        // Closed elements, void and self-closed ones and comments do not add to the depth.
+        // "/>" closes nothing in HTML, and an end tag closes only an element that is open.
+        {Response::Ok(repeat("<div/>", 2500)), "0"},
+        {Response::Ok(repeat("<div></span>", 2500)), "0"},
+        {Response::Ok(repeat("<b><div></b>", 1500)), "0"},
+        {Response::Ok("<svg><style>" + repeat("<g>", 2500)), "0"},
+        // Formatting elements that paragraphs' ends closed are opened again in the next one.
+        {Response::Ok(distinctBold(2100) + "<p>x</p>"), "0"},
+        {Response::Ok(repeat("<p><b>x</p>", 5000)), ""}, // no more than three alike
+        // Closed elements, void ones and comments do not add to the depth.
         {Response::Ok(repeat("<div><br><img src=x/><p/><!-- <div> --></div>", 10000)), ""},
     };
     for (const auto& [response, status] : cases) {
@@ -124,6 +138,58 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
         }
         EXPECT_EQ(browser->Document(page) == nullptr, failed);
         EXPECT_FALSE(browser->IsLoading(page));
+    }
+}
+
+// A release history as HTML lets it be written: rows, cells, list items and paragraphs whose
+// end tags are left out, options and definitions likewise, and a script whose text is full of
+// markup. It nests no deeper than a few elements and loads with its island.
+TEST_F(HeadlessBrowserTest, LongListsAndTablesWithoutEndTagsLoad) {
+    std::string history = "<!DOCTYPE html><html><head><title>History <b></title><script>var t = '";
+    for (int i = 0; i < 4000; ++i)
+        history += "<a href=\"#" + std::to_string(i) + "\"><div>";
+    history += "';</script><style>p > a { color: red }</style></head><body><table>";
+    for (int i = 0; i < 2200; ++i)
+        history += "<tr><td>5." + std::to_string(i) + "<td><p>Fixed";
+    history += "</table><ul>";
+    for (int i = 0; i < 2500; ++i)
+        history += "<li>Change " + std::to_string(i) + "<p>More";
+    history += "</ul><select>";
+    for (int i = 0; i < 2100; ++i)
+        history += "<option>" + std::to_string(i);
+    history += "</select><dl>";
+    for (int i = 0; i < 2100; ++i)
+        history += "<dt>Term<dd>Text";
+    history += "</dl><!-- <div> --><xml id=\"KdAutoUpdate\"><Messages><Message id=\"m1\"/>"
+               "</Messages></xml></body></html>";
+    Load(history);
+    ASSERT_EQ(events.lines.size(), 1u);
+    EXPECT_EQ(events.lines.front().rfind("complete", 0), 0u) << events.lines.front();
+    ASSERT_NE(El("KdAutoUpdate"), nullptr);
+    EXPECT_EQ(El("KdAutoUpdate")->RawSource(), "<Messages><Message id=\"m1\"/></Messages>");
+}
+
+// No header names a charset here: the byte-order mark decides, else the bytes themselves.
+TEST_F(HeadlessBrowserTest, PagesReadAsTheirBytesMeanWithoutACharset) {
+    const std::string island = "<M name=\"Gr\u00f6\u00dfe \u20ac\"/>";
+    const std::string latin = "<M name=\"Gr\xF6\xDF" "e \x80\"/>";
+    for (const std::string& source :
+         {"<body><xml id=\"KdAutoUpdate\">" + latin + "</xml></body>",
+          "<body><xml id=\"KdAutoUpdate\">" + island + "</xml></body>",
+          "\xEF\xBB\xBF<body><xml id=\"KdAutoUpdate\">" + island + "</xml></body>"}) {
+        Load(source);
+        ASSERT_NE(El("KdAutoUpdate"), nullptr) << source;
+        EXPECT_EQ(El("KdAutoUpdate")->RawSource(), island) << source;
+    }
+    // UTF-16 in both byte orders, by its mark alone.
+    const std::string ascii = "<body><xml id=\"KdAutoUpdate\"><M name=\"x\"/></xml></body>";
+    for (const bool little : {true, false}) {
+        std::string utf16 = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char c : ascii)
+            utf16 += little ? std::string{c, '\0'} : std::string{'\0', c};
+        Load(utf16);
+        ASSERT_NE(El("KdAutoUpdate"), nullptr) << little;
+        EXPECT_EQ(El("KdAutoUpdate")->RawSource(), "<M name=\"x\"/>");
     }
 }
 

@@ -420,6 +420,30 @@ TEST_F(NetworkLimitsTest, LeftoversAreTidiedAwayByTheNextDownload) {
               (std::set<std::string>{"running.part", "p1.sh", "p2.sh", "p3.sh", "p4.sh", "ok"}));
 }
 
+TEST_F(NetworkLimitsTest, PackagesOfRecordedUpdatesOutliveEveryTidying) {
+    fs::create_directories(folder);
+    const auto now = fs::file_time_type::clock::now();
+    const std::pair<const char*, int> files[] = {{"ancient.sh", 24 * 40}, {"old.msp", 24 * 31},
+                                                 {"p1.sh", 1}, {"p2.sh", 2}, {"p3.sh", 3},
+                                                 {"p4.sh", 4}, {"p5.sh", 5}, {"p6.sh", 6}};
+    for (const auto& [name, hours] : files) {
+        std::ofstream(folder / name) << "x";
+        fs::last_write_time(folder / name, now - std::chrono::hours(hours));
+    }
+    // Two products' records: a patch command and a plain file, both past their age; a path
+    // spelled through "..", and one of the same name in another folder, which keeps nothing.
+    const fs::path elsewhere = root / "elsewhere";
+    downloader->KeepFiles({(folder / "old.msp").string(),
+                           (folder / ".." / folder.filename() / "ancient.sh").string(),
+                           (elsewhere / "p6.sh").string()});
+    for (int round = 0; round < 2; ++round)
+        ASSERT_NE(Download("/ok"), "");
+    const std::vector<std::string> names = FolderNames();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
+              (std::set<std::string>{"ancient.sh", "old.msp", "p1.sh", "p2.sh", "p3.sh", "p4.sh",
+                                     "ok"}));
+}
+
 TEST(RedirectGuard, OnlyToHttpsOrWithinTheSameHost) {
     struct Case {
         const char *from, *to;

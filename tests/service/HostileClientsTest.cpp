@@ -11,12 +11,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <string>
 
 namespace KDAutoUpdate::Testing {
 namespace {
 
 const QByteArray kCheck = "/services/autoupdate/CheckUpdate.aspx?ProductCode=x";
+
+// This process's resident memory in KiB, as the kernel counts it.
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
 
 class HostileClientsTest : public ::testing::Test {
 protected:
@@ -80,6 +91,28 @@ TEST_F(HostileClientsTest, TheRequestLogKeepsOnlyTheLatestLines) {
     const QStringList log = m_service->RequestLog();
     ASSERT_EQ(log.size(), 3);
     EXPECT_TRUE(log.last().contains("&n=9 200")) << log.last().toStdString();
+}
+
+// Every query of 60 KB differs from the one before: the answers built for them must not pile
+// up in the service's memory.
+TEST_F(HostileClientsTest, LongDistinctQueriesLeaveNothingBehind) {
+    Start();
+    const QByteArray padding(60 * 1024, 'a');
+    constexpr int kBatch = 50;
+    const auto send = [&](int round) {
+        QByteArray requests;
+        for (int i = 0; i < kBatch; ++i)
+            requests += "GET " + kCheck + "&CmpID=" + QByteArray::number(round * kBatch + i) +
+                        padding + " HTTP/1.1\r\nHost: a\r\n\r\n";
+        return RawExchange(m_service->Port(), requests, kBatch, 30000).size();
+    };
+    ASSERT_EQ(send(0), kBatch); // buffers and pools of a first round stay in any case
+    const long before = ResidentKiB();
+    ASSERT_GT(before, 0);
+    for (int round = 1; round <= 20; ++round)
+        ASSERT_EQ(send(round), kBatch) << round;
+    // A thousand queries of 60 KB: kept, they would hold 60 MB.
+    EXPECT_LT(ResidentKiB() - before, 24 * 1024);
 }
 
 TEST_F(HostileClientsTest, PageLinksComeFromThePublicUrlNeverFromTheHostHeader) {

@@ -29,6 +29,8 @@ struct FakeDownloadLog {
         std::string url;
         std::string key;
         bool accepted = false;
+        // What the control was told to keep when the transfer began.
+        std::vector<std::string> kept;
     };
     std::vector<Begin> begins;
     // Keys CancelDownload was called with, whether or not a transfer ran.
@@ -47,6 +49,7 @@ public:
 
     // IDownloader
     void SetEvents(IDownloadEvents* events) override { m_events = events; }
+    void KeepFiles(std::vector<std::string> paths) override { m_keep = std::move(paths); }
     // Records the call; starts a transfer unless SetBeginResult(false) was said or a transfer
     // runs.
     bool BeginDownload(const std::string& url, const std::string& key) override;
@@ -83,6 +86,7 @@ private:
     VirtualEventLoop& m_loop;
     std::shared_ptr<FakeDownloadLog> m_log;
     IDownloadEvents* m_events = nullptr;
+    std::vector<std::string> m_keep;
     bool m_beginResult = true;
     std::optional<bool> m_busyOverride;
     bool m_running = false;
