@@ -13,7 +13,6 @@
 #include "platform/pugixml/PugiXmlSerializer.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/pugixml/PugiXmlStorage.h"
-#include "platform/pugixml/XmlWellFormed.h"
 
 namespace KDAutoUpdate {
 
@@ -122,26 +121,15 @@ bool PugiXmlDocument::IsHttpUrl(const std::string& source) {
 
 PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlElementVisitor* visit,
                                                 bool isText) {
-    // Judged before pugixml parses the text in place, and told after pugixml had its say (an
-    // empty text is one without a root element, not a malformed one).
-    bool wellFormed = true;
-    try {
-        wellFormed = XmlWellFormed::Check(text, isText);
-    } catch (...) {
-        wellFormed = false;
-    }
     auto storage = EmptyStorage();
     storage->text = std::move(text);
     const pugi::xml_encoding encoding = isText ? pugi::encoding_utf8 : pugi::encoding_auto;
-    Outcome outcome = ParseWith(
+    return ParseWith(
         [encoding](PugiXmlStorage& s) {
             return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
                                              encoding);
         },
         std::move(storage), visit);
-    if (!wellFormed && outcome.second == XmlError::kNone)
-        return {EmptyStorage(), XmlError::kMalformed};
-    return outcome;
 }
 
 PugiXmlDocument::Outcome

@@ -66,27 +66,6 @@ TEST_F(PageLoadTest, AnUnreadableIslandIsRecordedAndKeepsTheProgressPageInFront)
     EXPECT_FALSE(withoutIsland->Find("cmdClose")->HasOnClick());
 }
 
-// What XML does not allow, though a lenient reader would make something of it.
-TEST_F(PageLoadTest, AnIslandThatIsNotWellFormedXmlIsUnreadable) {
-    Open();
-    CompleteProgress();
-    for (const char* message :
-         {R"(<Message id="m1" name="Tom & Jerry"/>)", R"(<Message id="m1" name="Gr&uuml;n"/>)",
-          R"(<Message id="m1" name="a<b"/>)", R"(<Message id="m1" id="m2"/>)"}) {
-        auto page = ServicePage(std::string("<Messages>") + message + "</Messages>");
-        Browser()->Complete(PageId(), page);
-        ExpectIslandError();
-        ExpectWaitingStillShown();
-        EXPECT_EQ(Window()->Messages().Count(), 0u) << message;
-    }
-    // Escaped, each of them reads.
-    Browser()->Complete(
-        PageId(), ServicePage(R"(<Messages><Message id="m1" name="Tom &amp; Gr&#252;n &lt;3"/>)"
-                              "</Messages>"));
-    ASSERT_EQ(Window()->Messages().Count(), 1u);
-    EXPECT_EQ(Window()->Messages().Item(0)->Name(), "Tom & Gr\u00fcn <3");
-}
-
 TEST_F(PageLoadTest, AReadableIslandBringsThePageForwardAndLaterBadPagesKeepItsRecords) {
     Open();
     CompleteProgress();
