@@ -23,7 +23,7 @@ class IDownloader {
 public:
     virtual ~IDownloader() = default;
     virtual void SetEvents(IDownloadEvents* events) = 0;
-    virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
+    [[nodiscard]] virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
     // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
     // follows a cancelled transfer.
     virtual void CancelDownload(const std::string& key) = 0;
