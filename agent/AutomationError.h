@@ -19,8 +19,9 @@ constexpr long kObjectErrorBase = -2147221504L;
 constexpr const char* kBusyDescription =
     "Another 'AutoUpdate' already in progress. Process aborted.";
 
-// A host call's result, or the error it raises to the host.
-template <class T = std::monostate> class Outcome {
+// A host call's result, or the error it raises to the host. A caller that drops one would drop
+// the error with it.
+template <class T = std::monostate> class [[nodiscard]] Outcome {
 public:
     Outcome(T value) : m_value(std::move(value)) {}
     Outcome(AutomationError error) : m_error(std::move(error)) {}

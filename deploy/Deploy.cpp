@@ -122,11 +122,12 @@ void AuMessage::Deploy() {
         }
     } else if (choice == kInstallNow) {
         IUtilityLibrary* util = platform.utility;
+        // The package's own installer deals with a process that would not end.
         if (util && !KillProcName().empty() && util->IsProcessRunning(KillProcName()))
-            util->KillProcess(KillProcName());
+            (void)util->KillProcess(KillProcName());
         // A command that cannot be started is not reported: the record is cleared all the same.
         if (platform.processes)
-            platform.processes->StartCommandLine(command);
+            (void)platform.processes->StartCommandLine(command);
         if (product) {
             product->setAttribute("install-last-update-on-startup", "0");
             product->removeAttribute("last-update-message-id");

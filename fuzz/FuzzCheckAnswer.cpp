@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     agent.SetProductCode("{P1}");
     tp.http().SetPrefixResponse("http://svc.test/CheckUpdate.aspx",
                                 FakeHttpFetcher::Response::Ok(input.text));
-    agent.CheckMessages(true, false, (input.flags & 2) != 0);
-    agent.CheckMessages(true, true, true);
+    // Only crashes and sanitizer reports count here: what the checks answer does not.
+    (void)agent.CheckMessages(true, false, (input.flags & 2) != 0);
+    (void)agent.CheckMessages(true, true, true);
     tp.loop().Advance(100);
     return 0;
 }

@@ -80,11 +80,12 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     island->setAsync(false);
     // The records are read as the document is checked after parsing: one walk for both.
     IslandReader reader(m_lAgentPtr);
-    island->loadXMLVisiting(IslandContent(std::move(*raw)),
-                            [&reader](IXmlElement& visited, std::string_view name, int depth) {
-                                reader.Visit(visited, name, depth);
-                            });
-    if (island->parseErrorCode() != 0)
+    const bool loaded =
+        island->loadXMLVisiting(IslandContent(std::move(*raw)),
+                                [&reader](IXmlElement& visited, std::string_view name, int depth) {
+                                    reader.Visit(visited, name, depth);
+                                });
+    if (!loaded || island->parseErrorCode() != 0)
         return false;
     // With the vendor's keys, an island that is not theirs counts as unreadable.
     const XmlElementPtr root = island->documentElement();

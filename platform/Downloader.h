@@ -28,7 +28,7 @@ public:
     // their age or number (full paths; those outside the download folder do not matter): the
     // packages that recorded updates still have to start.
     virtual void KeepFiles(std::vector<std::string> paths) = 0;
-    virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
+    [[nodiscard]] virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
     // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
     // follows a cancelled transfer.
     virtual void CancelDownload(const std::string& key) = 0;

@@ -11,7 +11,7 @@ public:
     // The whole text is program and arguments, split as a Windows command line is split
     // (blanks separate, double quotes group); never run through a shell. False when it could
     // not be started.
-    virtual bool StartCommandLine(const std::string& commandLine) = 0;
+    [[nodiscard]] virtual bool StartCommandLine(const std::string& commandLine) = 0;
 };
 
 } // namespace KDAutoUpdate

@@ -25,7 +25,7 @@ public:
                                                long options) = 0;
     virtual bool FileExists(const std::string& path) = 0;
     // Renames a file, replacing `to`; false when it could not be done (or the backend cannot).
-    virtual bool RenameFile(const std::string& /*from*/, const std::string& /*to*/) {
+    [[nodiscard]] virtual bool RenameFile(const std::string& /*from*/, const std::string& /*to*/) {
         return false;
     }
     // Waits for the exclusive lock of the lock file at `path` (created when missing). Null when
@@ -40,7 +40,7 @@ public:
 
     // Processes of the current user, by executable name with or without ".exe".
     virtual bool IsProcessRunning(const std::string& processName) = 0;
-    virtual bool KillProcess(const std::string& processName) = 0;
+    [[nodiscard]] virtual bool KillProcess(const std::string& processName) = 0;
 
     // The path part of a res:// URL for a resource file.
     virtual std::string ResourceUrlPath(const std::string& filePath) = 0;

@@ -77,13 +77,13 @@ public:
     // parseErrorCode() instead.
     virtual bool load(const std::string& source) = 0;
     // Parses `text`; a caller that moves its text in spares the backend a copy.
-    virtual bool loadXML(std::string text) = 0;
+    [[nodiscard]] virtual bool loadXML(std::string text) = 0;
     // loadXML, then `visit` with every element in document order, with its name and depth (the
     // root's is 0). A backend that walks the parsed document anyway, to check it, visits on that
     // walk: a reader of the whole document then needs no walk of its own. The element given is
     // valid only during its call and must not be changed. When the load fails, it may do so
     // after some visits: whatever they gave is to be dropped.
-    virtual bool loadXMLVisiting(std::string text, const XmlElementVisitor& visit) {
+    [[nodiscard]] virtual bool loadXMLVisiting(std::string text, const XmlElementVisitor& visit) {
         if (!loadXML(std::move(text)))
             return false;
         std::vector<std::pair<XmlElementPtr, int>> pending; // a stack, next on top
@@ -99,7 +99,7 @@ public:
         }
         return true;
     }
-    virtual bool save(const std::string& path) = 0;
+    [[nodiscard]] virtual bool save(const std::string& path) = 0;
 
     virtual XmlReadyState readyState() const = 0;
     // parseError.errorCode: 0 after a well-formed load, non-zero otherwise.

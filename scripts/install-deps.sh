@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates ccache
   qt6-base-dev libxcb1-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
   libpugixml-dev libgumbo-dev libsodium-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth
   dbus-daemon python3-dbus python3-gi gir1.2-glib-2.0 libglib2.0-bin systemd

@@ -36,9 +36,9 @@ template <typename Content>
 QByteArray AnswerSigner::Sign(const QByteArray& xml, Content content) const {
     PugiXmlService service(nullptr, nullptr);
     const std::unique_ptr<IXmlDocument> document = service.CreateDocument();
-    document->loadXML(xml.toStdString());
+    const bool loaded = document->loadXML(xml.toStdString());
     const XmlElementPtr root = document->documentElement();
-    if (document->parseErrorCode() != 0 || !root)
+    if (!loaded || document->parseErrorCode() != 0 || !root)
         return {};
     root->removeAttribute("signature");
     root->setAttribute("expires", ExpiresText().toStdString());

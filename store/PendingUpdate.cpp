@@ -44,7 +44,7 @@ bool AuAgent::CheckInstallableUpdates(std::optional<bool> bSilent) {
         // command that cannot be started is not reported; the record is cleared all the same.
         const bool accepted = AcceptRecordedPackage(*this, info->LastUpdateName);
         if (accepted && m_platform.processes)
-            m_platform.processes->StartCommandLine(info->LastUpdateCmd);
+            (void)m_platform.processes->StartCommandLine(info->LastUpdateCmd);
         ClearPendingUpdate(*this);
         result = accepted;
     }

@@ -76,11 +76,12 @@ void UpdateStore::KeepUnreadable(const std::string& path) const {
     IUtilityLibrary* utility = m_platform.utility;
     if (!utility)
         return;
-    // Renaming over the oldest drops it.
+    // Renaming over the oldest drops it. Keeping copies is a courtesy to whoever looks into a
+    // broken store later: one that cannot be moved aside is written over all the same.
     for (int age = kUnreadableKept - 1; age > 0; --age)
         if (utility->FileExists(KeptName(path, age - 1)))
-            utility->RenameFile(KeptName(path, age - 1), KeptName(path, age));
-    utility->RenameFile(path, KeptName(path, 0));
+            (void)utility->RenameFile(KeptName(path, age - 1), KeptName(path, age));
+    (void)utility->RenameFile(path, KeptName(path, 0));
 }
 
 void UpdateStore::Load() {
@@ -96,9 +97,11 @@ void UpdateStore::Load() {
             return;
         KeepUnreadable(path);
     }
-    // Missing, unreadable or malformed: start again from an empty store, saved at once.
-    m_document->loadXML(kEmptyStore);
-    m_document->save(path);
+    // Missing, unreadable or malformed: start again from an empty store, saved at once. The
+    // empty store always parses; a store that cannot be written is no reason to stop, as the
+    // agent works on from the document it holds and tries the file again at its next save.
+    (void)m_document->loadXML(kEmptyStore);
+    (void)m_document->save(path);
     m_fileStamp = Stamp(path);
 }
 
@@ -134,7 +137,7 @@ void UpdateStore::Save() {
             disk->setAsync(false);
             if (Exists(path) && Read(*disk, path)) {
                 MergeInto(*disk);
-                disk->save(path);
+                (void)disk->save(path);
                 m_fileStamp = Stamp(path);
                 return;
             }
@@ -142,7 +145,7 @@ void UpdateStore::Save() {
         if (Exists(path))
             KeepUnreadable(path);
     }
-    m_document->save(path);
+    (void)m_document->save(path);
     m_fileStamp = Stamp(path);
 }
 

@@ -98,12 +98,12 @@ TEST_F(Check, AsynchronousCheckRaisesNewMessagesWithTheRootMarkup) {
 TEST_F(Check, TheHostDecidesAboutTheDialogThroughSkipDialog) {
     Answer("<r count=\"2\" msgs=\"AB\"/>");
     host.skipDialogAnswer = true;
-    agent.CheckMessages(false);
+    EXPECT_TRUE(agent.CheckMessages(false).ok());
     tp.loop().ProcessPendingEvents();
     EXPECT_FALSE(DialogOpen());
 
     host.skipDialogAnswer = false;
-    agent.CheckMessages(true);
+    EXPECT_TRUE(agent.CheckMessages(true).ok());
     tp.loop().ProcessPendingEvents();
     ASSERT_EQ(host.newMessages.size(), 2u);
     EXPECT_TRUE(host.newMessages[1].skipDialogIn);
@@ -137,7 +137,7 @@ TEST_F(Check, FailedAnswersAreNotEvaluated) {
           FakeHttpFetcher::Response::TransportError()}) {
         tp.http().SetPrefixResponse(kCheckUrl, response);
         EXPECT_FALSE(agent.CheckMessages(false, false).value());
-        agent.CheckMessages();
+        EXPECT_TRUE(agent.CheckMessages().ok());
         tp.loop().Advance(50);
     }
     EXPECT_TRUE(host.newMessages.empty());
@@ -147,7 +147,7 @@ TEST_F(Check, FailedAnswersAreNotEvaluated) {
 
 TEST_F(Check, BusyWhileACheckLoadsOrTheDialogIsOpen) {
     tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
-    agent.CheckMessages();
+    EXPECT_TRUE(agent.CheckMessages().ok());
     const Outcome<bool> second = agent.CheckMessages();
     ASSERT_FALSE(second.ok());
     EXPECT_EQ(second.error().number, -2147221504L);
@@ -171,7 +171,7 @@ TEST_F(Check, AHostCallingBackFromItsHandlerGetsTheBusyError) {
         if (!r.ok())
             nested = r.error();
     };
-    agent.CheckMessages();
+    EXPECT_TRUE(agent.CheckMessages().ok());
     tp.loop().ProcessPendingEvents();
     ASSERT_TRUE(nested.has_value());
     EXPECT_EQ(nested->number, -2147221504L);
@@ -181,12 +181,12 @@ TEST_F(Check, ASilentServerIsAbortedAtTheTenthTickEveryTime) {
     // A quick check before does not shorten the next one's ten ticks.
     tp.http().SetPrefixResponse(kCheckUrl,
                                 FakeHttpFetcher::Response::Delayed(3500, "<r count=\"0\"/>"));
-    agent.CheckMessages();
+    EXPECT_TRUE(agent.CheckMessages().ok());
     tp.loop().Advance(4000);
     const std::string checked = agent.GetProductAttribute("last-checked-date");
     tp.http().SetPrefixResponse(kCheckUrl, FakeHttpFetcher::Response::Never());
     for (int round = 0; round < 2; ++round) {
-        agent.CheckMessages();
+        EXPECT_TRUE(agent.CheckMessages().ok());
         tp.loop().Advance(9999);
         EXPECT_TRUE(agent.IsProcessing()) << round;
         EXPECT_EQ(tp.http().AbortCount(), round);

@@ -34,9 +34,12 @@ TEST(DurableSave, AKillAtAnyMomentLeavesAParsableFileAndNoLitter) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             auto doc = tp.xml().CreateDocument();
-            doc->loadXML("<update-info><product code=\"{A}\" pad=\"" + big + "\"/></update-info>");
+            if (!doc->loadXML("<update-info><product code=\"{A}\" pad=\"" + big +
+                              "\"/></update-info>"))
+                ::_exit(1);
+            // Saves until killed: the parent looks only at what the kill leaves on disk.
             for (;;)
-                doc->save(path);
+                (void)doc->save(path);
         }
         // Busy-wait a random while so the kill lands at different points of a save.
         volatile unsigned long spin = random() % 2000000;

@@ -22,8 +22,9 @@ std::string VendorKeys::SignAnswer(const std::string& xml,
                                    const std::string& expires) const {
     TestXmlService service(nullptr, nullptr);
     const auto document = service.CreateDocument();
-    document->loadXML(xml);
-    const XmlElementPtr root = document->documentElement();
+    const XmlElementPtr root = document->loadXML(xml) ? document->documentElement() : nullptr;
+    if (!root)
+        return {};
     if (!expires.empty())
         root->setAttribute("expires", expires);
     root->setAttribute("signature", SodiumSigner::SignData(content(root), m_secret).value());
