@@ -120,51 +120,34 @@ protected:
     std::vector<std::string> completions;
 };
 
-TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
+TEST_F(Win32Proxy, TheUsersSettingsChooseTheProxyPerAddress) {
     const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
-    {
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    proxy, "");
-        ASSERT_TRUE(settings.set());
-        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
-        EXPECT_TRUE(Completed());
-    }
-    {
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    proxy, "example.org;127.0.0.1");
-        ASSERT_TRUE(settings.set());
-        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
-        EXPECT_TRUE(Completed());
-    }
-    {
+    const std::string absent = "127.0.0.1:1"; // no proxy listens there
+    constexpr DWORD named = ConnectionSettings::Direct | ConnectionSettings::NamedProxy;
+    constexpr DWORD scripted = named | ConnectionSettings::ConfigScript;
+    const struct {
+        const char* what;
+        DWORD flags;
+        std::string server, bypass, script;
+        bool throughProxy, completes;
+    } cases[] = {
+        {"named proxy", named, proxy, "", "", true, true},
+        {"bypassed host", named, proxy, "example.org;127.0.0.1", "", false, true},
         // The user's choice wins over a direct connection: a proxy that is not there fails.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    "127.0.0.1:1", "");
-        ASSERT_TRUE(settings.set());
-        Download(url);
-        EXPECT_EQ(completions, std::vector<std::string>{""});
-    }
-}
-
-TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
-    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
-    {
-        // The script wins over the named proxy, which here is not there.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
-                                        ConnectionSettings::ConfigScript,
-                                    "127.0.0.1:1", "", scripts + "/proxy.pac");
-        ASSERT_TRUE(settings.set());
-        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
-        EXPECT_TRUE(Completed());
-    }
-    {
-        // A script that says DIRECT wins over the named proxy too.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
-                                        ConnectionSettings::ConfigScript,
-                                    proxy, "", scripts + "/direct.pac");
-        ASSERT_TRUE(settings.set());
-        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
-        EXPECT_TRUE(Completed());
+        {"absent proxy", named, absent, "", "", false, false},
+        // The script wins over the named proxy, whichever way it answers.
+        {"script: proxy", scripted, absent, "", scripts + "/proxy.pac", true, true},
+        {"script: DIRECT", scripted, proxy, "", scripts + "/direct.pac", false, true},
+    };
+    for (const auto& c : cases) {
+        ConnectionSettings settings(c.flags, c.server, c.bypass, c.script);
+        ASSERT_TRUE(settings.set()) << c.what;
+        const bool through = Download(url).find("GET " + url) != std::string::npos;
+        EXPECT_EQ(through, c.throughProxy) << c.what << "\n" << ProxyLog();
+        if (c.completes)
+            EXPECT_TRUE(Completed()) << c.what;
+        else
+            EXPECT_EQ(completions, std::vector<std::string>{""}) << c.what;
     }
 }
 
