@@ -111,7 +111,31 @@ protected:
         const std::string after = ProxyLog();
         return after.size() > before ? after.substr(before) : std::string();
     }
-    bool Completed() const { return completions.size() == 1 && !completions[0].empty(); }
+
+    static constexpr DWORD kNamed = ConnectionSettings::Direct | ConnectionSettings::NamedProxy;
+    static constexpr DWORD kScripted = kNamed | ConnectionSettings::ConfigScript;
+    static constexpr const char* kAbsent = "127.0.0.1:1"; // no proxy listens there
+    struct Case {
+        const char* what;
+        DWORD flags;
+        std::string server, bypass, script;
+        bool throughProxy, completes;
+    };
+    // Downloads the package under each case's settings: through the proxy or not, and whole or
+    // failed (one empty completion).
+    void Expect(const std::vector<Case>& cases) {
+        const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+        for (const Case& c : cases) {
+            ConnectionSettings settings(c.flags, c.server, c.bypass, c.script);
+            ASSERT_TRUE(settings.set()) << c.what;
+            const bool through = Download(url).find("GET " + url) != std::string::npos;
+            EXPECT_EQ(through, c.throughProxy) << c.what << "\n" << ProxyLog();
+            if (c.completes)
+                EXPECT_TRUE(completions.size() == 1 && !completions[0].empty()) << c.what;
+            else
+                EXPECT_EQ(completions, std::vector<std::string>{""}) << c.what;
+        }
+    }
 
     std::string service, proxy, log, scripts;
     fs::path folder = TestPlatform::MakeTempFolder("win32-proxy");
@@ -120,35 +144,17 @@ protected:
     std::vector<std::string> completions;
 };
 
-TEST_F(Win32Proxy, TheUsersSettingsChooseTheProxyPerAddress) {
-    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
-    const std::string absent = "127.0.0.1:1"; // no proxy listens there
-    constexpr DWORD named = ConnectionSettings::Direct | ConnectionSettings::NamedProxy;
-    constexpr DWORD scripted = named | ConnectionSettings::ConfigScript;
-    const struct {
-        const char* what;
-        DWORD flags;
-        std::string server, bypass, script;
-        bool throughProxy, completes;
-    } cases[] = {
-        {"named proxy", named, proxy, "", "", true, true},
-        {"bypassed host", named, proxy, "example.org;127.0.0.1", "", false, true},
-        // The user's choice wins over a direct connection: a proxy that is not there fails.
-        {"absent proxy", named, absent, "", "", false, false},
-        // The script wins over the named proxy, whichever way it answers.
-        {"script: proxy", scripted, absent, "", scripts + "/proxy.pac", true, true},
-        {"script: DIRECT", scripted, proxy, "", scripts + "/direct.pac", false, true},
-    };
-    for (const auto& c : cases) {
-        ConnectionSettings settings(c.flags, c.server, c.bypass, c.script);
-        ASSERT_TRUE(settings.set()) << c.what;
-        const bool through = Download(url).find("GET " + url) != std::string::npos;
-        EXPECT_EQ(through, c.throughProxy) << c.what << "\n" << ProxyLog();
-        if (c.completes)
-            EXPECT_TRUE(Completed()) << c.what;
-        else
-            EXPECT_EQ(completions, std::vector<std::string>{""}) << c.what;
-    }
+TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
+    Expect({{"named proxy", kNamed, proxy, "", "", true, true},
+            {"bypassed host", kNamed, proxy, "example.org;127.0.0.1", "", false, true},
+            // The user's choice wins over a direct connection: a proxy that is not there fails.
+            {"absent proxy", kNamed, kAbsent, "", "", false, false}});
+}
+
+// The script wins over the named proxy, whichever way it answers.
+TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
+    Expect({{"script: proxy", kScripted, kAbsent, "", scripts + "/proxy.pac", true, true},
+            {"script: DIRECT", kScripted, proxy, "", scripts + "/direct.pac", false, true}});
 }
 
 } // namespace
