@@ -12,9 +12,6 @@
 #include "agent/AuAgent.h"
 #include "tests/support/TestPlatform.h"
 #include "tests/support/XmlText.h"
-#ifdef _WIN32
-#include "platform/win32/Win32UtilityLibrary.h"
-#endif
 
 namespace KDAutoUpdate {
 namespace {
@@ -40,21 +37,7 @@ TEST_F(StoreFiles, EachUnreadableStoreIsKeptAndOnlyTheOldestBeyondFiveIsDropped)
     EXPECT_FALSE(fs::exists(tp.ProgramFile("updateinfo.xml.bad.5")));
 }
 
-#ifdef _WIN32
-TEST(StoreFilesOnWindows, TheSystemsUtilityLibraryKeepsEachUnreadableStoreToo) {
-    TestPlatform tp;
-    Win32UtilityLibrary utility;
-    tp.platform().utility = &utility;
-    for (const char* broken : {"<first>", "<second>"}) {
-        tp.WriteProgramFile("updateinfo.xml", broken);
-        AuAgent agent(tp.platform());
-    }
-    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad"), "<second>");
-    EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml.bad.1"), "<first>");
-    EXPECT_EQ(XmlText(tp.ReadProgramFile("updateinfo.xml").value_or("")),
-              "<?xml version=\"1.0\"?><update-info />");
-}
-#else
+#ifndef _WIN32
 // The program folder's updateinfo.xml points to data/store.xml beside it.
 struct LinkedStore : StoreFiles {
     LinkedStore() {

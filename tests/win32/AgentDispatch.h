@@ -5,7 +5,6 @@
 
 #include <wrl/client.h>
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -68,7 +67,7 @@ public:
     AuAgent& Agent() { return *m_agent; }
 
     // The ids of a member and its argument names; the HRESULT in `hr`.
-    std::vector<DISPID> Ids(std::initializer_list<const wchar_t*> names, HRESULT* hr = nullptr) {
+    std::vector<DISPID> Ids(const std::vector<const wchar_t*>& names, HRESULT* hr = nullptr) {
         std::vector<LPOLESTR> list;
         for (const wchar_t* name : names)
             list.push_back(const_cast<LPOLESTR>(name));

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "StackCom.h"
 #include "com/ComAgentEvents.h"
 #include "platform/win32/AdoptComPtr.h"
 #include "platform/win32/Win32Platform.h"
@@ -46,9 +47,8 @@ std::map<std::wstring, Declared> DeclaredEvents() {
     if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &raw)))
         return events;
     const ComPtr<ITypeLib> lib = AdoptComPtr(raw);
-    const IID id = {0x8A855A23, 0x467E, 0x4A42, {0x82, 0x9F, 0x5F, 0x3C, 0xDE, 0x11, 0x60, 0xE9}};
     ITypeInfo* rawInfo = nullptr;
-    if (FAILED(lib->GetTypeInfoOfGuid(id, &rawInfo)))
+    if (FAILED(lib->GetTypeInfoOfGuid(kAgentEventsIid, &rawInfo)))
         return events;
     const ComPtr<ITypeInfo> info = AdoptComPtr(rawInfo);
     TYPEATTR* attr = nullptr;
@@ -94,27 +94,12 @@ std::wstring Text(const VARIANT& v) {
 }
 
 // A host's sink: records each call by the declared names and sets every byRef Boolean True.
-class RecordingSink : public IDispatch {
+class RecordingSink : public StackDispatch<> {
 public:
     explicit RecordingSink(std::map<std::wstring, Declared> declared)
         : m_declared(std::move(declared)) {}
     std::vector<Received> calls;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // lives on the stack
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
         Received r;
@@ -140,23 +125,12 @@ private:
     std::map<std::wstring, Declared> m_declared;
 };
 
-class Owner : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
-
 TEST(ComAgentEvents, ASinkReceivesTheDeclaredArgumentsAndItsByRefAnswerReachesTheAgent) {
     const std::map<std::wstring, Declared> declared = DeclaredEvents();
     ASSERT_EQ(declared.count(L"NewMessages"), 1u);
     ASSERT_EQ(declared.count(L"ProcessCompleted"), 1u);
-    const IID events = {0x8A855A23, 0x467E, 0x4A42, {0x82, 0x9F, 0x5F, 0x3C, 0xDE, 0x11, 0x60, 0xE9}};
-    Owner owner;
-    ComAgentEvents point(owner, events);
+    StackObject<IUnknown> owner;
+    ComAgentEvents point(owner, kAgentEventsIid);
     RecordingSink sink(declared);
     DWORD cookie = 0;
     ASSERT_EQ(point.Advise(&sink, &cookie), S_OK);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "AgentDispatch.h"
+#include "StackCom.h"
 #include "com/ComAgentEvents.h"
 #include "com/ComBarrier.h"
 
@@ -78,26 +79,9 @@ TEST(ComBarrier, ABodyThatReturnsIsPassedThrough) {
     EXPECT_EQ(ComBarrier::Run(IID_IUnknown, []() -> HRESULT { throw 42; }), E_UNEXPECTED);
 }
 
-class CountingSink : public IDispatch {
+class CountingSink : public StackDispatch<> {
 public:
-    ULONG refs = 1;
     int calls = 0;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        ++refs;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; } // lives on the stack
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
         ++calls;
@@ -107,17 +91,17 @@ public:
 
 // The agent's object with its connection point, put together as the class factory does.
 ComPtr<IConnectionPoint> AgentEvents(Win32Platform& host, ComPtr<ComObject>& object) {
-    const IID events = {0x8A855A23, 0x467E, 0x4A42, {0x82, 0x9F, 0x5F, 0x3C, 0xDE, 0x11, 0x60, 0xE9}};
     auto agent = std::make_shared<AuAgent>(host.platform());
     object = ComObject::Make(AuAgentClass(), agent, nullptr);
-    auto sink = std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*object.Get()), events);
+    auto sink = std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*object.Get()),
+                                                     kAgentEventsIid);
     agent->SetEventSink(sink.get());
     object->SetExtension(
         std::shared_ptr<IUnknown>(sink, static_cast<IConnectionPointContainer*>(sink.get())));
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;
     EXPECT_EQ(object.As(&container), S_OK);
-    EXPECT_EQ(container->FindConnectionPoint(events, &point), S_OK);
+    EXPECT_EQ(container->FindConnectionPoint(kAgentEventsIid, &point), S_OK);
     return point;
 }
 

@@ -11,56 +11,45 @@ class ComConversion : public ::testing::Test {
 protected:
     AgentDispatch agent;
 
-    LONG LongOf(const wchar_t* member) {
+    // A property's value as its type shows it: a number, True or False, or 'text'.
+    std::wstring Shown(const wchar_t* member) {
         const Value value = agent.Get(member);
-        EXPECT_EQ(value.v.vt, VT_I4);
-        return value.v.lVal;
+        switch (value.v.vt) {
+        case VT_I4:
+            return std::to_wstring(value.v.lVal);
+        case VT_BOOL:
+            return value.v.boolVal != VARIANT_FALSE ? L"True" : L"False";
+        case VT_BSTR:
+            return L"'" + value.Text() + L"'";
+        default:
+            return L"?";
+        }
     }
-    bool BoolOf(const wchar_t* member) {
-        const Value value = agent.Get(member);
-        EXPECT_EQ(value.v.vt, VT_BOOL);
-        return value.v.boolVal != VARIANT_FALSE;
+    void Assign(const wchar_t* member, const Value& in, const wchar_t* shown) {
+        EXPECT_EQ(agent.Put(member, in.v), S_OK) << member;
+        EXPECT_EQ(Shown(member), shown) << member;
     }
 };
 
-TEST_F(ComConversion, TextBecomesLongAndBoolean) {
-    EXPECT_EQ(agent.Put(L"MajorVer", Value(L"5").v), S_OK);
-    EXPECT_EQ(LongOf(L"MajorVer"), 5);
-    EXPECT_EQ(agent.Put(L"MinorVer", Value(L"12").v), S_OK);
-    EXPECT_EQ(LongOf(L"MinorVer"), 12);
-
-    EXPECT_EQ(agent.Put(L"TestMode", Value(L"True").v), S_OK);
-    EXPECT_TRUE(BoolOf(L"TestMode"));
-    EXPECT_EQ(agent.Put(L"TestMode", Value(L"false").v), S_OK);
-    EXPECT_FALSE(BoolOf(L"TestMode"));
-    EXPECT_EQ(agent.Put(L"AutoConnect", Value(L"0").v), S_OK);
-    EXPECT_FALSE(BoolOf(L"AutoConnect"));
-    EXPECT_EQ(agent.Put(L"AutoConnect", Value(L"-1").v), S_OK);
-    EXPECT_TRUE(BoolOf(L"AutoConnect"));
-}
-
-TEST_F(ComConversion, DoublesRoundToEvenAndOtherValuesBecomeText) {
-    EXPECT_EQ(agent.Put(L"Revision", Value(2.5).v), S_OK);
-    EXPECT_EQ(LongOf(L"Revision"), 2);
-    EXPECT_EQ(agent.Put(L"Revision", Value(3.5).v), S_OK);
-    EXPECT_EQ(LongOf(L"Revision"), 4);
-    EXPECT_EQ(agent.Put(L"Revision", Value(L"7.5").v), S_OK);
-    EXPECT_EQ(LongOf(L"Revision"), 8);
-
-    EXPECT_EQ(agent.Put(L"LicKey", Value::Long(4711).v), S_OK);
-    EXPECT_EQ(agent.Get(L"LicKey").Text(), L"4711");
-    EXPECT_EQ(agent.Put(L"CampaignID", Value(true).v), S_OK);
-    EXPECT_EQ(agent.Get(L"CampaignID").Text(), L"True");
-    EXPECT_EQ(agent.Put(L"TestMode", Value::Long(2).v), S_OK);
-    EXPECT_TRUE(BoolOf(L"TestMode"));
-
+TEST_F(ComConversion, AssignedValuesAreConvertedToThePropertysType) {
+    // Text becomes Long and Boolean.
+    Assign(L"MajorVer", Value(L"5"), L"5");
+    Assign(L"MinorVer", Value(L"12"), L"12");
+    Assign(L"TestMode", Value(L"True"), L"True");
+    Assign(L"TestMode", Value(L"false"), L"False");
+    Assign(L"AutoConnect", Value(L"0"), L"False");
+    Assign(L"AutoConnect", Value(L"-1"), L"True");
+    // Doubles round to even; other values become text.
+    Assign(L"Revision", Value(2.5), L"2");
+    Assign(L"Revision", Value(3.5), L"4");
+    Assign(L"Revision", Value(L"7.5"), L"8");
+    Assign(L"LicKey", Value::Long(4711), L"'4711'");
+    Assign(L"CampaignID", Value(true), L"'True'");
+    Assign(L"TestMode", Value::Long(2), L"True");
     // Empty assigned is a value: zero, False, no text.
-    EXPECT_EQ(agent.Put(L"Revision", Value().v), S_OK);
-    EXPECT_EQ(LongOf(L"Revision"), 0);
-    EXPECT_EQ(agent.Put(L"TestMode", Value().v), S_OK);
-    EXPECT_FALSE(BoolOf(L"TestMode"));
-    EXPECT_EQ(agent.Put(L"LicKey", Value().v), S_OK);
-    EXPECT_EQ(agent.Get(L"LicKey").Text(), L"");
+    Assign(L"Revision", Value(), L"0");
+    Assign(L"TestMode", Value(), L"False");
+    Assign(L"LicKey", Value(), L"''");
 }
 
 TEST_F(ComConversion, ValuesByReferenceAreReadThrough) {
@@ -69,7 +58,7 @@ TEST_F(ComConversion, ValuesByReferenceAreReadThrough) {
     byRef.vt = VT_BSTR | VT_BYREF;
     byRef.pbstrVal = &text;
     EXPECT_EQ(agent.Put(L"MajorVer", byRef), S_OK);
-    EXPECT_EQ(LongOf(L"MajorVer"), 9);
+    EXPECT_EQ(Shown(L"MajorVer"), L"9");
     SysFreeString(text);
 
     // VB passes a Variant variable by reference as a reference to the VARIANT.
@@ -78,7 +67,7 @@ TEST_F(ComConversion, ValuesByReferenceAreReadThrough) {
     variantRef.vt = VT_VARIANT | VT_BYREF;
     variantRef.pvarVal = &inner.v;
     EXPECT_EQ(agent.Put(L"TestMode", variantRef), S_OK);
-    EXPECT_TRUE(BoolOf(L"TestMode"));
+    EXPECT_EQ(Shown(L"TestMode"), L"True");
 }
 
 TEST_F(ComConversion, WhatCannotBeConvertedFailsAndChangesNothing) {
@@ -91,8 +80,8 @@ TEST_F(ComConversion, WhatCannotBeConvertedFailsAndChangesNothing) {
     Value null;
     null.v.vt = VT_NULL;
     EXPECT_EQ(agent.Put(L"MajorVer", null.v), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(LongOf(L"MajorVer"), 3);
-    EXPECT_FALSE(BoolOf(L"TestMode"));
+    EXPECT_EQ(Shown(L"MajorVer"), L"3");
+    EXPECT_EQ(Shown(L"TestMode"), L"False");
 }
 
 TEST_F(ComConversion, MethodArgumentsAreConvertedAndMissingOnesTakeTheirDefaults) {
@@ -109,7 +98,7 @@ TEST_F(ComConversion, MethodArgumentsAreConvertedAndMissingOnesTakeTheirDefaults
     ASSERT_EQ(out.hr, S_OK);
     EXPECT_EQ(out.result.v.vt, VT_BOOL);
     // A synchronous check is over when the call returns.
-    EXPECT_FALSE(BoolOf(L"IsProcessing"));
+    EXPECT_EQ(Shown(L"IsProcessing"), L"False");
 
     InvokeOutcome wrong;
     agent.Invoke(wrong, L"CheckMessages", DISPATCH_METHOD, {Value(L"no").v, Value(L"True").v});

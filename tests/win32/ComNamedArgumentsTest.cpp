@@ -18,27 +18,26 @@ protected:
     AgentDispatch agent;
 };
 
-TEST_F(ComNamedArguments, ArgumentNamesAnswerTheirPositionsWithoutRegardToCase) {
-    HRESULT hr = E_FAIL;
-    const std::vector<DISPID> ids = agent.Ids({L"checkmessages", L"bAuto", L"BASYNC", L"bSilent"}, &hr);
-    EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(ids, (std::vector<DISPID>{agent.Id(L"CheckMessages"), 2, 1, 0}));
-    EXPECT_EQ(agent.Ids({L"CheckInstallableUpdates", L"bSilent"}, &hr)[1], 0);
-    EXPECT_EQ(hr, S_OK);
-}
-
-TEST_F(ComNamedArguments, UnknownNamesAreMarkedEachOnItsOwn) {
-    HRESULT hr = S_OK;
-    std::vector<DISPID> ids = agent.Ids({L"CheckMessages", L"bQuiet", L"bAsync"}, &hr);
-    EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids, (std::vector<DISPID>{agent.Id(L"CheckMessages"), DISPID_UNKNOWN, 1}));
-    // Properties have no arguments; an unknown member leaves every id unknown.
-    ids = agent.Ids({L"MajorVer", L"bAsync"}, &hr);
-    EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-    ids = agent.Ids({L"CheckEverything", L"bAsync"}, &hr);
-    EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids, (std::vector<DISPID>{DISPID_UNKNOWN, DISPID_UNKNOWN}));
+// Names match without regard to case; an unknown name is marked on its own, and properties or
+// unknown members have no arguments.
+TEST_F(ComNamedArguments, ArgumentNamesAnswerTheirPositionsAndUnknownOnesAreMarked) {
+    const DISPID check = agent.Id(L"CheckMessages"), unknown = DISPID_UNKNOWN;
+    const struct {
+        std::vector<const wchar_t*> names;
+        HRESULT hr;
+        std::vector<DISPID> ids;
+    } cases[] = {
+        {{L"checkmessages", L"bAuto", L"BASYNC", L"bSilent"}, S_OK, {check, 2, 1, 0}},
+        {{L"CheckInstallableUpdates", L"bSilent"}, S_OK, {agent.Id(L"CheckInstallableUpdates"), 0}},
+        {{L"CheckMessages", L"bQuiet", L"bAsync"}, DISP_E_UNKNOWNNAME, {check, unknown, 1}},
+        {{L"MajorVer", L"bAsync"}, DISP_E_UNKNOWNNAME, {agent.Id(L"MajorVer"), unknown}},
+        {{L"CheckEverything", L"bAsync"}, DISP_E_UNKNOWNNAME, {unknown, unknown}},
+    };
+    for (const auto& c : cases) {
+        HRESULT hr = E_FAIL;
+        EXPECT_EQ(agent.Ids(c.names, &hr), c.ids) << c.names.front();
+        EXPECT_EQ(hr, c.hr) << c.names.front();
+    }
 }
 
 // The check is synchronous only when bAsync arrives False in its place; left at its default

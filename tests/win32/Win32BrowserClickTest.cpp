@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "StackCom.h"
 #include "platform/win32/Win32BrowserClickBinding.h"
 
 namespace KDAutoUpdate {
@@ -21,31 +22,8 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// Reference counted on the stack of the test: counts, never deletes.
-template <class I> class StackObject : public I {
-public:
-    ULONG refs = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, __uuidof(I))) {
-            *object = static_cast<I*>(this);
-            ++refs;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-};
-
 // The click's event object: records what the handlers set.
-class FakeEvent final : public StackObject<IHTMLEventObj> {
+class FakeEvent final : public StackDispatch<IHTMLEventObj> {
 public:
     bool cancelled = false;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
@@ -86,7 +64,7 @@ public:
 };
 
 // A handler the page's own script attached.
-class PageHandler final : public StackObject<IDispatch> {
+class PageHandler final : public StackDispatch<> {
 public:
     int calls = 0;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
@@ -98,20 +76,9 @@ public:
 
 // An element or document as the engine keeps its attached click handlers: in a list, each
 // called with the event object as its one argument.
-class FakeClickTarget final : public IUnknown {
+class FakeClickTarget final : public StackObject<IUnknown> {
 public:
-    ULONG refs = 1;
     std::vector<ComPtr<IDispatch>> handlers;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = IsEqualIID(riid, IID_IUnknown) ? this : nullptr;
-        if (!*object)
-            return E_NOINTERFACE;
-        ++refs;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 
     HRESULT STDMETHODCALLTYPE attachEvent(BSTR event, IDispatch* handler, VARIANT_BOOL* ok) {
         *ok = VARIANT_FALSE;

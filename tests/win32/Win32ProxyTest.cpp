@@ -111,7 +111,31 @@ protected:
         const std::string after = ProxyLog();
         return after.size() > before ? after.substr(before) : std::string();
     }
-    bool Completed() const { return completions.size() == 1 && !completions[0].empty(); }
+
+    static constexpr DWORD kNamed = ConnectionSettings::Direct | ConnectionSettings::NamedProxy;
+    static constexpr DWORD kScripted = kNamed | ConnectionSettings::ConfigScript;
+    static constexpr const char* kAbsent = "127.0.0.1:1"; // no proxy listens there
+    struct Case {
+        const char* what;
+        DWORD flags;
+        std::string server, bypass, script;
+        bool throughProxy, completes;
+    };
+    // Downloads the package under each case's settings: through the proxy or not, and whole or
+    // failed (one empty completion).
+    void Expect(const std::vector<Case>& cases) {
+        const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+        for (const Case& c : cases) {
+            ConnectionSettings settings(c.flags, c.server, c.bypass, c.script);
+            ASSERT_TRUE(settings.set()) << c.what;
+            const bool through = Download(url).find("GET " + url) != std::string::npos;
+            EXPECT_EQ(through, c.throughProxy) << c.what << "\n" << ProxyLog();
+            if (c.completes)
+                EXPECT_TRUE(completions.size() == 1 && !completions[0].empty()) << c.what;
+            else
+                EXPECT_EQ(completions, std::vector<std::string>{""}) << c.what;
+        }
+    }
 
     std::string service, proxy, log, scripts;
     fs::path folder = TestPlatform::MakeTempFolder("win32-proxy");
@@ -121,51 +145,16 @@ protected:
 };
 
 TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
-    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
-    {
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    proxy, "");
-        ASSERT_TRUE(settings.set());
-        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
-        EXPECT_TRUE(Completed());
-    }
-    {
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    proxy, "example.org;127.0.0.1");
-        ASSERT_TRUE(settings.set());
-        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
-        EXPECT_TRUE(Completed());
-    }
-    {
-        // The user's choice wins over a direct connection: a proxy that is not there fails.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy,
-                                    "127.0.0.1:1", "");
-        ASSERT_TRUE(settings.set());
-        Download(url);
-        EXPECT_EQ(completions, std::vector<std::string>{""});
-    }
+    Expect({{"named proxy", kNamed, proxy, "", "", true, true},
+            {"bypassed host", kNamed, proxy, "example.org;127.0.0.1", "", false, true},
+            // The user's choice wins over a direct connection: a proxy that is not there fails.
+            {"absent proxy", kNamed, kAbsent, "", "", false, false}});
 }
 
+// The script wins over the named proxy, whichever way it answers.
 TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
-    const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
-    {
-        // The script wins over the named proxy, which here is not there.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
-                                        ConnectionSettings::ConfigScript,
-                                    "127.0.0.1:1", "", scripts + "/proxy.pac");
-        ASSERT_TRUE(settings.set());
-        EXPECT_NE(Download(url).find("GET " + url), std::string::npos) << ProxyLog();
-        EXPECT_TRUE(Completed());
-    }
-    {
-        // A script that says DIRECT wins over the named proxy too.
-        ConnectionSettings settings(ConnectionSettings::Direct | ConnectionSettings::NamedProxy |
-                                        ConnectionSettings::ConfigScript,
-                                    proxy, "", scripts + "/direct.pac");
-        ASSERT_TRUE(settings.set());
-        EXPECT_EQ(Download(url).find("GET " + url), std::string::npos);
-        EXPECT_TRUE(Completed());
-    }
+    Expect({{"script: proxy", kScripted, kAbsent, "", scripts + "/proxy.pac", true, true},
+            {"script: DIRECT", kScripted, proxy, "", scripts + "/direct.pac", false, true}});
 }
 
 } // namespace
