@@ -12,6 +12,8 @@ bash "$root/scripts/build-windows-libsodium.sh"
 # -O2: GCC 12's -O3 reports false overlaps (-Wrestrict) inside the standard library.
 launcher=()
 if command -v ccache >/dev/null; then
+  # Paths relative to the checkout, so that another checkout's build hits the same cache.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$root/build-windows" -G Ninja \
