@@ -73,9 +73,10 @@ TEST(Conversion, StoreDatesBothWays) {
     EXPECT_EQ(FormatStoreDate(*d), "2009-09-14 18:35:52");
     EXPECT_NEAR(d->value, 40070.774907, 1e-6);
     EXPECT_EQ(ParseDate("1899-12-30 00:00:00")->value, 0.0);
-    EXPECT_EQ(FormatStoreDate(*ParseDate("2024-02-29")), "2024-02-29 00:00:00");
+    for (const char* leap : {"2024-02-29", "2000-02-29"})
+        EXPECT_EQ(FormatStoreDate(*ParseDate(leap)), std::string(leap) + " 00:00:00");
     EXPECT_EQ(FormatStoreDate(*ParseDate("17.05.2024 14:03")), "2024-05-17 14:03:00");
-    for (const char* bad : {"abc", "", "2023-02-29 00:00:00", "2024-13-01 00:00:00",
+    for (const char* bad : {"abc", "", "2023-02-29 00:00:00", "1900-02-29", "2024-13-01 00:00:00",
                             "2024-05-17 24:00:00", "2024-05-17 14:03:59x"})
         EXPECT_FALSE(ParseDate(bad).has_value()) << bad;
 }

@@ -23,6 +23,12 @@ protected:
 
 TEST_F(NotificationDialogTest, YesOpensTheMessagesWindowWithoutTheDateOfDisplayMessages) {
     AnnounceOneMessage();
+    // The product's own icon, large beside the text and small in the title bar.
+    const ScriptedView* shown = renderer.Find("dlgCheckMessages");
+    ASSERT_TRUE(shown->Picture("imgIcon") && shown->WindowIcon());
+    EXPECT_EQ(std::pair(shown->Picture("imgIcon")->name, shown->Picture("imgIcon")->size),
+              std::pair(std::string("AAA"), 32));
+    EXPECT_EQ(shown->WindowIcon()->name, "AAA");
     const std::string dateBefore = Attribute("last-init-date");
     tp.loop().Advance(3000);
     ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdYes"));

@@ -124,13 +124,14 @@ TEST_F(PugiXmlDocumentTest, AttributesAndElementsAreWrittenEscapedAndJoinOnlyWhe
     auto doc = Parsed(kEmptyStore);
     auto product = doc->createElement("product");
     ASSERT_NE(product, nullptr);
-    EXPECT_TRUE(product->setAttribute("a", "2 < 3 & \"q\""));
+    // Line breaks and tabs are escaped too: written as themselves they would read back as blanks.
+    EXPECT_TRUE(product->setAttribute("a", "2 < 3 & \"q\"\r\n\t"));
     EXPECT_TRUE(product->setAttribute("empty", ""));
     EXPECT_TRUE(product->removeAttribute("empty"));
     EXPECT_TRUE(product->removeAttribute("never-there"));
     EXPECT_FALSE(product->setAttribute("", "x"));
     EXPECT_FALSE(product->setAttribute("two words", "x"));
-    EXPECT_EQ(product->getAttribute("a"), "2 < 3 & \"q\"");
+    EXPECT_EQ(product->getAttribute("a"), "2 < 3 & \"q\"\r\n\t");
     EXPECT_EQ(product->getAttribute("empty"), std::nullopt);
     EXPECT_EQ(doc->xml(), kEmptyStore);
 
@@ -144,9 +145,10 @@ TEST_F(PugiXmlDocumentTest, AttributesAndElementsAreWrittenEscapedAndJoinOnlyWhe
     product->viewAttributes(names, values, scratch);
     EXPECT_EQ(values[0], std::nullopt);
     EXPECT_EQ(values[1], "1");
-    EXPECT_EQ(values[2], "2 < 3 & \"q\"");
+    EXPECT_EQ(values[2], "2 < 3 & \"q\"\r\n\t");
     EXPECT_EQ(doc->xml(), "<?xml version=\"1.0\"?><update-info><product a=\"2 &lt; 3 &amp; "
-                          "&quot;q&quot;\" do-not-notify-last-message=\"1\" /></update-info>");
+                          "&quot;q&quot;&#13;&#10;&#9;\" do-not-notify-last-message=\"1\" />"
+                          "</update-info>");
 
     EXPECT_EQ(doc->createElement(""), nullptr);
     EXPECT_EQ(doc->createElement("1bad"), nullptr);
@@ -210,12 +212,13 @@ TEST_F(PugiXmlDocumentTest, LoadsReportEachOutcomeSynchronouslyOrLaterThroughThe
         {kUrl, Response::TransportError(), XmlError::kUnreachable},
         {kUrl, Response::Ok("<r"), XmlError::kMalformed},
         {kUrl, Response::Delayed(3000, "<r/>"), 0},
+        {"HTTPS://Updates.Test/r.xml", Response::Ok("<r/>"), 0}, // schemes in any letter case
         {tp.ProgramFile("a.xml"), {}, 0},
         {tp.ProgramFile("missing.xml"), {}, XmlError::kFileNotFound},
     };
     for (const auto& [source, response, expected] : cases) {
-        const bool http = source == kUrl;
-        tp.http().SetResponse(kUrl, response);
+        const bool http = source.find("://") != std::string::npos;
+        tp.http().SetResponse(source, response);
         auto sync = NewDocument();
         EXPECT_EQ(sync->load(source), expected == 0);
         EXPECT_EQ(sync->parseErrorCode(), expected);

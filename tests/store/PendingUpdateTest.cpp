@@ -33,6 +33,10 @@ protected:
         renderer.QueueModalAction("dlgInstallLastUpdate", [this, tick, action](ScriptedView& v) {
             shownText = v.Text("lblMessage", -1);
             shownCaption = v.Caption();
+            const PicturePtr icon = v.Picture("imgIcon"), small = v.WindowIcon();
+            shownIcons = icon && small ? icon->name + "/" + std::to_string(icon->size) + " " +
+                                             small->name + "/" + std::to_string(small->size)
+                                       : "";
             if (tick)
                 renderer.SetChecked("dlgInstallLastUpdate", "chkDontShowAgain", true);
             if (action == "close") {
@@ -57,6 +61,7 @@ protected:
     AuAgent agent{tp.platform()};
     std::string shownText;
     std::string shownCaption;
+    std::string shownIcons;
     bool loadedAfterClose = false;
 };
 
@@ -85,6 +90,7 @@ TEST_F(PendingUpdate, TheUsersAnswerDecidesWhatStartsAndWhatIsKept) {
     EXPECT_TRUE(loadedAfterClose);
     EXPECT_EQ(launcher.CommandLines().front(), "/dl/setup.sh /quiet");
     EXPECT_EQ(shownCaption, "Update installieren");
+    EXPECT_EQ(shownIcons, "IC_QUESTION/32 AAA/16"); // a question, in the product's window
     EXPECT_EQ(shownText, "Ein Update, das Sie zuvor downgeloadet haben, wurde noch nicht "
                          "installiert: 'Keldra Studio 5.1'\r\n\r\nSoll das Update jetzt "
                          "installiert werden?");
