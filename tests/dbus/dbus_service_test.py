@@ -87,6 +87,12 @@ class Properties(ServiceTest):
             self.assertEqual(props.Get(AGENT, "ProductCode"), "{%s}" % code)
         with self.assertRaisesRegex(dbus.DBusException, "PropertyReadOnly"):
             self.prop(a, "IsProcessing", True)
+        # An integer wider than a Long is refused, not wrapped; text is no number.
+        with self.assertRaisesRegex(dbus.DBusException, "InvalidArgs"):
+            self.prop(a, "MajorVer", dbus.UInt32(4294967295))
+        with self.assertRaisesRegex(dbus.DBusException, "Error.TypeMismatch"):
+            self.prop(a, "MajorVer", "five")
+        self.assertEqual(self.prop(a, "MajorVer"), 0)
 
 
 class Events(ServiceTest):
@@ -204,6 +210,10 @@ sys.stdin.read()
         self.prop(path, "ProductCode", PRODUCT)
         again = second.GetProductInfo()
         self.assertNotEqual(again, record)
+        # Clients that bind by introspection see a date as the double it is read as.
+        xml = self.bus.get_object(NAME, again).Introspect(
+            dbus_interface="org.freedesktop.DBus.Introspectable")
+        self.assertIn('<property name="LastCheckedDate" type="d"', xml)
         for name, value in [("LastUpdateCmd", "setup.exe /q"), ("InstallLastUpdateOnStartUp", True),
                             ("LastCheckedDate", 45000.5), ("ProductCode", PRODUCT)]:
             self.assertEqual(self.prop(again, name, iface=RECORD), value, name)
