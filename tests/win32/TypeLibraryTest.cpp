@@ -1,5 +1,5 @@
 // The type library hosts program against: the IDL stays the one the automation description
-// writes, and the compiled library carries the published identifiers, slot order and events.
+// writes, and the compiled library carries the described identifiers, slot order and events.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "automation/AutomationDescription.h"
 #include "com/IdlWriter.h"
 #include "platform/win32/Win32Platform.h"
 
@@ -90,41 +91,34 @@ protected:
     ITypeLib* lib = nullptr;
 };
 
-TEST_F(CompiledLibrary, PublishedIdentifiersNameTheirTypes) {
+TEST_F(CompiledLibrary, EveryDescribedTypeIsFoundByItsIdentifier) {
     TLIBATTR* attr = nullptr;
     ASSERT_HRESULT_SUCCEEDED(lib->GetLibAttr(&attr));
     EXPECT_EQ(attr->wMajorVerNum * 10 + attr->wMinorVerNum, 12);
     lib->ReleaseTLibAttr(attr);
-    const std::vector<std::pair<const char*, const char*>> published = {
-        {"KDAutoUpdate", "{42605A02-F881-4FD1-AFC1-B323DDBEF0CA}"},
-        {"AuAgent", "{BDFEE667-B3E0-491F-8F46-F577DC54081D}"},
-        {"_AuAgent", "{6F68DA2F-3283-49A3-B262-F4EA15E86B46}"},
-        {"__AuAgent", "{8A855A23-467E-4A42-829F-5F3CDE1160E9}"},
-        {"AuMessage", "{D5DEEE79-BB20-4B05-A163-920CA9D9B0D2}"},
-        {"_AuMessage", "{87692CBF-1A6F-4695-BE4B-8C698A477992}"},
-        {"AuFeature", "{14E4726F-6F4B-40FB-9B7F-111E0D48EEE8}"},
-        {"_AuFeature", "{5AA6F173-7149-48F3-A643-E4313909A93B}"},
-        {"AuProductInfo", "{C1D3290D-FC54-42F5-8769-A1FF420EDD2A}"},
-        {"_AuProductInfo", "{78BC1A7F-0B49-4925-9474-977BD45CE7F3}"},
-        {"kdAuOperationTypeConstants", "{E0ABC841-36BE-4430-952C-A5C98A0AE8DD}"},
-        {"AuMessageTypes", "{0904721F-FD07-45D0-AFE4-AFFC5E7D7F1F}"},
-        {"AuFeatureTypes", "{47D35C44-1D31-4624-A7D9-BBC4B9573D0E}"},
-    };
     BSTR name = nullptr;
     lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-    EXPECT_EQ(std::string(name, name + SysStringLen(name)), published[0].first);
+    EXPECT_EQ(std::string(name, name + SysStringLen(name)), kTypeLibraryName);
     SysFreeString(name);
-    for (std::size_t i = 1; i < published.size(); ++i)
-        EXPECT_EQ(Type(published[i].second).first, published[i].first);
-    EXPECT_TRUE(Type(published[1].second).second & TYPEFLAG_FCANCREATE);
-    for (std::size_t i : {4, 6, 8})
-        EXPECT_FALSE(Type(published[i].second).second & TYPEFLAG_FCANCREATE) << published[i].first;
-    EXPECT_TRUE(Type(published[2].second).second & TYPEFLAG_FDUAL);
+    const auto id = [](std::string_view guid) { return std::string(guid); };
+    for (const ClassDescription* c : PublishedClasses()) {
+        const auto [coclass, flags] = Type(id(c->classId).c_str());
+        EXPECT_EQ(coclass, c->name);
+        EXPECT_EQ((flags & TYPEFLAG_FCANCREATE) != 0, c->creatable) << c->name;
+        const auto [itf, itfFlags] = Type(id(c->interfaceId).c_str());
+        EXPECT_EQ(itf, c->interfaceName);
+        EXPECT_TRUE(itfFlags & TYPEFLAG_FDUAL) << itf;
+        if (!c->eventInterfaceId.empty()) {
+            EXPECT_EQ(Type(id(c->eventInterfaceId).c_str()).first, c->eventInterfaceName);
+        }
+    }
+    for (const EnumDescription& e : PublishedEnumerations())
+        EXPECT_EQ(Type(id(e.id).c_str()).first, e.name);
 }
 
 TEST_F(CompiledLibrary, AgentMembersFollowTheSlotOrderAndEventsPassSkipDialogByReference) {
     ITypeInfo* agent = nullptr;
-    Type("{6F68DA2F-3283-49A3-B262-F4EA15E86B46}", &agent);
+    Type(std::string(AuAgentClass().interfaceId).c_str(), &agent);
     ASSERT_TRUE(agent);
     // The dual interface's vtable half: its own members after those of IDispatch.
     HREFTYPE vtable = 0;
@@ -150,7 +144,7 @@ TEST_F(CompiledLibrary, AgentMembersFollowTheSlotOrderAndEventsPassSkipDialogByR
     EXPECT_EQ(slots, expected);
 
     ITypeInfo* events = nullptr;
-    Type("{8A855A23-467E-4A42-829F-5F3CDE1160E9}", &events);
+    Type(std::string(AuAgentClass().eventInterfaceId).c_str(), &events);
     ASSERT_TRUE(events);
     EXPECT_EQ(Slots(events),
               (std::vector<std::string>{"NewMessages 1 4 byref", "ProcessCompleted 2 0"}));
