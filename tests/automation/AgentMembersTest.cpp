@@ -32,6 +32,7 @@ TEST(AgentMembers, WrittenValuesReadBackAsTheAgentKeepsThem) {
         {"ProductLCID", Variant(true), "-1"},
         {"BaseURL", Variant("http://127.0.0.1/au/"), "http://127.0.0.1/au"},
         {"productcode", Variant("AB12"), "{AB12}"},
+        {"CampaignID", Variant(1234567.25), "1234567.25"}, // numbers as text with every digit
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(Invoke(AuAgentClass(), &agent, c.member, MemberKind::PropertyPut, {c.value}).ok())
