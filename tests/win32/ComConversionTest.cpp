@@ -17,8 +17,10 @@ protected:
         switch (value.v.vt) {
         case VT_I4:
             return std::to_wstring(value.v.lVal);
-        case VT_BOOL:
-            return value.v.boolVal != VARIANT_FALSE ? L"True" : L"False";
+        case VT_BOOL: // as scripts compare them: True is -1
+            return value.v.boolVal == VARIANT_TRUE    ? L"True"
+                   : value.v.boolVal == VARIANT_FALSE ? L"False"
+                                                      : L"?";
         case VT_BSTR:
             return L"'" + value.Text() + L"'";
         default:
@@ -104,6 +106,24 @@ TEST_F(ComConversion, MethodArgumentsAreConvertedAndMissingOnesTakeTheirDefaults
     agent.Invoke(wrong, L"CheckMessages", DISPATCH_METHOD, {Value(L"no").v, Value(L"True").v});
     EXPECT_EQ(wrong.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(wrong.argumentError, 0u); // rgvarg[0]: the second argument, bAsync
+}
+
+TEST_F(ComConversion, ARecordHandsOutItsDatesAsDates) {
+    agent.Agent().SetProductCode("{5E1B8A44-1D2C-4F00-9A11-0123456789AB}");
+    agent.Agent().SetProductAttribute("last-checked-date", "2009-09-14 18:35:52");
+    InvokeOutcome record;
+    agent.Invoke(record, L"GetProductInfo", DISPATCH_METHOD, {});
+    ASSERT_EQ(record.result.v.vt, VT_DISPATCH);
+    IDispatch* info = record.result.v.pdispVal;
+    LPOLESTR name[] = {const_cast<LPOLESTR>(L"LastCheckedDate")};
+    DISPID id = 0;
+    ASSERT_HRESULT_SUCCEEDED(info->GetIDsOfNames(IID_NULL, name, 1, LOCALE_USER_DEFAULT, &id));
+    DISPPARAMS none{};
+    Value date;
+    ASSERT_HRESULT_SUCCEEDED(info->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                          &none, &date.v, nullptr, nullptr));
+    EXPECT_EQ(date.v.vt, VT_DATE);
+    EXPECT_NEAR(date.v.date, 40070.774907, 1e-6);
 }
 
 } // namespace
