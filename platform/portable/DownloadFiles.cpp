@@ -136,6 +136,12 @@ std::string SafeFileName(const std::string& decodedSegment) {
     return name.empty() ? kFallbackName : name;
 }
 
+std::string ProductFolder(const std::string& folder, const std::string& productCode) {
+    if (folder.empty() || productCode.empty())
+        return folder;
+    return Utf8Of(PathOf(folder) / PathOf(SafeFileName(productCode)));
+}
+
 void Tidy(const std::string& folder, const NetworkLimits& limits,
           const std::vector<std::string>& keep) {
     struct Package {
