@@ -13,6 +13,7 @@
 #include "platform/pugixml/PugiXmlSerializer.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/pugixml/PugiXmlStorage.h"
+#include "platform/pugixml/WellFormedText.h"
 
 namespace KDAutoUpdate {
 
@@ -20,10 +21,11 @@ namespace {
 
 // Declarations, comments, processing instructions and a doctype are kept, so content the
 // agent does not know survives a load and a save. Parsed as a fragment so text beside the root
-// stays visible and can be refused below.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
-                                   pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype |
-                                   pugi::parse_fragment;
+// stays visible and can be refused below. References are expanded on the walk after the parse,
+// where a malformed one is refused (WellFormedText).
+constexpr unsigned kParseOptions = (pugi::parse_default & ~pugi::parse_escapes) |
+                                   pugi::parse_declaration | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -65,7 +67,9 @@ constexpr int kMaxDepth = 1000;
 constexpr long kMaxElements = 1000000;
 
 // pugixml's own walk: it follows the nodes' links directly, where a walk through xml_node
-// calls into the library for every step. With a `visit`, each element is also handed on.
+// calls into the library for every step. On the way, what pugixml let through and a
+// well-formed document cannot hold refuses the document (WellFormedText). With a `visit`, each
+// element is also handed on.
 class WorkBoundsWalker : public pugi::xml_tree_walker {
 public:
     WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit)
@@ -73,9 +77,12 @@ public:
 
     bool for_each(pugi::xml_node& node) override {
         // depth() is 0 for the children of the document.
-        const bool element = node.type() == pugi::node_element;
-        exceeded = depth() > kMaxDepth || (element && ++m_elements > kMaxElements);
-        if (exceeded)
+        const pugi::xml_node_type type = node.type();
+        const bool element = type == pugi::node_element;
+        refused = depth() > kMaxDepth || (element && ++m_elements > kMaxElements) ||
+                   (element && !WellFormedText::CheckAttributes(node)) ||
+                   (type == pugi::node_pcdata && !WellFormedText::CheckText(node));
+        if (refused)
             return false;
         if (element && m_visit) {
             m_cursor.MoveTo(node);
@@ -83,7 +90,7 @@ public:
         }
         return true;
     }
-    bool exceeded = false;
+    bool refused = false;
 
 private:
     long m_elements = 0;
@@ -95,7 +102,7 @@ long CheckWorkBounds(const std::shared_ptr<PugiXmlStorage>& storage,
                      const XmlElementVisitor* visit) {
     WorkBoundsWalker walker(storage, visit);
     storage->doc.traverse(walker);
-    return walker.exceeded ? XmlError::kMalformed : XmlError::kNone;
+    return walker.refused ? XmlError::kMalformed : XmlError::kNone;
 }
 
 std::shared_ptr<PugiXmlStorage> EmptyStorage() {
