@@ -72,20 +72,22 @@ constexpr long kMaxElements = 1000000;
 // element is also handed on.
 class WorkBoundsWalker : public pugi::xml_tree_walker {
 public:
-    WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit)
-        : m_cursor(storage, pugi::xml_node()), m_visit(visit) {}
+    WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit,
+                     bool references)
+        : m_cursor(storage, pugi::xml_node()), m_visit(visit), m_references(references) {}
 
     bool for_each(pugi::xml_node& node) override {
         // depth() is 0 for the children of the document.
         const pugi::xml_node_type type = node.type();
         const bool element = type == pugi::node_element;
         refused = depth() > kMaxDepth || (element && ++m_elements > kMaxElements) ||
-                   (element && !WellFormedText::CheckAttributes(node)) ||
-                   (type == pugi::node_pcdata && !WellFormedText::CheckText(node));
+                   (element &&
+                    !WellFormedText::CheckAttributes(node, m_references, m_attributes)) ||
+                   (type == pugi::node_pcdata && m_references && !WellFormedText::CheckText(node));
         if (refused)
             return false;
         if (element && m_visit) {
-            m_cursor.MoveTo(node);
+            m_cursor.MoveTo(node, &m_attributes);
             (*m_visit)(m_cursor, node.name(), depth());
         }
         return true;
@@ -96,11 +98,13 @@ private:
     long m_elements = 0;
     PugiXmlElement m_cursor;
     const XmlElementVisitor* m_visit;
+    bool m_references;
+    std::vector<WellFormedText::Attribute> m_attributes;
 };
 
 long CheckWorkBounds(const std::shared_ptr<PugiXmlStorage>& storage,
-                     const XmlElementVisitor* visit) {
-    WorkBoundsWalker walker(storage, visit);
+                     const XmlElementVisitor* visit, bool references) {
+    WorkBoundsWalker walker(storage, visit, references);
     storage->doc.traverse(walker);
     return walker.refused ? XmlError::kMalformed : XmlError::kNone;
 }
@@ -130,19 +134,21 @@ PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlEleme
                                                 bool isText) {
     auto storage = EmptyStorage();
     storage->text = std::move(text);
+    // Without an "&" byte the text holds no reference in any encoding: none to check.
+    const bool references = storage->text.find('&') != std::string::npos;
     const pugi::xml_encoding encoding = isText ? pugi::encoding_utf8 : pugi::encoding_auto;
     return ParseWith(
         [encoding](PugiXmlStorage& s) {
             return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
                                              encoding);
         },
-        std::move(storage), visit);
+        std::move(storage), visit, references);
 }
 
 PugiXmlDocument::Outcome
 PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
                            std::shared_ptr<PugiXmlStorage> storage,
-                           const XmlElementVisitor* visit) {
+                           const XmlElementVisitor* visit, bool references) {
     try {
         const pugi::xml_parse_result result = load(*storage);
         if (!result)
@@ -151,7 +157,8 @@ PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlSto
                                         : XmlError::kMalformed};
         if (const long code = CheckSingleRoot(storage->doc); code != XmlError::kNone)
             return {EmptyStorage(), code};
-        if (const long code = CheckWorkBounds(storage, visit); code != XmlError::kNone)
+        if (const long code = CheckWorkBounds(storage, visit, references);
+            code != XmlError::kNone)
             return {EmptyStorage(), code};
     } catch (...) {
         return {EmptyStorage(), XmlError::kMalformed};

@@ -1,9 +1,10 @@
 #include "platform/pugixml/WellFormedText.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace KDAutoUpdate::WellFormedText {
 
@@ -75,33 +76,43 @@ std::string Expanded(const char* text) {
 
 } // namespace
 
-bool CheckAttributes(pugi::xml_node element) {
-    // Elements carry a handful of attributes: a repeated name is found by comparing each with
-    // the ones before it, their first letters first.
-    std::array<const char*, 16> seen{};
-    std::vector<const char*> more;
-    std::size_t count = 0;
+bool CheckAttributes(pugi::xml_node element, bool references, std::vector<Attribute>& attributes) {
+    attributes.clear();
+    // Elements carry a handful of attributes, mostly with distinct first letters: only a name
+    // whose first letter came before is compared with the names before it.
+    std::uint64_t initials = 0;
     for (pugi::xml_attribute attribute = element.first_attribute(); attribute;
-         attribute = attribute.next_attribute(), ++count) {
+         attribute = attribute.next_attribute()) {
         const char* name = attribute.name();
-        for (std::size_t i = 0; i < count; ++i) {
-            const char* before = i < seen.size() ? seen[i] : more[i - seen.size()];
-            if (before[0] == name[0] && std::strcmp(before, name) == 0)
-                return false;
-        }
-        if (count < seen.size())
-            seen[count] = name;
-        else
-            more.push_back(name);
+        const std::uint64_t initial = std::uint64_t{1}
+                                      << (static_cast<unsigned char>(name[0]) & 63U);
+        if ((initials & initial) != 0)
+            for (const Attribute& before : attributes)
+                if (std::strcmp(before.name, name) == 0)
+                    return false;
+        initials |= initial;
         const char* value = attribute.value();
-        const char* special = std::strpbrk(value, "&<");
-        if (!special)
-            continue;
-        if (std::strchr(special, '<') || !HasOnlyWellFormedReferences(special))
-            return false;
-        attribute.set_value(Expanded(value).c_str());
+        const char* special = references ? std::strpbrk(value, "&<") : nullptr;
+        if (special) {
+            if (*special == '<' || std::strchr(special, '<') ||
+                !HasOnlyWellFormedReferences(special))
+                return false;
+            attribute.set_value(Expanded(value).c_str());
+            value = attribute.value();
+        }
+        attributes.push_back({name, value});
     }
-    return true;
+    if (references || attributes.empty())
+        return true;
+    // Parsed in place, the attributes' names and values lie in the document's text in their
+    // order, nothing but the tag's own text between them: one look for a "<" covers them all.
+    const char* first = attributes.front().name;
+    const char* last = attributes.back().value;
+    const char* end = last + std::strlen(last);
+    if (first < end)
+        return std::memchr(first, '<', static_cast<std::size_t>(end - first)) == nullptr;
+    return std::none_of(attributes.begin(), attributes.end(),
+                        [](const Attribute& a) { return std::strchr(a.value, '<') != nullptr; });
 }
 
 bool CheckText(pugi::xml_node text) {

@@ -7,13 +7,23 @@
 // one written "&amp;" stay apart; the texts that hold references are expanded here once they
 // are known to be well formed.
 
+#include <vector>
+
 #include <pugixml.hpp>
 
 namespace KDAutoUpdate::WellFormedText {
 
+// An attribute's name and value as the document holds them.
+struct Attribute {
+    const char* name;
+    const char* value;
+};
+
 // An element's attributes: no name twice, no "<" in a value, only well-formed references,
-// which are expanded. False when the element is malformed.
-bool CheckAttributes(pugi::xml_node element);
+// which are expanded; `references` false when the document's text holds no "&" at all. False
+// when the element is malformed; else `attributes` holds them, in order, for the element's
+// readers on the same walk.
+bool CheckAttributes(pugi::xml_node element, bool references, std::vector<Attribute>& attributes);
 // A text node's references, likewise.
 bool CheckText(pugi::xml_node text);
 
