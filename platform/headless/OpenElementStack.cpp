@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 #include <unordered_set>
 
@@ -199,8 +200,9 @@ int OpenElementStack::Adopt(int at) {
         return -1;
     PopAbove(lastBlock);
     const auto leave = [this](Entry& entry, int index) {
+        // Near the top of the stack, so near the end of its name's positions.
         std::vector<int>& positions = m_positions[entry.name];
-        positions.erase(std::find(positions.begin(), positions.end(), index));
+        positions.erase(std::prev(std::find(positions.rbegin(), positions.rend(), index).base()));
         entry.gone = true;
         ++m_gone;
     };
