@@ -87,8 +87,10 @@ void dlgDownload::Execute(AuMessage* message) {
     // The folder is tidied when the transfer begins: what a recorded update still has to start
     // stays, however old it is.
     if (m_ctlDownload)
-        if (AuAgent* agent = m_message->Agent())
+        if (AuAgent* agent = m_message->Agent()) {
             m_ctlDownload->KeepFiles(RecordedPackageFiles(*agent));
+            m_ctlDownload->SetProduct(agent->ProductCode());
+        }
     const bool started =
         m_ctlDownload && m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
     // A transfer that never started has ended without a file: once the dialog waits, it ends

@@ -64,11 +64,41 @@ std::string IslandContent(std::string raw) {
     return raw;
 }
 
+// ASCII lower case without blanks around, for the words of a tag and its attributes.
+std::string Word(std::string_view text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && IsSpace(text[first]))
+        ++first;
+    while (last > first && IsSpace(text[last - 1]))
+        --last;
+    std::string word(text.substr(first, last - first));
+    for (char& c : word)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
+// Only an island element carries a data island: <xml>, or a script whose language is XML
+// (language="xml" of older pages, or an XML type, which our own service writes). A div or a
+// JavaScript block that happens to bear the island's id is page content, not data.
+bool IsIslandElement(const IHtmlElement& element) {
+    const std::string tag = Word(element.TagName());
+    if (tag == "xml")
+        return true;
+    if (tag != "script")
+        return false;
+    if (Word(element.GetAttribute("language").value_or(std::string())) == "xml")
+        return true;
+    const std::string type = element.GetAttribute("type").value_or(std::string());
+    const std::string mime = Word(std::string_view(type).substr(0, type.find(';')));
+    return mime == "text/xml" || mime == "application/xml";
+}
+
 } // namespace
 
 bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
     const HtmlElementPtr element = doc->GetElementById(kIslandId);
-    if (!element)
+    if (!element || !IsIslandElement(*element))
         return false;
     std::optional<std::string> raw = element->RawSource();
     IXmlService* xml = GetPlatform().xml;

@@ -28,6 +28,10 @@ public:
     // their age or number (full paths; those outside the download folder do not matter): the
     // packages that recorded updates still have to start.
     virtual void KeepFiles(std::vector<std::string> paths) = 0;
+    // The product whose packages the next transfers fetch. Each product's packages go into a
+    // folder of their own, so that the tidying before a transfer counts and ages only that
+    // product's packages and never another's. Empty: the download folder itself.
+    virtual void SetProduct(const std::string& productCode) = 0;
     [[nodiscard]] virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
     // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
     // follows a cancelled transfer.

@@ -10,6 +10,11 @@ namespace {
 constexpr qsizetype kMaxLine = 64 * 1024;
 // Request lines kept for one connection before the HTTP server takes them.
 constexpr qsizetype kMaxPendingRequests = 64;
+// What one connection may have read ahead of the HTTP server: room for one request of the
+// longest line and its headers. Requests a client sends beyond it, pipelined or not, wait in
+// the kernel (which then slows the client) until the ones before them are answered, so a
+// connection costs the service this much, however much its client sends at once.
+constexpr qint64 kMaxReadAhead = 4 * kMaxLine;
 
 } // namespace
 
@@ -32,6 +37,7 @@ void RawRequestTcpServer::incomingConnection(qintptr descriptor) {
         delete socket;
         return;
     }
+    socket->setReadBufferSize(kMaxReadAhead);
     Stream stream;
     stream.idle = new QTimer(socket);
     stream.request = new QTimer(socket);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 #include <unordered_set>
 
@@ -159,18 +160,69 @@ void OpenElementStack::Push(const std::string& name, std::string formatting) {
 }
 
 void OpenElementStack::PopTo(int index, int ended) {
-    while (static_cast<int>(m_stack.size()) > std::max(index, 1)) {
-        std::string& formatting = m_stack.back().formatting;
-        if (!formatting.empty() && Depth() - 1 != ended)
+    while (Size() > std::max(index, 1) || (Size() > 1 && m_stack.back().gone)) {
+        Entry& top = m_stack.back();
+        if (top.gone) {
+            --m_gone;
+            m_stack.pop_back();
+            continue;
+        }
+        std::string& formatting = top.formatting;
+        if (!formatting.empty() && Size() - 1 != ended)
             m_reopen.push_back(std::move(formatting));
         else if (!formatting.empty())
             --m_alike[formatting];
-        std::vector<int>& positions = m_positions[m_stack.back().name];
+        std::vector<int>& positions = m_positions[top.name];
         positions.pop_back();
-        if (IsForeignRoot(m_stack.back().name))
+        if (IsForeignRoot(top.name))
             --m_foreignOpen;
         m_stack.pop_back();
     }
+}
+
+int OpenElementStack::Adopt(int at) {
+    // The parser moves the element into the next block up, again and again, at most eight
+    // times; once no block lies above it, it closes with everything above it. Looking far up
+    // would cost every such end tag: beyond a few elements the element stays open, which keeps
+    // more open than the parser, never less.
+    constexpr int kMaxSearch = 64;
+    constexpr int kMaxMoves = 7;
+    if (Size() - at > kMaxSearch)
+        return -1;
+    int lastBlock = -1;
+    int blocks = 0;
+    for (int i = at + 1; i < Size(); ++i)
+        if (m_stack[static_cast<std::size_t>(i)].special == i) {
+            lastBlock = i;
+            ++blocks;
+        }
+    if (lastBlock < 0 || blocks > kMaxMoves)
+        return -1;
+    PopAbove(lastBlock);
+    const auto leave = [this](Entry& entry, int index) {
+        // Near the top of the stack, so near the end of its name's positions.
+        std::vector<int>& positions = m_positions[entry.name];
+        positions.erase(std::prev(std::find(positions.rbegin(), positions.rend(), index).base()));
+        entry.gone = true;
+        ++m_gone;
+    };
+    // A copy of the element for each block it moved into; the formatting elements between
+    // stay (as copies), the other elements between leave the stack.
+    int made = blocks;
+    for (int i = at + 1; i < lastBlock; ++i) {
+        Entry& entry = m_stack[static_cast<std::size_t>(i)];
+        if (entry.gone || entry.special == i)
+            continue;
+        if (entry.formatting.empty())
+            leave(entry, i);
+        else
+            ++made;
+    }
+    Entry& element = m_stack[static_cast<std::size_t>(at)];
+    --m_alike[element.formatting];
+    element.formatting.clear();
+    leave(element, at);
+    return made;
 }
 
 int OpenElementStack::Reopen() {
@@ -226,13 +278,13 @@ void OpenElementStack::CloseImpliedByStart(const std::string& name) {
         if (item > std::max(Nearest(&Entry::listStop), Top("li")))
             PopTo(item);
     } else if (IsHeading(name) && IsHeading(m_stack.back().name)) {
-        PopTo(Depth() - 1);
+        PopTo(Size() - 1);
     } else if (name == "option" || name == "optgroup") {
         if (m_stack.back().name == "option")
-            PopTo(Depth() - 1);
+            PopTo(Size() - 1);
         // Only a list of a select ends its group at the next one.
         if (name == "optgroup" && m_stack.back().name == "optgroup" && Top("select") >= 0)
-            PopTo(Depth() - 1);
+            PopTo(Size() - 1);
     } else if (name == "a" || name == "nobr") {
         // A second link closes the first, when nothing special lies in between.
         if (Top(name) > Nearest(&Entry::special))
@@ -304,7 +356,7 @@ int OpenElementStack::StartTag(const std::string& name, bool selfClosing,
         return 1;
     }
     if (m_stack.back().name == "head" && !BelongsInHead(name))
-        PopTo(Depth() - 1);
+        PopTo(Size() - 1);
     CloseImpliedByStart(name);
     int made = 1 + (m_reopen.empty() || !Reopens(name) ? 0 : Reopen());
     if (name == "tr" || name == "td" || name == "th" || IsTableSection(name) || name == "caption" ||
@@ -351,6 +403,9 @@ int OpenElementStack::EndTag(const std::string& name) {
             }
         } else if (at > Nearest(&Entry::special)) {
             PopTo(at, at);
+        } else if (at >= Nearest(&Entry::defaultScope) &&
+                   !m_stack[static_cast<std::size_t>(at)].formatting.empty()) {
+            return std::max(0, Adopt(at));
         }
         return 0;
     }

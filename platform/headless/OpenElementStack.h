@@ -7,7 +7,10 @@
 //
 // Formatting elements (<b>, <i>, <a>, ...) that another element's end closed are opened again,
 // nested, before the next text or element, as the parser does; a page that never ends its <b>s
-// makes the parser build more elements than it has tags, and they are counted.
+// makes the parser build more elements than it has tags, and they are counted. The end of a
+// formatting element with a block inside it (<b><p>x</b>) closes it as the parser's adoption
+// steps do: the element and the other elements between it and the last block leave the stack,
+// what is open inside that block closes, the block stays open.
 //
 // Where the rules are simplified, they keep more elements open than a real parser does, never
 // fewer, so the depth found is never below the real one. Every operation costs a constant
@@ -34,7 +37,7 @@ public:
     // Text between tags. Answers the formatting elements it opened again.
     int Text();
 
-    int Depth() const { return static_cast<int>(m_stack.size()); }
+    int Depth() const { return Size() - m_gone; }
     // Inside <svg> or <math> and not in one of their islands of HTML: raw-text elements are
     // not raw text there, and "/>" closes.
     bool InForeignContent() const;
@@ -55,7 +58,16 @@ private:
         int listItemScope;
         int tableScope;
         int listStop;
+        // Taken out of the stack by a formatting element's end; it stays in place until what
+        // lies above it is closed, so that no other entry's index changes.
+        bool gone = false;
     };
+
+    int Size() const { return static_cast<int>(m_stack.size()); }
+    // The end of the formatting element at `at` with a block above it. Answers the elements
+    // the parser made for it, or -1 where the model keeps it open instead (blocks too many or
+    // too far up to look for).
+    int Adopt(int at);
 
     void Push(const std::string& name, std::string formatting = {});
     // Closes the element at `index` and everything above it. Formatting elements among them
@@ -84,6 +96,7 @@ private:
     std::unordered_map<std::string, int> m_alike;
     std::unordered_map<std::string, std::vector<int>> m_positions;
     bool m_headSeen = false;
+    int m_gone = 0; // entries marked gone
     // Open <svg> and <math> elements: without them there is no foreign content to look for.
     int m_foreignOpen = 0;
 };

@@ -136,6 +136,16 @@ std::string SafeFileName(const std::string& decodedSegment) {
     return name.empty() ? kFallbackName : name;
 }
 
+std::string ProductFolder(const std::string& folder, const std::string& productCode) {
+    // A product code is a GUID in braces: the folder is named by the GUID alone.
+    std::string name = productCode;
+    if (name.size() >= 2 && name.front() == '{' && name.back() == '}')
+        name = name.substr(1, name.size() - 2);
+    if (folder.empty() || name.empty())
+        return folder;
+    return Utf8Of(PathOf(folder) / PathOf(SafeFileName(name)));
+}
+
 void Tidy(const std::string& folder, const NetworkLimits& limits,
           const std::vector<std::string>& keep) {
     struct Package {

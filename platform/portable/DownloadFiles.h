@@ -25,6 +25,10 @@ std::string Plain(std::string name);
 // of Windows (CON, NUL, COM1...) prefixed with "_", at most 200 bytes (the extension kept),
 // "download.bin" when nothing is left.
 std::string SafeFileName(const std::string& decodedSegment);
+// The folder of one product's packages inside `folder`: a subfolder named after the product
+// code without its braces, made safe as SafeFileName does; `folder` itself when the code is
+// empty, empty when `folder` is.
+std::string ProductFolder(const std::string& folder, const std::string& productCode);
 // Removes partial files no transfer writes any more, and finished packages past their age or
 // beyond the newest ones. What `keep` names is never removed, whatever its age: a bare file
 // name (the file about to arrive), or a full path of a file in this folder (a package that a

@@ -13,6 +13,7 @@
 #include "platform/pugixml/PugiXmlSerializer.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/pugixml/PugiXmlStorage.h"
+#include "platform/pugixml/WellFormedText.h"
 
 namespace KDAutoUpdate {
 
@@ -20,10 +21,11 @@ namespace {
 
 // Declarations, comments, processing instructions and a doctype are kept, so content the
 // agent does not know survives a load and a save. Parsed as a fragment so text beside the root
-// stays visible and can be refused below.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
-                                   pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype |
-                                   pugi::parse_fragment;
+// stays visible and can be refused below. References are expanded on the walk after the parse,
+// where a malformed one is refused (WellFormedText).
+constexpr unsigned kParseOptions = (pugi::parse_default & ~pugi::parse_escapes) |
+                                   pugi::parse_declaration | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_doctype | pugi::parse_fragment;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -65,37 +67,46 @@ constexpr int kMaxDepth = 1000;
 constexpr long kMaxElements = 1000000;
 
 // pugixml's own walk: it follows the nodes' links directly, where a walk through xml_node
-// calls into the library for every step. With a `visit`, each element is also handed on.
+// calls into the library for every step. On the way, what pugixml let through and a
+// well-formed document cannot hold refuses the document (WellFormedText). With a `visit`, each
+// element is also handed on.
 class WorkBoundsWalker : public pugi::xml_tree_walker {
 public:
-    WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit)
-        : m_cursor(storage, pugi::xml_node()), m_visit(visit) {}
+    WorkBoundsWalker(const std::shared_ptr<PugiXmlStorage>& storage, const XmlElementVisitor* visit,
+                     bool references)
+        : m_cursor(storage, pugi::xml_node()), m_visit(visit), m_references(references) {}
 
     bool for_each(pugi::xml_node& node) override {
         // depth() is 0 for the children of the document.
-        const bool element = node.type() == pugi::node_element;
-        exceeded = depth() > kMaxDepth || (element && ++m_elements > kMaxElements);
-        if (exceeded)
+        const pugi::xml_node_type type = node.type();
+        const bool element = type == pugi::node_element;
+        refused = depth() > kMaxDepth || (element && ++m_elements > kMaxElements) ||
+                   (element &&
+                    !WellFormedText::CheckAttributes(node, m_references, m_attributes)) ||
+                   (type == pugi::node_pcdata && m_references && !WellFormedText::CheckText(node));
+        if (refused)
             return false;
         if (element && m_visit) {
-            m_cursor.MoveTo(node);
+            m_cursor.MoveTo(node, &m_attributes);
             (*m_visit)(m_cursor, node.name(), depth());
         }
         return true;
     }
-    bool exceeded = false;
+    bool refused = false;
 
 private:
     long m_elements = 0;
     PugiXmlElement m_cursor;
     const XmlElementVisitor* m_visit;
+    bool m_references;
+    std::vector<WellFormedText::Attribute> m_attributes;
 };
 
 long CheckWorkBounds(const std::shared_ptr<PugiXmlStorage>& storage,
-                     const XmlElementVisitor* visit) {
-    WorkBoundsWalker walker(storage, visit);
+                     const XmlElementVisitor* visit, bool references) {
+    WorkBoundsWalker walker(storage, visit, references);
     storage->doc.traverse(walker);
-    return walker.exceeded ? XmlError::kMalformed : XmlError::kNone;
+    return walker.refused ? XmlError::kMalformed : XmlError::kNone;
 }
 
 std::shared_ptr<PugiXmlStorage> EmptyStorage() {
@@ -123,19 +134,21 @@ PugiXmlDocument::Outcome PugiXmlDocument::Parse(std::string text, const XmlEleme
                                                 bool isText) {
     auto storage = EmptyStorage();
     storage->text = std::move(text);
+    // Without an "&" byte the text holds no reference in any encoding: none to check.
+    const bool references = storage->text.find('&') != std::string::npos;
     const pugi::xml_encoding encoding = isText ? pugi::encoding_utf8 : pugi::encoding_auto;
     return ParseWith(
         [encoding](PugiXmlStorage& s) {
             return s.doc.load_buffer_inplace(s.text.data(), s.text.size(), kParseOptions,
                                              encoding);
         },
-        std::move(storage), visit);
+        std::move(storage), visit, references);
 }
 
 PugiXmlDocument::Outcome
 PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
                            std::shared_ptr<PugiXmlStorage> storage,
-                           const XmlElementVisitor* visit) {
+                           const XmlElementVisitor* visit, bool references) {
     try {
         const pugi::xml_parse_result result = load(*storage);
         if (!result)
@@ -144,7 +157,8 @@ PugiXmlDocument::ParseWith(const std::function<pugi::xml_parse_result(PugiXmlSto
                                         : XmlError::kMalformed};
         if (const long code = CheckSingleRoot(storage->doc); code != XmlError::kNone)
             return {EmptyStorage(), code};
-        if (const long code = CheckWorkBounds(storage, visit); code != XmlError::kNone)
+        if (const long code = CheckWorkBounds(storage, visit, references);
+            code != XmlError::kNone)
             return {EmptyStorage(), code};
     } catch (...) {
         return {EmptyStorage(), XmlError::kMalformed};

@@ -63,7 +63,7 @@ private:
                          bool isText = false);
     static Outcome ParseWith(const std::function<pugi::xml_parse_result(PugiXmlStorage&)>& load,
                              std::shared_ptr<PugiXmlStorage> storage,
-                             const XmlElementVisitor* visit = nullptr);
+                             const XmlElementVisitor* visit = nullptr, bool references = true);
     static Outcome ReadFile(const std::string& path);
     static Outcome FromHttp(const HttpResult& result);
     static bool IsHttpUrl(const std::string& source);

@@ -210,7 +210,26 @@ void MatchAttributes(const pugi::xml_node& node, std::span<const char* const> na
             const std::size_t i = next + k < count ? next + k : next + k - count;
             if (!SameName(names[i], name))
                 continue;
-            take(i, a);
+            take(i, a.value());
+            next = i + 1;
+            break;
+        }
+    }
+}
+
+// The same over attributes a walk collected.
+template <class Take>
+void MatchAttributes(const std::vector<WellFormedText::Attribute>& attributes,
+                     std::span<const char* const> names, std::size_t count, const Take& take) {
+    if (count == 0)
+        return;
+    std::size_t next = 0;
+    for (const WellFormedText::Attribute& a : attributes) {
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = next + k < count ? next + k : next + k - count;
+            if (!SameName(names[i], a.name))
+                continue;
+            take(i, a.value);
             next = i + 1;
             break;
         }
@@ -226,10 +245,14 @@ void PugiXmlElement::viewAttributes(std::span<const char* const> names,
     for (std::size_t i = 0; i < count; ++i)
         values[i].reset();
     // The first of repeated attributes counts, as with getAttribute.
-    MatchAttributes(m_node, names, count, [&](std::size_t i, const pugi::xml_attribute& a) {
+    const auto take = [&](std::size_t i, const char* value) {
         if (!values[i])
-            values[i].emplace(a.value());
-    });
+            values[i].emplace(value);
+    };
+    if (m_attributes)
+        MatchAttributes(*m_attributes, names, count, take);
+    else
+        MatchAttributes(m_node, names, count, take);
 }
 
 bool PugiXmlElement::appendChild(const XmlElementPtr& child) {

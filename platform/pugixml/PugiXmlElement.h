@@ -7,6 +7,7 @@
 
 #include "platform/XmlDocument.h"
 #include "platform/pugixml/PugiXmlStorage.h"
+#include "platform/pugixml/WellFormedText.h"
 
 namespace KDAutoUpdate {
 
@@ -34,7 +35,13 @@ public:
     std::string xml() const override;
 
     // Makes this object stand for another node of the same storage: one object for a walk.
-    void MoveTo(const pugi::xml_node& node) { m_node = node; }
+    // `attributes`: the node's attributes as the walk collected them, which viewAttributes
+    // then reads without asking the library again; valid until the next move.
+    void MoveTo(const pugi::xml_node& node,
+                const std::vector<WellFormedText::Attribute>* attributes = nullptr) {
+        m_node = node;
+        m_attributes = attributes;
+    }
 
     // True for names pugixml would write as well-formed markup.
     static bool IsValidName(const std::string& name);
@@ -45,6 +52,7 @@ private:
 
     std::shared_ptr<PugiXmlStorage> m_storage;
     pugi::xml_node m_node;
+    const std::vector<WellFormedText::Attribute>* m_attributes = nullptr;
 };
 
 } // namespace KDAutoUpdate

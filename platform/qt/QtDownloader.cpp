@@ -140,6 +140,10 @@ void QtDownloader::KeepFiles(std::vector<std::string> paths) {
     m_keep = std::move(paths);
 }
 
+void QtDownloader::SetProduct(const std::string& productCode) {
+    m_product = productCode;
+}
+
 bool QtDownloader::IsBusy() const {
     return m_transfer != nullptr;
 }
@@ -159,9 +163,10 @@ bool QtDownloader::BeginDownload(const std::string& url, const std::string& key)
             return false;
 
         std::error_code error;
-        if (m_folder.empty() || !MakePrivateFolder(m_folder))
+        const std::string productFolder = DownloadFolder::ProductFolder(m_folder, m_product);
+        if (productFolder.empty() || !MakePrivateFolder(productFolder))
             return false;
-        const fs::path folder = fs::canonical(m_folder, error);
+        const fs::path folder = fs::canonical(productFolder, error);
         if (error)
             return false;
         const std::string name = SafeFileName(url);

@@ -39,6 +39,7 @@ public:
 
     void SetEvents(IDownloadEvents* events) override;
     void KeepFiles(std::vector<std::string> paths) override;
+    void SetProduct(const std::string& productCode) override;
     // False when a transfer runs or its completion has not been delivered yet, when the
     // address is not http or https, or when the download folder cannot be prepared.
     bool BeginDownload(const std::string& url, const std::string& key) override;
@@ -76,6 +77,7 @@ private:
     std::string m_folder;
     NetworkLimits m_limits;
     std::vector<std::string> m_keep;
+    std::string m_product;
     IDownloadEvents* m_events = nullptr;
     std::string m_localFile;
     bool m_completionPending = false;

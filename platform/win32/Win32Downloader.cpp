@@ -128,6 +128,10 @@ void Win32Downloader::KeepFiles(std::vector<std::string> paths) {
     m_keep = std::move(paths);
 }
 
+void Win32Downloader::SetProduct(const std::string& productCode) {
+    m_product = productCode;
+}
+
 bool Win32Downloader::IsBusy() const {
     return m_transfer != nullptr;
 }
@@ -144,8 +148,9 @@ bool Win32Downloader::BeginDownload(const std::string& url, const std::string& k
         if (!address)
             return false;
         std::error_code error;
-        fs::create_directories(Widen(m_folder), error);
-        const fs::path folder = fs::canonical(Widen(m_folder), error);
+        const std::string productFolder = DownloadFolder::ProductFolder(m_folder, m_product);
+        fs::create_directories(Widen(productFolder), error);
+        const fs::path folder = fs::canonical(Widen(productFolder), error);
         if (error)
             return false;
         const std::string name = DownloadFolder::SafeFileName(address->segment);

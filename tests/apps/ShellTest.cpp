@@ -168,7 +168,8 @@ TEST_F(ShellRoad, APatchWithTheChosenFeaturesIsRecordedAndTheReminderStartsIt) {
         "ui frmMessages close\nwait ProcessCompleted 20000\n");
     EXPECT_NE(first.find("Form dlgAfterDownload unloaded"), std::string::npos) << first;
     const std::string command = "Msiexec.exe /p " + app.Folder().string() +
-                                "/cache/kdautoupdate/downloads/KeldraStudio-5.0.3.msp "
+                                "/cache/kdautoupdate/downloads/" + kProduct +
+                                "/KeldraStudio-5.0.3.msp "
                                 "REINSTALLMODE=vomus ADDLOCAL=PdfExport,SampleProjects "
                                 "REINSTALL=CoreFiles";
     const std::string store = app.ReadFile("updateinfo.xml");

@@ -42,6 +42,8 @@ TEST_F(RecordedPackages, EveryProductsRecordedFilesAreKeptByTheNextDownload) {
         EXPECT_TRUE(Kept(kept, path)) << path;
     for (const char* word : {"Msiexec.exe", "--quiet", "REINSTALLMODE=vomus", "ADDLOCAL=Core"})
         EXPECT_FALSE(Kept(kept, word)) << word;
+    // Its own packages are counted and aged apart from the other product's.
+    EXPECT_EQ(downloads.Log().begins[0].product, agent->ProductCode());
 }
 
 } // namespace

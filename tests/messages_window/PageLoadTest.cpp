@@ -102,6 +102,36 @@ TEST_F(PageLoadTest, AnIslandGivenWithItsHtmlWrapperReadsTheSame) {
     EXPECT_NE(Window()->Messages().Find("m9"), nullptr);
 }
 
+TEST_F(PageLoadTest, OnlyAnXmlElementOrAnXmlScriptIsTheIsland) {
+    Open();
+    CompleteProgress();
+    struct Case {
+        const char* tag;
+        std::vector<std::pair<std::string, std::string>> attributes;
+        bool island;
+    };
+    const Case cases[] = {
+        {"div", {}, false},
+        {"script", {}, false},
+        {"script", {{"type", "text/javascript"}, {"language", "javascript"}}, false},
+        {"SCRIPT", {{"language", " XML "}}, true},
+        {"script", {{"type", "text/xml; charset=utf-8"}}, true},
+        {"script", {{"type", "application/xml"}}, true},
+        {"XML", {}, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string id = "m" + std::to_string(++n);
+        auto page = std::make_shared<FakeBrowserControl::Page>("http://x/InitUpdate.aspx");
+        auto island = page->Add("KdAutoUpdate", c.tag);
+        for (const auto& [name, value] : c.attributes)
+            island->SetAttribute(name, value);
+        island->SetRawSource("<Messages><Message id=\"" + id + "\"/></Messages>");
+        Browser()->Complete(PageId(), page);
+        EXPECT_EQ(Window()->Messages().Find(id) != nullptr, c.island) << c.tag << " " << id;
+    }
+}
+
 TEST_F(PageLoadTest, PageScriptsGetNoMessageBoxesAndMayOpenWindows) {
     ShowPage(kIsland);
     EXPECT_TRUE(Browser()->Alert(PageId(), "hello"));

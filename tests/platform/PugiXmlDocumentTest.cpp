@@ -171,6 +171,14 @@ TEST_F(PugiXmlDocumentTest, MalformedMissingOrTooDeepInputGivesACodeAndAnEmptyDo
         {"<a/><b/>", XmlError::kMalformed},
         {"<a/>trailing", XmlError::kMalformed},
         {nested(1002), XmlError::kMalformed},
+        // What a lenient parser reads as text, XML refuses.
+        {"<a>Tools & Reports</a>", XmlError::kMalformed},
+        {"<a>Gr&uuml;&szlig;e</a>", XmlError::kMalformed},
+        {"<a n=\"&amp\"/>", XmlError::kMalformed},
+        {"<a n=\"&#0;\"/>", XmlError::kMalformed},
+        {"<a n=\"&#x110000;\"/>", XmlError::kMalformed},
+        {"<a n=\"1 < 2\"/>", XmlError::kMalformed},
+        {"<a><b n=\"1\" m=\"2\" n=\"3\"/></a>", XmlError::kMalformed},
         {"", XmlError::kNoRootElement},
         {"<?xml version=\"1.0\"?>", XmlError::kNoRootElement},
     };
@@ -187,6 +195,11 @@ TEST_F(PugiXmlDocumentTest, MalformedMissingOrTooDeepInputGivesACodeAndAnEmptyDo
     // A thousand levels below the root are fine, and a good load clears the error.
     EXPECT_TRUE(doc->loadXML(nested(1001)));
     EXPECT_EQ(doc->parseErrorCode(), 0);
+    // Well-formed references read as their characters; a literal "&" in a section stays.
+    ASSERT_TRUE(doc->loadXML("<a n=\"&lt;&amp;&quot;&#65;&#x42;\"> &gt;&apos;&#x20AC; "
+                             "<b><![CDATA[&x]]></b></a>"));
+    EXPECT_EQ(doc->documentElement()->getAttribute("n"), "<&\"AB");
+    EXPECT_EQ(doc->xml(), "<a n=\"&lt;&amp;&quot;AB\"> &gt;'€ <b><![CDATA[&x]]></b></a>");
 }
 
 TEST_F(PugiXmlDocumentTest, FailedSaveAnswersFalseAndLeavesNoTemporaryFile) {

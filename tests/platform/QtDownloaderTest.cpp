@@ -420,28 +420,55 @@ TEST_F(NetworkLimitsTest, LeftoversAreTidiedAwayByTheNextDownload) {
               (std::set<std::string>{"running.part", "p1.sh", "p2.sh", "p3.sh", "p4.sh", "ok"}));
 }
 
-TEST_F(NetworkLimitsTest, PackagesOfRecordedUpdatesOutliveEveryTidying) {
-    fs::create_directories(folder);
+TEST_F(DownloaderTest, TidyingCountsAndAgesOnlyThisProductsPackagesAndKeepsRecordedOnes) {
+    server.Set({.body = "payload"});
     const auto now = fs::file_time_type::clock::now();
-    const std::pair<const char*, int> files[] = {{"ancient.sh", 24 * 40}, {"old.msp", 24 * 31},
-                                                 {"p1.sh", 1}, {"p2.sh", 2}, {"p3.sh", 3},
-                                                 {"p4.sh", 4}, {"p5.sh", 5}, {"p6.sh", 6}};
-    for (const auto& [name, hours] : files) {
-        std::ofstream(folder / name) << "x";
-        fs::last_write_time(folder / name, now - std::chrono::hours(hours));
+    const auto age = [&](const std::string& file, std::chrono::hours hours) {
+        fs::last_write_time(file, now - hours);
+    };
+    // Product A: three recent packages, and beside them a package recorded for the next start
+    // and two more, all past their age.
+    downloader->SetProduct("{AB12}");
+    std::vector<std::string> recent;
+    for (const char* name : {"/a1.sh", "/a2.sh", "/a3.sh"})
+        recent.push_back(Download(name));
+    for (std::size_t i = 0; i < recent.size(); ++i)
+        age(recent[i], std::chrono::hours(static_cast<int>(i) + 1));
+    const fs::path own = fs::path(recent.front()).parent_path();
+    const std::string recorded = (own / "recorded.msp").string();
+    const std::string dotted = (own / "dotted.sh").string();
+    const std::string stale = (own / "stale.sh").string();
+    for (const std::string& file : {recorded, dotted, stale}) {
+        std::ofstream(file) << "x";
+        age(file, std::chrono::hours(24 * 40));
     }
-    // Two products' records: a patch command and a plain file, both past their age; a path
-    // spelled through "..", and one of the same name in another folder, which keeps nothing.
-    const fs::path elsewhere = root / "elsewhere";
-    downloader->KeepFiles({(folder / "old.msp").string(),
-                           (folder / ".." / folder.filename() / "ancient.sh").string(),
-                           (elsewhere / "p6.sh").string()});
-    for (int round = 0; round < 2; ++round)
-        ASSERT_NE(Download("/ok"), "");
-    const std::vector<std::string> names = FolderNames();
-    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
-              (std::set<std::string>{"ancient.sh", "old.msp", "p1.sh", "p2.sh", "p3.sh", "p4.sh",
-                                     "ok"}));
+
+    // Product B, in the same folder, downloads six packages: its own newest five stay, and
+    // product A's count and age for nothing.
+    Use(folder);
+    downloader->SetProduct("{CD34}");
+    std::vector<std::string> other;
+    for (const char* name : {"/b1.sh", "/b2.sh", "/b3.sh", "/b4.sh", "/b5.sh", "/b6.sh"})
+        other.push_back(Download(name));
+    for (const std::string& file : other)
+        EXPECT_EQ(fs::exists(file), file != other.front()) << file;
+    for (const std::string& file : recent)
+        EXPECT_TRUE(fs::exists(file)) << file << ": another product's package counted";
+    for (const std::string& file : {recorded, dotted, stale})
+        EXPECT_TRUE(fs::exists(file)) << file << ": another product's package aged";
+
+    // Product A's next download tidies its own. What the store names stays, however old, also
+    // when spelled through ".."; a file of the same name in another folder keeps nothing.
+    Use(folder);
+    downloader->SetProduct("{AB12}");
+    downloader->KeepFiles({recorded, (own / ".." / own.filename() / "dotted.sh").string(),
+                           (root / "elsewhere" / "stale.sh").string()});
+    ASSERT_NE(Download("/a4.sh"), "refused");
+    EXPECT_TRUE(fs::exists(recorded));
+    EXPECT_TRUE(fs::exists(dotted));
+    EXPECT_FALSE(fs::exists(stale));
+    for (const std::string& file : recent)
+        EXPECT_TRUE(fs::exists(file)) << file;
 }
 
 TEST(RedirectGuard, OnlyToHttpsOrWithinTheSameHost) {

@@ -14,7 +14,7 @@ FakeDownloader::~FakeDownloader() {
 
 bool FakeDownloader::BeginDownload(const std::string& url, const std::string& key) {
     const bool accepted = m_beginResult && !m_running;
-    m_log->begins.push_back({url, key, accepted, m_keep});
+    m_log->begins.push_back({url, key, accepted, m_keep, m_product});
     if (!accepted)
         return false;
     m_running = true;

@@ -31,6 +31,8 @@ struct FakeDownloadLog {
         bool accepted = false;
         // What the control was told to keep when the transfer began.
         std::vector<std::string> kept;
+        // The product it was told the package belongs to.
+        std::string product;
     };
     std::vector<Begin> begins;
     // Keys CancelDownload was called with, whether or not a transfer ran.
@@ -50,6 +52,7 @@ public:
     // IDownloader
     void SetEvents(IDownloadEvents* events) override { m_events = events; }
     void KeepFiles(std::vector<std::string> paths) override { m_keep = std::move(paths); }
+    void SetProduct(const std::string& productCode) override { m_product = productCode; }
     // Records the call; starts a transfer unless SetBeginResult(false) was said or a transfer
     // runs.
     bool BeginDownload(const std::string& url, const std::string& key) override;
@@ -87,6 +90,7 @@ private:
     std::shared_ptr<FakeDownloadLog> m_log;
     IDownloadEvents* m_events = nullptr;
     std::vector<std::string> m_keep;
+    std::string m_product;
     bool m_beginResult = true;
     std::optional<bool> m_busyOverride;
     bool m_running = false;
