@@ -1,13 +1,14 @@
 #include "AuAgent.h"
 
 #include "FormInstances.h"
-#include "Unicode.h"
+#include "common/Unicode.h"
 #include "messages_window/frmMessages.h"
-#include "modMain.h"
+#include "common/modMain.h"
 #include "platform/EventLoop.h"
 #include "platform/LoadedForms.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/UtilityLibrary.h"
+#include "store/AuProductInfo.h"
 #include "store/dlgCheckMessages.h"
 
 namespace KDAutoUpdate {
@@ -127,6 +128,10 @@ std::string AuAgent::GetProductAttribute(const std::string& sName) {
 
 void AuAgent::SetProductAttribute(const std::string& sName, const std::string& vValue) {
     m_store.SetProductAttribute(ProductCode(), sName, vValue);
+}
+
+std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() {
+    return AuProductInfo::Read(*this);
 }
 
 std::string AuAgent::ProgramFilePath(const std::string& fileName) const {

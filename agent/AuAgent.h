@@ -7,8 +7,9 @@
 #include <string>
 
 #include "AgentEvents.h"
-#include "AgentPtr.h"
-#include "AutomationError.h"
+#include "common/AgentPtr.h"
+#include "common/AutomationError.h"
+#include "common/IAgent.h"
 #include "platform/HiResTimer.h"
 #include "platform/Platform.h"
 #include "platform/XmlDocument.h"
@@ -23,12 +24,12 @@ class dlgCheckMessages;
 // Operation types published to hosts; the agent itself passes them as text.
 enum kdAuOperationTypeConstants { auInit = 0, auCheck = 1, auCheckAtStartUp = 2 };
 
-class AuAgent {
+class AuAgent : public IAgent {
 public:
     // Creation: defaults, resource library, store, timers.
     explicit AuAgent(Platform& platform, IAuAgentEvents* events = nullptr);
     // Destruction: timers, windows, store save, running check, resource library.
-    ~AuAgent();
+    ~AuAgent() override;
     AuAgent(const AuAgent&) = delete;
     AuAgent& operator=(const AuAgent&) = delete;
 
@@ -36,15 +37,15 @@ public:
 
     // Properties.
     bool IsProcessing();
-    std::string BaseURL() const { return m_sBaseURL; }
+    std::string BaseURL() const override { return m_sBaseURL; }
     void SetBaseURL(const std::string& value);
-    std::string ProductCode() const { return m_sProductCode; }
+    std::string ProductCode() const override { return m_sProductCode; }
     void SetProductCode(const std::string& value);
-    long MajorVer() const { return m_lMajorVer; }
+    long MajorVer() const override { return m_lMajorVer; }
     void SetMajorVer(long value) { m_lMajorVer = value; }
-    long MinorVer() const { return m_lMinorVer; }
+    long MinorVer() const override { return m_lMinorVer; }
     void SetMinorVer(long value) { m_lMinorVer = value; }
-    long Revision() const { return m_lRevision; }
+    long Revision() const override { return m_lRevision; }
     void SetRevision(long value) { m_lRevision = value; }
     std::string CampaignID() const { return m_sCampaignID; }
     void SetCampaignID(const std::string& value) { m_sCampaignID = value; }
@@ -59,7 +60,7 @@ public:
     Outcome<bool> IsConnected();
     bool AutoConnect() const { return m_bAutoConnect; }
     void SetAutoConnect(bool value) { m_bAutoConnect = value; }
-    long hwndOwner() const { return m_lHwndOwner; }
+    long hwndOwner() const override { return m_lHwndOwner; }
     void SethwndOwner(long value) { m_lHwndOwner = value; }
     long CompatMode() const { return m_lCompatMode; }
     void SetCompatMode(long value) { m_lCompatMode = value; }
@@ -74,23 +75,23 @@ public:
     std::unique_ptr<AuProductInfo> GetLastInstallableUpdate();
 
     // Members used by the agent's own records and windows.
-    std::string BuildQueryString(const std::string& sOpType);
+    std::string BuildQueryString(const std::string& sOpType) override;
     // The store: its document, and its lookups for the current product code.
-    IXmlDocument* UpdateInfoDocument() { return m_store.Document(); }
-    XmlElementPtr GetProductNode();
-    std::string GetProductAttribute(const std::string& sName);
-    void SetProductAttribute(const std::string& sName, const std::string& vValue);
+    IXmlDocument* UpdateInfoDocument() override { return m_store.Document(); }
+    XmlElementPtr GetProductNode() override;
+    std::string GetProductAttribute(const std::string& sName) override;
+    void SetProductAttribute(const std::string& sName, const std::string& vValue) override;
     UpdateStore& Store() { return m_store; }
     bool EnsureConnection();
     bool ProcessCheckResponse();
     KDHiResTimer* Timer() { return m_oTimer.get(); }
-    Platform& GetPlatform() { return m_platform; }
-    AgentPtr Ptr() const { return AgentPtr(const_cast<AuAgent*>(this), m_alive); }
+    Platform& GetPlatform() override { return m_platform; }
+    AgentPtr Ptr() const override { return AgentPtr(const_cast<AuAgent*>(this), m_alive); }
     // The current local date and time.
     double Now() const;
 
     // The path of a file in the program's folder.
-    std::string ProgramFilePath(const std::string& fileName) const;
+    std::string ProgramFilePath(const std::string& fileName) const override;
 
 private:
     void LoadUpdateInfo();

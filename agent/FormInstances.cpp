@@ -6,10 +6,8 @@
 namespace KDAutoUpdate {
 
 FormInstances& FormInstances::ForThread() {
-    thread_local FormInstances instances;
+    thread_local FormInstances instances{dlgCheckMessages::Instance(), frmMessages::Instance()};
     return instances;
 }
-
-FormInstances::~FormInstances() = default;
 
 } // namespace KDAutoUpdate

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "AutomationValue.h"
-#include "agent/AutomationError.h"
-#include "agent/Variant.h"
+#include "common/AutomationError.h"
+#include "common/Variant.h"
 
 namespace KDAutoUpdate {
 

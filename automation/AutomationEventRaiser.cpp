@@ -5,7 +5,7 @@
 #include <map>
 #include <string_view>
 
-#include "agent/modMain.h"
+#include "common/modMain.h"
 
 namespace KDAutoUpdate {
 

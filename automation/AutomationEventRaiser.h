@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "agent/AgentEvents.h"
-#include "agent/Variant.h"
+#include "common/Variant.h"
 #include "automation/AutomationDescription.h"
 
 namespace KDAutoUpdate {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "agent/Variant.h"
+#include "common/Variant.h"
 
 namespace KDAutoUpdate {
 

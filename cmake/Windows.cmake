@@ -1,8 +1,6 @@
 # The Windows build: the same core and portable backends as on Linux, with the Win32 backends of
 # platform/win32 (message loop, window timers, MSXML 6, WinHTTP, Win32 dialogs, processes), the
 # resource library _AuResLib.dll and the core's unit tests run under a Windows runtime.
-include_directories(${CMAKE_SOURCE_DIR})
-
 add_library(kdau_platform INTERFACE)
 target_include_directories(kdau_platform INTERFACE ${CMAKE_SOURCE_DIR})
 
@@ -30,9 +28,12 @@ file(GLOB kdau_sodium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sod
 add_library(kdau_sodium STATIC ${kdau_sodium_sources})
 target_link_libraries(kdau_sodium PUBLIC kdau_platform PRIVATE kdau_libsodium kdau_warnings)
 
-add_subdirectory(agent)
+foreach(folder IN LISTS KDAU_CORE_FOLDERS)
+  add_subdirectory(${folder})
+endforeach()
 # On Linux the core's objects go into libkdautoupdate; here they make a static library.
-add_library(kdau_core STATIC $<TARGET_OBJECTS:kdau_core_objects>)
+kdau_core_objects(kdau_core_sources)
+add_library(kdau_core STATIC ${kdau_core_sources})
 target_link_libraries(kdau_core PUBLIC kdau_platform)
 add_subdirectory(automation)
 add_subdirectory(com)

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "agent/modMain.h"
+#include "common/modMain.h"
 #include "automation/AutomationDescription.h"
 #include "com/DispatchIds.h"
 

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "agent/Variant.h"
+#include "common/Variant.h"
 
 namespace KDAutoUpdate {
 

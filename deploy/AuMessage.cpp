@@ -1,10 +1,10 @@
 #include "AuMessage.h"
 
-#include "agent/modMain.h"
+#include "common/modMain.h"
 
 namespace KDAutoUpdate {
 
-AuAgent* AuMessage::Agent() const {
+IAgent* AuMessage::Agent() const {
     return ObjectFromPtr(m_agentPtr);
 }
 

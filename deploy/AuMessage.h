@@ -8,7 +8,7 @@
 #include "AuFeature.h"
 #include "AuMessageTypes.h"
 #include "KeyedCollection.h"
-#include "agent/AgentPtr.h"
+#include "common/AgentPtr.h"
 
 namespace KDAutoUpdate {
 
@@ -66,7 +66,7 @@ public:
     // Inside the system only: the non-owning back-reference to the agent that shows the
     // message, and the agent behind it (null when unset or ended).
     void SetAgentPtr(const AgentPtr& value) { m_agentPtr = value; }
-    AuAgent* Agent() const;
+    IAgent* Agent() const;
 
 private:
     // Downloads the package with the download dialog; the path of the file, or empty when the

@@ -2,7 +2,7 @@
 
 #include "AuMessage.h"
 #include "PackageTrust.h"
-#include "agent/AuAgent.h"
+#include "common/IAgent.h"
 #include "dlgAfterDownload.h"
 #include "dlgDownload.h"
 #include "platform/Desktop.h"
@@ -26,7 +26,7 @@ std::string TrimBlanks(const std::string& s) {
 } // namespace
 
 void AuMessage::DownloadFileIE() {
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     if (!agent)
         return;
     if (IDesktop* desktop = agent->GetPlatform().desktop)
@@ -34,7 +34,7 @@ void AuMessage::DownloadFileIE() {
 }
 
 std::string AuMessage::DownloadWithDialog() {
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     if (!agent)
         return {};
     Platform& platform = agent->GetPlatform();
@@ -72,7 +72,7 @@ void AuMessage::Deploy() {
     const std::string arguments = CmdLine().empty() ? std::string() : " " + CmdLine();
     // The product element is looked up for every type, before anything else: it creates the
     // element when the store has none yet.
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     const XmlElementPtr product = agent ? agent->GetProductNode() : nullptr;
 
     switch (MessageType()) {

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent/Unicode.h"
+#include "common/Unicode.h"
 
 namespace KDAutoUpdate {
 

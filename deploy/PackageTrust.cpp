@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "AuMessage.h"
-#include "agent/AuAgent.h"
-#include "agent/Unicode.h"
-#include "agent/UpdateKeys.h"
+#include "common/IAgent.h"
+#include "common/Unicode.h"
+#include "common/UpdateKeys.h"
 #include "platform/FormView.h"
 #include "platform/SignatureVerifier.h"
 
@@ -38,13 +38,13 @@ std::optional<std::vector<long>> VersionNumbers(const std::string& text) {
     }
 }
 
-void Tell(AuAgent& agent, const std::string& text) {
+void Tell(IAgent& agent, const std::string& text) {
     if (IFormRenderer* forms = agent.GetPlatform().forms)
         forms->MsgBox(text, MsgBoxButtons::OK, MsgBoxIcon::Critical, "");
 }
 
 // The file's hash (when one is given) and, with keys, its signature.
-bool FileProven(AuAgent& agent, const std::string& path, const std::string& sha256,
+bool FileProven(IAgent& agent, const std::string& path, const std::string& sha256,
                 const std::string& signature) {
     const UpdateKeys keys = UpdateKeys::ForAgent(agent);
     if (!keys.Required() && sha256.empty())
@@ -60,7 +60,7 @@ bool FileProven(AuAgent& agent, const std::string& path, const std::string& sha2
     return !keys.Required() || keys.SignedFile(path, signature);
 }
 
-void Discard(AuAgent& agent, const std::string& path) {
+void Discard(IAgent& agent, const std::string& path) {
     if (ISignatureVerifier* verifier = agent.GetPlatform().signatures; verifier && !path.empty())
         verifier->RemoveFile(path);
 }
@@ -68,7 +68,7 @@ void Discard(AuAgent& agent, const std::string& path) {
 } // namespace
 
 bool AcceptOfferedVersion(AuMessage& message) {
-    AuAgent* agent = message.Agent();
+    IAgent* agent = message.Agent();
     if (!agent || !UpdateKeys::ForAgent(*agent).Required())
         return true;
     const std::vector<long> running{agent->MajorVer(), agent->MinorVer(), agent->Revision()};
@@ -89,7 +89,7 @@ bool AcceptOfferedVersion(AuMessage& message) {
 }
 
 bool AcceptDownloadedPackage(AuMessage& message) {
-    AuAgent* agent = message.Agent();
+    IAgent* agent = message.Agent();
     if (!agent)
         return false;
     if (FileProven(*agent, message.LocalPath(), message.PackageSha256(),
@@ -120,12 +120,12 @@ void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message) 
     }
 }
 
-void ForgetPackageProof(AuAgent& agent) {
+void ForgetPackageProof(IAgent& agent) {
     for (const char* name : {kFileAttribute, kSha256Attribute, kSignatureAttribute})
         agent.SetProductAttribute(name, "");
 }
 
-bool AcceptRecordedPackage(AuAgent& agent, const std::string& updateName) {
+bool AcceptRecordedPackage(IAgent& agent, const std::string& updateName) {
     const std::string path = agent.GetProductAttribute(kFileAttribute);
     if (FileProven(agent, path, agent.GetProductAttribute(kSha256Attribute),
                    agent.GetProductAttribute(kSignatureAttribute)))

@@ -9,7 +9,7 @@
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 class AuMessage;
 
 // With keys: the message's toVersion must be newer than the agent's running version.
@@ -19,8 +19,8 @@ bool AcceptDownloadedPackage(AuMessage& message);
 // Beside a pending record: the file and its proof, so the reminder can check it again. All
 // three are replaced together, or removed together when the message carries no proof.
 void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message);
-void ForgetPackageProof(AuAgent& agent);
+void ForgetPackageProof(IAgent& agent);
 // The reminder's check of the recorded file, just before its command is started.
-bool AcceptRecordedPackage(AuAgent& agent, const std::string& updateName);
+bool AcceptRecordedPackage(IAgent& agent, const std::string& updateName);
 
 } // namespace KDAutoUpdate

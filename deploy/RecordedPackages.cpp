@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "agent/AuAgent.h"
+#include "common/IAgent.h"
 #include "platform/UtilityLibrary.h"
 #include "platform/XmlDocument.h"
 
@@ -47,7 +47,7 @@ void AddRecordsOf(IXmlDocument* store, std::vector<std::string>& paths) {
 
 } // namespace
 
-std::vector<std::string> RecordedPackageFiles(AuAgent& agent) {
+std::vector<std::string> RecordedPackageFiles(IAgent& agent) {
     std::vector<std::string> paths;
     AddRecordsOf(agent.UpdateInfoDocument(), paths);
     Platform& platform = agent.GetPlatform();

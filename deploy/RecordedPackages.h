@@ -7,11 +7,11 @@
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 
 // Full paths named by the recorded updates of every product in the update store, as this agent
 // holds it and as it is on disk (another agent may have recorded one since): each product's
 // "last-update-file" and the paths its "last-update-cmd" carries.
-std::vector<std::string> RecordedPackageFiles(AuAgent& agent);
+std::vector<std::string> RecordedPackageFiles(IAgent& agent);
 
 } // namespace KDAutoUpdate

@@ -1,6 +1,6 @@
 #include "dlgAfterDownload.h"
 
-#include "agent/modMain.h"
+#include "common/modMain.h"
 #include "platform/ResourceLibrary.h"
 
 namespace KDAutoUpdate {

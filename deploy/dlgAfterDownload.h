@@ -1,7 +1,7 @@
 #pragma once
 // After a download: install now, at the next program start, or not at all. Modal.
 
-#include "agent/Form.h"
+#include "common/Form.h"
 
 namespace KDAutoUpdate {
 

@@ -4,10 +4,8 @@
 
 #include "AuMessage.h"
 #include "RecordedPackages.h"
-#include "agent/AuAgent.h"
-#include "agent/FormInstances.h"
-#include "agent/modMain.h"
-#include "messages_window/frmMessages.h"
+#include "common/IAgent.h"
+#include "common/modMain.h"
 #include "platform/EventLoop.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/UtilityLibrary.h"
@@ -77,8 +75,8 @@ void dlgDownload::Execute(AuMessage* message) {
     m_message = message;
     SetValue("ProgressBar", 0);
     if (View()) {
-        frmMessages* owner = FormInstances::ForThread().messages.get();
-        const IFormView* ownerView = owner && owner->IsLoaded() ? owner->View() : nullptr;
+        const Form* owner = Form::LoadedForm("frmMessages");
+        const IFormView* ownerView = owner ? owner->View() : nullptr;
         const TwipRect screen = GetPlatform().forms ? GetPlatform().forms->Screen() : TwipRect{};
         CenterForm(*View(), ownerView, screen);
     }
@@ -87,7 +85,7 @@ void dlgDownload::Execute(AuMessage* message) {
     // The folder is tidied when the transfer begins: what a recorded update still has to start
     // stays, however old it is.
     if (m_ctlDownload)
-        if (AuAgent* agent = m_message->Agent()) {
+        if (IAgent* agent = m_message->Agent()) {
             m_ctlDownload->KeepFiles(RecordedPackageFiles(*agent));
             m_ctlDownload->SetProduct(agent->ProductCode());
         }

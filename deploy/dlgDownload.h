@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "agent/Form.h"
+#include "common/Form.h"
 #include "platform/AnimationPlayer.h"
 #include "platform/Downloader.h"
 

@@ -3,9 +3,9 @@
 #include <iterator>
 #include <span>
 
-#include "agent/SignedAnswer.h"
-#include "agent/Unicode.h"
-#include "agent/modMain.h"
+#include "common/SignedAnswer.h"
+#include "common/Unicode.h"
+#include "common/modMain.h"
 
 namespace KDAutoUpdate {
 

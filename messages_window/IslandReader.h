@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/AgentPtr.h"
+#include "common/AgentPtr.h"
 #include "deploy/AuMessage.h"
 #include "platform/XmlDocument.h"
 

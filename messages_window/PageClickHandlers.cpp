@@ -1,7 +1,7 @@
 // Clicks on the service page: its buttons name a message (and a feature) by key and say by
 // attribute what to do. Every click but a feature chooser's has its default action cancelled.
 
-#include "agent/Unicode.h"
+#include "common/Unicode.h"
 #include "frmMessages.h"
 
 namespace KDAutoUpdate {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "IslandReader.h"
-#include "agent/AuAgent.h"
-#include "agent/SignedAnswer.h"
-#include "agent/Unicode.h"
+#include "common/IAgent.h"
+#include "common/SignedAnswer.h"
+#include "common/Unicode.h"
 #include "frmMessages.h"
 
 namespace KDAutoUpdate {
@@ -119,7 +119,7 @@ bool frmMessages::ParseIsland(const HtmlDocumentPtr& doc) {
         return false;
     // With the vendor's keys, an island that is not theirs counts as unreadable.
     const XmlElementPtr root = island->documentElement();
-    if (AuAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign))
+    if (IAgent* agent = Agent(); agent && !AnswerAccepted(*agent, root, IslandContentToSign))
         return false;
     m_xmlIsland = std::move(island);
     m_islandMessages = reader.Finish();

@@ -1,8 +1,7 @@
 #include "frmMessages.h"
 
-#include "agent/AuAgent.h"
-#include "agent/FormInstances.h"
-#include "agent/modMain.h"
+#include "common/IAgent.h"
+#include "common/modMain.h"
 #include "platform/EventLoop.h"
 #include "platform/ResourceLibrary.h"
 #include "platform/UtilityLibrary.h"
@@ -71,11 +70,16 @@ FormDef frmMessages::Definition() {
     return def;
 }
 
+std::unique_ptr<frmMessages>& frmMessages::Instance() {
+    thread_local std::unique_ptr<frmMessages> instance;
+    return instance;
+}
+
 void frmMessages::Open(const AgentPtr& lAgentPtr) {
-    AuAgent* agent = ObjectFromPtr(lAgentPtr);
+    IAgent* agent = ObjectFromPtr(lAgentPtr);
     if (!agent)
         return;
-    auto& instance = FormInstances::ForThread().messages;
+    auto& instance = Instance();
     // An unloaded instance left by an agent on another platform is of no use here.
     if (instance && !instance->IsLoaded() && &instance->GetPlatform() != &agent->GetPlatform())
         instance.reset();
@@ -89,7 +93,7 @@ void frmMessages::Open(const AgentPtr& lAgentPtr) {
         instance->Unload();
 }
 
-AuAgent* frmMessages::Agent() const {
+IAgent* frmMessages::Agent() const {
     return ObjectFromPtr(m_lAgentPtr);
 }
 
@@ -141,7 +145,7 @@ void frmMessages::Init(const AgentPtr& lAgentPtr) {
         m_browser->ShowBrowser(m_iProgressBrowser);
     }
     // The host's window owns this one only while it is being shown.
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     IFormView* view = View();
     if (!view)
         return;
@@ -219,7 +223,7 @@ void frmMessages::ProgressDocumentComplete() {
     // Pending events may have closed the window or ended the agent.
     if (self.expired() || !*self.lock() || !m_browser)
         return;
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     if (!agent)
         return;
     m_browser->Navigate(m_iPageBrowser,

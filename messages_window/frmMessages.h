@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "agent/AgentPtr.h"
-#include "agent/AutomationError.h"
-#include "agent/Form.h"
+#include "common/AgentPtr.h"
+#include "common/AutomationError.h"
+#include "common/Form.h"
 #include "deploy/AuMessage.h"
 #include "deploy/KeyedCollection.h"
 #include "platform/BrowserControl.h"
@@ -27,10 +27,12 @@ public:
     // Loads the thread's default instance (made when missing) and calls Init on it; unloads it
     // again when a component failed meanwhile (ComponentError).
     static void Open(const AgentPtr& lAgentPtr);
+    // The thread's default instance (what Open shows).
+    static std::unique_ptr<frmMessages>& Instance();
 
     // Called once right after loading: shows the progress page and the window.
     void Init(const AgentPtr& lAgentPtr);
-    AuAgent* Agent() const;
+    IAgent* Agent() const;
 
     // State for the shell and the tests.
     const KeyedCollection<AuMessage>& Messages() const;

@@ -11,7 +11,7 @@ out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
 status=0
 run-clang-tidy -p "$dir" -j 2 -quiet \
-  "$root/(agent|store|messages_window|deploy|automation)/[^/]*\.cpp\$" 2>&1 |
+  "$root/(agent|store|messages_window|deploy|common|automation)/[^/]*\.cpp\$" 2>&1 |
   sed 's/\x1b\[[0-9;]*m//g' >"$out" || status=$?
 # A finding is printed as "file:line:col: warning:" (or "error:" with WarningsAsErrors).
 if grep -E ': (warning|error):' "$out"; then

@@ -18,7 +18,7 @@ install(TARGETS kdau_library kdau_desktop EXPORT KDAutoUpdateTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # Headers of the core, the platform interfaces and the backends, in their folders.
-foreach(folder agent store messages_window deploy platform)
+foreach(folder ${KDAU_CORE_FOLDERS} platform)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/${folder}/
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kdautoupdate/${folder} COMPONENT Development
     FILES_MATCHING PATTERN "*.h")

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "agent/SignedAnswer.h"
+#include "common/SignedAnswer.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/sodium/SodiumSigner.h"

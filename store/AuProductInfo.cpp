@@ -1,7 +1,7 @@
 #include "AuProductInfo.h"
 
-#include "agent/AuAgent.h"
-#include "agent/modMain.h"
+#include "common/IAgent.h"
+#include "common/modMain.h"
 
 namespace KDAutoUpdate {
 
@@ -18,14 +18,14 @@ bool ReadFlag(const XmlElementPtr& node, const char* name) {
 }
 } // namespace
 
-AuAgent* AuProductInfo::Agent() const {
+IAgent* AuProductInfo::Agent() const {
     return ObjectFromPtr(m_agentPtr);
 }
 
-std::unique_ptr<AuProductInfo> AuProductInfo::Read(AuAgent& agent) {
+std::unique_ptr<AuProductInfo> AuProductInfo::Read(IAgent& agent) {
     if (agent.ProductCode().empty())
         return nullptr;
-    const XmlElementPtr node = agent.Store().ProductNode(agent.ProductCode());
+    const XmlElementPtr node = agent.GetProductNode();
     if (!node)
         return nullptr;
     auto info = std::make_unique<AuProductInfo>();
@@ -44,14 +44,12 @@ std::unique_ptr<AuProductInfo> AuProductInfo::Read(AuAgent& agent) {
 }
 
 void AuProductInfo::WriteToStore() {
-    AuAgent* agent = Agent();
+    IAgent* agent = Agent();
     if (!agent)
         return;
     // Into the element of the agent's code at this moment, whatever ProductCode says.
-    UpdateStore& store = agent->Store();
-    const std::string code = agent->ProductCode();
     const auto write = [&](const char* name, const std::string& value) {
-        store.SetProductAttribute(code, name, value);
+        agent->SetProductAttribute(name, value);
     };
     write("do-not-notify-last-message", DoNotNotifyLastMessage ? "1" : "0");
     write("install-last-update-on-startup", InstallLastUpdateOnStartUp ? "1" : "0");
@@ -62,10 +60,6 @@ void AuProductInfo::WriteToStore() {
     write("last-update-cmd", LastUpdateCmd);
     write("last-update-message-id", LastUpdateMessageID);
     write("last-update-name", LastUpdateName);
-}
-
-std::unique_ptr<AuProductInfo> AuAgent::GetProductInfo() {
-    return AuProductInfo::Read(*this);
 }
 
 } // namespace KDAutoUpdate

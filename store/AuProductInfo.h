@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "agent/AgentPtr.h"
-#include "agent/AutomationDate.h"
+#include "common/AgentPtr.h"
+#include "common/AutomationDate.h"
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 
 class AuProductInfo {
 public:
@@ -28,12 +28,12 @@ public:
 
     // Inside the system only.
     void SetAgentPtr(const AgentPtr& ptr) { m_agentPtr = ptr; }
-    AuAgent* Agent() const;
+    IAgent* Agent() const;
     // Writes every field but ProductCode into the product element of the agent's current
     // product code. Does nothing once the agent has ended.
     void WriteToStore();
     // A new record filled from the store, or null without a product code or element.
-    static std::unique_ptr<AuProductInfo> Read(AuAgent& agent);
+    static std::unique_ptr<AuProductInfo> Read(IAgent& agent);
 
 private:
     AgentPtr m_agentPtr;

@@ -1,8 +1,7 @@
 #include "dlgCheckMessages.h"
 
-#include "agent/AuAgent.h"
-#include "agent/FormInstances.h"
-#include "agent/modMain.h"
+#include "common/IAgent.h"
+#include "common/modMain.h"
 #include "messages_window/frmMessages.h"
 #include "platform/ResourceLibrary.h"
 
@@ -33,18 +32,23 @@ FormDef dlgCheckMessages::Definition() {
     return def;
 }
 
+std::unique_ptr<dlgCheckMessages>& dlgCheckMessages::Instance() {
+    thread_local std::unique_ptr<dlgCheckMessages> instance;
+    return instance;
+}
+
 void dlgCheckMessages::Open(const AgentPtr& lAgentPtr) {
-    AuAgent* agent = ObjectFromPtr(lAgentPtr);
+    IAgent* agent = ObjectFromPtr(lAgentPtr);
     if (!agent)
         return;
-    auto& instance = FormInstances::ForThread().checkMessages;
+    auto& instance = Instance();
     if (!instance)
         instance = std::make_unique<dlgCheckMessages>(agent->GetPlatform());
     if (instance->Load())
         instance->Init(lAgentPtr);
 }
 
-AuAgent* dlgCheckMessages::Agent() const {
+IAgent* dlgCheckMessages::Agent() const {
     return ObjectFromPtr(m_agentPtr);
 }
 
@@ -90,9 +94,9 @@ void dlgCheckMessages::cmdNo_Click() {
 }
 
 void dlgCheckMessages::Form_Unload() {
-    if (AuAgent* agent = Agent())
-        agent->Store().SetProductAttribute(agent->ProductCode(), "do-not-notify-last-message",
-                                           Value("chkDontShowAgain") != 0 ? "1" : "0");
+    if (IAgent* agent = Agent())
+        agent->SetProductAttribute("do-not-notify-last-message",
+                                   Value("chkDontShowAgain") != 0 ? "1" : "0");
 }
 
 } // namespace KDAutoUpdate

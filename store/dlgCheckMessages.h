@@ -2,8 +2,10 @@
 // The notification dialog: a check found something new; Yes opens the messages window.
 // Not modal; every close writes the user's wish not to be told again.
 
-#include "agent/AgentPtr.h"
-#include "agent/Form.h"
+#include <memory>
+
+#include "common/AgentPtr.h"
+#include "common/Form.h"
 
 namespace KDAutoUpdate {
 
@@ -14,9 +16,11 @@ public:
     static FormDef Definition();
     // Loads the thread's default instance and calls Init on it.
     static void Open(const AgentPtr& lAgentPtr);
+    // The thread's default instance (what Open shows).
+    static std::unique_ptr<dlgCheckMessages>& Instance();
 
     void Init(const AgentPtr& lAgentPtr);
-    AuAgent* Agent() const;
+    IAgent* Agent() const;
 
 protected:
     void Form_Load() override;

@@ -1,8 +1,8 @@
 #include "dlgInstallLastUpdate.h"
 
-#include "agent/AuAgent.h"
+#include "common/IAgent.h"
 #include "deploy/PackageTrust.h"
-#include "agent/modMain.h"
+#include "common/modMain.h"
 #include "platform/ResourceLibrary.h"
 
 namespace KDAutoUpdate {
@@ -32,7 +32,7 @@ FormDef dlgInstallLastUpdate::Definition() {
     return def;
 }
 
-AuAgent* dlgInstallLastUpdate::Agent() const {
+IAgent* dlgInstallLastUpdate::Agent() const {
     return ObjectFromPtr(m_agentPtr);
 }
 
@@ -74,17 +74,15 @@ bool dlgInstallLastUpdate::Form_QueryUnload(UnloadMode mode) {
 
 void dlgInstallLastUpdate::Form_Unload() {
     if (Value("chkDontShowAgain") != 0)
-        if (AuAgent* agent = Agent())
+        if (IAgent* agent = Agent())
             ClearPendingUpdate(*agent);
 }
 
-void ClearPendingUpdate(AuAgent& agent) {
-    UpdateStore& store = agent.Store();
-    const std::string code = agent.ProductCode();
-    store.SetProductAttribute(code, "install-last-update-on-startup", "0");
+void ClearPendingUpdate(IAgent& agent) {
+    agent.SetProductAttribute("install-last-update-on-startup", "0");
     for (const char* name : {"last-update-message-id", "last-update-cmd", "last-update-name",
                              "last-kill-proc-name"})
-        store.SetProductAttribute(code, name, "");
+        agent.SetProductAttribute(name, "");
     ForgetPackageProof(agent);
 }
 

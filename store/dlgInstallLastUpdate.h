@@ -1,8 +1,8 @@
 #pragma once
 // The reminder of a downloaded update that waits to be installed. Modal.
 
-#include "agent/AgentPtr.h"
-#include "agent/Form.h"
+#include "common/AgentPtr.h"
+#include "common/Form.h"
 
 namespace KDAutoUpdate {
 
@@ -14,7 +14,7 @@ public:
     // Sets the message and shows the dialog modally; returns when it is hidden.
     void Init(const std::string& sUpdateName, const AgentPtr& lAgentPtr);
     bool Cancelled() const { return m_bCancelled; }
-    AuAgent* Agent() const;
+    IAgent* Agent() const;
 
 protected:
     void Form_Load() override;
@@ -28,6 +28,6 @@ private:
 };
 
 // Clears the pending update of the agent's current product.
-void ClearPendingUpdate(AuAgent& agent);
+void ClearPendingUpdate(IAgent& agent);
 
 } // namespace KDAutoUpdate

@@ -15,12 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "platform/LoadedForms.h"
 #include "platform/portable/DebugLog.h"
 #include "platform/portable/FileIdentity.h"
 #include "platform/portable/PosixFileLock.h"
-#include "platform/portable/GermanFormat.h"
-#include "platform/portable/ResUrl.h"
 
 namespace KDAutoUpdate {
 
@@ -152,10 +149,6 @@ bool HasActiveInterface() {
 
 } // namespace
 
-bool QtUtilityLibrary::IsFormLoaded(const std::string& formName, const LoadedForms& forms) {
-    return forms.Contains(formName);
-}
-
 std::optional<bool> QtUtilityLibrary::GetConnectedState(long& /*flags*/) {
     // An interface that is up with an address answers at once. Only without one is the system's
     // network information asked: its backends load plugins and reach for the system bus, which
@@ -261,22 +254,6 @@ bool QtUtilityLibrary::KillProcess(const std::string& processName) {
         if (IsAlive(pid))
             ::kill(pid, SIGKILL);
     return WaitForEnd(pids, kKillWait);
-}
-
-std::string QtUtilityLibrary::ResourceUrlPath(const std::string& filePath) {
-    return KDAutoUpdate::ResourceUrlPath(filePath);
-}
-
-std::string QtUtilityLibrary::FormatByteSize(long long bytes) {
-    return GermanFormat::FormatByteSize(bytes);
-}
-
-std::string QtUtilityLibrary::FormatDuration(long long& seconds) {
-    return GermanFormat::FormatDuration(seconds);
-}
-
-std::string QtUtilityLibrary::ShortenText(const std::string& text, short& maxLength) {
-    return GermanFormat::ShortenText(text, maxLength);
 }
 
 } // namespace KDAutoUpdate

@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/UtilityLibrary.h"
+#include "platform/portable/PortableUtilityLibrary.h"
 
 namespace KDAutoUpdate {
 
-class QtUtilityLibrary : public IUtilityLibrary {
+class QtUtilityLibrary : public PortableUtilityLibrary {
 public:
-    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override;
     std::optional<bool> GetConnectedState(long& flags) override;
     // There is nothing to dial: answers whether a connection exists.
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
@@ -26,10 +25,6 @@ public:
     // SIGTERM, up to 2 s of grace, then SIGKILL. True when every match has ended. Each
     // process it ends is written to the debug log.
     bool KillProcess(const std::string& processName) override;
-    std::string ResourceUrlPath(const std::string& filePath) override;
-    std::string FormatByteSize(long long bytes) override;
-    std::string FormatDuration(long long& seconds) override;
-    std::string ShortenText(const std::string& text, short& maxLength) override;
 
     // Process ids of the current user's processes of that name: never a process with another
     // user among its ids, never this process nor one that started it.

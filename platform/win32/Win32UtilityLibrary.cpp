@@ -3,9 +3,6 @@
 #include <tlhelp32.h>
 #include <wininet.h>
 
-#include "platform/LoadedForms.h"
-#include "platform/portable/GermanFormat.h"
-#include "platform/portable/ResUrl.h"
 #include "platform/win32/WideText.h"
 
 namespace KDAutoUpdate {
@@ -27,10 +24,6 @@ std::wstring WithExe(const std::string& name) {
 }
 
 } // namespace
-
-bool Win32UtilityLibrary::IsFormLoaded(const std::string& formName, const LoadedForms& forms) {
-    return forms.Contains(formName);
-}
 
 std::optional<bool> Win32UtilityLibrary::GetConnectedState(long& /*flags*/) {
     DWORD how = 0;
@@ -89,22 +82,6 @@ bool Win32UtilityLibrary::KillProcess(const std::string& processName) {
         CloseHandle(process);
     }
     return !ids.empty() && all;
-}
-
-std::string Win32UtilityLibrary::ResourceUrlPath(const std::string& filePath) {
-    return KDAutoUpdate::ResourceUrlPath(filePath);
-}
-
-std::string Win32UtilityLibrary::FormatByteSize(long long bytes) {
-    return GermanFormat::FormatByteSize(bytes);
-}
-
-std::string Win32UtilityLibrary::FormatDuration(long long& seconds) {
-    return GermanFormat::FormatDuration(seconds);
-}
-
-std::string Win32UtilityLibrary::ShortenText(const std::string& text, short& maxLength) {
-    return GermanFormat::ShortenText(text, maxLength);
 }
 
 } // namespace KDAutoUpdate

@@ -6,13 +6,12 @@
 
 #include <vector>
 
-#include "platform/UtilityLibrary.h"
+#include "platform/portable/PortableUtilityLibrary.h"
 
 namespace KDAutoUpdate {
 
-class Win32UtilityLibrary : public IUtilityLibrary {
+class Win32UtilityLibrary : public PortableUtilityLibrary {
 public:
-    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override;
     std::optional<bool> GetConnectedState(long& flags) override;
     std::optional<bool> ConnectNetwork(long flags, const std::string& entry, long options) override;
     bool FileExists(const std::string& path) override;
@@ -22,10 +21,6 @@ public:
     std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
-    std::string ResourceUrlPath(const std::string& filePath) override;
-    std::string FormatByteSize(long long bytes) override;
-    std::string FormatDuration(long long& seconds) override;
-    std::string ShortenText(const std::string& text, short& maxLength) override;
 
     // Ids of this session's processes whose executable is `processName` (".exe" optional,
     // case ignored); never the calling process.

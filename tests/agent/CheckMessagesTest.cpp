@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "agent/AuAgent.h"
-#include "agent/SignedAnswer.h"
+#include "common/SignedAnswer.h"
 #include "platform/console/ScriptedRenderer.h"
 #include "store/AuProductInfo.h"
 #include "tests/support/RecordingHost.h"

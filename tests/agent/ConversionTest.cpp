@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/AutomationDate.h"
-#include "agent/modMain.h"
+#include "common/AutomationDate.h"
+#include "common/modMain.h"
 
 namespace KDAutoUpdate {
 namespace {

@@ -137,6 +137,33 @@ TEST_F(DownloadDialog, AnUnloadDuringATransferCancelsItAndStopsTheAnimation) {
     EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
 }
 
+TEST_F(DownloadDialog, StandsInTheMiddleOfTheMessagesWindowWhileItIsOpenElseOfTheScreen) {
+    const TwipRect screen{0, 0, 28800, 16200};
+    renderer.SetScreen(screen);
+    // The messages window as the dialog sees it: a loaded form of that name, off centre.
+    struct Window : Form {
+        using Form::Form;
+        void Control_Click(const std::string&, int) override {}
+    };
+    FormDef def;
+    def.name = "frmMessages";
+    Window window(tp.platform(), def);
+    ASSERT_TRUE(window.Load());
+    const TwipRect owner{1500, 900, 12000, 9000};
+    window.View()->Move(owner);
+    for (const bool open : {true, false}) {
+        if (!open)
+            window.Unload();
+        const TwipRect area = open ? owner : screen;
+        auto m = Message(aumtExe);
+        DownloadsSucceed("/dl/x.sh");
+        TwipRect shown;
+        Run(*m, [&](ScriptedView& v) { shown = v.Bounds(); });
+        EXPECT_NEAR(shown.left + shown.width / 2, area.left + area.width / 2, 1);
+        EXPECT_NEAR(shown.top + shown.height / 2, area.top + area.height / 2, 1);
+    }
+}
+
 TEST_F(DownloadDialog, ANullMessageShowsNothing) {
     dialog = std::make_unique<dlgDownload>(tp.platform());
     ASSERT_TRUE(dialog->Load());

@@ -1,7 +1,7 @@
 // With the vendor's keys, the page's data island counts only when they signed it and it has
 // not expired; otherwise no message of it is read.
 
-#include "agent/SignedAnswer.h"
+#include "common/SignedAnswer.h"
 #include "tests/messages_window/MessagesWindowFixture.h"
 #include "tests/support/VendorKeys.h"
 

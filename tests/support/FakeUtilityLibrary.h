@@ -7,13 +7,11 @@
 #include <vector>
 
 #include "platform/LoadedForms.h"
-#include "platform/UtilityLibrary.h"
-#include "platform/portable/GermanFormat.h"
-#include "platform/portable/ResUrl.h"
+#include "platform/portable/PortableUtilityLibrary.h"
 
 namespace KDAutoUpdate {
 
-class FakeUtilityLibrary : public IUtilityLibrary {
+class FakeUtilityLibrary : public PortableUtilityLibrary {
 public:
     // Network. nullopt makes the call fail (the agent passes that on as an error).
     void SetConnected(std::optional<bool> connected) { m_connected = connected; }
@@ -29,9 +27,6 @@ public:
     // Names of the processes it ended.
     const std::vector<std::string>& Killed() const { return m_killed; }
 
-    bool IsFormLoaded(const std::string& formName, const LoadedForms& forms) override {
-        return forms.Contains(formName);
-    }
     std::optional<bool> GetConnectedState(long&) override {
         ++m_connectedStateCalls;
         return m_connected;
@@ -46,18 +41,6 @@ public:
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool IsProcessRunning(const std::string& processName) override;
     bool KillProcess(const std::string& processName) override;
-    std::string ResourceUrlPath(const std::string& filePath) override {
-        return KDAutoUpdate::ResourceUrlPath(filePath);
-    }
-    std::string FormatByteSize(long long bytes) override {
-        return GermanFormat::FormatByteSize(bytes);
-    }
-    std::string FormatDuration(long long& seconds) override {
-        return GermanFormat::FormatDuration(seconds);
-    }
-    std::string ShortenText(const std::string& text, short& maxLength) override {
-        return GermanFormat::ShortenText(text, maxLength);
-    }
 
 private:
     std::optional<bool> m_connected = true;

@@ -7,21 +7,21 @@
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 
 class AgentPtr {
 public:
     AgentPtr() = default;
-    AgentPtr(AuAgent* agent, std::weak_ptr<const void> alive)
+    AgentPtr(IAgent* agent, std::weak_ptr<const void> alive)
         : m_agent(agent), m_alive(std::move(alive)) {}
 
     // The agent's address as a number; 0 when unset.
     std::uintptr_t Address() const { return reinterpret_cast<std::uintptr_t>(m_agent); }
     // The agent, or null when unset or ended.
-    AuAgent* Resolve() const { return m_alive.expired() ? nullptr : m_agent; }
+    IAgent* Resolve() const { return m_alive.expired() ? nullptr : m_agent; }
 
 private:
-    AuAgent* m_agent = nullptr;
+    IAgent* m_agent = nullptr;
     std::weak_ptr<const void> m_alive;
 };
 

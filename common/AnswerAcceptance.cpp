@@ -1,13 +1,13 @@
 // Whether the agent may act on a service answer, given the product's keys.
 
-#include "AuAgent.h"
+#include "common/IAgent.h"
 #include "SignedAnswer.h"
 #include "UpdateKeys.h"
 #include "platform/EventLoop.h"
 
 namespace KDAutoUpdate {
 
-bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root,
+bool AnswerAccepted(IAgent& agent, const XmlElementPtr& root,
                     std::string (*content)(const XmlElementPtr&)) {
     const UpdateKeys keys = UpdateKeys::ForAgent(agent);
     if (!keys.Required())

@@ -11,7 +11,7 @@
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 
 // Empty or blank text gives ""; otherwise wraps the text in "{" and "}" where missing.
 std::string NormalizeGuid(const std::string& text);
@@ -29,6 +29,6 @@ void CenterForm(IFormView& form, const IFormView* owner, const TwipRect& screen)
 long GetSelectedOption(const IFormView& form, const FormDef& def, const std::string& group);
 
 // The agent behind a back-reference, or null.
-AuAgent* ObjectFromPtr(const AgentPtr& ptr);
+IAgent* ObjectFromPtr(const AgentPtr& ptr);
 
 } // namespace KDAutoUpdate

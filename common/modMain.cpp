@@ -169,7 +169,7 @@ long GetSelectedOption(const IFormView& form, const FormDef& def, const std::str
     return result;
 }
 
-AuAgent* ObjectFromPtr(const AgentPtr& ptr) {
+IAgent* ObjectFromPtr(const AgentPtr& ptr) {
     return ptr.Resolve();
 }
 

@@ -1,9 +1,31 @@
 #include "Form.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/EventLoop.h"
 #include "platform/LoadedForms.h"
 
 namespace KDAutoUpdate {
+
+namespace {
+std::vector<Form*>& LoadedOnThread() {
+    thread_local std::vector<Form*> forms;
+    return forms;
+}
+
+void Forget(Form* form) {
+    std::vector<Form*>& forms = LoadedOnThread();
+    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
+}
+} // namespace
+
+Form* Form::LoadedForm(const std::string& name) {
+    for (Form* form : LoadedOnThread())
+        if (form->Name() == name)
+            return form;
+    return nullptr;
+}
 
 Form::Form(Platform& platform, FormDef def) : m_platform(platform), m_def(std::move(def)) {}
 
@@ -11,6 +33,7 @@ Form::~Form() {
     if (m_view) {
         m_view->Destroy();
         m_view.reset();
+        Forget(this);
         if (m_platform.loadedForms)
             m_platform.loadedForms->Remove(m_def.name);
     }
@@ -24,6 +47,7 @@ bool Form::Load() {
     m_view = m_platform.forms->CreateView(m_def, *this);
     if (!m_view)
         return false;
+    LoadedOnThread().push_back(this);
     if (m_platform.loadedForms)
         m_platform.loadedForms->Add(m_def.name);
     Form_Load();
@@ -38,6 +62,7 @@ bool Form::Unload(UnloadMode mode) {
     m_unloading = true;
     Form_Unload();
     std::unique_ptr<IFormView> view = std::move(m_view);
+    Forget(this);
     if (m_platform.loadedForms)
         m_platform.loadedForms->Remove(m_def.name);
     m_unloading = false;

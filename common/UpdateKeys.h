@@ -14,7 +14,7 @@
 
 namespace KDAutoUpdate {
 
-class AuAgent;
+class IAgent;
 class ISignatureVerifier;
 
 constexpr const char* kTrustFileName = "updatekeys.xml";
@@ -23,7 +23,7 @@ class UpdateKeys {
 public:
     // The keys for the agent's current product; read anew on every call, so a changed trust
     // file counts at once.
-    static UpdateKeys ForAgent(AuAgent& agent);
+    static UpdateKeys ForAgent(IAgent& agent);
 
     bool Required() const { return !m_keys.empty(); }
     // Whether one of the keys made `signature` over `data`; false without a verifier.

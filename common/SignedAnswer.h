@@ -31,7 +31,7 @@ inline constexpr const char* kIslandMessageFields[] = {
 inline constexpr const char* kIslandFeatureFields[] = {"name", "mandatory", "allowUserSelection",
                                                        "checked", "type"};
 
-class AuAgent;
+class IAgent;
 
 std::string CheckAnswerContent(const XmlElementPtr& root);
 std::string IslandContentToSign(const XmlElementPtr& root);
@@ -43,7 +43,7 @@ std::optional<long long> ParseUtcTimestamp(const std::string& text);
 // builds: always without keys for the product; with keys only when the root's signature is
 // theirs and its expiry, if any, has not passed. The content is built only when there are keys:
 // for a large page it costs as much as reading the page.
-bool AnswerAccepted(AuAgent& agent, const XmlElementPtr& root,
+bool AnswerAccepted(IAgent& agent, const XmlElementPtr& root,
                     std::string (*content)(const XmlElementPtr&));
 
 } // namespace KDAutoUpdate

@@ -1,13 +1,13 @@
 #include "UpdateKeys.h"
 
-#include "AuAgent.h"
+#include "common/IAgent.h"
 #include "Unicode.h"
 #include "modMain.h"
 #include "platform/SignatureVerifier.h"
 
 namespace KDAutoUpdate {
 
-UpdateKeys UpdateKeys::ForAgent(AuAgent& agent) {
+UpdateKeys UpdateKeys::ForAgent(IAgent& agent) {
     UpdateKeys keys;
     Platform& platform = agent.GetPlatform();
     keys.m_verifier = platform.signatures;

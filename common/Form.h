@@ -24,6 +24,9 @@ public:
     // removes the view. Answers false when the unload was refused.
     bool Unload(UnloadMode mode = UnloadMode::Code);
     bool IsLoaded() const { return m_view != nullptr; }
+    // The loaded form of that name on this thread, or null: a dialog finds its owner window
+    // by name without knowing the owner's class.
+    static Form* LoadedForm(const std::string& name);
 
     void ShowModal(WindowHandle owner = 0);
     void ShowModeless(WindowHandle owner = 0);

@@ -1,11 +1,11 @@
 // The pending-update reminder of AuAgent: an update downloaded to be installed at the next
 // start is offered again, and its command started when the user agrees.
 
-#include "AuProductInfo.h"
+#include "store/AuProductInfo.h"
 #include "agent/AuAgent.h"
 #include "deploy/PackageTrust.h"
 #include "platform/ProcessLauncher.h"
-#include "dlgInstallLastUpdate.h"
+#include "store/dlgInstallLastUpdate.h"
 
 namespace KDAutoUpdate {
 

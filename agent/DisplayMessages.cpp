@@ -1,9 +1,9 @@
 // AuAgent::DisplayMessages: opens the messages window on the service page.
 
 #include "agent/AuAgent.h"
-#include "agent/AutomationDate.h"
+#include "common/AutomationDate.h"
 #include "agent/FormInstances.h"
-#include "frmMessages.h"
+#include "messages_window/frmMessages.h"
 
 namespace KDAutoUpdate {
 
