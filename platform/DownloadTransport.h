@@ -20,8 +20,7 @@ struct DownloadHeader {
 };
 
 // Case-insensitive lookup of a header; empty when it is missing.
-std::string FindDownloadHeader(const std::vector<DownloadHeader>& headers,
-                               const std::string& name);
+std::string FindDownloadHeader(const std::vector<DownloadHeader>& headers, const std::string& name);
 
 class IDownloadTransportEvents {
 public:

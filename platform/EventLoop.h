@@ -24,12 +24,6 @@ public:
     // Current local time as seconds since 1970-01-01 00:00:00 local wall clock (no zone),
     // so the virtual clock of the tests can drive dates too.
     virtual long long NowLocalSeconds() = 0;
-    // Milliseconds of a clock that only moves forward, for durations (rates, stalls); the
-    // virtual clock of the tests moves it too.
-    virtual long long MonotonicMs() {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
     // Current time as seconds since 1970-01-01 00:00:00 UTC, for expiry dates that travel
     // between machines.
     virtual long long NowUtcSeconds() {

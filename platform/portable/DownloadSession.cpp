@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -111,9 +112,15 @@ struct DownloadSession::Transfer {
 };
 
 DownloadSession::DownloadSession(IEventLoop& loop, IDownloadTransport& transport,
-                                 NetworkLimits limits, bool markPrograms)
+                                 NetworkLimits limits, bool markPrograms, Clock clock)
     : m_loop(loop), m_transport(transport), m_limits(limits), m_markPrograms(markPrograms),
-      m_timer(loop.CreateTimer()), m_alive(std::make_shared<bool>(true)) {
+      m_clock(std::move(clock)), m_timer(loop.CreateTimer()),
+      m_alive(std::make_shared<bool>(true)) {
+    if (!m_clock)
+        m_clock = [] {
+            using namespace std::chrono;
+            return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+        };
     m_timer->AddTimer(kTick, kReportIntervalMs, 0);
     m_timer->SetTimerHandler([this](const std::string& key) { OnTimer(key); });
 }
@@ -162,7 +169,7 @@ bool DownloadSession::Begin(const std::string& url, const std::string& key,
         t->file.open(t->part, std::ios::binary | (t->resume ? std::ios::app : std::ios::trunc));
         if (!t->file)
             return false;
-        t->startMs = t->lastByteMs = t->meterStartMs = m_loop.MonotonicMs();
+        t->startMs = t->lastByteMs = t->meterStartMs = m_clock();
         m_fetched = 0;
         m_transfer = std::move(t);
         if (!Request()) {
@@ -254,7 +261,8 @@ void DownloadSession::TransportAnswer(int status, const std::vector<DownloadHead
         // A weak ETag may not go into If-Range; the date serves then.
         ResumeRecord record{t.url, t.total, "ETag", FindDownloadHeader(headers, "ETag")};
         if (record.validator.empty() || record.validator.rfind("W/", 0) == 0)
-            record = {t.url, t.total, "Last-Modified", FindDownloadHeader(headers, "Last-Modified")};
+            record = {t.url, t.total, "Last-Modified",
+                      FindDownloadHeader(headers, "Last-Modified")};
         if (t.total >= 0 && !record.validator.empty() && record.Save(t.record))
             t.resume = record;
         t.answered = true;
@@ -287,7 +295,7 @@ void DownloadSession::TransportBody(const char* data, std::size_t size) {
         return Fail(false); // disk full or gone
     t.received += count;
     m_fetched += count;
-    t.lastByteMs = m_loop.MonotonicMs();
+    t.lastByteMs = m_clock();
 }
 
 void DownloadSession::TransportEnded(End end) {
@@ -324,7 +332,7 @@ void DownloadSession::OnTimer(const std::string& key) {
         return;
     Transfer& t = *m_transfer;
     t.meter = TransferMeter();
-    t.lastByteMs = t.meterStartMs = m_loop.MonotonicMs();
+    t.lastByteMs = t.meterStartMs = m_clock();
     t.meterBase = m_fetched;
     if (!Request())
         Fail(true);
@@ -334,7 +342,7 @@ void DownloadSession::OnTick() {
     if (!m_transfer)
         return;
     Transfer& t = *m_transfer;
-    const long long now = m_loop.MonotonicMs();
+    const long long now = m_clock();
     TransferMeter::Progress p{0, 0, -1, std::max(0LL, t.total)};
     if (!t.waiting) {
         // No byte for too long, or too few: the connection is as good as cut.
@@ -389,25 +397,25 @@ void DownloadSession::Finish() {
     if (m_markPrograms && StartsAsProgram(t->target))
         fs::permissions(t->target, fs::perms::owner_exec, fs::perm_options::add, error);
     m_localFile = Utf8Of(t->target);
-    const long long rate = t->meter.FinalRate(m_fetched - t->meterBase,
-                                              m_loop.MonotonicMs() - t->meterStartMs);
+    const long long rate =
+        t->meter.FinalRate(m_fetched - t->meterBase, m_clock() - t->meterStartMs);
     Deliver(m_localFile, true, t->received, t->total > 0 ? t->total : t->received, rate);
 }
 
 void DownloadSession::Deliver(const std::string& value, bool finalReport, long long received,
                               long long total, long long rate) {
     m_completionPending = true;
-    m_loop.Post([this, alive = std::weak_ptr<bool>(m_alive), value, finalReport, received, total,
-                 rate] {
-        if (alive.expired())
-            return;
-        m_completionPending = false;
-        if (finalReport && m_events)
-            m_events->DownloadProgress(0, 100, rate, 0, received, total, 0);
-        // The progress handler may have destroyed the session.
-        if (!alive.expired() && m_events)
-            m_events->DownloadComplete(value);
-    });
+    m_loop.Post(
+        [this, alive = std::weak_ptr<bool>(m_alive), value, finalReport, received, total, rate] {
+            if (alive.expired())
+                return;
+            m_completionPending = false;
+            if (finalReport && m_events)
+                m_events->DownloadProgress(0, 100, rate, 0, received, total, 0);
+            // The progress handler may have destroyed the session.
+            if (!alive.expired() && m_events)
+                m_events->DownloadComplete(value);
+        });
 }
 
 } // namespace KDAutoUpdate

@@ -23,6 +23,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,10 +40,14 @@ struct ResumeRecord;
 
 class DownloadSession : private IDownloadTransportEvents {
 public:
+    // Milliseconds of a clock that only moves forward.
+    using Clock = std::function<long long()>;
+
     // The loop and the transport must outlive the session. `markPrograms`: a finished file
-    // that starts as a script or an ELF program becomes executable for its owner.
+    // that starts as a script or an ELF program becomes executable for its owner. `clock`
+    // measures rates and stalls; empty for the steady clock of the system.
     DownloadSession(IEventLoop& loop, IDownloadTransport& transport, NetworkLimits limits,
-                    bool markPrograms = false);
+                    bool markPrograms = false, Clock clock = {});
     // A running transfer is aborted without an event; what it wrote stays to be resumed.
     ~DownloadSession() override;
     DownloadSession(const DownloadSession&) = delete;
@@ -92,6 +97,7 @@ private:
     IDownloadTransport& m_transport;
     NetworkLimits m_limits;
     bool m_markPrograms;
+    Clock m_clock;
     IDownloadEvents* m_events = nullptr;
     std::vector<std::string> m_keep;
     std::string m_localFile;

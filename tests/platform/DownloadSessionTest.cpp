@@ -139,7 +139,7 @@ protected:
     VirtualEventLoop loop;
     PlayedTransport transport{loop};
     NetworkLimits limits{.stallTimeoutMs = 5000, .maxTransferRetries = 2, .retryDelayMs = 1000};
-    DownloadSession session{loop, transport, limits};
+    DownloadSession session{loop, transport, limits, false, [this] { return loop.NowMs(); }};
     Recorder recorder;
     fs::path folder = TestPlatform::MakeTempFolder("session");
     fs::path target = folder / "setup.bin";

@@ -51,7 +51,6 @@ public:
     long long NowLocalSeconds() override;
     // The virtual clock has no zone: its wall clock serves as UTC as well.
     long long NowUtcSeconds() override { return NowLocalSeconds(); }
-    long long MonotonicMs() override { return m_nowMs; }
 
     // Moves virtual time forward by `ms`, firing every due timer tick in time order and running
     // posted tasks as they come.
