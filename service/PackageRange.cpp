@@ -1,7 +1,6 @@
 #include "service/PackageRange.h"
 
 #include <QLocale>
-#include <QTimeZone>
 
 namespace KDAutoUpdate {
 
@@ -22,7 +21,7 @@ qint64 Count(const QByteArray& text) {
 } // namespace
 
 PackageRange::PackageRange(qint64 size, const QDateTime& modified) : m_size(size), m_count(size) {
-    const QDateTime utc = modified.toTimeZone(QTimeZone::UTC);
+    const QDateTime utc = modified.toUTC();
     m_etag = '"' + QByteArray::number(size, 16) + '-' +
              QByteArray::number(utc.toMSecsSinceEpoch(), 16) + '"';
     m_lastModified =
