@@ -22,7 +22,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--cut-after BYTES] [--hang-check] [--log] [--public-url URL] [--signing-key FILE] [--workers N|auto]\n"
+    "[--cut-after BYTES] [--hang-check] [--log] [--public-url URL] [--signing-key FILE]\n"
+    "       [--workers N|auto]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
@@ -74,8 +75,8 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
         } else if (option == u"--log") {
             arguments.log = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
-                   option == u"--cut-after" ||
-                   option == u"--address" || option == u"--public-url" || option == u"--workers") {
+                   option == u"--cut-after" || option == u"--address" ||
+                   option == u"--public-url" || option == u"--workers") {
             const std::optional<QString> text = value();
             if (!text)
                 return QStringLiteral("%1 needs a value").arg(option);

@@ -158,10 +158,9 @@ void Tidy(const std::string& folder, const NetworkLimits& limits,
             // A partial file with its record is worth resuming for as long as a package is kept.
             const std::string stem =
                 name.substr(0, name.size() - std::strlen(part ? kPartSuffix : kResumeSuffix));
-            const bool paired =
-                fs::is_regular_file(entry.path().parent_path() /
-                                        PathOf(stem + (part ? kResumeSuffix : kPartSuffix)),
-                                    ignored);
+            const bool paired = fs::is_regular_file(
+                entry.path().parent_path() / PathOf(stem + (part ? kResumeSuffix : kPartSuffix)),
+                ignored);
             const auto age = paired ? std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::hours(24) * limits.keepPackagesDays)
                                     : std::chrono::milliseconds(limits.stalePartialMs);
