@@ -33,8 +33,8 @@ public:
     // product's packages and never another's. Empty: the download folder itself.
     virtual void SetProduct(const std::string& productCode) = 0;
     [[nodiscard]] virtual bool BeginDownload(const std::string& url, const std::string& key) = 0;
-    // Stops the transfer started under `key` and removes its partial file; no DownloadComplete
-    // follows a cancelled transfer.
+    // Stops the transfer started under `key`; no DownloadComplete follows a cancelled transfer.
+    // What arrived stays for the next transfer of the same address, which resumes from there.
     virtual void CancelDownload(const std::string& key) = 0;
     virtual bool IsBusy() const = 0;
     // After the end of a transfer: the full path of the local file; empty after a failure.

@@ -41,6 +41,12 @@ struct NetworkLimits {
     long long maxUnsizedPackageBytes = 512LL * 1024 * 1024;
     // Redirects followed in one request; Qt's own default is 50.
     int maxRedirects = 10;
+    // A package transfer cut short (reset, closed early, stalled) is tried again this many
+    // times, resuming where it stopped, after `retryDelayMs`, doubled for each further try:
+    // a mobile connection or a restarting server gets a few seconds to come back, and a
+    // server that keeps failing still ends the download within half a minute.
+    int maxTransferRetries = 3;
+    int retryDelayMs = 2000;
 };
 
 } // namespace KDAutoUpdate

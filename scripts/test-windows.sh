@@ -18,6 +18,7 @@ export WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   if [ -n "${service_pid:-}" ]; then kill "$service_pid" 2>/dev/null || true; fi
+  if [ -n "${cutting_pid:-}" ]; then kill "$cutting_pid" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
@@ -42,6 +43,11 @@ if [ -x "$service" ]; then
   service_pid=$!
   read -r base <&3
   export KDAU_SERVICE_BASE="$base"
+  # A second one closes its first package answer halfway: the download control resumes it.
+  exec 4< <("$service" serve --port 0 --address 127.0.0.1 --cut-after 200)
+  cutting_pid=$!
+  read -r cutting <&4
+  export KDAU_CUTTING_SERVICE_BASE="$cutting"
 fi
 step "kdau_tests_win32 (wine, Xvfb)"
 # A wineserver started without a display keeps a desktop that cannot make windows.

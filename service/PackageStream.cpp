@@ -22,16 +22,23 @@ PackageStream::PackageStream(const QString& path, QTcpSocket* socket, qint64 byt
         connect(m_socket, &QIODevice::bytesWritten, this, &PackageStream::WakeReader);
 }
 
+void PackageStream::SetRange(qint64 first, qint64 count) {
+    m_first = std::max<qint64>(0, first);
+    m_count = count;
+}
+
 bool PackageStream::open(OpenMode mode) {
     if ((mode & WriteOnly) || !m_file.open(ReadOnly))
         return false;
     m_size = m_file.size();
+    if (m_count >= 0)
+        m_size = std::min(m_size, m_first + m_count);
     m_given = 0;
     m_clock.start();
     if (m_bytesPerSecond > 0)
         m_timer.start();
     // Unbuffered: a buffer would read ahead of the allowance.
-    return QIODevice::open(ReadOnly | Unbuffered);
+    return QIODevice::open(ReadOnly | Unbuffered) && seek(std::min(m_first, m_size));
 }
 
 void PackageStream::close() {
@@ -60,6 +67,10 @@ void PackageStream::Send() {
             return; // the file failed: the connection stays short of its Content-Length
         if (m_socket->write(m_piece.constData(), read) != read)
             break; // the connection is gone: the rest of the file is not read for nothing
+        if (m_cutAfter > 0 && m_given >= m_cutAfter) {
+            m_socket->disconnectFromHost(); // after what was written has gone out
+            break;
+        }
     }
     deleteLater();
 }
@@ -76,6 +87,8 @@ qint64 PackageStream::Allowance() const {
     qint64 allowance = size() - pos();
     if (m_bytesPerSecond > 0)
         allowance = std::min(allowance, m_bytesPerSecond * m_clock.elapsed() / 1000 - m_given);
+    if (m_cutAfter > 0)
+        allowance = std::min(allowance, m_cutAfter - m_given);
     if (m_socket)
         allowance = std::min(allowance, kMaxPendingBytes - m_socket->bytesToWrite());
     return std::max<qint64>(0, allowance);

@@ -25,12 +25,19 @@ public:
     // `bytesPerSecond` 0: no rate limit.
     PackageStream(const QString& path, QTcpSocket* socket, qint64 bytesPerSecond);
 
+    // Before open: only `count` bytes from `first` on go out (a range the client asked for).
+    void SetRange(qint64 first, qint64 count);
+    // Before open, a test aid: the connection closes after this many bytes of the body, as a
+    // network that drops it would.
+    void CutAfter(qint64 bytes) { m_cutAfter = bytes; }
+
     bool open(OpenMode mode) override; // read-only; always unbuffered
     // Sends the rest of the file to the socket as the connection takes it, then deletes itself
     // (as it does when the socket goes). The answer's header must have been written.
     void SendTo();
     void close() override;
     bool isSequential() const override { return false; }
+    // The end of what goes out, as a position in the file.
     qint64 size() const override { return isOpen() ? m_size : m_file.size(); }
     bool seek(qint64 position) override;
     bool atEnd() const override { return pos() >= size(); }
@@ -47,6 +54,9 @@ private:
 
     QFile m_file;
     qint64 m_size = 0; // taken at open: asked for every piece, the file is not asked each time
+    qint64 m_first = 0;
+    qint64 m_count = -1; // -1: to the end of the file
+    qint64 m_cutAfter = 0;
     QByteArray m_piece;
     QPointer<QTcpSocket> m_socket;
     qint64 m_bytesPerSecond;

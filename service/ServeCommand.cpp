@@ -22,11 +22,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kdautoupdate serve [--port N] [--catalogue DIR] [--address A] [--rate BYTES] "
-    "[--hang-check] [--log] [--public-url URL] [--signing-key FILE] [--workers N|auto]\n"
+    "[--cut-after BYTES] [--hang-check] [--log] [--public-url URL] [--signing-key FILE]\n"
+    "       [--workers N|auto]\n"
     "  --port N          port to listen on (default 8080, 0 picks a free port)\n"
     "  --catalogue DIR   catalogue folder (default: catalogue/ beside the program)\n"
     "  --address A       address to listen on (default 127.0.0.1)\n"
     "  --rate BYTES      send packages at no more than BYTES per second (test aid)\n"
+    "  --cut-after BYTES close the connection of the first package answer after BYTES\n"
+    "                    of its body (test aid for resumed downloads)\n"
     "  --hang-check      never answer /CheckUpdate.aspx (test aid for timeouts)\n"
     "  --log             print one line per request (written in batches)\n"
     "  --signing-key FILE  sign answers and packages with this key (kdautoupdate keygen)\n"
@@ -41,6 +44,7 @@ struct ServeArguments {
     QString catalogue;
     QHostAddress address = QHostAddress::LocalHost;
     qint64 rate = 0;
+    qint64 cutAfter = 0;
     bool hangCheck = false;
     bool log = false;
     bool help = false;
@@ -71,7 +75,8 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
         } else if (option == u"--log") {
             arguments.log = true;
         } else if (option == u"--port" || option == u"--rate" || option == u"--catalogue" ||
-                   option == u"--address" || option == u"--public-url" || option == u"--workers") {
+                   option == u"--cut-after" || option == u"--address" ||
+                   option == u"--public-url" || option == u"--workers") {
             const std::optional<QString> text = value();
             if (!text)
                 return QStringLiteral("%1 needs a value").arg(option);
@@ -85,6 +90,10 @@ std::optional<QString> Parse(const QStringList& args, ServeArguments& arguments)
                 arguments.rate = text->toLongLong(&ok);
                 if (!ok || arguments.rate <= 0)
                     return QStringLiteral("bad rate '%1' (bytes per second, above 0)").arg(*text);
+            } else if (option == u"--cut-after") {
+                arguments.cutAfter = text->toLongLong(&ok);
+                if (!ok || arguments.cutAfter <= 0)
+                    return QStringLiteral("bad cut '%1' (bytes, above 0)").arg(*text);
             } else if (option == u"--workers") {
                 const int count = *text == u"auto" ? QThread::idealThreadCount() : text->toInt(&ok);
                 if ((*text != u"auto" && !ok) || count < 1 || count > 64)
@@ -157,6 +166,8 @@ int RunServeCommand(const QStringList& givenArgs, QTextStream& out, QTextStream&
     options.recordRequests = false;
     options.packageBytesPerSecond = arguments.rate;
     options.hangCheck = arguments.hangCheck;
+    options.cutPackageAfterBytes = arguments.cutAfter;
+    options.cutPackages = arguments.cutAfter > 0 ? 1 : 0;
     options.signer = signer;
     options.publicUrl = arguments.publicUrl;
     options.sharePort = arguments.workers > 1;

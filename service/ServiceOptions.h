@@ -26,6 +26,10 @@ struct ServiceOptions {
     qint64 packageBytesPerSecond = 0;
     // /CheckUpdate.aspx receives but never answers, for the agent's timeout.
     bool hangCheck = false;
+    // The first `cutPackages` package answers end after `cutPackageAfterBytes` bytes of their
+    // body with the connection closed, as a network that drops it would; for resumed downloads.
+    qint64 cutPackageAfterBytes = 0;
+    int cutPackages = 0;
     // Signs answers and packages with the vendor's key; null: unsigned, as without a key.
     std::shared_ptr<const AnswerSigner> signer;
     // Scheme, host and port that links in the page start with (what clients reach the

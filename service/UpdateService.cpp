@@ -3,6 +3,7 @@
 #include "service/AnswerSigner.h"
 #include "service/CheckResponse.h"
 #include "service/MessagePage.h"
+#include "service/PackageRange.h"
 #include "service/PackageStream.h"
 #include "service/RawRequestTcpServer.h"
 #include "service/ServiceHttpServer.h"
@@ -63,7 +64,8 @@ UpdateService::UpdateService(const QString& catalogueFolder, QObject* parent)
     : UpdateService(ServiceOptions{catalogueFolder}, parent) {}
 
 UpdateService::UpdateService(ServiceOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)) {
+    : QObject(parent), m_options(std::move(options)),
+      m_cutsLeft(m_options.cutPackageAfterBytes > 0 ? m_options.cutPackages : 0) {
     ReloadCatalogueIfChanged();
 }
 
@@ -218,7 +220,7 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     if (!file)
         return answer(notFound);
     const QByteArray type = page ? InfoContentType(*file) : "application/octet-stream";
-    const StatusCode status = SendFile(responder, *file, type, package.has_value());
+    const StatusCode status = SendFile(responder, request, *file, type, package.has_value());
     Log(method, target, QString::number(static_cast<int>(status)));
 }
 
@@ -290,24 +292,52 @@ std::optional<QString> UpdateService::PublishedFile(const QString& folder,
     return file.absoluteFilePath();
 }
 
-// The file goes out in pieces as the connection takes them, never read into memory as a whole.
+// The file goes out in pieces as the connection takes them, never read into memory as a whole;
+// a range of it when the request asks for one of this version of the file.
 QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& responder,
+                                                         const QHttpServerRequest& request,
                                                          const QString& path,
-                                                         const QByteArray& type, bool throttle) {
+                                                         const QByteArray& type, bool package) {
+    const QFileInfo info(path);
+    PackageRange range(info.size(), info.lastModified());
+    range.Choose(request.value("Range"), request.value("If-Range"));
+    const auto validators = [&] {
+        responder.writeHeader("Accept-Ranges", "bytes");
+        responder.writeHeader("ETag", range.ETag());
+        responder.writeHeader("Last-Modified", range.LastModified());
+    };
+    if (range.kind() == PackageRange::Kind::Unsatisfiable) {
+        responder.writeStatusLine(StatusCode::RequestRangeNotSatisfiable);
+        validators();
+        responder.writeHeader("Content-Range", range.ContentRange());
+        responder.writeHeader("Content-Length", "0");
+        responder.writeBody(QByteArray());
+        return StatusCode::RequestRangeNotSatisfiable;
+    }
     auto* stream =
-        new PackageStream(path, responder.socket(), throttle ? m_options.packageBytesPerSecond : 0);
+        new PackageStream(path, responder.socket(), package ? m_options.packageBytesPerSecond : 0);
+    stream->SetRange(range.first(), range.count());
+    if (package && m_cutsLeft > 0) {
+        --m_cutsLeft;
+        stream->CutAfter(m_options.cutPackageAfterBytes);
+    }
     if (!stream->open(QIODevice::ReadOnly)) {
         delete stream;
         responder.write(StatusCode::InternalServerError);
         return StatusCode::InternalServerError;
     }
     m_stream = stream;
-    responder.writeStatusLine(StatusCode::Ok);
-    responder.writeHeaders(
-        {{"Content-Length", QByteArray::number(stream->size())}, {"Content-Type", type}});
+    const bool partial = range.kind() == PackageRange::Kind::Partial;
+    const StatusCode status = partial ? StatusCode::PartialContent : StatusCode::Ok;
+    responder.writeStatusLine(status);
+    validators();
+    if (partial)
+        responder.writeHeader("Content-Range", range.ContentRange());
+    responder.writeHeader("Content-Length", QByteArray::number(range.count()));
+    responder.writeHeader("Content-Type", type);
     responder.writeBody(QByteArray()); // the end of the header
     stream->SendTo();                  // the body follows as the connection takes it
-    return StatusCode::Ok;
+    return status;
 }
 
 void UpdateService::Hold(QHttpServerResponder responder, QTcpSocket* socket) {

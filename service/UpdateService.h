@@ -85,8 +85,10 @@ private:
     Answer CheckUpdate(const QByteArray& query);
     Answer InitUpdate(const QHttpServerRequest& request, const QByteArray& query);
     std::optional<QString> PublishedFile(const QString& folder, const QByteArray& rawName) const;
-    QHttpServerResponder::StatusCode SendFile(QHttpServerResponder& responder, const QString& path,
-                                              const QByteArray& type, bool throttle);
+    QHttpServerResponder::StatusCode SendFile(QHttpServerResponder& responder,
+                                              const QHttpServerRequest& request,
+                                              const QString& path, const QByteArray& type,
+                                              bool package);
     void Hold(QHttpServerResponder responder, QTcpSocket* socket);
     void ReloadCatalogueIfChanged();
     // Closes the connection once the answer (a streamed file too) went out.
@@ -111,6 +113,8 @@ private:
     QTimer* m_logFlush = nullptr; // batches the log's writes when bufferLog is set
     // The file stream of the answer being given, if it is one.
     QPointer<QIODevice> m_stream;
+    // Package answers still to be cut short (ServiceOptions::cutPackages).
+    int m_cutsLeft = 0;
 };
 
 } // namespace KDAutoUpdate

@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kPartSuffix = ".part";
 constexpr std::size_t kMaxNameBytes = 200;
 constexpr std::size_t kMaxExtensionBytes = 16;
 constexpr const char* kFallbackName = "download.bin";
@@ -164,8 +163,18 @@ void Tidy(const std::string& folder, const NetworkLimits& limits,
         const fs::file_time_type written = entry.last_write_time(ignored);
         if (ignored)
             continue;
-        if (EndsWith(name, kPartSuffix)) {
-            if (now - written > std::chrono::milliseconds(limits.stalePartialMs))
+        const bool part = EndsWith(name, kPartSuffix);
+        if (part || EndsWith(name, kResumeSuffix)) {
+            // A partial file with its record is worth resuming for as long as a package is kept.
+            const std::string stem =
+                name.substr(0, name.size() - std::strlen(part ? kPartSuffix : kResumeSuffix));
+            const bool paired = fs::is_regular_file(
+                entry.path().parent_path() / PathOf(stem + (part ? kResumeSuffix : kPartSuffix)),
+                ignored);
+            const auto age = paired ? std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::hours(24) * limits.keepPackagesDays)
+                                    : std::chrono::milliseconds(limits.stalePartialMs);
+            if (now - written > age || (!part && !paired))
                 fs::remove(entry.path(), ignored);
             continue;
         }

@@ -14,6 +14,11 @@ struct NetworkLimits;
 
 namespace DownloadFolder {
 
+// A transfer writes "<name>.part" and renames it to its name when it is whole. Beside a
+// partial file that can be resumed lies "<name>.resume", the record of what it is part of.
+inline constexpr const char* kPartSuffix = ".part";
+inline constexpr const char* kResumeSuffix = ".resume";
+
 // Blanks, quotes, controls, the characters shells and command-line splitters treat
 // specially, and ":" (a stream name on NTFS).
 bool IsSpecial(char c);
@@ -29,10 +34,11 @@ std::string SafeFileName(const std::string& decodedSegment);
 // code without its braces, made safe as SafeFileName does; `folder` itself when the code is
 // empty, empty when `folder` is.
 std::string ProductFolder(const std::string& folder, const std::string& productCode);
-// Removes partial files no transfer writes any more, and finished packages past their age or
-// beyond the newest ones. What `keep` names is never removed, whatever its age: a bare file
-// name (the file about to arrive), or a full path of a file in this folder (a package that a
-// recorded update will start later).
+// Removes partial files no transfer writes any more (those with a resume record only once
+// they are as old as a kept package may be), records without their partial file, and
+// finished packages past their age or beyond the newest ones. What `keep` names is never
+// removed, whatever its age: a bare file name (the file about to arrive), or a full path of a
+// file in this folder (a package that a recorded update will start later).
 void Tidy(const std::string& folder, const NetworkLimits& limits,
           const std::vector<std::string>& keep);
 

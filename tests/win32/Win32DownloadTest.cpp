@@ -1,6 +1,7 @@
 // The download dialog's Win32 parts: the WinHTTP download control against the embedded update
-// service on 127.0.0.1 (its address in KDAU_SERVICE_BASE, set by scripts/test-windows.sh;
-// skipped without), and the animation player on the resource library's animation.
+// service on 127.0.0.1 (its address in KDAU_SERVICE_BASE, and that of one that cuts its first
+// package answer short in KDAU_CUTTING_SERVICE_BASE, set by scripts/test-windows.sh; skipped
+// without), and the animation player on the resource library's animation.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -50,7 +51,8 @@ protected:
     fs::path folder = TestPlatform::MakeTempFolder("win32-download");
     Win32EventLoop loop;
     // A blank in the folder's path: the installer's command line would split there.
-    Win32Downloader downloader{loop, (folder / "my downloads").string()};
+    Win32Downloader downloader{loop, (folder / "my downloads").string(),
+                               NetworkLimits{.retryDelayMs = 20}};
     long long lastPercent = -1, lastReceived = -1, lastTotal = -1;
     std::vector<std::string> completions;
 };
@@ -109,6 +111,22 @@ TEST_F(Win32Download, CancelRemovesThePartialFileQuietly) {
     loop.RunFor(300);
     EXPECT_TRUE(completions.empty());
     EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(Win32Download, ATransferCutShortContinuesWhereItStopped) {
+    const char* cutting = std::getenv("KDAU_CUTTING_SERVICE_BASE");
+    if (!cutting)
+        GTEST_SKIP() << "no cutting update service (KDAU_CUTTING_SERVICE_BASE)";
+    // The service closes the connection after 200 of the package's 407 bytes.
+    ASSERT_TRUE(
+        downloader.BeginDownload(std::string(cutting) + "/packages/KeldraStudio-5.0.3.msp", "{M}"));
+    ASSERT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000));
+    ASSERT_EQ(Files(), std::vector<fs::path>{"KeldraStudio-5.0.3.msp"});
+    const auto size = static_cast<long long>(
+        fs::file_size(fs::path(downloader.Folder()) / "KeldraStudio-5.0.3.msp"));
+    EXPECT_EQ(size, 407);
+    EXPECT_EQ(downloader.FetchedBytes(), size) << "the rest came as a range, nothing twice";
+    EXPECT_EQ(completions, std::vector<std::string>{downloader.LocalFile()});
 }
 
 TEST(Win32Animation, TheResourceLibrarysAnimationPlaysItsPassesAndStops) {

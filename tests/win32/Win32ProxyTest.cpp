@@ -140,7 +140,8 @@ protected:
     std::string service, proxy, log, scripts;
     fs::path folder = TestPlatform::MakeTempFolder("win32-proxy");
     Win32EventLoop loop;
-    Win32Downloader downloader{loop, folder.string()};
+    // An absent proxy is a refused connection: its retries come quickly here.
+    Win32Downloader downloader{loop, folder.string(), NetworkLimits{.retryDelayMs = 20}};
     std::vector<std::string> completions;
 };
 

@@ -1,0 +1,333 @@
+// The download state machine against a transport the test plays by hand, on the virtual
+// clock: transfers cut anywhere resume with Range and If-Range, answers that do not continue
+// the partial file start over, retries are bounded and spaced, refusals leave nothing, and a
+// cancel keeps what arrived for the next attempt.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/portable/DownloadSession.h"
+#include "tests/support/TestPlatform.h"
+#include "tests/support/VirtualEventLoop.h"
+
+namespace KDAutoUpdate {
+namespace {
+
+namespace fs = std::filesystem;
+using End = IDownloadTransportEvents::End;
+
+const std::string kUrl = "http://127.0.0.1:1/packages/setup.bin";
+
+std::string Body(std::size_t size, char salt = 0) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>('a' + (i * 7 + i / 13 + static_cast<std::size_t>(salt)) % 26);
+    return body;
+}
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Records each request; the test answers the latest one.
+class PlayedTransport : public IDownloadTransport {
+public:
+    struct Request {
+        std::string url;
+        std::string range;
+        std::string ifRange;
+        long long atMs;
+    };
+    explicit PlayedTransport(VirtualEventLoop& loop) : m_loop(loop) {}
+
+    bool Start(const std::string& url, const std::vector<DownloadHeader>& headers,
+               IDownloadTransportEvents& events) override {
+        requests.push_back({url, FindDownloadHeader(headers, "Range"),
+                            FindDownloadHeader(headers, "If-Range"), m_loop.NowMs()});
+        m_events = &events;
+        return true;
+    }
+    void Abort() override { m_events = nullptr; }
+
+    bool Running() const { return m_events != nullptr; }
+    void Answer(int status, std::vector<DownloadHeader> headers) {
+        ASSERT_TRUE(m_events);
+        m_events->TransportAnswer(status, headers);
+    }
+    void Send(const std::string& bytes) {
+        ASSERT_TRUE(m_events);
+        m_events->TransportBody(bytes.data(), bytes.size());
+    }
+    void Close(End end) {
+        ASSERT_TRUE(m_events);
+        IDownloadTransportEvents* events = m_events;
+        m_events = nullptr;
+        events->TransportEnded(end);
+    }
+    // A whole answer of `body` from `from` on: 200, or 206 with its range.
+    void Serve(const std::string& body, std::size_t from, std::size_t cutAt, End end,
+               const std::string& etag = "\"v1\"") {
+        std::vector<DownloadHeader> headers{{"ETag", etag}};
+        if (from == 0) {
+            headers.push_back({"Content-Length", std::to_string(body.size())});
+            Answer(200, headers);
+        } else {
+            headers.push_back({"Content-Length", std::to_string(body.size() - from)});
+            headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                    std::to_string(body.size() - 1) + "/" +
+                                                    std::to_string(body.size())});
+            Answer(206, headers);
+        }
+        if (Running())
+            Send(body.substr(from, cutAt - from));
+        if (Running())
+            Close(end);
+    }
+
+    std::vector<Request> requests;
+
+private:
+    VirtualEventLoop& m_loop;
+    IDownloadTransportEvents* m_events = nullptr;
+};
+
+class Recorder : public IDownloadEvents {
+public:
+    void DownloadProgress(long long, long long percent, long long, long long, long long received,
+                          long long total, long long) override {
+        reports.push_back({percent, received, total});
+    }
+    void DownloadComplete(const std::string& value) override { completions.push_back(value); }
+
+    std::vector<std::vector<long long>> reports;
+    std::vector<std::string> completions;
+};
+
+class DownloadSessionTest : public ::testing::Test {
+protected:
+    DownloadSessionTest() { session.SetEvents(&recorder); }
+    ~DownloadSessionTest() override {
+        std::error_code error;
+        fs::remove_all(folder, error);
+    }
+    bool Begin(const std::string& key = "K") { return session.Begin(kUrl, key, target); }
+    // Lets the session's posted tasks and a retry's delay run.
+    void Wait(long long ms = 0) { loop.Advance(ms); }
+    std::vector<std::string> Ranges() const {
+        std::vector<std::string> ranges;
+        for (const auto& request : transport.requests)
+            ranges.push_back(request.range);
+        return ranges;
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    VirtualEventLoop loop;
+    PlayedTransport transport{loop};
+    NetworkLimits limits{.stallTimeoutMs = 5000, .maxTransferRetries = 2, .retryDelayMs = 1000};
+    DownloadSession session{loop, transport, limits, false, [this] { return loop.NowMs(); }};
+    Recorder recorder;
+    fs::path folder = TestPlatform::MakeTempFolder("session");
+    fs::path target = folder / "setup.bin";
+};
+
+TEST_F(DownloadSessionTest, ACutTransferResumesWhereItStoppedWhereverItWasCut) {
+    const std::string body = Body(1000);
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{500}, std::size_t{999}}) {
+        transport.requests.clear();
+        recorder = Recorder();
+        fs::remove(target);
+        ASSERT_TRUE(Begin());
+        transport.Serve(body, 0, cut, End::Interrupted);
+        EXPECT_EQ(Files(), (std::vector<std::string>{"setup.bin.part", "setup.bin.resume"}));
+        Wait(999);
+        EXPECT_EQ(transport.requests.size(), 1u) << "not before the delay";
+        Wait(1);
+        ASSERT_EQ(transport.requests.size(), 2u);
+        EXPECT_EQ(transport.requests[1].range, "bytes=" + std::to_string(cut) + "-");
+        EXPECT_EQ(transport.requests[1].ifRange, "\"v1\"");
+        // The dialog counts what is already there.
+        Wait(250);
+        ASSERT_FALSE(recorder.reports.empty());
+        EXPECT_EQ(recorder.reports.back()[1], static_cast<long long>(cut)) << cut;
+        EXPECT_EQ(recorder.reports.back()[2], 1000);
+        transport.Serve(body, cut, body.size(), End::Complete);
+        Wait();
+        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << cut;
+        EXPECT_EQ(ReadAll(target), body);
+        EXPECT_EQ(session.FetchedBytes(), 1000);
+        EXPECT_EQ(recorder.reports.back(), (std::vector<long long>{100, 1000, 1000}));
+        EXPECT_EQ(Files(), std::vector<std::string>{"setup.bin"});
+    }
+    // A connection closed cleanly short of the length is a cut as well, twice in a row.
+    transport.requests.clear();
+    ASSERT_TRUE(Begin());
+    transport.Serve(body, 0, 300, End::Complete);
+    Wait(1000);
+    transport.Serve(body, 300, 600, End::Complete);
+    Wait(2000);
+    transport.Serve(body, 600, 1000, End::Complete);
+    Wait();
+    EXPECT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=300-", "bytes=600-"}));
+    EXPECT_EQ(ReadAll(target), body);
+}
+
+TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
+    const std::string oldBody = Body(1000);
+    const std::string newBody = Body(1200, 5);
+    const auto range = [](const std::string& text) {
+        return DownloadHeader{"Content-Range", text};
+    };
+    struct Case {
+        const char* what;
+        int status;
+        std::vector<DownloadHeader> headers;
+    };
+    const Case cases[] = {
+        {"a 200: the server ignores ranges or the file changed", 200, {}},
+        {"a range that starts elsewhere", 206, {range("bytes 0-999/1000")}},
+        {"a range of another length", 206, {range("bytes 400-1199/1200")}},
+        {"a range without its end", 206, {range("bytes 400-998/1000")}},
+        {"a changed validator", 206, {range("bytes 400-999/1000"), {"ETag", "\"v2\""}}},
+        {"416: the part does not fit", 416, {}},
+    };
+    for (const Case& c : cases) {
+        transport.requests.clear();
+        recorder = Recorder();
+        ASSERT_TRUE(Begin());
+        transport.Serve(oldBody, 0, 400, End::Interrupted);
+        Wait(1000);
+        ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-"})) << c.what;
+        transport.Answer(c.status, c.headers);
+        if (c.status == 200) {
+            transport.Send(newBody);
+            transport.Close(End::Complete);
+        } else {
+            Wait();
+            ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-", ""})) << c.what;
+            transport.Serve(newBody, 0, newBody.size(), End::Complete, "\"v2\"");
+        }
+        Wait();
+        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << c.what;
+        EXPECT_EQ(ReadAll(target), newBody) << c.what;
+    }
+    // Without a validator nothing can be resumed: a cut starts over.
+    transport.requests.clear();
+    ASSERT_TRUE(Begin());
+    transport.Answer(200, {{"Content-Length", "1000"}});
+    transport.Send(oldBody.substr(0, 400));
+    transport.Close(End::Interrupted);
+    EXPECT_TRUE(fs::exists(folder / "setup.bin.part"));
+    EXPECT_FALSE(fs::exists(folder / "setup.bin.resume"));
+    Wait(1000);
+    EXPECT_EQ(Ranges(), (std::vector<std::string>{"", ""}));
+}
+
+TEST_F(DownloadSessionTest, RetriesAreBoundedAndSpacedAndWhatArrivedOutlivesTheFailure) {
+    const std::string body = Body(1000);
+    ASSERT_TRUE(Begin());
+    transport.Serve(body, 0, 100, End::Interrupted);
+    Wait(1000);
+    transport.Serve(body, 100, 200, End::Interrupted);
+    Wait(2000);
+    // A stall is a cut too: nothing for the stall timeout ends the try.
+    transport.Answer(206, {{"Content-Range", "bytes 200-999/1000"}});
+    transport.Send(body.substr(200, 100));
+    Wait(5000);
+    EXPECT_FALSE(transport.Running());
+    Wait(4000);
+    ASSERT_EQ(recorder.completions, std::vector<std::string>{""});
+    EXPECT_FALSE(session.IsBusy());
+    EXPECT_EQ(session.LocalFile(), "");
+    std::vector<long long> times;
+    for (const auto& request : transport.requests)
+        times.push_back(request.atMs);
+    EXPECT_EQ(times, (std::vector<long long>{0, 1000, 3000}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"setup.bin.part", "setup.bin.resume"}));
+
+    // The next download of the address goes on from there.
+    transport.requests.clear();
+    recorder = Recorder();
+    ASSERT_TRUE(Begin());
+    EXPECT_EQ(Ranges(), std::vector<std::string>{"bytes=300-"});
+    transport.Serve(body, 300, 1000, End::Complete);
+    Wait();
+    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(session.FetchedBytes(), 700);
+
+    // Another address under the same name starts from nothing.
+    ASSERT_TRUE(Begin());
+    transport.Serve(body, 0, 100, End::Interrupted);
+    session.Cancel("K");
+    ASSERT_TRUE(session.Begin(kUrl + "?v=2", "K", target));
+    EXPECT_EQ(transport.requests.back().range, "");
+}
+
+TEST_F(DownloadSessionTest, ACancelIsQuietAndTheNextAttemptResumes) {
+    const std::string body = Body(1000);
+    ASSERT_TRUE(Begin("KS-7"));
+    EXPECT_FALSE(Begin("KS-8")) << "one transfer at a time";
+    transport.Answer(200, {{"Content-Length", "1000"}, {"Last-Modified", "Tue, 01 Dec 2026"}});
+    transport.Send(body.substr(0, 500));
+    session.Cancel("another key");
+    EXPECT_TRUE(session.IsBusy());
+    session.Cancel("KS-7");
+    EXPECT_FALSE(session.IsBusy());
+    EXPECT_FALSE(transport.Running());
+    Wait(10000);
+    EXPECT_TRUE(recorder.completions.empty()) << "the one who cancelled is not told it failed";
+    EXPECT_EQ(Files(), (std::vector<std::string>{"setup.bin.part", "setup.bin.resume"}));
+
+    ASSERT_TRUE(Begin("KS-9"));
+    EXPECT_EQ(transport.requests.back().range, "bytes=500-");
+    EXPECT_EQ(transport.requests.back().ifRange, "Tue, 01 Dec 2026");
+    transport.Serve(body, 500, 1000, End::Complete);
+    Wait();
+    EXPECT_EQ(recorder.completions, std::vector<std::string>{target.string()});
+    EXPECT_EQ(ReadAll(target), body);
+}
+
+TEST_F(DownloadSessionTest, RefusalsFailAtOnceAndLeaveNothing) {
+    const std::string body = Body(1000);
+    struct Case {
+        const char* what;
+        int status;
+        std::string bytes;
+        End end;
+    };
+    for (const Case& c : {Case{"not found while resuming", 404, "", End::Complete},
+                          Case{"more than announced", 206, body.substr(400) + "x", End::Complete},
+                          Case{"a forbidden redirect", 206, "", End::Failed}}) {
+        transport.requests.clear();
+        recorder = Recorder();
+        ASSERT_TRUE(Begin());
+        transport.Serve(body, 0, 400, End::Interrupted);
+        Wait(1000);
+        transport.Answer(c.status, {{"Content-Range", "bytes 400-999/1000"}});
+        if (transport.Running() && !c.bytes.empty())
+            transport.Send(c.bytes);
+        if (transport.Running())
+            transport.Close(c.end);
+        Wait(10000);
+        EXPECT_EQ(transport.requests.size(), 2u) << c.what;
+        EXPECT_EQ(recorder.completions, std::vector<std::string>{""}) << c.what;
+        EXPECT_TRUE(Files().empty()) << c.what;
+    }
+}
+
+} // namespace
+} // namespace KDAutoUpdate
