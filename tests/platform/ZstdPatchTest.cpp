@@ -71,7 +71,8 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
     otherBase[5000] ^= 0x55; // one byte of the base the target copies
     Write("other-base", otherBase);
     Write("cut", patch.substr(0, patch.size() - 3));
-    Write("trailing", patch + "x");
+    // An empty frame of its own after the patch: well-formed, but not what was made.
+    Write("trailing", patch + std::string("\x28\xb5\x2f\xfd\x20\x00\x01\x00\x00", 9));
 
     struct Case {
         const char* what;
@@ -80,7 +81,7 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
     } cases[] = {
         {"another base", File("other-base"), File("patch"), target.size()},
         {"a cut patch", File("base"), File("cut"), target.size()},
-        {"bytes after the patch", File("base"), File("trailing"), target.size()},
+        {"a frame after the patch", File("base"), File("trailing"), target.size()},
         {"a target over the limit", File("base"), File("patch"), target.size() - 1},
         {"no base", File("missing"), File("patch"), target.size()},
         {"no patch", File("base"), File("missing"), target.size()},
