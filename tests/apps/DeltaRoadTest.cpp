@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "AppHarness.h"
@@ -25,6 +26,7 @@ std::string Version(int n) {
 
 TEST(DeltaRoad, OnlyThePatchIsFetchedAndThePackageRebuiltIsTheVendors) {
     ProgramCopy vendor;
+    std::filesystem::create_directories(vendor.Folder() / "catalogue/packages");
     vendor.WriteFile("catalogue/packages/app-5.0.sh", Version(50));
     vendor.WriteFile("catalogue/packages/app-5.1.sh", Version(51));
     vendor.WriteFile("catalogue/catalogue.xml",
@@ -40,6 +42,7 @@ TEST(DeltaRoad, OnlyThePatchIsFetchedAndThePackageRebuiltIsTheVendors) {
     ProgramCopy app;
     const std::string folder = app.Folder().string();
     app.SetEnv("XDG_CACHE_HOME", QString::fromStdString(folder + "/cache"));
+    std::filesystem::create_directories(app.Folder() / "kept");
     app.WriteFile("kept/app-5.0.sh", Version(50));
     app.WriteFile("updateinfo.xml", std::string("<?xml version=\"1.0\"?><update-info><product "
                                                 "code=\"") +

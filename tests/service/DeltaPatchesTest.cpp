@@ -108,7 +108,7 @@ TEST_F(DeltaPatchesTest, TheServiceNamesAndServesPatchesThatRebuildThePackage) {
     });
 }
 
-TEST_F(DeltaPatchesTest, PublishWritesThePatchesBesideThePagesAndNginxServesThem) {
+TEST_F(DeltaPatchesTest, PublishWritesThePatchesBesideThePages) {
     QString error;
     const auto loaded = Catalogue::Load(catalogue.Folder(), &error);
     ASSERT_TRUE(loaded) << error.toStdString();
