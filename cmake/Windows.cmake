@@ -28,6 +28,20 @@ file(GLOB kdau_sodium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sod
 add_library(kdau_sodium STATIC ${kdau_sodium_sources})
 target_link_libraries(kdau_sodium PUBLIC kdau_platform PRIVATE kdau_libsodium kdau_warnings)
 
+# Delta packages on libzstd, built the same way by scripts/build-windows-libzstd.sh.
+set(KDAU_ZSTD_PREFIX ${CMAKE_BINARY_DIR}/third_party/libzstd CACHE PATH
+  "Where the Windows build of libzstd is installed")
+if(NOT EXISTS ${KDAU_ZSTD_PREFIX}/lib/libzstd.a)
+  message(FATAL_ERROR "No libzstd for Windows in ${KDAU_ZSTD_PREFIX}: run scripts/build-windows-libzstd.sh")
+endif()
+add_library(kdau_libzstd STATIC IMPORTED)
+set_target_properties(kdau_libzstd PROPERTIES
+  IMPORTED_LOCATION ${KDAU_ZSTD_PREFIX}/lib/libzstd.a
+  INTERFACE_INCLUDE_DIRECTORIES ${KDAU_ZSTD_PREFIX}/include)
+file(GLOB kdau_zstd_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/zstd/*.cpp)
+add_library(kdau_zstd STATIC ${kdau_zstd_sources})
+target_link_libraries(kdau_zstd PUBLIC kdau_platform PRIVATE kdau_libzstd kdau_warnings)
+
 foreach(folder IN LISTS KDAU_CORE_FOLDERS)
   add_subdirectory(${folder})
 endforeach()

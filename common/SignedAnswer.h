@@ -5,7 +5,9 @@
 //   signature - base64 Ed25519 signature over the answer's content (below) by a product key.
 // The content is exactly what the agent reads from the answer, in a fixed order, each value as
 // "name=<byte length>:value\n", so no value can pass for another and nothing the agent acts
-// on is left out. Other attributes, text and elements are not covered and not read.
+// on is left out. Other attributes, text and elements are not covered and not read, save a
+// Message's Delta children: they only say where a patch lies, and what a patch rebuilds is
+// taken only when it matches the covered sha256 and signature.
 //
 // Check answer:   "check-answer 1\n", then expires, count, msgs of the root.
 // Data island:    "data-island 1\n", expires of the root, then for every Message child in

@@ -4,10 +4,12 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "AuFeature.h"
 #include "AuMessageTypes.h"
 #include "KeyedCollection.h"
+#include "PackageDelta.h"
 #include "common/AgentPtr.h"
 
 namespace KDAutoUpdate {
@@ -52,6 +54,10 @@ public:
     void SetPackageSha256(const std::string& value) { m_sPackageSha256 = value; }
     const std::string& PackageSignature() const { return m_sPackageSignature; }
     void SetPackageSignature(const std::string& value) { m_sPackageSignature = value; }
+    // Patches from earlier packages, in the page's order; inside the system only (a host sees
+    // the package, not how it arrives).
+    const std::vector<PackageDelta>& Deltas() const { return m_deltas; }
+    void AddDelta(PackageDelta delta) { m_deltas.push_back(std::move(delta)); }
 
     // The message's own features, keyed by name; additions through it change the message.
     KeyedCollection<AuFeature>& Features() { return m_colFeatures; }
@@ -86,6 +92,7 @@ private:
     std::string m_sVersion;
     std::string m_sPackageSha256;
     std::string m_sPackageSignature;
+    std::vector<PackageDelta> m_deltas;
     std::string m_sProductCode;
     std::string m_sKillProcName;
     std::string m_sCmdLine;

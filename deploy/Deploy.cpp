@@ -2,6 +2,7 @@
 
 #include "AuMessage.h"
 #include "PackageTrust.h"
+#include "RecordedPackages.h"
 #include "common/IAgent.h"
 #include "dlgAfterDownload.h"
 #include "dlgDownload.h"
@@ -110,6 +111,11 @@ void AuMessage::Deploy() {
 
     const std::string command =
         MessageType() == aumtMSP ? BuildMsiexecCommandLine() : LocalPath() + arguments;
+    // The package installed or recorded is the base the next update's patch is made from: it
+    // is kept from now on. Only where patches are offered, so a store without them is as it
+    // was.
+    if ((choice == kInstallNow || choice == kInstallAtNextStart) && !Deltas().empty())
+        KeepAsPatchBase(*agent, LocalPath());
 
     if (choice == kInstallAtNextStart) {
         if (product) {

@@ -102,6 +102,11 @@ bool AcceptDownloadedPackage(AuMessage& message) {
     return false;
 }
 
+bool PackageProven(AuMessage& message, const std::string& path) {
+    IAgent* agent = message.Agent();
+    return agent && FileProven(*agent, path, message.PackageSha256(), message.PackageSignature());
+}
+
 void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message) {
     if (!product)
         return;

@@ -16,6 +16,8 @@ class AuMessage;
 bool AcceptOfferedVersion(AuMessage& message);
 // The downloaded file at the message's LocalPath against its sha256 and signature.
 bool AcceptDownloadedPackage(AuMessage& message);
+// The same check of the file at `path`, without removing it or telling anyone.
+bool PackageProven(AuMessage& message, const std::string& path);
 // Beside a pending record: the file and its proof, so the reminder can check it again. All
 // three are replaced together, or removed together when the message carries no proof.
 void RecordPackageProof(const XmlElementPtr& product, const AuMessage& message);

@@ -12,6 +12,7 @@ namespace KDAutoUpdate {
 namespace {
 
 constexpr const char* kStoreFileName = "updateinfo.xml";
+constexpr const char* kPatchBaseAttribute = "last-package-file";
 
 // A path, as opposed to a program name or an option: it names its folder.
 bool IsPath(const std::string& word) {
@@ -38,8 +39,9 @@ void AddRecordsOf(IXmlDocument* store, std::vector<std::string>& paths) {
     for (const XmlElementPtr& product : root->selectNodes("product")) {
         if (!product)
             continue;
-        if (const auto file = product->getAttribute("last-update-file"); file && !file->empty())
-            paths.push_back(*file);
+        for (const char* name : {"last-update-file", kPatchBaseAttribute})
+            if (const auto file = product->getAttribute(name); file && !file->empty())
+                paths.push_back(*file);
         if (const auto command = product->getAttribute("last-update-cmd"))
             AddPathsOfCommand(*command, paths);
     }
@@ -62,6 +64,10 @@ std::vector<std::string> RecordedPackageFiles(IAgent& agent) {
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
     return paths;
+}
+
+void KeepAsPatchBase(IAgent& agent, const std::string& path) {
+    agent.SetProductAttribute(kPatchBaseAttribute, path);
 }
 
 } // namespace KDAutoUpdate

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "AuMessage.h"
+#include "DeltaRebuild.h"
 #include "RecordedPackages.h"
 #include "common/IAgent.h"
 #include "common/modMain.h"
@@ -89,8 +90,13 @@ void dlgDownload::Execute(AuMessage* message) {
             m_ctlDownload->KeepFiles(RecordedPackageFiles(*agent));
             m_ctlDownload->SetProduct(agent->ProductCode());
         }
+    // A package kept from an earlier update may make a patch enough.
+    m_delta = m_ctlDownload ? DeltaChoice::For(*m_message) : std::nullopt;
+    if (m_delta && !m_ctlDownload->BeginDownload(m_delta->PatchUrl(), m_message->ID()))
+        m_delta.reset();
     const bool started =
-        m_ctlDownload && m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID());
+        m_delta ||
+        (m_ctlDownload && m_ctlDownload->BeginDownload(m_message->DownloadPath(), m_message->ID()));
     // A transfer that never started has ended without a file: once the dialog waits, it ends
     // like a failed transfer.
     if (!started && GetPlatform().loop)
@@ -134,7 +140,31 @@ void dlgDownload::DownloadProgress(long long, long long percent, long long rate,
     }
 }
 
+bool dlgDownload::PatchDone() {
+    const std::string rebuilt = DeltaRebuild::Run(*m_message, *m_delta, m_ctlDownload->LocalFile());
+    m_delta.reset();
+    if (!rebuilt.empty()) {
+        m_message->SetLocalPath(rebuilt);
+        m_sDownloadedFile = rebuilt;
+        Hide();
+        return true;
+    }
+    // The user asked for the package, not for a patch: whatever went wrong with the patch, the
+    // whole package follows without a word.
+    return m_ctlDownload->BeginDownload(m_message->DownloadPath(), MessageID());
+}
+
 void dlgDownload::DownloadComplete(const std::string& value) {
+    if (m_delta && m_ctlDownload && !m_ctlDownload->IsBusy()) {
+        if (PatchDone())
+            return;
+        // Neither the patch nor the whole package came: a failed transfer.
+        m_message->SetLocalPath(std::string());
+        if (GetPlatform().forms)
+            GetPlatform().forms->MsgBox(kFailedText, MsgBoxButtons::OK, MsgBoxIcon::Critical, "");
+        Hide();
+        return;
+    }
     if (m_message)
         m_message->SetLocalPath(value);
     if (m_ctlDownload && m_ctlDownload->IsBusy()) {

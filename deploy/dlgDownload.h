@@ -3,8 +3,10 @@
 // cancel. Modal; made anew for every download.
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "DeltaChoice.h"
 #include "common/Form.h"
 #include "platform/AnimationPlayer.h"
 #include "platform/Downloader.h"
@@ -39,6 +41,9 @@ protected:
 
 private:
     bool ConfirmCancel();
+    // Ends a patch's transfer: true when it gave the package, or when the whole package's
+    // transfer has begun in its place.
+    bool PatchDone();
     std::string MessageID() const;
 
     AuMessage* m_message = nullptr; // non-owning: the messages window owns it
@@ -46,6 +51,8 @@ private:
     std::unique_ptr<IAnimationPlayer> m_player;
     bool m_bCancelled = false;
     std::string m_sDownloadedFile;
+    // The patch being fetched instead of the package, while it is.
+    std::optional<DeltaChoice> m_delta;
     // Lets a posted end of a refused transfer find out that the dialog has gone.
     std::shared_ptr<dlgDownload*> m_self = std::make_shared<dlgDownload*>(this);
 };

@@ -1,5 +1,6 @@
 #include "IslandReader.h"
 
+#include <charconv>
 #include <iterator>
 #include <span>
 
@@ -36,11 +37,14 @@ enum FeatureField {
     kFeatureType,
     kFeatureFieldCount
 };
+enum DeltaField { kDeltaBase, kDeltaPath, kDeltaSize, kDeltaFieldCount };
+constexpr const char* kDeltaFields[] = {"base", "path", "size"};
 // The enumerators index the values read.
 constexpr auto& kMessageFields = kIslandMessageFields;
 constexpr auto& kFeatureFields = kIslandFeatureFields;
 static_assert(std::size(kMessageFields) == kMessageFieldCount);
 static_assert(std::size(kFeatureFields) == kFeatureFieldCount);
+static_assert(std::size(kDeltaFields) == kDeltaFieldCount);
 
 // VarToStr with an empty default, without the detour through a Variant: the text as it is, or
 // empty when absent.
@@ -67,6 +71,8 @@ void IslandReader::Visit(IXmlElement& element, std::string_view name, int depth)
             ReadMessage(element);
     } else if (depth == 2) {
         m_inFeatures = m_message && name == "Features";
+        if (m_message && name == "Delta")
+            ReadDelta(element);
     } else if (depth == 3 && m_inFeatures && name == "Feature") {
         ReadFeature(element);
     }
@@ -116,6 +122,18 @@ void IslandReader::ReadFeature(IXmlElement& element) {
     feature->SetFeatureType(EqualsIgnoreCase(fields[kFeatureType].value_or(""), "modified")
                                 ? auftModifiedFeature
                                 : auftNewFeature);
+}
+
+void IslandReader::ReadDelta(IXmlElement& element) {
+    std::optional<std::string_view>(&fields)[kMessageFieldCount] = m_fields;
+    element.viewAttributes(kDeltaFields, std::span(fields, kDeltaFieldCount), m_scratch);
+    PackageDelta delta{Text(fields[kDeltaBase]), Text(fields[kDeltaPath]), 0};
+    const std::string_view size = fields[kDeltaSize].value_or("");
+    if (std::from_chars(size.data(), size.data() + size.size(), delta.size).ec != std::errc())
+        delta.size = 0; // not stated: the patch is fetched all the same
+    // A patch without base or address cannot be used; the package then comes whole.
+    if (!delta.baseSha256.empty() && !delta.path.empty())
+        m_message->AddDelta(std::move(delta));
 }
 
 void IslandReader::FinishMessage() {

@@ -1,7 +1,8 @@
 #pragma once
 // Builds the message and feature records of a data island from its elements, as the document
 // hands them over in document order while it loads: messages are the root's Message children,
-// features the Feature children of a message's Features children; nothing else is read.
+// features the Feature children of a message's Features children, patches of its package the
+// Delta children of a message; nothing else is read.
 
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@ public:
 private:
     void ReadMessage(IXmlElement& element);
     void ReadFeature(IXmlElement& element);
+    void ReadDelta(IXmlElement& element);
     void FinishMessage();
 
     AgentPtr m_agent;

@@ -17,6 +17,7 @@ class IProcessLauncher;
 class IDesktop;
 class ITextCase;
 class ISignatureVerifier;
+class IPatchApplier;
 
 struct Platform {
     IXmlService* xml = nullptr;
@@ -31,6 +32,8 @@ struct Platform {
     const ITextCase* textCase = nullptr;
     // Checks signed answers and packages; without it, a product with keys accepts nothing.
     ISignatureVerifier* signatures = nullptr;
+    // Rebuilds a package from one kept before and a patch; without it, packages come whole.
+    IPatchApplier* patches = nullptr;
     // Folder of the program that hosts the agent, without trailing separator.
     std::string programFolder;
     char pathSeparator = '/';

@@ -8,6 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh" --windows
 # libsodium for the signature checks, built once from Debian's sources (skipped when built).
 bash "$root/scripts/build-windows-libsodium.sh"
+# libzstd for delta packages, the same way.
+bash "$root/scripts/build-windows-libzstd.sh"
 
 # -O2: GCC 12's -O3 reports false overlaps (-Wrestrict) inside the standard library.
 launcher=()

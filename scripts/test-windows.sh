@@ -33,6 +33,8 @@ for area in agent store messages_window deploy; do
   step "kdau_tests_$area (wine)"
   wine "$bin/kdau_tests_$area.exe" --gtest_brief=1 || status=1
 done
+step "kdau_tests_zstd (wine): delta patches made and applied"
+wine "$bin/kdau_tests_zstd.exe" --gtest_brief=1 || status=1
 # The embedded update service runs natively on 127.0.0.1 (from the Linux build, when there is
 # one): the download control's tests and the checks below use it.
 service="$root/build/bin/kdautoupdate"

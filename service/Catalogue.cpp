@@ -187,6 +187,9 @@ private:
                 message.title = Text(child.child_value()).trimmed();
             } else if (qstrcmp(child.name(), "description") == 0) {
                 message.description = Text(child.child_value()).trimmed();
+            } else if (qstrcmp(child.name(), "base") == 0) {
+                if (const auto failure = ReadBase(child, message))
+                    return Fail(child, context + *failure);
             } else if (qstrcmp(child.name(), "feature") == 0) {
                 std::optional<CatalogueFeature> feature = ReadFeature(child, context);
                 if (!feature)
@@ -242,6 +245,26 @@ private:
         } else if (!message.pageFile.isEmpty() || !message.externalUrl.isEmpty()) {
             return QStringLiteral("page and url are for info messages only");
         }
+        return std::nullopt;
+    }
+
+    // An earlier package the agent may already have: a plain name in packages/, other than the
+    // message's own package, once per message.
+    std::optional<QString> ReadBase(const pugi::xml_node& node, CatalogueMessage& message) const {
+        if (const auto unknown = UnknownAttribute(node, {"package"}))
+            return QStringLiteral("unknown attribute %1 of <base>").arg(*unknown);
+        const QString name = Attribute(node, "package").trimmed();
+        if (message.packageFile.isEmpty() || message.type == u"info")
+            return QStringLiteral("<base> is for installable packages only");
+        if (!IsPlainFileName(name))
+            return QStringLiteral("<base> needs a plain file name in packages/");
+        if (name == message.packageFile || message.basePackages.contains(name))
+            return QStringLiteral("base %1 is the package itself or listed twice").arg(name);
+        const QString path = QDir(m_folder).filePath(QStringLiteral("packages/") + name);
+        if (!QFileInfo(path).isFile())
+            return QStringLiteral("base %1 not found in packages/").arg(name);
+        message.basePackages.append(name);
+        message.basePaths.append(path);
         return std::nullopt;
     }
 

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace KDAutoUpdate {
 
@@ -28,6 +29,10 @@ struct CatalogueMessage {
     QString title;
     QString description;
     QList<CatalogueFeature> features;
+    // Earlier packages in packages/ the agent may rebuild this one from (<base package=".."/>):
+    // file names and absolute paths.
+    QStringList basePackages;
+    QStringList basePaths;
 
     // Whether a product at `version` gets this message. An empty version means the product did
     // not say which version it is; then only the product decides.

@@ -1,6 +1,7 @@
 #include "service/CataloguePublisher.h"
 
 #include "service/CheckResponse.h"
+#include "service/DeltaPatches.h"
 #include "service/MessagePage.h"
 #include "service/UpdateService.h"
 #include "service/VersionPattern.h"
@@ -23,6 +24,8 @@ public:
            QString* error)
         : m_catalogue(catalogue), m_folder(folder), m_serviceUrl(serviceUrl), m_error(error) {}
 
+    void SetDeltas(const DeltaPatches* deltas) { m_deltas = deltas; }
+
     bool Write(const QString& relative, const QByteArray& bytes) {
         QFile file(QDir(m_folder).filePath(relative));
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
@@ -40,9 +43,10 @@ public:
                                      : QLatin1String(PublishedAnswers::kUnknownProduct);
         if (m_written.contains(name))
             return name;
+        MessagePage page(product, offers, m_serviceUrl);
+        page.SetDeltas(m_deltas);
         if (!Write(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
-            !Write(QStringLiteral("page/%1.html").arg(name),
-                   MessagePage(product, offers, m_serviceUrl).Html()))
+            !Write(QStringLiteral("page/%1.html").arg(name), page.Html()))
             return std::nullopt;
         m_written.insert(name, true);
         return name;
@@ -87,6 +91,7 @@ private:
     QString m_folder;
     QString m_serviceUrl;
     QString* m_error;
+    const DeltaPatches* m_deltas = nullptr;
     QMap<QString, bool> m_written;
 };
 
@@ -127,6 +132,15 @@ std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& cat
             writer.Fail(QStringLiteral("cannot make the folder %1/%2").arg(folder, sub));
             return std::nullopt;
         }
+    // Patches first: the pages name them.
+    QStringList warnings;
+    const DeltaPatches deltas =
+        DeltaPatches::Make(catalogue, QDir(folder).filePath(QStringLiteral("deltas")), &warnings);
+    if (!warnings.isEmpty()) {
+        writer.Fail(warnings.join(u'\n'));
+        return std::nullopt;
+    }
+    writer.SetDeltas(&deltas);
     PublishedAnswers answers;
     if (!writer.Answer(nullptr, {}, {}))
         return std::nullopt;

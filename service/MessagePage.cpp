@@ -1,6 +1,7 @@
 #include "service/MessagePage.h"
 
 #include "service/AnswerSigner.h"
+#include "service/DeltaPatches.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -126,10 +127,28 @@ QByteArray MessagePage::Island() const {
         SetAttribute(node, "cmdLine", message->cmdLine);
         SetAttribute(node, "type", message->type);
         SetAttribute(node, "destination", message->destination);
+        QString sha256;
         if (m_signer && !message->packagePath.isEmpty()) {
             if (const auto proof = m_signer->ProofOf(message->packagePath)) {
+                sha256 = proof->sha256;
                 SetAttribute(node, "sha256", proof->sha256);
                 SetAttribute(node, "signature", proof->signature);
+            }
+        }
+        // A patch is only of use with the hash that proves what it rebuilt.
+        const DeltaPatches::Package* patched = m_deltas ? m_deltas->For(*message) : nullptr;
+        if (patched && sha256.isEmpty()) {
+            sha256 = patched->sha256;
+            SetAttribute(node, "sha256", sha256);
+        }
+        if (patched && sha256 == patched->sha256) {
+            for (const DeltaPatches::Patch& patch : patched->patches) {
+                pugi::xml_node delta = node.append_child("Delta");
+                SetAttribute(delta, "base", patch.baseSha256);
+                SetAttribute(delta, "path",
+                             m_serviceUrl + QStringLiteral("/deltas/") +
+                                 PercentEncoded(patch.fileName));
+                SetAttribute(delta, "size", QString::number(patch.size));
             }
         }
         pugi::xml_node features = node.append_child("Features");

@@ -10,6 +10,7 @@
 namespace KDAutoUpdate {
 
 class AnswerSigner;
+class DeltaPatches;
 
 // The answer of /InitUpdate.aspx: a German page with one card per offered message, the
 // buttons the agent's window reacts to, the close element "cmdClose" and the data island
@@ -25,6 +26,9 @@ public:
 
     // With a signer, every package carries its hash and signature and the island is signed.
     void SetSigner(const AnswerSigner* signer) { m_signer = signer; }
+    // With patches, a package that has any carries its hash and a Delta element per patch,
+    // served under "<serviceUrl>/deltas/".
+    void SetDeltas(const DeltaPatches* deltas) { m_deltas = deltas; }
 
     QByteArray Html() const;
     // The island alone: <Messages><Message .../>...</Messages>.
@@ -42,6 +46,7 @@ private:
     QList<const CatalogueMessage*> m_offers;
     QString m_serviceUrl;
     const AnswerSigner* m_signer = nullptr;
+    const DeltaPatches* m_deltas = nullptr;
 };
 
 } // namespace KDAutoUpdate

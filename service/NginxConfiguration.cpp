@@ -110,6 +110,12 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                      QuotedPattern(u'^' + service + QStringLiteral("/initupdate\\.aspx$")),
                      QuotedPattern(u'^' + service + QStringLiteral("/packages/([^/]+)$")),
                      Quoted(folder + QStringLiteral("/packages/$1")));
+    // Patches of packages, as the service serves them.
+    text += QStringLiteral("        location ~* %1 {\n"
+                           "            types { } default_type application/octet-stream;\n"
+                           "            alias %2;\n        }\n")
+                .arg(QuotedPattern(u'^' + service + QStringLiteral("/deltas/([^/]+)$")),
+                     Quoted(folder + QStringLiteral("/deltas/$1")));
     text += InfoLocations(answers, folder, service);
     text += QStringLiteral("        location / { return 404; }\n    }\n}\n");
     return text.toUtf8();

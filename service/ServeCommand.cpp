@@ -176,7 +176,8 @@ int RunServeCommand(const QStringList& givenArgs, QTextStream& out, QTextStream&
         err << "serve: " << service.ErrorString() << Qt::endl;
         return 2;
     }
-    // The others take the port this one got (port 0 picks one).
+    // The others take the port this one got (port 0 picks one), and its patches.
+    options.deltaFolder = service.DeltaFolder();
     ServiceWorkers workers;
     QString problem;
     if (!workers.Start(arguments.workers - 1, options, arguments.address, service.Port(),

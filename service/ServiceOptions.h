@@ -46,6 +46,9 @@ struct ServiceOptions {
     // Listens on a socket that other services of this process may open on the same port, so
     // that several threads serve one port.
     bool sharePort = false;
+    // Where the patches of packages from their bases are made and served from; empty: a
+    // temporary folder of the service's own, removed when it ends.
+    QString deltaFolder;
 };
 
 } // namespace KDAutoUpdate

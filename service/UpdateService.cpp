@@ -15,6 +15,7 @@
 #include <QHttpServerRequest>
 #include <QMimeDatabase>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
@@ -211,11 +212,14 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     if (endpoint->compare("InitUpdate.aspx", Qt::CaseInsensitive) == 0)
         return answer(InitUpdate(request, query));
 
-    const auto package = After(*endpoint, "packages/");
+    const auto delta = After(*endpoint, "deltas/");
+    const auto package = delta ? delta : After(*endpoint, "packages/");
     const auto page = After(*endpoint, "info/");
-    if (!package && !page)
+    if ((!package && !page) || (delta && m_deltas.Folder().isEmpty()))
         return answer(notFound);
-    const QString folder = package ? m_catalogue->PackagesFolder() : m_catalogue->InfoFolder();
+    const QString folder = delta     ? m_deltas.Folder()
+                           : package ? m_catalogue->PackagesFolder()
+                                     : m_catalogue->InfoFolder();
     const std::optional<QString> file = PublishedFile(folder, package ? *package : *page);
     if (!file)
         return answer(notFound);
@@ -265,6 +269,7 @@ UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& /*requ
         m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
     MessagePage page(m_catalogue->FindProduct(productCode), offers, PublicBaseUrl());
     page.SetSigner(m_options.signer.get());
+    page.SetDeltas(&m_deltas);
     return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
 }
 
@@ -367,6 +372,16 @@ void UpdateService::ReloadCatalogueIfChanged() {
         return;
     }
     m_catalogue = std::move(loaded);
+    // Patches are made here, once per pair: a page only names what exists.
+    if (m_options.deltaFolder.isEmpty() && !m_ownDeltaFolder &&
+        DeltaPatches::Wanted(*m_catalogue)) {
+        m_ownDeltaFolder = std::make_unique<QTemporaryDir>();
+        m_options.deltaFolder = m_ownDeltaFolder->path();
+    }
+    QStringList warnings;
+    m_deltas = DeltaPatches::Make(*m_catalogue, m_options.deltaFolder, &warnings);
+    for (const QString& warning : warnings)
+        qWarning("update service: %s", qPrintable(warning));
     m_checkAnswers.clear();
     m_checkAnswerBytes = 0;
     m_error.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/Catalogue.h"
+#include "service/DeltaPatches.h"
 #include "service/ServiceOptions.h"
 
 #include <QByteArray>
@@ -18,6 +19,7 @@
 
 class QHttpServerRequest;
 class QTcpSocket;
+class QTemporaryDir;
 class QTimer;
 
 namespace KDAutoUpdate {
@@ -30,6 +32,7 @@ class ServiceHttpServer;
 //   /InitUpdate.aspx   the message page with its data island
 //   /packages/<file>   the package files of the catalogue
 //   /info/<file>       the pages of information messages
+//   /deltas/<file>     patches of packages from the earlier packages the catalogue names
 // and 404 to everything else. Every request is logged as one line:
 //   METHOD TARGET STATUS
 // with the target (path and query) exactly as it arrived and "-" as the status of a request
@@ -67,6 +70,8 @@ public:
     QString PublicBaseUrl() const;
 
     QStringList RequestLog() const { return m_requestLog; }
+    // Where the patches are; services of one catalogue may share it.
+    QString DeltaFolder() const { return m_deltas.Folder(); }
 
 signals:
     void RequestLogged(const QString& line);
@@ -97,6 +102,8 @@ private:
 
     ServiceOptions m_options;
     std::optional<Catalogue> m_catalogue;
+    std::unique_ptr<QTemporaryDir> m_ownDeltaFolder;
+    DeltaPatches m_deltas;
     QDateTime m_catalogueStamp;
     qint64 m_catalogueSize = -1;
     QString m_error;

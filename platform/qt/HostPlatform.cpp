@@ -6,7 +6,6 @@
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/pugixml/PugiXmlService.h"
 #include "platform/qt/DesktopForms.h"
-#include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtDownloaderFactory.h"
 #include "platform/qt/QtEventLoop.h"
@@ -17,6 +16,8 @@
 #include "platform/qt/QtTextCase.h"
 #include "platform/qt/QtUtilityLibrary.h"
 #include "platform/qt/SdkFolders.h"
+#include "platform/sodium/SodiumSignatureVerifier.h"
+#include "platform/zstd/ZstdPatchApplier.h"
 
 namespace KDAutoUpdate {
 
@@ -31,6 +32,7 @@ struct HostPlatform::Parts {
     QtDesktop desktop;
     QtTextCase textCase;
     SodiumSignatureVerifier signatures;
+    ZstdPatchApplier patches;
     std::unique_ptr<ScriptedRenderer> scripted;
     std::unique_ptr<DesktopForms> desktopForms;
 };
@@ -62,6 +64,7 @@ HostPlatform::HostPlatform(UiMode mode, long uiTimeoutMs) : m_parts(std::make_un
     m_platform.desktop = &p.desktop;
     m_platform.textCase = &p.textCase;
     m_platform.signatures = &p.signatures;
+    m_platform.patches = &p.patches;
     m_platform.programFolder = QCoreApplication::applicationDirPath().toStdString();
     m_platform.pathSeparator = '/';
 }

@@ -17,6 +17,7 @@ Win32Platform::Win32Platform() {
     m_platform.downloads = &m_downloads;
     m_platform.desktop = &m_desktop;
     m_platform.signatures = &m_signatures;
+    m_platform.patches = &m_patches;
     m_platform.programFolder = ProgramFolder();
     m_platform.pathSeparator = '\\';
 }

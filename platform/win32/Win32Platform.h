@@ -16,6 +16,7 @@
 #include "platform/win32/Win32ResourceLibrary.h"
 #include "platform/win32/Win32TextCase.h"
 #include "platform/win32/Win32UtilityLibrary.h"
+#include "platform/zstd/ZstdPatchApplier.h"
 
 namespace KDAutoUpdate {
 
@@ -43,6 +44,7 @@ private:
     Win32DownloaderFactory m_downloads{m_loop};
     Win32Desktop m_desktop;
     SodiumSignatureVerifier m_signatures;
+    ZstdPatchApplier m_patches;
     Platform m_platform;
 };
 

@@ -112,7 +112,9 @@ TEST_F(ReadIslandTest, KeysAreUniqueWithoutRegardToCaseAndOnlyTheDocumentedPlace
     ShowPage(R"(<Root>
       <Message id="Upd-A" name="first">
         <Feature name="direct"/>
-        <Features><Feature name="Core"/><Feature name="CORE" checked="no"/></Features>
+        <Delta base="AB01" path="http://p/a.zst" size="120"/>
+        <Features><Feature name="Core"/><Delta base="cc" path="http://p/deep.zst"/><Feature name="CORE" checked="no"/></Features>
+        <Delta path="http://p/no-base.zst"/><Delta base="ef" path="http://p/b.zst" size="many"/>
         <Features><Feature name="Extra"/></Features>
         <Options><Features><Feature name="deep"/></Features></Options>
         <Options><Feature name="optional"/></Options><Features><G><Feature name="grouped"/></G></Features>
@@ -138,6 +140,12 @@ TEST_F(ReadIslandTest, KeysAreUniqueWithoutRegardToCaseAndOnlyTheDocumentedPlace
     EXPECT_EQ(features.Item(1)->Name(), "Extra");
     EXPECT_EQ(features.Find("direct"), nullptr);
     EXPECT_EQ(features.Find("deep"), nullptr);
+
+    // A message's own Delta children are its patches; one without a base is of no use.
+    std::ostringstream deltas;
+    for (const PackageDelta& delta : Message("upd-a").Deltas())
+        deltas << delta.baseSha256 << ' ' << delta.path << ' ' << delta.size << ';';
+    EXPECT_EQ(deltas.str(), "AB01 http://p/a.zst 120;ef http://p/b.zst 0;");
 }
 
 TEST_F(ReadIslandTest, ReadingAgainAddsOnlyNewIdsAndKeepsFirstValues) {

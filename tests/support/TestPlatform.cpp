@@ -52,6 +52,7 @@ TestPlatform::TestPlatform() : m_folder(MakeTempFolder("program")) {
     m_platform.loadedForms = &m_loadedForms;
     m_platform.textCase = &m_textCase;
     m_platform.signatures = &m_signatures;
+    m_platform.patches = &m_patches;
     m_platform.programFolder = m_folder.string();
     m_platform.pathSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 }

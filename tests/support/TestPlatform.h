@@ -21,6 +21,7 @@
 #include "platform/pugixml/PugiXmlService.h"
 #endif
 #include "platform/sodium/SodiumSignatureVerifier.h"
+#include "platform/zstd/ZstdPatchApplier.h"
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
@@ -46,8 +47,8 @@ public:
     TestPlatform(const TestPlatform&) = delete;
     TestPlatform& operator=(const TestPlatform&) = delete;
 
-    // xml, loop, utility, resources, loadedForms and signatures are filled; forms, downloads, processes
-    // and desktop are null until a test sets them.
+    // xml, loop, utility, resources, loadedForms, signatures and patches are filled; forms,
+    // downloads, processes and desktop are null until a test sets them.
     Platform& platform() { return m_platform; }
 
     VirtualEventLoop& loop() { return m_loop; }
@@ -81,6 +82,7 @@ private:
     LibcTextCase m_textCase;
 #endif
     SodiumSignatureVerifier m_signatures;
+    ZstdPatchApplier m_patches;
     std::filesystem::path m_folder;
     Platform m_platform;
 };
