@@ -1,6 +1,8 @@
-// One start of the minimal Qt host of kdau_bench_host_start, built three times: without the
-// agent (KDAU_HOST_KIND 0), embedding it (1), and through the D-Bus service's client (2). Each
-// build links only what its kind needs, as a real host would.
+// One start of the minimal Qt host of kdau_bench_host_start, built four times: without the
+// agent (KDAU_HOST_KIND 0), embedding it (1), embedding it with the browser loaded as the host
+// prepares its application (3: PrepareDesktopApplication(true), for hosts that start Qt
+// WebEngine themselves), and through the D-Bus service's client (2). Each build links only what
+// its kind needs, as a real host would.
 //
 //   kdau_bench_host_<kind> BASE_URL
 //
@@ -25,7 +27,8 @@
 #include <memory>
 #include <string>
 
-#if KDAU_HOST_KIND == 1
+#if KDAU_HOST_KIND == 1 || KDAU_HOST_KIND == 3
+#define KDAU_EMBEDS_AGENT 1
 #include "agent/AuAgent.h"
 #include "platform/qt/HostPlatform.h"
 #elif KDAU_HOST_KIND == 2
@@ -77,7 +80,7 @@ private:
     std::function<void()> m_seen;
 };
 
-#if KDAU_HOST_KIND == 1
+#ifdef KDAU_EMBEDS_AGENT
 class AgentEvents : public KDAutoUpdate::IAuAgentEvents {
 public:
     explicit AgentEvents(bool& checked) : m_checked(checked) {}
@@ -99,14 +102,14 @@ int main(int argc, char** argv) {
         return 2;
     [[maybe_unused]] const QString baseUrl = QString::fromLocal8Bit(argv[1]);
     bool checked = KDAU_HOST_KIND == 0;
-#if KDAU_HOST_KIND == 1
+#ifdef KDAU_EMBEDS_AGENT
     // A host that may show the agent's windows prepares for them before its QApplication.
-    KDAutoUpdate::HostPlatform::PrepareDesktopApplication();
+    KDAutoUpdate::HostPlatform::PrepareDesktopApplication(KDAU_HOST_KIND == 3);
 #endif
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 
-#if KDAU_HOST_KIND == 1
+#ifdef KDAU_EMBEDS_AGENT
     KDAutoUpdate::HostPlatform platform(KDAutoUpdate::UiMode::Desktop);
     AgentEvents events(checked);
     KDAutoUpdate::AuAgent agent(platform.platform(), &events);
