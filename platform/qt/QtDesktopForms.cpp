@@ -46,9 +46,6 @@ using namespace KDAutoUpdate;
 extern "C" __attribute__((visibility("default"))) IFormRenderer*
 kdau_create_desktop_forms(const DesktopFormsParts* parts) {
     try {
-        // The host prepared the application without loading this library: the browser's
-        // schemes go in now, before the first browser starts the engine.
-        QtWebBrowserControl::RegisterSchemes();
         DesktopFormsParts p = *parts;
         return new QtFormRenderer(
             *p.loop, p.resources, [p](QWidget* container) -> std::unique_ptr<IBrowserControl> {

@@ -70,6 +70,8 @@ QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
         container->installEventFilter(this);
     }
     m_stack->show();
+    // The schemes go in before the first profile starts the engine, if no one put them in yet.
+    RegisterSchemes();
     // A profile of its own, kept in memory: nothing of the pages is written to disk, and the
     // scheme handlers serve this control's library only.
     m_profile = new QWebEngineProfile();

@@ -23,8 +23,9 @@
 // (QtHtmlDocument). The host's UI flags become the pages' style (QtWebPage::SetHostFlags).
 // Keys go to the host first (QtBrowserKeys).
 //
-// RegisterSchemes() must run before Qt WebEngine starts (its first profile): the engine takes
-// custom URL schemes only until then.
+// The engine takes custom URL schemes only until it starts (its first profile): the first
+// control registers them (RegisterSchemes) before it makes its profile; a program that starts
+// Qt WebEngine itself earlier calls RegisterSchemes() first.
 
 #include <QByteArray>
 #include <QObject>
@@ -71,8 +72,8 @@ public:
     // Registers the URL schemes of the control (res, and the in-memory scheme of large pages),
     // which Qt WebEngine takes until it starts, and sets the engine's switches unless the host
     // has (QtEngineSwitches) or the engine has started. Before the QApplication exists it also
-    // shares OpenGL contexts, as Qt WebEngine asks. The desktop library calls it when it loads;
-    // later calls do nothing.
+    // shares OpenGL contexts, as Qt WebEngine asks. The first control calls it before it makes
+    // its profile; later calls do nothing.
     static void RegisterSchemes();
 
     // `container` is the widget the control fills; `resources` may be null (res:// pages then

@@ -2,7 +2,8 @@
 // failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
 // same click event and check box activation as a mouse click), new windows, the stack of
 // browsers, large pages, superseded navigations, a control destroyed inside its own events, and
-// the one renderer process that pages of two sites share.
+// what the first control sets up in the engine: the URL schemes (a network page cannot reach the
+// resource library) and one renderer process for pages of two sites.
 
 #include <QPointer>
 #include <QStackedWidget>
@@ -133,7 +134,7 @@ protected:
     short page = 0;
 };
 
-TEST_F(BrowserControlDesktopTest, BothSitesShareOneRendererAndTheHostsSwitchesStay) {
+TEST_F(BrowserControlDesktopTest, SchemesAndSwitchesComeWithTheFirstControlAndSitesShareOneRenderer) {
     // main() applied the switches before the engine started; a host's own value stays.
     const QByteArray applied = qgetenv(QtEngineSwitches::kVariable);
     qputenv(QtEngineSwitches::kVariable, "");
@@ -151,6 +152,19 @@ TEST_F(BrowserControlDesktopTest, BothSitesShareOneRendererAndTheHostsSwitchesSt
     EXPECT_EQ(control->View(page)->page()->renderProcessPid(), progressPid)
         << "the service page started a renderer of its own; QTWEBENGINE_CHROMIUM_FLAGS="
         << applied.constData();
+
+    // The schemes went in with the first control: a page from the network cannot reach the
+    // library, the progress page can.
+    const QString probe = QStringLiteral(
+                              "(function () { var i = new Image(); window.__probe = 'pending';"
+                              " i.onload = function () { window.__probe = 'load'; };"
+                              " i.onerror = function () { window.__probe = 'error'; };"
+                              " i.src = '%1'; return 1; })()")
+                              .arg(QString::fromStdString(ResUrl("aniProgress.gif")));
+    Js(page, probe);
+    Js(progress, probe);
+    EXPECT_TRUE(JsBecomes(progress, "window.__probe", "load"));
+    EXPECT_TRUE(JsBecomes(page, "window.__probe", "error"));
 }
 
 TEST_F(BrowserControlDesktopTest, FailedLoadsRaiseNavigateErrorWithoutDocument) {
