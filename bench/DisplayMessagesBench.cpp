@@ -3,10 +3,12 @@
 // embedded service with the sample catalogue, and the memory of the whole process tree (the
 // WebEngine helpers included) while the page is shown.
 //
-//   kdau_bench_display [--rounds N] [--settle MS] [--timeout MS]
+//   kdau_bench_display [--rounds N] [--settle MS] [--timeout MS] [--phases]
 //
 // The first round is reported apart as the cold start: it pays for the engine's start and its
 // helper processes. Between rounds the window is closed and the agent left to become idle.
+// --phases (or KDAU_BENCH_PHASES=1) adds where each round's time went (DisplayPhases.h). The
+// engine's command-line switches in force are printed with the figures.
 
 #include <QApplication>
 #include <QHostAddress>
@@ -36,6 +38,8 @@
 #include "service/ServiceOptions.h"
 #include "service/UpdateService.h"
 
+#include "DisplayPhases.h"
+
 using namespace KDAutoUpdate;
 namespace fs = std::filesystem;
 
@@ -47,6 +51,7 @@ struct Options {
     int rounds = 10;
     long settleMs = 300;
     long timeoutMs = 60000;
+    bool phases = false;
 };
 
 class Events : public IAuAgentEvents {
@@ -124,6 +129,31 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
 }
 
+// Each phase's time in the cold round and the median of the warm ones, with the step from the
+// phase before.
+void PrintPhases(const std::vector<std::map<std::size_t, double>>& rounds) {
+    std::printf("phases (ms since DisplayMessages(); step from the phase before):\n");
+    std::printf("  %-40s %9s %7s %9s %7s\n", "", "cold", "step", "warm", "step");
+    double coldBefore = 0;
+    double warmBefore = 0;
+    for (std::size_t phase = 0; phase < Bench::DisplayPhases::Names().size(); ++phase) {
+        const auto cold = rounds.front().find(phase);
+        std::vector<double> warm;
+        for (std::size_t r = 1; r < rounds.size(); ++r)
+            if (const auto it = rounds[r].find(phase); it != rounds[r].end())
+                warm.push_back(it->second);
+        const double c = cold == rounds.front().end() ? -1 : cold->second;
+        const double w = warm.empty() ? -1 : Median(warm);
+        std::printf("  %-40s %9.1f %7.1f %9.1f %7.1f\n",
+                    Bench::DisplayPhases::Names()[phase].c_str(), c,
+                    c < 0 ? 0 : c - coldBefore, w, w < 0 ? 0 : w - warmBefore);
+        if (c >= 0)
+            coldBefore = c;
+        if (w >= 0)
+            warmBefore = w;
+    }
+}
+
 bool PageInFront() {
     const frmMessages* window = FormInstances::ForThread().messages.get();
     return window && window->IsLoaded() && window->Browser() &&
@@ -134,6 +164,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     // Each option takes the number after it.
     for (int i = 1; i < argc; i += 2) {
         const std::string arg = argv[i];
+        if (arg == "--phases") {
+            options.phases = true;
+            --i;
+            continue;
+        }
         char* end = nullptr;
         const long value = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
         const bool numeric = end && *end == '\0' && value >= 0;
@@ -171,7 +206,10 @@ int Run(const Options& options) {
     std::printf("messages window against %s, %d rounds, offscreen (%s)\n",
                 qPrintable(service.BaseUrl()), options.rounds,
                 qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM")));
+    std::printf("engine switches: QTWEBENGINE_CHROMIUM_FLAGS=\"%s\"\n",
+                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").constData());
     std::vector<double> times;
+    std::vector<std::map<std::size_t, double>> phases;
     TreeMemory peak;
     for (int round = 0; round < options.rounds; ++round) {
         events.completed = false;
@@ -180,6 +218,13 @@ int Run(const Options& options) {
         if (!shown.ok()) {
             std::fprintf(stderr, "DisplayMessages: %s\n", shown.error().description.c_str());
             return 1;
+        }
+        std::unique_ptr<Bench::DisplayPhases> trace;
+        if (frmMessages* window = FormInstances::ForThread().messages.get();
+            options.phases && window && window->Browser()) {
+            trace = std::make_unique<Bench::DisplayPhases>(start);
+            trace->Attach(static_cast<QtWebBrowserControl&>(*window->Browser()), *window,
+                          window->PageBrowser(), window->ProgressBrowser());
         }
         if (!loop.RunUntil(PageInFront, options.timeoutMs)) {
             std::fprintf(stderr, "round %d: the service page did not come to the front\n",
@@ -190,6 +235,8 @@ int Run(const Options& options) {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
         times.push_back(ms);
+        if (trace)
+            phases.push_back(trace->Times());
         const std::size_t messages = FormInstances::ForThread().messages->Messages().Count();
 
         // The page is shown: sample the tree now and while the engine settles.
@@ -223,6 +270,8 @@ int Run(const Options& options) {
     if (!warm.empty())
         std::printf("  warm median / worst (%2zu): %8.1f ms / %.1f ms\n", warm.size(), Median(warm),
                     *std::max_element(warm.begin(), warm.end()));
+    if (!phases.empty())
+        PrintPhases(phases);
     std::printf("memory while the page is shown (peak over the rounds):\n");
     std::printf("  process tree: %d processes, sum of VmRSS %ld KiB (%.1f MiB), sum of PSS %ld "
                 "KiB (%.1f MiB)\n",
@@ -238,15 +287,18 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
+    options.phases = qEnvironmentVariableIntValue("KDAU_BENCH_PHASES") == 1;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--rounds N] [--settle MS] [--timeout MS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--rounds N] [--settle MS] [--timeout MS] [--phases]\n",
+                     argv[0]);
         return 2;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QtWebBrowserControl::RegisterSchemes();
+    // As a host does: the browser's schemes go in when its first window opens.
+    HostPlatform::PrepareDesktopApplication();
     QApplication app(argc, argv);
     return Run(options);
 }

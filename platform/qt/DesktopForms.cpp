@@ -1,7 +1,10 @@
 #include "platform/qt/DesktopForms.h"
 
+#include <QCoreApplication>
+
 #include <dlfcn.h>
 
+#include "platform/qt/QtEngineSwitches.h"
 #include "platform/qt/SdkFolders.h"
 
 namespace KDAutoUpdate {
@@ -71,12 +74,18 @@ TwipRect DesktopForms::Screen() const {
     return renderer ? renderer->Screen() : TwipRect{};
 }
 
-bool DesktopForms::PrepareApplication() {
+bool DesktopForms::PrepareApplication(bool loadBrowserNow) {
+    if (QCoreApplication::instance())
+        return false;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QtEngineSwitches::ApplyUnlessSet();
+    if (!loadBrowserNow)
+        return true;
     std::string error;
-    auto prepare = Resolve<void (*)()>(kPrepareDesktopApplicationSymbol, error);
-    if (prepare)
-        prepare();
-    return prepare != nullptr;
+    auto registerSchemes = Resolve<void (*)()>(kRegisterBrowserSchemesSymbol, error);
+    if (registerSchemes)
+        registerSchemes();
+    return registerSchemes != nullptr;
 }
 
 } // namespace KDAutoUpdate

@@ -30,8 +30,8 @@ struct DesktopFormsParts {
 // The desktop library's entry points (extern "C"). The caller owns the renderer.
 using CreateDesktopFormsFunction = IFormRenderer* (*)(const DesktopFormsParts* parts);
 inline constexpr const char* kCreateDesktopFormsSymbol = "kdau_create_desktop_forms";
-// Registers the browser's URL schemes and the application attributes it needs.
-inline constexpr const char* kPrepareDesktopApplicationSymbol = "kdau_prepare_desktop_application";
+// Registers the browser's URL schemes (Qt WebEngine takes them until it starts).
+inline constexpr const char* kRegisterBrowserSchemesSymbol = "kdau_register_browser_schemes";
 
 class DesktopForms final : public IFormRenderer {
 public:
@@ -51,10 +51,13 @@ public:
                         const std::string& title) override;
     TwipRect Screen() const override;
 
-    // Loads the desktop library and registers its browser's URL schemes. Qt WebEngine takes
-    // schemes only before its first use; calling this before the QApplication exists also
-    // lets the browser share the application's graphics context.
-    static bool PrepareApplication();
+    // Before the QApplication exists: lets the browser share the application's graphics
+    // context and sets the engine's switches (QtEngineSwitches), without loading the desktop
+    // library. The library registers the browser's URL schemes when it loads, which Qt
+    // WebEngine accepts until it starts; a host that starts the engine itself earlier passes
+    // `loadBrowserNow`, which loads the library and registers them at once. False when a
+    // QApplication exists already or the library could not be loaded.
+    static bool PrepareApplication(bool loadBrowserNow = false);
 
 private:
     IFormRenderer* Load() const;

@@ -82,8 +82,8 @@ QtFormRenderer* HostPlatform::Desktop() const {
                                  : nullptr;
 }
 
-bool HostPlatform::PrepareDesktopApplication() {
-    return DesktopForms::PrepareApplication();
+bool HostPlatform::PrepareDesktopApplication(bool loadBrowserNow) {
+    return DesktopForms::PrepareApplication(loadBrowserNow);
 }
 
 } // namespace KDAutoUpdate

@@ -31,10 +31,12 @@ public:
     // The Qt Widgets renderer in UiMode::Desktop (loads the desktop library), else null.
     QtFormRenderer* Desktop() const;
 
-    // For UiMode::Desktop, call before the QApplication is created: loads the desktop library
-    // and registers the browser's URL schemes, which Qt WebEngine takes only that early.
-    // False when the desktop library cannot be loaded.
-    static bool PrepareDesktopApplication();
+    // For UiMode::Desktop, call before the QApplication is created: prepares it for the
+    // browser without loading the desktop library, which loads with the first window
+    // (DesktopForms::PrepareApplication). A host that starts Qt WebEngine itself before the
+    // agent's first window passes `loadBrowserNow`. False when called too late or when the
+    // desktop library cannot be loaded.
+    static bool PrepareDesktopApplication(bool loadBrowserNow = false);
 
 private:
     struct Parts;

@@ -59,6 +59,6 @@ kdau_create_desktop_forms(const DesktopFormsParts* parts) {
     }
 }
 
-extern "C" __attribute__((visibility("default"))) void kdau_prepare_desktop_application() {
+extern "C" __attribute__((visibility("default"))) void kdau_register_browser_schemes() {
     QtWebBrowserControl::RegisterSchemes();
 }

@@ -16,6 +16,7 @@
 #include "platform/headless/MarkupBounds.h"
 #include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtBrowserKeys.h"
+#include "platform/qt/QtEngineSwitches.h"
 #include "platform/qt/QtPageBody.h"
 #include "platform/qt/QtPageSchemeHandler.h"
 #include "platform/qt/QtResSchemeHandler.h"
@@ -35,9 +36,11 @@ constexpr int kErrorAborted = -3;
 
 void QtWebBrowserControl::RegisterSchemes() {
     static bool registered = false;
-    if (registered || QCoreApplication::instance())
+    if (registered)
         return;
     registered = true;
+    if (!QCoreApplication::instance())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QWebEngineUrlScheme res(QtResSchemeHandler::kScheme);
     res.setSyntax(QWebEngineUrlScheme::Syntax::Path);
     // Only local pages may use the library: a page from the network cannot reach it.
@@ -46,7 +49,11 @@ void QtWebBrowserControl::RegisterSchemes() {
     QWebEngineUrlScheme page(QtPageSchemeHandler::kScheme);
     page.setSyntax(QWebEngineUrlScheme::Syntax::Path);
     QWebEngineUrlScheme::registerScheme(page);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The engine takes schemes until it starts, and reads its switches when it starts: if it
+    // took these, the switches still count.
+    if (QWebEngineUrlScheme::schemeByName(QtResSchemeHandler::kScheme).name() ==
+        QtResSchemeHandler::kScheme)
+        QtEngineSwitches::ApplyUnlessSet();
 }
 
 QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
@@ -63,6 +70,8 @@ QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
         container->installEventFilter(this);
     }
     m_stack->show();
+    // The schemes go in before the first profile starts the engine, if no one put them in yet.
+    RegisterSchemes();
     // A profile of its own, kept in memory: nothing of the pages is written to disk, and the
     // scheme handlers serve this control's library only.
     m_profile = new QWebEngineProfile();

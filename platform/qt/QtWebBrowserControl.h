@@ -23,8 +23,9 @@
 // (QtHtmlDocument). The host's UI flags become the pages' style (QtWebPage::SetHostFlags).
 // Keys go to the host first (QtBrowserKeys).
 //
-// Before the QApplication is created, main() must call RegisterSchemes(): Qt WebEngine accepts
-// custom URL schemes only then.
+// The engine takes custom URL schemes only until it starts (its first profile): the first
+// control registers them (RegisterSchemes) before it makes its profile; a program that starts
+// Qt WebEngine itself earlier calls RegisterSchemes() first.
 
 #include <QByteArray>
 #include <QObject>
@@ -68,9 +69,11 @@ public:
     static constexpr long kUnknownProtocol = -2146697203; // 0x800C000D
     static constexpr long kOutOfMemory = -2147024882;     // 0x8007000E
 
-    // Registers the URL schemes of the control (res, and the in-memory scheme of large pages)
-    // and shares OpenGL contexts, as Qt WebEngine requires. Call once at the start of main(),
-    // before the QApplication exists; later calls do nothing.
+    // Registers the URL schemes of the control (res, and the in-memory scheme of large pages),
+    // which Qt WebEngine takes until it starts, and sets the engine's switches unless the host
+    // has (QtEngineSwitches) or the engine has started. Before the QApplication exists it also
+    // shares OpenGL contexts, as Qt WebEngine asks. The first control calls it before it makes
+    // its profile; later calls do nothing.
     static void RegisterSchemes();
 
     // `container` is the widget the control fills; `resources` may be null (res:// pages then

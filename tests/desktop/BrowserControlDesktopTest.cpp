@@ -1,13 +1,18 @@
 // The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
 // failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
 // same click event and check box activation as a mouse click), new windows, the stack of
-// browsers, large pages, superseded navigations and a control destroyed inside its own events.
+// browsers, large pages, superseded navigations, a control destroyed inside its own events, and
+// what the first control sets up in the engine: the URL schemes (a network page cannot reach the
+// resource library) and one renderer process for pages of two sites.
 
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTcpServer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "platform/portable/ResUrl.h"
+#include "platform/qt/QtEngineSwitches.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtResourceLibrary.h"
@@ -128,6 +133,39 @@ protected:
     std::unique_ptr<QtWebBrowserControl> control;
     short page = 0;
 };
+
+TEST_F(BrowserControlDesktopTest, SchemesAndSwitchesComeWithTheFirstControlAndSitesShareOneRenderer) {
+    // main() applied the switches before the engine started; a host's own value stays.
+    const QByteArray applied = qgetenv(QtEngineSwitches::kVariable);
+    qputenv(QtEngineSwitches::kVariable, "");
+    EXPECT_FALSE(QtEngineSwitches::ApplyUnlessSet());
+    EXPECT_EQ(qgetenv(QtEngineSwitches::kVariable), "") << "the host's (empty) choice is kept";
+    qputenv(QtEngineSwitches::kVariable, applied);
+
+    short progress = 0;
+    ASSERT_TRUE(control->AddBrowser(progress));
+    Load(progress, ResUrl("AuProgress.html"));
+    Load(page, server.Url("/InitUpdate.aspx"));
+    ASSERT_EQ(events.Count("complete"), 2) << events.lines.back();
+    const qint64 progressPid = control->View(progress)->page()->renderProcessPid();
+    EXPECT_GT(progressPid, 0);
+    EXPECT_EQ(control->View(page)->page()->renderProcessPid(), progressPid)
+        << "the service page started a renderer of its own; QTWEBENGINE_CHROMIUM_FLAGS="
+        << applied.constData();
+
+    // The schemes went in with the first control: a page from the network cannot reach the
+    // library, the progress page can.
+    const QString probe = QStringLiteral(
+                              "(function () { var i = new Image(); window.__probe = 'pending';"
+                              " i.onload = function () { window.__probe = 'load'; };"
+                              " i.onerror = function () { window.__probe = 'error'; };"
+                              " i.src = '%1'; return 1; })()")
+                              .arg(QString::fromStdString(ResUrl("aniProgress.gif")));
+    Js(page, probe);
+    Js(progress, probe);
+    EXPECT_TRUE(JsBecomes(progress, "window.__probe", "load"));
+    EXPECT_TRUE(JsBecomes(page, "window.__probe", "error"));
+}
 
 TEST_F(BrowserControlDesktopTest, FailedLoadsRaiseNavigateErrorWithoutDocument) {
     Load(page, server.Url("/missing"));

@@ -1,12 +1,13 @@
-// The desktop tests' own main(): Qt WebEngine takes its URL schemes only before the
-// application object exists, and its renderer runs as root only without the sandbox.
+// The desktop tests' own main(): the application is prepared as a host prepares it (the
+// browser's URL schemes go in with the first browser control), and Qt WebEngine's renderer runs
+// as root only without the sandbox.
 
 #include <QApplication>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/qt/QtWebBrowserControl.h"
+#include "platform/qt/HostPlatform.h"
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     ::testing::InitGoogleTest(&argc, argv);
-    KDAutoUpdate::QtWebBrowserControl::RegisterSchemes();
+    KDAutoUpdate::HostPlatform::PrepareDesktopApplication();
     QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }
