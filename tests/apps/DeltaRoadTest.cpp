@@ -16,6 +16,9 @@ namespace KDAutoUpdate {
 namespace {
 
 constexpr const char* kProduct = "{5D2C7A10-1B3E-4F56-8A9B-0C1D2E3F4A5B}";
+// The download folder keeps each product's packages apart.
+constexpr const char* kProductFolder =
+    "cache/kdautoupdate/downloads/5D2C7A10-1B3E-4F56-8A9B-0C1D2E3F4A5B";
 
 std::string Version(int n) {
     std::string text = "#!/bin/sh\n";
@@ -54,11 +57,11 @@ TEST(DeltaRoad, OnlyThePatchIsFetchedAndThePackageRebuiltIsTheVendors) {
         "wait Page 20000\nanswer dlgAfterDownload optInstallAction(1) cmdOK\n"
         "ui frmMessages click [auButtonType=actionbutton] [forMessage=m51]\n");
 
-    const std::string rebuilt = folder + "/cache/kdautoupdate/downloads/app-5.1.sh";
+    const std::string rebuilt = folder + "/" + kProductFolder + "/app-5.1.sh";
     const std::string store = app.ReadFile("updateinfo.xml");
     EXPECT_NE(store.find("last-update-cmd=\"" + rebuilt + "\""), std::string::npos) << out << store;
     EXPECT_NE(store.find("last-package-file=\"" + rebuilt + "\""), std::string::npos) << store;
-    EXPECT_EQ(app.ReadFile("cache/kdautoupdate/downloads/app-5.1.sh"), Version(51));
+    EXPECT_EQ(app.ReadFile(std::string(kProductFolder) + "/app-5.1.sh"), Version(51));
 
     const QStringList requests = service.Requests();
     const QStringList patches = requests.filter("/deltas/app-5.1.sh.");
