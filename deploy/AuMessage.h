@@ -52,6 +52,9 @@ public:
     void SetPackageSha256(const std::string& value) { m_sPackageSha256 = value; }
     const std::string& PackageSignature() const { return m_sPackageSignature; }
     void SetPackageSignature(const std::string& value) { m_sPackageSignature = value; }
+    // Whether the vendor's signed page lets this message lead to a version that is not newer.
+    bool AllowDowngrade() const { return m_bAllowDowngrade; }
+    void SetAllowDowngrade(bool value) { m_bAllowDowngrade = value; }
 
     // The message's own features, keyed by name; additions through it change the message.
     KeyedCollection<AuFeature>& Features() { return m_colFeatures; }
@@ -90,6 +93,7 @@ private:
     std::string m_sKillProcName;
     std::string m_sCmdLine;
     bool m_bMustBePaid = false;
+    bool m_bAllowDowngrade = false;
     KeyedCollection<AuFeature> m_colFeatures;
     AgentPtr m_agentPtr;
 };
