@@ -37,7 +37,7 @@ QList<GateStates::State> GateStates::All(const PublishedAnswers::Gates& gates) {
                     state.inShare.append(i >= outside);
                     flags += i >= outside ? u'1' : u'0';
                 }
-                state.key = QStringLiteral("%1:%2:%3").arg(test ? u'1' : u'0').arg(campaign, flags);
+                state.key = (test ? QStringLiteral("1:") : QStringLiteral("0:")) + campaign + u':' + flags;
                 states.append(state);
             }
         }

@@ -45,7 +45,7 @@ QString GateMaps(const PublishedAnswers& answers) {
     QString closed;
     for (const int share : gates.shares) {
         text += QStringLiteral("    split_clients \"${kdau_code}:${arg_lickey}\" $kdau_share_%1 {\n"
-                               "        %1%% 1;\n        * 0;\n    }\n")
+                               "        %1% 1;\n        * 0;\n    }\n")
                     .arg(share);
         flags += QStringLiteral("$kdau_share_%1").arg(share);
         closed += u'0';
@@ -176,7 +176,9 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                            "            add_header Cache-Control \"public, max-age=60\";\n"
                            "            try_files /check/$kdau_answer.xml =404;\n        }\n"
                            "        location ~* %5 {\n"
-                           "            types { } default_type \"text/html; charset=utf-8\";\n"
+                           // The charset apart from the type, so gzip recognizes text/html.
+                           "            types { } default_type text/html;\n"
+                           "            charset utf-8;\n"
                            "            add_header Cache-Control \"public, max-age=60\";\n"
                            "            try_files /page/$kdau_answer.html =404;\n        }\n"
                            "        location ~* %8 {\n"
