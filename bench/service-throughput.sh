@@ -85,17 +85,18 @@ wait_port() {
   done
   echo "nothing answers on port $1" >&2; exit 1
 }
-start_nginx() { # PROGRAM CATALOGUE NAME -> port
-  local port; port=$(free_port)
+start_nginx() { # PROGRAM CATALOGUE NAME PORT
   mkdir -p "$work/run-$3"
-  "$1" publish "$2" "$work/site-$3" --listen "127.0.0.1:$port" >/dev/null
-  "$nginx" -p "$work/run-$3" -c "$work/site-$3/nginx.conf" -e "$work/run-$3/error.log" -g 'daemon off;' &
+  "$1" publish "$2" "$work/site-$3" --listen "127.0.0.1:$4" >/dev/null
+  "$nginx" -p "$work/run-$3" -c "$work/site-$3/nginx.conf" -e "$work/run-$3/error.log" \
+    -g 'daemon off;' >/dev/null 2>&1 &
   pids+=($!)
-  echo "$port"
 }
 
-gated_port=$(start_nginx "$program" "$work/gated" gated)
-plain_port=$(start_nginx "$baseline" "$work/plain" plain)
+gated_port=$(free_port)
+start_nginx "$program" "$work/gated" gated "$gated_port"
+plain_port=$(free_port)
+start_nginx "$baseline" "$work/plain" plain "$plain_port"
 service_port=$(free_port)
 "$program" serve --port "$service_port" --catalogue "$work/gated" --workers auto >/dev/null &
 pids+=($!)
