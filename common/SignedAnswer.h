@@ -13,7 +13,8 @@
 // Data island:    "data-island 1\n", expires of the root, then for every Message child in
 //                 document order "Message\n" and its id, name, toVersion, fileName, forProduct,
 //                 killProcName, downloadPath, compressed, mustBePaid, cmdLine, type,
-//                 destination, sha256, signature; then for each of its Features/Feature
+//                 destination, sha256, signature, allowDowngrade; then for each of its
+//                 Features/Feature
 //                 "Feature\n" and its name, mandatory, allowUserSelection, checked, type.
 // An absent attribute counts as empty (the agent reads both alike).
 
@@ -29,7 +30,7 @@ namespace KDAutoUpdate {
 inline constexpr const char* kIslandMessageFields[] = {
     "id",           "name",         "toVersion",  "fileName",   "forProduct",
     "killProcName", "downloadPath", "compressed", "mustBePaid", "cmdLine",
-    "type",         "destination",  "sha256",     "signature"};
+    "type",         "destination",  "sha256",     "signature",  "allowDowngrade"};
 inline constexpr const char* kIslandFeatureFields[] = {"name", "mandatory", "allowUserSelection",
                                                        "checked", "type"};
 

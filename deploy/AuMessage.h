@@ -58,6 +58,9 @@ public:
     // the package, not how it arrives).
     const std::vector<PackageDelta>& Deltas() const { return m_deltas; }
     void AddDelta(PackageDelta delta) { m_deltas.push_back(std::move(delta)); }
+    // Whether the vendor's signed page lets this message lead to a version that is not newer.
+    bool AllowDowngrade() const { return m_bAllowDowngrade; }
+    void SetAllowDowngrade(bool value) { m_bAllowDowngrade = value; }
 
     // The message's own features, keyed by name; additions through it change the message.
     KeyedCollection<AuFeature>& Features() { return m_colFeatures; }
@@ -97,6 +100,7 @@ private:
     std::string m_sKillProcName;
     std::string m_sCmdLine;
     bool m_bMustBePaid = false;
+    bool m_bAllowDowngrade = false;
     KeyedCollection<AuFeature> m_colFeatures;
     AgentPtr m_agentPtr;
 };

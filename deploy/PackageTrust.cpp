@@ -69,7 +69,8 @@ void Discard(IAgent& agent, const std::string& path) {
 
 bool AcceptOfferedVersion(AuMessage& message) {
     IAgent* agent = message.Agent();
-    if (!agent || !UpdateKeys::ForAgent(*agent).Required())
+    // A way back is allowed only by the vendor: with keys the page that says so was signed.
+    if (!agent || !UpdateKeys::ForAgent(*agent).Required() || message.AllowDowngrade())
         return true;
     const std::vector<long> running{agent->MajorVer(), agent->MinorVer(), agent->Revision()};
     std::optional<std::vector<long>> offered = VersionNumbers(message.Version());

@@ -12,7 +12,8 @@ namespace KDAutoUpdate {
 class IAgent;
 class AuMessage;
 
-// With keys: the message's toVersion must be newer than the agent's running version.
+// With keys: the message's toVersion must be newer than the agent's running version, unless the
+// signed page allows this message to lead back (allowDowngrade).
 bool AcceptOfferedVersion(AuMessage& message);
 // The downloaded file at the message's LocalPath against its sha256 and signature.
 bool AcceptDownloadedPackage(AuMessage& message);

@@ -27,6 +27,7 @@ enum MessageField {
     kDestination,
     kSha256,
     kSignature,
+    kAllowDowngrade,
     kMessageFieldCount
 };
 enum FeatureField {
@@ -98,6 +99,7 @@ void IslandReader::ReadMessage(IXmlElement& element) {
         message->SetDestination(Text(fields[kDestination]));
     message->SetPackageSha256(Text(fields[kSha256]));
     message->SetPackageSignature(Text(fields[kSignature]));
+    message->SetAllowDowngrade(VarToBool(fields[kAllowDowngrade], false));
     m_message = message.get();
     m_messages.push_back(std::move(message));
 }

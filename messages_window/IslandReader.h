@@ -42,7 +42,7 @@ private:
     std::size_t m_lastKeyBytes = 0;
     // Reused from element to element, so that a large page costs no allocations beyond its
     // records; room for the attributes of a Message element, the most read of one element.
-    static constexpr std::size_t kMaxFields = 14;
+    static constexpr std::size_t kMaxFields = 15;
     std::optional<std::string_view> m_fields[kMaxFields];
     std::string m_scratch[kMaxFields];
 };

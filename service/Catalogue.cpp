@@ -1,8 +1,11 @@
 #include "service/Catalogue.h"
 
+#include "service/RolloutBucket.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <pugixml.hpp>
@@ -144,7 +147,8 @@ private:
         if (const auto unknown =
                 UnknownAttribute(node, {"id", "name", "type", "toVersion", "minVersion",
                                         "maxVersion", "package", "page", "url", "cmdLine",
-                                        "killProcName", "destination", "mustBePaid", "compressed"}))
+                                        "killProcName", "destination", "mustBePaid", "compressed",
+                                        "rollout", "channel", "campaign", "allowDowngrade"}))
             return Fail(node, QStringLiteral("unknown attribute %1 of <message>").arg(*unknown));
         CatalogueMessage message;
         message.id = Attribute(node, "id").trimmed();
@@ -172,6 +176,9 @@ private:
             return Fail(node, context + QStringLiteral("mustBePaid and compressed take yes or no"));
         message.mustBePaid = *mustBePaid;
         message.compressed = *compressed;
+
+        if (const auto failure = ReadGates(node, message))
+            return Fail(node, context + *failure);
 
         message.packageFile = Attribute(node, "package").trimmed();
         message.pageFile = Attribute(node, "page").trimmed();
@@ -211,6 +218,34 @@ private:
         if (message.title.isEmpty())
             message.title = message.name;
         return message;
+    }
+
+    // Who among the product's installations is offered the message. The values end up in the
+    // published nginx configuration as well, so they are kept to plain words.
+    static std::optional<QString> ReadGates(const pugi::xml_node& node, CatalogueMessage& message) {
+        if (node.attribute("rollout")) {
+            bool number = false;
+            message.rollout = Attribute(node, "rollout").trimmed().toInt(&number);
+            if (!number || message.rollout < 0 || message.rollout > 100)
+                return QStringLiteral("rollout must be a whole percentage from 0 to 100");
+        }
+        const QString channel = Attribute(node, "channel").trimmed().toLower();
+        if (channel != u"test" && channel != u"release" && !channel.isEmpty())
+            return QStringLiteral("channel must be test or release");
+        message.testChannel = channel == u"test";
+        message.campaign = Attribute(node, "campaign").trimmed();
+        static const QRegularExpression kPlainWord(QStringLiteral("^[A-Za-z0-9._-]+$"));
+        if (node.attribute("campaign") && !kPlainWord.match(message.campaign).hasMatch())
+            return QStringLiteral("campaign must be letters, digits, '.', '_' or '-'");
+        const auto downgrade = BoolAttribute(node, "allowDowngrade", false);
+        if (!downgrade)
+            return QStringLiteral("allowDowngrade takes yes or no");
+        message.allowDowngrade = *downgrade;
+        if (message.allowDowngrade && message.minVersion.IsEmpty() && message.maxVersion.IsEmpty())
+            return QStringLiteral(
+                "a message with allowDowngrade needs minVersion or maxVersion: the versions it "
+                "leads back from");
+        return std::nullopt;
     }
 
     // Installable messages need a package in packages/; information messages a page in info/
@@ -372,6 +407,29 @@ QList<const CatalogueMessage*> Catalogue::Offers(QStringView productCode,
                 offers.append(&message);
         }
     }
+    return offers;
+}
+
+QList<const CatalogueMessage*> Catalogue::Offers(QStringView productCode,
+                                                 const OfferRequest& request,
+                                                 std::optional<quint32>* bucket) const {
+    QList<const CatalogueMessage*> offers;
+    const CatalogueProduct* product = FindProduct(productCode);
+    if (!product)
+        return offers;
+    // Without a licence key there is no bucket: such queries get a message at 100 % only.
+    std::optional<quint32> hash;
+    if (!request.licenceKey.isEmpty())
+        hash = RolloutBucket::Hash(
+            RolloutBucket::Key(NormalizeProductCode(product->code).toUtf8(), request.licenceKey));
+    for (const CatalogueMessage& message : product->messages) {
+        if (message.IsOfferedFor(request.version) &&
+            message.PassesGates(request.testMode, request.campaign,
+                                hash && RolloutBucket::InShare(*hash, message.rollout)))
+            offers.append(&message);
+    }
+    if (bucket)
+        *bucket = hash;
     return offers;
 }
 

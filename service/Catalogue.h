@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/CatalogueProduct.h"
+#include "service/OfferRequest.h"
 #include "service/ProductVersion.h"
 
 #include <QList>
@@ -28,9 +29,14 @@ public:
 
     // The product whose code matches, ignoring letter case and surrounding braces.
     const CatalogueProduct* FindProduct(QStringView productCode) const;
-    // The messages of that product offered to `version`, in catalogue order.
+    // The messages of that product a product at `version` may be offered, in catalogue order,
+    // before the gates of the query (test mode, campaign, rollout).
     QList<const CatalogueMessage*> Offers(QStringView productCode,
                                           const ProductVersion& version) const;
+    // The messages offered to `request`; `bucket`, if given, receives the rollout hash of its
+    // licence key (nothing without a key or product).
+    QList<const CatalogueMessage*> Offers(QStringView productCode, const OfferRequest& request,
+                                          std::optional<quint32>* bucket = nullptr) const;
 
     // "{6F1B...}" and " 6f1b... " give the same key.
     static QString NormalizeProductCode(QStringView productCode);

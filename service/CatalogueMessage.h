@@ -33,19 +33,37 @@ struct CatalogueMessage {
     // file names and absolute paths.
     QStringList basePackages;
     QStringList basePaths;
+    // Staged rollout: the percentage of licence keys offered the message; 0 withdraws it.
+    int rollout = 100;
+    bool testChannel = false; // offered only to queries in test mode
+    QString campaign;         // offered only to queries of this campaign (letter case ignored)
+    // A way back: offered to the versions between minVersion and maxVersion although toVersion
+    // is not newer; the signed page allows the agent to install it.
+    bool allowDowngrade = false;
 
-    // Whether a product at `version` gets this message. An empty version means the product did
-    // not say which version it is; then only the product decides.
+    // Whether a product at `version` may get this message, before the gates of the query (test
+    // mode, campaign, rollout share). An empty version means the product did not say which
+    // version it is; then only the product decides.
     bool IsOfferedFor(const ProductVersion& version) const {
+        if (rollout <= 0)
+            return false;
         if (version.IsEmpty())
             return true;
-        if (!toVersion.isEmpty() && !(version < ProductVersion::Parse(toVersion)))
+        if (!allowDowngrade && !toVersion.isEmpty() &&
+            !(version < ProductVersion::Parse(toVersion)))
             return false;
         if (!minVersion.IsEmpty() && version < minVersion)
             return false;
         if (!maxVersion.IsEmpty() && maxVersion < version)
             return false;
         return true;
+    }
+    bool IsGated() const { return rollout < 100 || testChannel || !campaign.isEmpty(); }
+    // The gates: `inShare` tells whether the query's key lies within `rollout`.
+    bool PassesGates(bool testMode, QStringView queryCampaign, bool inShare) const {
+        return (!testChannel || testMode) &&
+               (campaign.isEmpty() || campaign.compare(queryCampaign, Qt::CaseInsensitive) == 0) &&
+               (rollout >= 100 || inShare);
     }
 };
 

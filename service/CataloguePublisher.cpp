@@ -2,10 +2,12 @@
 
 #include "service/CheckResponse.h"
 #include "service/DeltaPatches.h"
+#include "service/GateStates.h"
 #include "service/MessagePage.h"
 #include "service/UpdateService.h"
 #include "service/VersionPattern.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 #include <QMimeDatabase>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace KDAutoUpdate {
 
@@ -21,8 +24,9 @@ namespace {
 class Writer {
 public:
     Writer(const Catalogue& catalogue, const QString& folder, const QString& serviceUrl,
-           QString* error)
-        : m_catalogue(catalogue), m_folder(folder), m_serviceUrl(serviceUrl), m_error(error) {}
+           PublishedAnswers& answers, QString* error)
+        : m_catalogue(catalogue), m_folder(folder), m_serviceUrl(serviceUrl), m_answers(answers),
+          m_states(GateStates::All(answers.gates)), m_error(error) {}
 
     void SetDeltas(const DeltaPatches* deltas) { m_deltas = deltas; }
 
@@ -34,22 +38,31 @@ public:
         return Fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
     }
 
-    // The answer name for what `product` offers to `version`; rendered on first use.
+    // The answer name for what `product` offers to `version`, or, when gates decide among
+    // those messages, the name of that version set; rendered on first use.
     std::optional<QString> Answer(const CatalogueProduct* product, const QString& key,
                                   const ProductVersion& version) {
-        const QList<const CatalogueMessage*> offers =
-            product ? m_catalogue.Offers(product->code, version) : QList<const CatalogueMessage*>();
-        const QString name = product ? key + u'-' + Indices(*product, offers)
-                                     : QLatin1String(PublishedAnswers::kUnknownProduct);
-        if (m_written.contains(name))
-            return name;
-        MessagePage page(product, offers, m_serviceUrl);
-        page.SetDeltas(m_deltas);
-        if (!Write(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
-            !Write(QStringLiteral("page/%1.html").arg(name), page.Html()))
-            return std::nullopt;
-        m_written.insert(name, true);
-        return name;
+        if (!product)
+            return Render(nullptr, {}, QLatin1String(PublishedAnswers::kUnknownProduct));
+        const QList<const CatalogueMessage*> reachable = m_catalogue.Offers(product->code, version);
+        if (std::none_of(reachable.begin(), reachable.end(),
+                         [](const CatalogueMessage* m) { return m->IsGated(); }))
+            return Render(product, reachable, key + u'-' + Indices(*product, reachable));
+        const QString set = key + QStringLiteral("-g") + Indices(*product, reachable);
+        if (m_sets.contains(set))
+            return set;
+        m_sets.insert(set, true);
+        for (const GateStates::State& state : m_states) {
+            QList<const CatalogueMessage*> offers;
+            for (const CatalogueMessage* message : reachable)
+                if (GateStates::Passes(*message, state, m_answers.gates))
+                    offers.append(message);
+            const auto name = Render(product, offers, key + u'-' + Indices(*product, offers));
+            if (!name)
+                return std::nullopt;
+            m_answers.gatedAnswers.append({set + u':' + state.key, *name});
+        }
+        return set;
     }
 
     // Copies the plain files of a catalogue folder that the service would publish.
@@ -72,6 +85,29 @@ public:
         return names;
     }
 
+    // Each package once more under packages/HASH/NAME, HASH the first 16 hex digits of its
+    // SHA-256: the pages link there, so a cache may keep a package for good and a changed package
+    // gets a new address. A hard link where the file system allows, else a copy.
+    bool AddressByContent(const QStringList& packages) {
+        for (const QString& name : packages) {
+            const QString path = QDir(m_folder).filePath(QStringLiteral("packages/") + name);
+            QFile file(path);
+            QCryptographicHash sha256(QCryptographicHash::Sha256);
+            if (!file.open(QIODevice::ReadOnly) || !sha256.addData(&file))
+                return Fail(QStringLiteral("cannot read %1").arg(path));
+            const QString address = QString::fromLatin1(sha256.result().toHex().left(16)) + u'/' + name;
+            const QString target = QDir(m_folder).filePath(QStringLiteral("packages/") + address);
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            QFile::remove(target);
+            std::error_code error;
+            std::filesystem::create_hard_link(path.toStdString(), target.toStdString(), error);
+            if (error && !QFile::copy(path, target))
+                return Fail(QStringLiteral("cannot copy %1 to %2").arg(path, target));
+            m_packageAddresses.insert(name, address);
+        }
+        return true;
+    }
+
     bool Fail(const QString& what) {
         if (m_error)
             *m_error = what;
@@ -79,6 +115,25 @@ public:
     }
 
 private:
+    std::optional<QString> Render(const CatalogueProduct* product,
+                                  const QList<const CatalogueMessage*>& offers,
+                                  const QString& name) {
+        if (m_written.contains(name))
+            return name;
+        MessagePage page(product, offers, m_serviceUrl);
+        page.SetPackageAddresses(&m_packageAddresses);
+        page.SetDeltas(m_deltas);
+        if (!Write(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
+            !Write(QStringLiteral("page/%1.html").arg(name), page.Html()))
+            return std::nullopt;
+        m_written.insert(name, true);
+        QStringList ids;
+        for (const CatalogueMessage* offer : offers)
+            ids << offer->id;
+        m_answers.offeredIds.append({name, ids.isEmpty() ? QStringLiteral("-") : ids.join(u',')});
+        return name;
+    }
+
     static QString Indices(const CatalogueProduct& product,
                            const QList<const CatalogueMessage*>& offers) {
         QStringList indices;
@@ -90,9 +145,13 @@ private:
     const Catalogue& m_catalogue;
     QString m_folder;
     QString m_serviceUrl;
+    PublishedAnswers& m_answers;
+    QList<GateStates::State> m_states;
     QString* m_error;
     const DeltaPatches* m_deltas = nullptr;
     QMap<QString, bool> m_written;
+    QMap<QString, bool> m_sets;
+    QHash<QString, QString> m_packageAddresses;
 };
 
 // The versions the product's messages name, in order, each once.
@@ -126,12 +185,18 @@ std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& cat
     QString base = publicUrl;
     while (base.endsWith(u'/'))
         base.chop(1);
-    Writer writer(catalogue, folder, base + QLatin1String(UpdateService::kServicePath), error);
+    PublishedAnswers answers;
+    answers.gates = GateStates::Of(catalogue);
+    Writer writer(catalogue, folder, base + QLatin1String(UpdateService::kServicePath), answers,
+                  error);
     for (const char* sub : {"check", "page", "packages", "info"})
         if (!QDir().mkpath(QDir(folder).filePath(QLatin1String(sub)))) {
             writer.Fail(QStringLiteral("cannot make the folder %1/%2").arg(folder, sub));
             return std::nullopt;
         }
+    const auto packages = writer.CopyFolder(catalogue.PackagesFolder(), QStringLiteral("packages"));
+    if (!packages || !writer.AddressByContent(*packages))
+        return std::nullopt;
     // Patches first: the pages name them.
     QStringList warnings;
     const DeltaPatches deltas =
@@ -141,7 +206,6 @@ std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& cat
         return std::nullopt;
     }
     writer.SetDeltas(&deltas);
-    PublishedAnswers answers;
     if (!writer.Answer(nullptr, {}, {}))
         return std::nullopt;
     for (qsizetype i = 0; i < catalogue.Products().size(); ++i) {
@@ -179,8 +243,6 @@ std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& cat
         answers.products.append(published);
     }
 
-    if (!writer.CopyFolder(catalogue.PackagesFolder(), QStringLiteral("packages")))
-        return std::nullopt;
     const auto infoFiles = writer.CopyFolder(catalogue.InfoFolder(), QStringLiteral("info"));
     if (!infoFiles)
         return std::nullopt;

@@ -93,12 +93,18 @@ MessagePage::MessagePage(const CatalogueProduct* product, QList<const CatalogueM
                          QString serviceUrl)
     : m_product(product), m_offers(std::move(offers)), m_serviceUrl(std::move(serviceUrl)) {}
 
-QString MessagePage::DownloadPath(const CatalogueMessage& message, const QString& serviceUrl) {
+QString MessagePage::DownloadPath(const CatalogueMessage& message) const {
     if (!message.externalUrl.isEmpty())
         return message.externalUrl;
     if (!message.pageFile.isEmpty())
-        return serviceUrl + QStringLiteral("/info/") + PercentEncoded(message.pageFile);
-    return serviceUrl + QStringLiteral("/packages/") + PercentEncoded(message.packageFile);
+        return m_serviceUrl + QStringLiteral("/info/") + PercentEncoded(message.pageFile);
+    const QString packages = m_serviceUrl + QStringLiteral("/packages/");
+    if (m_packageAddresses) {
+        if (const auto found = m_packageAddresses->constFind(message.packageFile);
+            found != m_packageAddresses->cend())
+            return packages + found->section(u'/', 0, 0) + u'/' + PercentEncoded(message.packageFile);
+    }
+    return packages + PercentEncoded(message.packageFile);
 }
 
 QString MessagePage::FileName(const CatalogueMessage& message) {
@@ -121,12 +127,15 @@ QByteArray MessagePage::Island() const {
         SetAttribute(node, "fileName", FileName(*message));
         SetAttribute(node, "forProduct", productCode);
         SetAttribute(node, "killProcName", message->killProcName);
-        SetAttribute(node, "downloadPath", DownloadPath(*message, m_serviceUrl));
+        SetAttribute(node, "downloadPath", DownloadPath(*message));
         node.append_attribute("compressed") = Bool(message->compressed);
         node.append_attribute("mustBePaid") = Bool(message->mustBePaid);
         SetAttribute(node, "cmdLine", message->cmdLine);
         SetAttribute(node, "type", message->type);
         SetAttribute(node, "destination", message->destination);
+        // Signed with the rest of the island, so only the vendor can let the agent go back.
+        if (message->allowDowngrade)
+            node.append_attribute("allowDowngrade") = "true";
         QString sha256;
         if (m_signer && !message->packagePath.isEmpty()) {
             if (const auto proof = m_signer->ProofOf(message->packagePath)) {

@@ -4,6 +4,7 @@
 #include "service/CatalogueProduct.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -29,13 +30,17 @@ public:
     // With patches, a package that has any carries its hash and a Delta element per patch,
     // served under "<serviceUrl>/deltas/".
     void SetDeltas(const DeltaPatches* deltas) { m_deltas = deltas; }
+    // Package file name to the address below packages/ it is published under instead of its
+    // own name ("0123456789abcdef/name": a name that changes with the content, so caches may
+    // keep it for good).
+    void SetPackageAddresses(const QHash<QString, QString>* addresses) { m_packageAddresses = addresses; }
 
     QByteArray Html() const;
     // The island alone: <Messages><Message .../>...</Messages>.
     QByteArray Island() const;
 
     // Where the agent fetches a message's package or page.
-    static QString DownloadPath(const CatalogueMessage& message, const QString& serviceUrl);
+    QString DownloadPath(const CatalogueMessage& message) const;
     static QString FileName(const CatalogueMessage& message);
 
 private:
@@ -47,6 +52,7 @@ private:
     QString m_serviceUrl;
     const AnswerSigner* m_signer = nullptr;
     const DeltaPatches* m_deltas = nullptr;
+    const QHash<QString, QString>* m_packageAddresses = nullptr;
 };
 
 } // namespace KDAutoUpdate

@@ -22,6 +22,68 @@ QString QuotedPattern(const QString& pattern) {
     return u'"' + text + u'"';
 }
 
+// The query's gates as PublishedAnswers spells them. The rollout shares use split_clients over
+// "<product code>:<LicKey>", the key and hash RolloutBucket computes, one block per share so that
+// each bound is exactly the one of "P% 1;".
+QString GateMaps(const PublishedAnswers& answers) {
+    const PublishedAnswers::Gates& gates = answers.gates;
+    QString text = QStringLiteral("    map $arg_testmode $kdau_test {\n        default 0;\n"
+                                  "        \"~*^true$\" 1;\n    }\n"
+                                  "    map $kdau_test $kdau_channel {\n        default release;\n"
+                                  "        1 test;\n    }\n");
+    if (!gates.Any())
+        return text + QStringLiteral("    map $arg_lickey $kdau_bucket {\n        default -;\n    }\n");
+    text += QStringLiteral("    map $kdau_product $kdau_code {\n        default \"\";\n");
+    for (const PublishedAnswers::Product& product : answers.products)
+        text += QStringLiteral("        %1 %2;\n").arg(product.key, Quoted(product.code));
+    // Exact strings of a map compare without regard to letter case, as the service does.
+    text += QStringLiteral("    }\n    map $arg_cmpid $kdau_campaign {\n        default \"\";\n");
+    for (const QString& campaign : gates.campaigns)
+        text += QStringLiteral("        %1 %1;\n").arg(campaign);
+    text += QStringLiteral("    }\n");
+    QString flags;
+    QString closed;
+    for (const int share : gates.shares) {
+        text += QStringLiteral("    split_clients \"${kdau_code}:${arg_lickey}\" $kdau_share_%1 {\n"
+                               "        %1% 1;\n        * 0;\n    }\n")
+                    .arg(share);
+        flags += QStringLiteral("$kdau_share_%1").arg(share);
+        closed += u'0';
+    }
+    // Without a licence key a message is offered at 100 % only.
+    text += QStringLiteral("    map $arg_lickey $kdau_rollout {\n        \"\" \"%1\";\n"
+                           "        default \"%2\";\n    }\n")
+                .arg(closed, flags);
+    // For the log: between which shares the key's bucket lies.
+    text += QStringLiteral("    map $arg_lickey $kdau_bucket {\n        \"\" -;\n"
+                           "        default $kdau_bucket_range;\n    }\n"
+                           "    map \"%1\" $kdau_bucket_range {\n        default -;\n")
+                .arg(flags);
+    for (qsizetype outside = 0; outside <= gates.shares.size(); ++outside) {
+        const QString state = QString(outside, u'0') + QString(gates.shares.size() - outside, u'1');
+        const QString range =
+            outside == 0 ? QStringLiteral("<%1%").arg(gates.shares.first())
+            : outside == gates.shares.size()
+                ? QStringLiteral(">=%1%").arg(gates.shares.last())
+                : QStringLiteral("%1-%2%").arg(gates.shares[outside - 1]).arg(gates.shares[outside]);
+        if (!state.isEmpty())
+            text += QStringLiteral("        %1 %2;\n").arg(Quoted(state), Quoted(range));
+    }
+    text += QStringLiteral("    }\n    map \"$kdau_set:$kdau_test:$kdau_campaign:$kdau_rollout\" "
+                           "$kdau_answer {\n        default $kdau_set;\n");
+    for (const auto& [key, answer] : answers.gatedAnswers)
+        text += QStringLiteral("        %1 %2;\n").arg(Quoted(key), answer);
+    return text + QStringLiteral("    }\n");
+}
+
+// Which messages the answer offers, for the access log.
+QString OfferedMap(const PublishedAnswers& answers) {
+    QString text = QStringLiteral("    map $kdau_answer $kdau_offered {\n        default -;\n");
+    for (const auto& [answer, ids] : answers.offeredIds)
+        text += QStringLiteral("        %1 %2;\n").arg(answer, Quoted(ids));
+    return text + QStringLiteral("    }\n");
+}
+
 QString Maps(const PublishedAnswers& answers) {
     // nginx's $arg_NAME is the first parameter of that name, letter case ignored, as the
     // service reads it; the code may come with or without braces, escaped or not.
@@ -32,9 +94,11 @@ QString Maps(const PublishedAnswers& answers) {
                     .arg(QuotedPattern(QStringLiteral("~*^(?:\\{|%7B)?%1(?:\\}|%7D)?$")
                                            .arg(QRegularExpression::escape(product.code))),
                          product.key);
-    text += QStringLiteral("    }\n    map \"$kdau_product:$arg_version\" $kdau_answer {\n"
-                           "        default %1;\n")
-                .arg(QLatin1String(PublishedAnswers::kUnknownProduct));
+    // With gates the version's rule names a version set; the gate map below picks the answer.
+    text += QStringLiteral("    }\n    map \"$kdau_product:$arg_version\" %1 {\n"
+                           "        default %2;\n")
+                .arg(answers.gates.Any() ? QStringLiteral("$kdau_set") : QStringLiteral("$kdau_answer"),
+                     QLatin1String(PublishedAnswers::kUnknownProduct));
     for (const PublishedAnswers::Product& product : answers.products) {
         for (const PublishedAnswers::Rule& rule : product.rules) {
             const QString key =
@@ -48,7 +112,7 @@ QString Maps(const PublishedAnswers& answers) {
             QStringLiteral("        %1 %2;\n")
                 .arg(QuotedPattern(QStringLiteral("~^%1:").arg(product.key)), product.otherVersion);
     }
-    return text + QStringLiteral("    }\n");
+    return text + QStringLiteral("    }\n") + GateMaps(answers);
 }
 
 QString InfoLocations(const PublishedAnswers& answers, const QString& folder,
@@ -76,17 +140,28 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
         "pid kdautoupdate-nginx.pid;\n"
         "events { worker_connections 1024; }\n"
         "http {\n"
-        "    access_log off;\n"
+        "    map_hash_max_size 262144;\n"
+        "    map_hash_bucket_size 256;\n"
+        "    variables_hash_max_size 4096;\n"
+        "    log_format kdautoupdate '$remote_addr [$time_local] \"$request\" $status '\n"
+        "        'offered=$kdau_offered bucket=$kdau_bucket channel=$kdau_channel';\n"
+        "    access_log kdautoupdate-access.log kdautoupdate buffer=64k flush=1s;\n"
         "    server_tokens off;\n"
         "    sendfile on;\n"
         "    tcp_nopush on;\n"
         "    open_file_cache max=1000;\n"
+        // Answers and pages: short-lived in caches, revalidated by their ETag (nginx gives
+        // every static file one), compressed for clients that accept it.
+        "    gzip on;\n"
+        "    gzip_types text/xml;\n"
+        "    gzip_vary on;\n"
+        "    gzip_http_version 1.0;\n"
         "    client_body_temp_path client_body_temp;\n"
         "    proxy_temp_path proxy_temp;\n"
         "    fastcgi_temp_path fastcgi_temp;\n"
         "    uwsgi_temp_path uwsgi_temp;\n"
         "    scgi_temp_path scgi_temp;\n");
-    text += Maps(answers);
+    text += Maps(answers) + OfferedMap(answers);
     text += QStringLiteral("    server {\n"
                            "        listen %1;\n"
                            "        root %2;\n"
@@ -98,10 +173,19 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                            "            alias %3;\n        }\n"
                            "        location ~* %4 {\n"
                            "            types { } default_type text/xml;\n"
+                           "            add_header Cache-Control \"public, max-age=60\";\n"
                            "            try_files /check/$kdau_answer.xml =404;\n        }\n"
                            "        location ~* %5 {\n"
-                           "            types { } default_type \"text/html; charset=utf-8\";\n"
+                           // The charset apart from the type, so gzip recognizes text/html.
+                           "            types { } default_type text/html;\n"
+                           "            charset utf-8;\n"
+                           "            add_header Cache-Control \"public, max-age=60\";\n"
                            "            try_files /page/$kdau_answer.html =404;\n        }\n"
+                           "        location ~* %8 {\n"
+                           "            types { } default_type application/octet-stream;\n"
+                           "            add_header Cache-Control \"public, max-age=31536000, "
+                           "immutable\";\n"
+                           "            alias %9;\n        }\n"
                            "        location ~* %6 {\n"
                            "            types { } default_type application/octet-stream;\n"
                            "            alias %7;\n        }\n")
@@ -109,7 +193,9 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                      QuotedPattern(u'^' + service + QStringLiteral("/checkupdate\\.aspx$")),
                      QuotedPattern(u'^' + service + QStringLiteral("/initupdate\\.aspx$")),
                      QuotedPattern(u'^' + service + QStringLiteral("/packages/([^/]+)$")),
-                     Quoted(folder + QStringLiteral("/packages/$1")));
+                     Quoted(folder + QStringLiteral("/packages/$1")),
+                     QuotedPattern(u'^' + service + QStringLiteral("/packages/([0-9a-f]{16})/([^/]+)$")),
+                     Quoted(folder + QStringLiteral("/packages/$1/$2")));
     // Patches of packages, as the service serves them.
     text += QStringLiteral("        location ~* %1 {\n"
                            "            types { } default_type application/octet-stream;\n"

@@ -16,10 +16,13 @@ ServiceQuery::ServiceQuery(const QByteArray& rawQuery) {
         if (part.isEmpty())
             continue;
         const qsizetype equals = part.indexOf('=');
-        if (equals < 0)
+        if (equals < 0) {
             m_parameters.append({Decode(part), QString()});
-        else
+            m_rawValues.append(QByteArray());
+        } else {
             m_parameters.append({Decode(part.left(equals)), Decode(part.mid(equals + 1))});
+            m_rawValues.append(part.mid(equals + 1));
+        }
     }
 }
 
@@ -27,6 +30,14 @@ QString ServiceQuery::Value(QStringView name) const {
     for (const auto& [key, value] : m_parameters) {
         if (name.compare(key, Qt::CaseInsensitive) == 0)
             return value;
+    }
+    return {};
+}
+
+QByteArray ServiceQuery::RawValue(QStringView name) const {
+    for (qsizetype i = 0; i < m_parameters.size(); ++i) {
+        if (name.compare(m_parameters[i].first, Qt::CaseInsensitive) == 0)
+            return m_rawValues[i];
     }
     return {};
 }

@@ -19,9 +19,12 @@ public:
     // The first value of parameter `name` (letter case ignored); empty when absent.
     QString Value(QStringView name) const;
     bool Has(QStringView name) const;
+    // The first value of `name` as it arrived, without decoding; empty when absent.
+    QByteArray RawValue(QStringView name) const;
 
 private:
     QList<QPair<QString, QString>> m_parameters;
+    QList<QByteArray> m_rawValues; // beside m_parameters
 };
 
 } // namespace KDAutoUpdate

@@ -6,6 +6,7 @@
 #include "service/PackageRange.h"
 #include "service/PackageStream.h"
 #include "service/RawRequestTcpServer.h"
+#include "service/RolloutBucket.h"
 #include "service/ServiceHttpServer.h"
 #include "service/ServiceQuery.h"
 #include "service/SharedListeningSocket.h"
@@ -183,7 +184,7 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     QHttpServerResponder responder = ServiceHttpServer::Responder(request, socket);
     auto answer = [&](const Answer& reply) {
         responder.write(reply.body, reply.contentType, reply.status);
-        Log(method, target, QString::number(static_cast<int>(reply.status)));
+        Log(method, target, QString::number(static_cast<int>(reply.status)) + reply.note);
     };
     const Answer notFound{StatusCode::NotFound, "text/html; charset=utf-8", kNotFoundPage};
 
@@ -230,9 +231,24 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
 
 // A signed answer is signed as it goes out: its expiry counts from then, not from the first time
 // the answer was built.
-UpdateService::Answer UpdateService::CheckAnswer(const QByteArray& body) const {
+UpdateService::Answer UpdateService::CheckAnswer(const CheckOutcome& outcome) const {
     return {StatusCode::Ok, "text/xml",
-            m_options.signer ? m_options.signer->SignCheckAnswer(body) : body};
+            m_options.signer ? m_options.signer->SignCheckAnswer(outcome.body) : outcome.body,
+            outcome.note};
+}
+
+// What the log says about a query's offers: which messages, the rollout bucket of its licence
+// key and its channel, so a vendor can follow a rollout in the log.
+QString UpdateService::OfferNote(const QList<const CatalogueMessage*>& offers,
+                                 const OfferRequest& request, std::optional<quint32> bucket) {
+    QStringList ids;
+    for (const CatalogueMessage* offer : offers)
+        ids << offer->id;
+    return QStringLiteral(" offered=%1 bucket=%2 channel=%3")
+        .arg(ids.isEmpty() ? QStringLiteral("-") : ids.join(u','),
+             bucket ? QString::number(RolloutBucket::Percentile(*bucket), 'f', 2)
+                    : QStringLiteral("-"),
+             request.testMode ? QStringLiteral("test") : QStringLiteral("release"));
 }
 
 // Agents send the same few queries again and again; each answer is built once.
@@ -245,32 +261,35 @@ UpdateService::Answer UpdateService::CheckUpdate(const QByteArray& query) {
     if (const auto found = m_checkAnswers.constFind(query); found != m_checkAnswers.cend())
         return CheckAnswer(*found);
     const ServiceQuery parameters(query);
-    const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"),
-                                            ProductVersion::Parse(parameters.Value(u"Version")));
-    const QByteArray body = BuildCheckResponse(offers);
+    const OfferRequest request = OfferRequest::FromQuery(parameters);
+    std::optional<quint32> bucket;
+    const auto offers = m_catalogue->Offers(parameters.Value(u"ProductCode"), request, &bucket);
+    const CheckOutcome outcome{BuildCheckResponse(offers), OfferNote(offers, request, bucket)};
     if (query.size() > kMaxCachedQueryBytes)
-        return CheckAnswer(body);
-    const qsizetype bytes = query.size() + body.size();
+        return CheckAnswer(outcome);
+    const qsizetype bytes = query.size() + outcome.body.size() + outcome.note.size() * 2;
     if (m_checkAnswers.size() >= kMaxCachedAnswers ||
         m_checkAnswerBytes + bytes > kMaxCachedBytes) {
         m_checkAnswers.clear();
         m_checkAnswerBytes = 0;
     }
-    m_checkAnswers.insert(query, body);
+    m_checkAnswers.insert(query, outcome);
     m_checkAnswerBytes += bytes;
-    return CheckAnswer(body);
+    return CheckAnswer(outcome);
 }
 
 UpdateService::Answer UpdateService::InitUpdate(const QHttpServerRequest& /*request*/,
                                                 const QByteArray& query) {
     const ServiceQuery parameters(query);
     const QString productCode = parameters.Value(u"ProductCode");
-    const auto offers =
-        m_catalogue->Offers(productCode, ProductVersion::Parse(parameters.Value(u"Version")));
+    const OfferRequest request = OfferRequest::FromQuery(parameters);
+    std::optional<quint32> bucket;
+    const auto offers = m_catalogue->Offers(productCode, request, &bucket);
     MessagePage page(m_catalogue->FindProduct(productCode), offers, PublicBaseUrl());
     page.SetSigner(m_options.signer.get());
     page.SetDeltas(&m_deltas);
-    return {StatusCode::Ok, "text/html; charset=utf-8", page.Html()};
+    return {StatusCode::Ok, "text/html; charset=utf-8", page.Html(),
+            OfferNote(offers, request, bucket)};
 }
 
 QByteArray UpdateService::InfoContentType(const QString& path) {

@@ -81,12 +81,19 @@ private:
         QHttpServerResponder::StatusCode status;
         QByteArray contentType;
         QByteArray body;
+        QString note = {}; // appended to the log line
+    };
+    struct CheckOutcome {
+        QByteArray body;
+        QString note;
     };
 
     void HandleRequest(const QHttpServerRequest& request, QTcpSocket* socket);
     void Route(const QHttpServerRequest& request, QTcpSocket* socket, const QByteArray& method,
                const QByteArray& target);
-    Answer CheckAnswer(const QByteArray& body) const;
+    Answer CheckAnswer(const CheckOutcome& outcome) const;
+    static QString OfferNote(const QList<const CatalogueMessage*>& offers,
+                             const OfferRequest& request, std::optional<quint32> bucket);
     Answer CheckUpdate(const QByteArray& query);
     Answer InitUpdate(const QHttpServerRequest& request, const QByteArray& query);
     std::optional<QString> PublishedFile(const QString& folder, const QByteArray& rawName) const;
@@ -115,7 +122,7 @@ private:
     std::map<QTcpSocket*, std::unique_ptr<QHttpServerResponder>> m_held;
     // Check answers by query text as it arrived; emptied whenever the catalogue changes, and
     // whenever it would hold more than its bound of bytes.
-    QHash<QByteArray, QByteArray> m_checkAnswers;
+    QHash<QByteArray, CheckOutcome> m_checkAnswers;
     qsizetype m_checkAnswerBytes = 0;
     QTimer* m_logFlush = nullptr; // batches the log's writes when bufferLog is set
     // The file stream of the answer being given, if it is one.

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -19,15 +21,16 @@ namespace KDAutoUpdate {
 namespace {
 
 struct Answer {
-    QByteArray status, contentType, body;
+    QByteArray status, contentType, body, head;
 };
 
 // One GET with a fixed Host, so both servers put the same address into their pages. Read up
 // to Content-Length, or to the end of the connection without one.
-Answer RawGet(quint16 port, const QByteArray& target) {
+Answer RawGet(quint16 port, const QByteArray& target, const QByteArray& headers = {}) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    socket.write("GET " + target + " HTTP/1.0\r\nHost: updates.example:8080\r\n\r\n");
+    socket.write("GET " + target + " HTTP/1.0\r\nHost: updates.example:8080\r\n" + headers +
+                 "\r\n");
     QByteArray bytes;
     qsizetype end = -1;
     qint64 length = -1;
@@ -39,7 +42,7 @@ Answer RawGet(quint16 port, const QByteArray& target) {
         if (end >= 0 && at >= 0 && at < end)
             length = bytes.mid(at + 15, 20).split('\r')[0].trimmed().toLongLong();
     }
-    Answer answer{bytes.left(bytes.indexOf(' ', 9)), {}, bytes.mid(end + 4)};
+    Answer answer{bytes.left(bytes.indexOf(' ', 9)), {}, bytes.mid(end + 4), bytes.left(end)};
     for (const QByteArray& line : bytes.left(end).split('\n'))
         if (line.toLower().startsWith("content-type:"))
             answer.contentType = line.mid(13).trimmed();
@@ -49,11 +52,17 @@ Answer RawGet(quint16 port, const QByteArray& target) {
 class PublishedCatalogue : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString nginx = QStandardPaths::findExecutable(
+        nginx = QStandardPaths::findExecutable(
             QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
         if (nginx.isEmpty())
             GTEST_SKIP() << "nginx is not installed (scripts/install-deps.sh installs it)";
-        ASSERT_TRUE(service.Started());
+    }
+    // The embedded service and nginx serving the published `catalogue`, both on 127.0.0.1.
+    void Serve(const QString& catalogue) {
+        // Connections spread over two threads.
+        service = std::make_unique<ServiceProcess>(
+            QStringList{"--workers", "2", "--catalogue", catalogue});
+        ASSERT_TRUE(service->Started());
         QTcpServer probe;
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
@@ -65,9 +74,9 @@ protected:
         const QString site = work.filePath(QStringLiteral("site"));
         QProcess publish;
         publish.start(app.Program(),
-                      {"publish", KDAU_SOURCE_DIR "/service/catalogue", site, "--listen",
+                      {"publish", catalogue, site, "--listen",
                        QStringLiteral("127.0.0.1:%1").arg(port), "--public-url",
-                       QUrl(service.BaseUrl()).adjusted(QUrl::RemovePath).toString()});
+                       QUrl(service->BaseUrl()).adjusted(QUrl::RemovePath).toString()});
         ASSERT_TRUE(publish.waitForFinished(30000));
         ASSERT_EQ(publish.exitCode(), 0) << publish.readAllStandardError().toStdString();
         server.start(nginx, {"-p", work.path(), "-c", site + "/nginx.conf", "-e",
@@ -85,12 +94,16 @@ protected:
         log.open(QIODevice::ReadOnly);
         FAIL() << "nginx did not start: " << log.readAll().toStdString();
     }
+    quint16 ServicePort() const {
+        return static_cast<quint16>(QUrl(service->BaseUrl()).port());
+    }
     void TearDown() override {
         server.terminate();
         server.waitForFinished(5000);
     }
 
-    ServiceProcess service{{"--workers", "2"}}; // connections spread over two threads
+    QString nginx;
+    std::unique_ptr<ServiceProcess> service;
     ProgramCopy app;
     QTemporaryDir work;
     QProcess server;
@@ -98,6 +111,7 @@ protected:
 };
 
 TEST_F(PublishedCatalogue, EveryAnswerIsTheEmbeddedServicesByteForByte) {
+    ASSERT_NO_FATAL_FAILURE(Serve(KDAU_SOURCE_DIR "/service/catalogue"));
     QList<QByteArray> targets{"/services/autoupdate/packages/KeldraStudio-5.0.3.msp",
                               "/services/autoupdate/packages/KeldraStudio-Update-5.1.0.sh",
                               "/services/autoupdate/info/KeldraStudio6-Vorschau.html",
@@ -119,12 +133,109 @@ TEST_F(PublishedCatalogue, EveryAnswerIsTheEmbeddedServicesByteForByte) {
     for (const QByteArray& target : targets) {
         SCOPED_TRACE(target.toStdString());
         const Answer published = RawGet(port, target);
-        const Answer embedded =
-            RawGet(static_cast<quint16>(QUrl(service.BaseUrl()).port()), target);
+        const Answer embedded = RawGet(ServicePort(), target);
         EXPECT_EQ(published.status, embedded.status);
         EXPECT_EQ(published.contentType, embedded.contentType);
-        EXPECT_EQ(published.body, embedded.body);
+        // Published pages link to packages by content: the one difference.
+        EXPECT_EQ(QString::fromUtf8(published.body)
+                      .replace(QRegularExpression("/packages/[0-9a-f]{16}/"), "/packages/")
+                      .toUtf8(),
+                  embedded.body);
     }
+}
+
+// What a CDN in front of nginx needs: answers and pages cached briefly and revalidated by ETag,
+// pages compressed for clients that accept it, packages under addresses that change with their
+// content and may be kept for good.
+TEST_F(PublishedCatalogue, AnswersRevalidateAndPackagesAreImmutableByContent) {
+    ASSERT_NO_FATAL_FAILURE(Serve(KDAU_SOURCE_DIR "/service/catalogue"));
+    const QByteArray page =
+        "/services/autoupdate/InitUpdate.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
+    const Answer plain = RawGet(port, page);
+    EXPECT_TRUE(plain.head.contains("Cache-Control: public, max-age=60")) << plain.head.toStdString();
+    const qsizetype at = plain.head.indexOf("ETag: ");
+    ASSERT_GE(at, 0) << plain.head.toStdString();
+    const QByteArray etag = plain.head.mid(at + 6).split('\r')[0];
+    EXPECT_EQ(RawGet(port, page, "If-None-Match: " + etag + "\r\n").status, "HTTP/1.1 304");
+    const Answer zipped = RawGet(port, page, "Accept-Encoding: gzip\r\n");
+    EXPECT_TRUE(zipped.head.contains("Content-Encoding: gzip")) << zipped.head.toStdString();
+    EXPECT_LT(zipped.body.size(), plain.body.size() / 2);
+
+    const QRegularExpressionMatch link =
+        QRegularExpression("http://[^/\"]+(/services/autoupdate/packages/[0-9a-f]{16}/"
+                           "KeldraStudio-5\\.0\\.3\\.msp)")
+            .match(QString::fromUtf8(plain.body));
+    ASSERT_TRUE(link.hasMatch());
+    const Answer package = RawGet(port, link.captured(1).toUtf8());
+    EXPECT_EQ(package.status, "HTTP/1.1 200");
+    EXPECT_TRUE(package.head.contains("Cache-Control: public, max-age=31536000, immutable"));
+    QFile original(KDAU_SOURCE_DIR "/service/catalogue/packages/KeldraStudio-5.0.3.msp");
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(package.body, original.readAll());
+    EXPECT_EQ(link.captured(1).section('/', -2, -2),
+              QCryptographicHash::hash(package.body, QCryptographicHash::Sha256).toHex().left(16));
+}
+
+// Rollout shares, the test channel, a campaign and a way back, decided by nginx from the
+// published files and by the embedded service: the same answer for every one of 10,000 keys.
+TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
+    const QString catalogue = work.filePath(QStringLiteral("gated"));
+    QDir().mkpath(catalogue + "/packages");
+    QFile package(catalogue + "/packages/p.bin");
+    ASSERT_TRUE(package.open(QIODevice::WriteOnly) && package.write("payload") == 7);
+    package.close();
+    QFile xml(catalogue + "/catalogue.xml");
+    ASSERT_TRUE(xml.open(QIODevice::WriteOnly));
+    xml.write(R"(<catalogue>
+<product code="{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}" name="Keldra Studio">
+  <message id="first" name="F" type="exe" package="p.bin" toVersion="5.1" rollout="5"/>
+  <message id="wide" name="W" type="exe" package="p.bin" toVersion="5.2" rollout="37"/>
+  <message id="beta" name="B" type="exe" package="p.bin" channel="test"/>
+  <message id="spring" name="S" type="exe" package="p.bin" campaign="Spring" rollout="50"/>
+  <message id="back" name="Back" type="exe" package="p.bin" toVersion="5.0.1" allowDowngrade="yes"
+           minVersion="5.0.2" maxVersion="5.0.9"/>
+  <message id="halted" name="H" type="exe" package="p.bin" rollout="0"/>
+</product>
+<product code="{11111111-2222-3333-4444-555555555555}" name="Other">
+  <message id="other" name="O" type="exe" package="p.bin" rollout="37"/>
+</product>
+</catalogue>)");
+    xml.close();
+    ASSERT_NO_FATAL_FAILURE(Serve(catalogue));
+    const QByteArray products[] = {"{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}",
+                                   "%7b6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14%7d",
+                                   "11111111-2222-3333-4444-555555555555"};
+    const QByteArray versions[] = {"", "&Version=5.0.0", "&Version=5.0.2", "&Version=5.1.5"};
+    int differing = 0;
+    int wide = 0;
+    QStringList lines; // what the service logged, read as it comes
+    for (int i = 0; i < 10000; ++i) {
+        QByteArray query = "ProductCode=" + products[i % 3] + versions[i % 4] +
+                           "&TestMode=" + (i % 7 == 0 ? "True" : "False") +
+                           (i % 5 == 0 ? "&CmpID=spring" : "&CmpID=") +
+                           "&LicKey=" + (i % 11 == 0 ? QByteArray() : "KEY-" + QByteArray::number(i * 7919 % 100003));
+        const QByteArray target = "/services/autoupdate/CheckUpdate.aspx?" + query;
+        if (i % 100 == 0)
+            lines = service->Requests(); // the service's log must not fill its pipe
+        const QByteArray answer = RawGet(port, target).body;
+        wide += answer.contains("id=\"wide\"") ? 1 : 0;
+        if (answer != RawGet(ServicePort(), target).body && ++differing <= 3)
+            ADD_FAILURE() << target.toStdString() << "\n" << answer.toStdString();
+    }
+    EXPECT_EQ(differing, 0);
+    // "wide" can reach the product's queries with a key: 37 % of them.
+    const int reachable = 10000 * 2 / 3 * 10 / 11;
+    EXPECT_GT(wide, reachable * 33 / 100);
+    EXPECT_LT(wide, reachable * 41 / 100);
+    // nginx's log tells the vendor how far the rollout has gone.
+    const QRegularExpression offeredWide(QStringLiteral("offered=\\S*\\bwide\\b"));
+    server.terminate();
+    server.waitForFinished(5000);
+    QFile access(work.filePath("kdautoupdate-access.log"));
+    ASSERT_TRUE(access.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(access.readAll());
+    EXPECT_EQ(log.count(offeredWide), wide);
+    EXPECT_EQ(log.count(QStringLiteral(" channel=test")), (10000 + 6) / 7);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -48,6 +49,28 @@ TEST_F(SignedRoad, ASignedServiceIsBelievedAndItsPackageRecorded) {
     EXPECT_NE(out.find("Page shown: 3 messages"), std::string::npos) << out;
     const std::string store = app.ReadFile("updateinfo.xml");
     EXPECT_NE(store.find("last-update-signature=\""), std::string::npos) << out << store;
+}
+
+// A rollback from 5.0.2 to 5.0.1: offered by the catalogue's range, allowed by the signed page.
+TEST_F(SignedRoad, ASignedWayBackIsInstalledThoughItIsNotNewer) {
+    std::filesystem::create_directories(app.Folder() / "back/packages");
+    app.WriteFile("back/packages/back.sh", "#!/bin/sh\n");
+    app.WriteFile("back/catalogue.xml", std::string("<catalogue><product code=\"") + kProduct +
+                                            "\" name=\"K\"><message id=\"BACK\" name=\"Back\" "
+                                            "type=\"exe\" package=\"back.sh\" toVersion=\"5.0.1\" "
+                                            "allowDowngrade=\"yes\" minVersion=\"5.0.2\" "
+                                            "maxVersion=\"5.0.2\"/></product></catalogue>");
+    ServiceProcess service({"--signing-key", Path("keys/update-signing.key"), "--catalogue",
+                            Path("back")});
+    ASSERT_TRUE(service.Started());
+    const std::string out = Shell(
+        service, "CheckMessages bSilent=True bAsync=False\nDisplayMessages\nwait Page 20000\n"
+                 "answer dlgAfterDownload optInstallAction(1) cmdOK\n"
+                 "ui frmMessages click [auButtonType=actionbutton] [forMessage=BACK]\n");
+    EXPECT_NE(out.find("Page shown: 1 messages"), std::string::npos) << out;
+    EXPECT_EQ(out.find("nicht neuer"), std::string::npos) << out;
+    EXPECT_NE(app.ReadFile("updateinfo.xml").find("last-update-signature=\""), std::string::npos)
+        << out;
 }
 
 TEST_F(SignedRoad, AnUnsignedServiceAnnouncesNothingAndOffersNothing) {

@@ -122,6 +122,16 @@ INSTANTIATE_TEST_SUITE_P(Table, Versions,
                                            std::pair{"4.9.9", false}, std::pair{"", false},
                                            std::pair{"5.1.x", false}));
 
+TEST_F(SignedPackage, AWayBackTheVendorSignedIsInstalled) {
+    vendor.Trust(tp, "{AB12}");
+    auto m = Offer("4.9.9");
+    m->SetAllowDowngrade(true);
+    Choose(true);
+    m->Deploy();
+    EXPECT_EQ(launcher.CommandLines().size(), 1u);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 struct Reminder : SignedPackage, ::testing::WithParamInterface<bool> {};
 TEST_P(Reminder, ChecksTheRecordedFileAgainBeforeStartingIt) {
     const bool changed = GetParam();

@@ -35,6 +35,11 @@ const Case kCases[] = {
      [](const VendorKeys& v) { return Replace(Signed(v), "/quiet", "/evil"); }, false},
     {"feature changed", true, [](const VendorKeys& v) { return Replace(Signed(v), "Core", "Cor"); },
      false},
+    {"way back marked after signing", true,
+     [](const VendorKeys& v) {
+         return Replace(Signed(v), "toVersion=", "allowDowngrade=\"true\" toVersion=");
+     },
+     false},
     {"another key", true, [](const VendorKeys&) { return Signed(VendorKeys()); }, false},
     {"not yet expired", true, [](const VendorKeys& v) { return Signed(v, "2030-01-01T00:00:00Z"); },
      true},

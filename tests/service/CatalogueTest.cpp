@@ -70,6 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
                 "<feature> needs a name"},
         Mistake{"info without page", InProduct(R"(<message id="m" name="M" type="info"/>)"),
                 "needs exactly one of page, url, package"},
+        Mistake{"rollout above 100",
+                InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" rollout="150"/>)"),
+                "rollout must be a whole percentage"},
+        Mistake{"unknown channel",
+                InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" channel="beta"/>)"),
+                "channel must be test or release"},
+        Mistake{"campaign with a blank",
+                InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" campaign="a b"/>)"),
+                "campaign must be letters"},
+        Mistake{"rollback without range", InProduct(R"(<message id="m" name="M" type="exe"
+  package="p.bin" toVersion="1.0" allowDowngrade="yes"/>)"),
+                "allowDowngrade needs minVersion or maxVersion"},
         Mistake{"duplicate product",
                 "<catalogue><product code=\"{AB}\" name=\"P\"/><product code=\"ab\" name=\"Q\"/>"
                 "</catalogue>",

@@ -28,7 +28,7 @@ TEST(QueryOnTheWire, TheServiceReceivesEveryParameterAsBuilt) {
 
     ASSERT_EQ(service.RequestLog().size(), 1);
     const QStringList line = service.RequestLog().front().split(' ');
-    ASSERT_EQ(line.size(), 3);
+    ASSERT_GE(line.size(), 3); // method, target, status, then what was offered
     EXPECT_EQ(QByteArray::fromPercentEncoding(line[1].toUtf8()).toStdString(), path + query);
 }
 
