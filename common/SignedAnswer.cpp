@@ -4,10 +4,13 @@
 #include <ctime>
 #include <iomanip>
 #include <sstream>
+#include <string_view>
 
 namespace KDAutoUpdate {
 
 namespace {
+
+constexpr std::string_view kIslandOptionalField = "allowDowngrade";
 
 void Field(std::string& out, const XmlElementPtr& element, const char* name) {
     const std::string value = element ? element->getAttribute(name).value_or("") : std::string();
@@ -36,7 +39,8 @@ std::string IslandContentToSign(const XmlElementPtr& root) {
     for (const XmlElementPtr& message : root->selectNodes("Message")) {
         out += "Message\n";
         for (const char* name : kIslandMessageFields)
-            Field(out, message, name);
+            if (name != kIslandOptionalField || message->getAttribute(name))
+                Field(out, message, name);
         for (const XmlElementPtr& feature : message->selectNodes("Features/Feature")) {
             out += "Feature\n";
             for (const char* name : kIslandFeatureFields)

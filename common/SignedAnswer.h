@@ -13,10 +13,12 @@
 // Data island:    "data-island 1\n", expires of the root, then for every Message child in
 //                 document order "Message\n" and its id, name, toVersion, fileName, forProduct,
 //                 killProcName, downloadPath, compressed, mustBePaid, cmdLine, type,
-//                 destination, sha256, signature, allowDowngrade; then for each of its
-//                 Features/Feature
-//                 "Feature\n" and its name, mandatory, allowUserSelection, checked, type.
-// An absent attribute counts as empty (the agent reads both alike).
+//                 destination, sha256, signature, and allowDowngrade only where the Message
+//                 carries it; then for each of its Features/Feature "Feature\n" and its name,
+//                 mandatory, allowUserSelection, checked, type.
+// An absent attribute counts as empty (the agent reads both alike). allowDowngrade came later:
+// left out where absent, islands signed before it keep their signatures, and a mark added to a
+// signed island changes the content, so the signature no longer holds.
 
 #include <optional>
 #include <string>
