@@ -2,6 +2,8 @@
 
 #include "tests/platform/BrowserBackends.h"
 
+#include <vector>
+
 namespace KDAutoUpdate {
 namespace {
 
@@ -49,6 +51,80 @@ TEST_P(BothBrowsers, ALatinOnePageGivesTheRightNames) {
             EXPECT_EQ(Js("document.getElementById('p').title").toString(), "Größe");
         }
     }
+}
+
+// A check box changes before the handlers run: they see its new state, and when they cancel
+// the click it goes back.
+TEST_P(BothBrowsers, ACancelledClickPutsTheCheckBoxBack) {
+    const HtmlDocumentPtr doc = Show(R"(<html><body><input type="checkbox" id="feat">
+        <input type="checkbox" id="off" disabled></body></html>)");
+    ASSERT_NE(doc, nullptr);
+    const HtmlElementPtr feat = doc->GetElementById("feat");
+    std::vector<bool> seen;
+    feat->SetOnClick([&seen, box = feat.get()] { return seen.push_back(box->Checked()), true; });
+    for (const bool keep : {false, true}) {
+        Click(doc, "feat", keep);
+        EXPECT_EQ(feat->Checked(), keep);
+        if (GetParam() == Backend::WebEngine) {
+            // The page's own state follows a moment later.
+            const QString checked = "document.getElementById('feat').checked";
+            for (int i = 0; i < 50 && Js(checked).toBool() != keep; ++i) {
+            }
+            EXPECT_EQ(Js(checked).toBool(), keep);
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<bool>{true, true}));
+    // A disabled box does not change (the page never sends its click).
+    if (GetParam() == Backend::Headless) {
+        Click(doc, "off", true);
+        EXPECT_FALSE(doc->GetElementById("off")->Checked());
+    }
+}
+
+// Only the last navigation completes, whether the one before was held by the server or not yet
+// answered.
+TEST_P(BothBrowsers, ANewerNavigationSupersedesThePendingOnes) {
+    server.SetFor("/held", {.body = "<p id=\"held\">a</p>", .contentLength = 100, .holdAfter = 0,
+                            .contentType = "text/html"});
+    server.SetFor("/first", {.body = "<p id=\"first\">b</p>", .contentType = "text/html"});
+    control->Navigate(browser, server.Url("/held"));
+    ASSERT_TRUE(loop.RunUntil([&] { return !server.Paths().empty(); }, 30000));
+    control->Navigate(browser, server.Url("/first"));
+    const HtmlDocumentPtr doc = Show("<html><body><p id=\"last\">c</p></body></html>");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_NE(doc->GetElementById("last"), nullptr);
+    EXPECT_EQ(loads, std::vector<std::string>{"complete " + server.Url("/InitUpdate.aspx")});
+}
+
+// The window that owns the control may navigate again or end the control inside its events: a
+// completed load, a click.
+TEST_P(BothBrowsers, TheControlMayBeDestroyedInsideItsOwnEvents) {
+    onLoad = [this] {
+        if (loads.size() == 1)
+            control->Navigate(browser, server.Url("/again"));
+        else
+            control.reset();
+    };
+    Show("<html><body><p>x</p></body></html>");
+    ASSERT_TRUE(loop.RunUntil([&] { return control == nullptr; }, 30000));
+    EXPECT_EQ(loads, (std::vector<std::string>{"complete " + server.Url("/InitUpdate.aspx"),
+                                               "complete " + server.Url("/again")}));
+    onLoad = nullptr;
+    TearDown();
+    SetUp();
+    const HtmlDocumentPtr doc = Show(R"(<html><body><input type="checkbox" id="feat"></body></html>)");
+    ASSERT_NE(doc, nullptr);
+    const HtmlElementPtr feat = doc->GetElementById("feat");
+    feat->SetOnClick([this] { return control.reset(), true; });
+    const int documentHandlers = Click(doc, "feat", true);
+    if (GetParam() == Backend::Headless) {
+        EXPECT_EQ(documentHandlers, 0) << "handlers after the control's end";
+    }
+    EXPECT_EQ(control, nullptr);
+    // The document stays usable, and the handler kept the click.
+    feat->SetAttribute("title", "weg");
+    EXPECT_EQ(feat->GetAttribute("title"), "weg");
+    EXPECT_TRUE(feat->Checked());
 }
 
 // The host's flags shape the page: DIALOG (0x1) keeps its text from being selected, SCROLL_NO
