@@ -177,38 +177,6 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     EXPECT_NE(control->Document(page)->GetElementById("o"), nullptr);
 }
 
-// A click is read from the element as the page has it when clicked, not as its source had it.
-TEST_F(BrowserControlDesktopTest, ClicksSeeWhatThePagesScriptsChanged) {
-    server.Set("/scripted.html",
-               "<!DOCTYPE html><html><head><title>t</title></head><body><button id=\"btn\" "
-               "auButtonType=\"actionbutton\">B</button><p><em auButtonType=\"actionbutton\" "
-               "forMessage=\"first\">A</em></p></body></html>");
-    Load(page, server.Url("/scripted.html"));
-    const HtmlDocumentPtr document = control->Document(page);
-    ASSERT_NE(document, nullptr);
-    std::vector<std::string> seen;
-    document->SetOnClick([&](const HtmlElementPtr& source) {
-        seen.push_back(source->GetAttribute("forMessage").value_or("-"));
-        return false;
-    });
-    const auto clickAndWait = [&](const QString& selector) {
-        const std::size_t before = seen.size();
-        Js(page, "document.querySelector('" + selector + "').click()");
-        return loop.RunUntil([&] { return seen.size() > before; }, kPatience);
-    };
-    // An attribute the script set on an element of the source.
-    Js(page, "document.getElementById('btn').setAttribute('forMessage', 'm2')");
-    ASSERT_TRUE(clickAndWait("#btn"));
-    // An element the script put where the source had another one of the same kind.
-    Js(page, "var p = document.createElement('p'); p.innerHTML = "
-             "'<em auButtonType=\"actionbutton\" forMessage=\"new\">N</em>'; "
-             "document.body.insertBefore(p, document.querySelector('p'))");
-    ASSERT_TRUE(clickAndWait("em[forMessage=new]"));
-    // The element of the source, now one place further on.
-    ASSERT_TRUE(clickAndWait("em[forMessage=first]"));
-    EXPECT_EQ(seen, (std::vector<std::string>{"m2", "new", "first"}));
-}
-
 TEST_F(BrowserControlDesktopTest, NewWindowsGoToTheDesktopNeverIntoTheControl) {
     Load(page, server.Url("/InitUpdate.aspx"));
     const std::string popup = server.Url("/popup.html");

@@ -139,10 +139,12 @@ TEST_P(WebEngineBrowser, TheHostFlagsReachTheShownPage) {
     }
 }
 
-// Elements by id are those of the live page: what the page's script added is found and takes
-// clicks, what it removed is gone. (The headless control runs no scripts.)
-TEST_P(WebEngineBrowser, AnElementThePageScriptAddedIsFoundAndClickable) {
-    const HtmlDocumentPtr doc = Show(R"(<html><body><p id="gone">alt</p><script>
+// Elements are those of the live page: what the page's script added is found and takes clicks,
+// what it removed is gone, and a click reads the element as the page has it when clicked, not
+// as the source had it. (The headless control runs no scripts.)
+TEST_P(WebEngineBrowser, ElementsAreThoseOfTheLivePage) {
+    const HtmlDocumentPtr doc = Show(R"(<html><body><p id="gone">alt</p><button id="btn">B</button>
+        <p><em auButtonType="actionbutton" forMessage="first">A</em></p><script>
         var close = document.createElement('button');
         close.id = 'cmdClose';
         document.body.appendChild(close);
@@ -157,6 +159,28 @@ TEST_P(WebEngineBrowser, AnElementThePageScriptAddedIsFoundAndClickable) {
     close->SetOnClick([&closes] { return ++closes, false; });
     Click(doc, "cmdClose");
     EXPECT_EQ(closes, 1);
+
+    std::vector<std::string> seen;
+    doc->SetOnClick([&](const HtmlElementPtr& source) {
+        seen.push_back(source->GetAttribute("forMessage").value_or("-"));
+        return false;
+    });
+    const auto click = [&](const QString& selector) {
+        const std::size_t before = seen.size();
+        Js("document.querySelector('" + selector + "').click()");
+        return loop.RunUntil([&] { return seen.size() > before; }, 30000);
+    };
+    // An attribute the script set on an element of the source.
+    Js("document.getElementById('btn').setAttribute('forMessage', 'm2')");
+    ASSERT_TRUE(click("#btn"));
+    // An element the script put where the source had another one of the same kind.
+    Js("var p = document.createElement('p'); p.innerHTML = "
+       "'<em auButtonType=\"actionbutton\" forMessage=\"new\">N</em>'; "
+       "document.body.insertBefore(p, document.querySelector('p'))");
+    ASSERT_TRUE(click("em[forMessage=new]"));
+    // The element of the source, now one place further on.
+    ASSERT_TRUE(click("em[forMessage=first]"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"m2", "new", "first"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, BothBrowsers, BrowserBackends::Both(), BrowserBackends::Name);
