@@ -1,9 +1,9 @@
 // The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
 // failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
 // same click event and check box activation as a mouse click), new windows, the stack of
-// browsers, large pages, superseded navigations, a control destroyed inside its own events, and
-// what the first control sets up in the engine: the URL schemes (a network page cannot reach the
-// resource library) and one renderer process for pages of two sites.
+// browsers, large pages, and what the first control sets up in the engine: the URL schemes (a
+// network page cannot reach the resource library) and one renderer process for pages of two
+// sites.
 
 #include <QPointer>
 #include <QStackedWidget>
@@ -34,8 +34,6 @@ public:
     bool insideNavigate = false;
     bool raisedInsideNavigate = false;
     bool cancelNewWindow = false;
-    // Runs after each event is noted, inside the event.
-    std::function<void(const std::string&)> then;
 
     int Count(const std::string& prefix) const {
         return int(std::count_if(lines.begin(), lines.end(),
@@ -44,8 +42,6 @@ public:
     void Note(std::string line) {
         raisedInsideNavigate = raisedInsideNavigate || insideNavigate;
         lines.push_back(std::move(line));
-        if (then)
-            then(lines.back());
     }
     void DocumentComplete(short id, const std::string& url) override {
         Note("complete " + std::to_string(id) + " " + url);
@@ -79,30 +75,23 @@ protected:
         ASSERT_TRUE(resources.OpenResourceLibrary(KDAU_BINARY_DIR "/bin/_AuResLib.rcc"));
         server.Set("/InitUpdate.aspx", kServicePage);
         server.Set("/other.html", "<html><body><p id=\"o\">Andere Seite</p></body></html>");
-        server.Hold("/hold");
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
-        MakeControl();
+        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
+        control->SetEvents(&events);
+        control->SetDesktop(&desktop);
+        ASSERT_TRUE(control->AddBrowser(page));
     }
     void TearDown() override {
-        DestroyControl();
-        container.reset();
-    }
-    void DestroyControl() {
-        QPointer<QWidget> stack = control ? control->Widget() : nullptr;
+        QPointer<QWidget> stack = control->Widget();
         control.reset();
         // The views and the profile go from the loop.
         EXPECT_TRUE(loop.RunUntil([&] { return stack.isNull(); }, kPatience));
         int drained = 0;
         loop.Post([&] { ++drained; });
         loop.RunUntil([&] { return drained == 1; }, kPatience);
-    }
-    void MakeControl() {
-        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
-        control->SetEvents(&events);
-        control->SetDesktop(&desktop);
-        ASSERT_TRUE(control->AddBrowser(page));
+        container.reset();
     }
     // Navigates and waits for the next event of that browser.
     void Load(short id, const std::string& url) {
@@ -190,20 +179,10 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     Load(page, server.Url("/InitUpdate.aspx"));
     const HtmlDocumentPtr document = control->Document(page);
     ASSERT_NE(document, nullptr);
-    const HtmlElementPtr feat = document->GetElementById("feat");
-    ASSERT_NE(feat, nullptr);
-    EXPECT_FALSE(feat->Checked());
-
     std::vector<std::string> calls;
     bool answer = false;
-    bool checkedDuringClick = false;
-    feat->SetOnClick([&] {
-        calls.push_back("element feat");
-        return true;
-    });
     document->SetOnClick([&](const HtmlElementPtr& source) {
-        calls.push_back("document " + (source->Id().empty() ? source->TagName() : source->Id()));
-        checkedDuringClick = source->Checked();
+        calls.push_back(source->Id().empty() ? source->TagName() : source->Id());
         if (source->TagName() == "EM") {
             source->SetInnerHTML("geklickt");
             source->SetStyleColor("#FF0000");
@@ -213,25 +192,9 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     const auto clickAndWait = [&](const QString& selector) {
         const std::size_t before = calls.size();
         Js(page, "document.querySelector('" + selector + "').click()");
-        return loop.RunUntil(
-            [&] { return calls.size() > before && calls.back().starts_with("document"); },
-            kPatience);
+        return loop.RunUntil([&] { return calls.size() > before; }, kPatience);
     };
 
-    // Cancelled: the handler saw the state after the click, then the box went back.
-    ASSERT_TRUE(clickAndWait("#feat"));
-    EXPECT_EQ(calls, (std::vector<std::string>{"element feat", "document feat"}));
-    EXPECT_TRUE(checkedDuringClick);
-    EXPECT_FALSE(feat->Checked());
-    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", false));
-
-    // Kept: the box stays checked, in the page and in the document.
-    answer = true;
-    ASSERT_TRUE(clickAndWait("#feat"));
-    EXPECT_TRUE(feat->Checked());
-    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
-
-    answer = false;
     // An element without id is found by its place; writes to it reach the page.
     ASSERT_TRUE(clickAndWait("em"));
     EXPECT_TRUE(JsBecomes(page, "document.querySelector('em').innerHTML", "geklickt"));
@@ -250,38 +213,6 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     EXPECT_EQ(server.Hits("/other.html"), 1);
     ASSERT_NE(control->Document(page), nullptr);
     EXPECT_NE(control->Document(page)->GetElementById("o"), nullptr);
-}
-
-// A click is read from the element as the page has it when clicked, not as its source had it.
-TEST_F(BrowserControlDesktopTest, ClicksSeeWhatThePagesScriptsChanged) {
-    server.Set("/scripted.html",
-               "<!DOCTYPE html><html><head><title>t</title></head><body><button id=\"btn\" "
-               "auButtonType=\"actionbutton\">B</button><p><em auButtonType=\"actionbutton\" "
-               "forMessage=\"first\">A</em></p></body></html>");
-    Load(page, server.Url("/scripted.html"));
-    const HtmlDocumentPtr document = control->Document(page);
-    ASSERT_NE(document, nullptr);
-    std::vector<std::string> seen;
-    document->SetOnClick([&](const HtmlElementPtr& source) {
-        seen.push_back(source->GetAttribute("forMessage").value_or("-"));
-        return false;
-    });
-    const auto clickAndWait = [&](const QString& selector) {
-        const std::size_t before = seen.size();
-        Js(page, "document.querySelector('" + selector + "').click()");
-        return loop.RunUntil([&] { return seen.size() > before; }, kPatience);
-    };
-    // An attribute the script set on an element of the source.
-    Js(page, "document.getElementById('btn').setAttribute('forMessage', 'm2')");
-    ASSERT_TRUE(clickAndWait("#btn"));
-    // An element the script put where the source had another one of the same kind.
-    Js(page, "var p = document.createElement('p'); p.innerHTML = "
-             "'<em auButtonType=\"actionbutton\" forMessage=\"new\">N</em>'; "
-             "document.body.insertBefore(p, document.querySelector('p'))");
-    ASSERT_TRUE(clickAndWait("em[forMessage=new]"));
-    // The element of the source, now one place further on.
-    ASSERT_TRUE(clickAndWait("em[forMessage=first]"));
-    EXPECT_EQ(seen, (std::vector<std::string>{"m2", "new", "first"}));
 }
 
 TEST_F(BrowserControlDesktopTest, NewWindowsGoToTheDesktopNeverIntoTheControl) {
@@ -350,49 +281,6 @@ TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     ASSERT_TRUE(loop.RunUntil([&] { return clicks == 1; }, kPatience));
     EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
     EXPECT_TRUE(document->GetElementById("feat")->Checked());
-}
-
-TEST_F(BrowserControlDesktopTest, NewerNavigationSupersedesAPendingOne) {
-    control->Navigate(page, server.Url("/hold"));
-    ASSERT_TRUE(loop.RunUntil([&] { return server.Hits("/hold") == 1; }, kPatience));
-    Load(page, server.Url("/InitUpdate.aspx"));
-    control->Navigate(page, ResUrl("AuProgress.html"));
-    Load(page, server.Url("/other.html"));
-    Js(page, "0");
-    EXPECT_EQ(events.lines,
-              std::vector<std::string>({"complete 1 " + server.Url("/InitUpdate.aspx"),
-                                        "complete 1 " + server.Url("/other.html")}));
-    EXPECT_EQ(Js(page, "document.getElementById('o').textContent"), "Andere Seite");
-}
-
-TEST_F(BrowserControlDesktopTest, ControlMayBeDestroyedInsideItsOwnEvents) {
-    // Inside DocumentComplete.
-    events.then = [&](const std::string& line) {
-        if (line.starts_with("complete"))
-            control.reset();
-    };
-    Load(page, server.Url("/InitUpdate.aspx"));
-    EXPECT_EQ(control, nullptr);
-    DestroyControl();
-
-    // Inside a click handler: the page gets no answer, and the document stays usable.
-    MakeControl();
-    events.then = nullptr;
-    Load(page, server.Url("/InitUpdate.aspx"));
-    const HtmlDocumentPtr document = control->Document(page);
-    bool clicked = false;
-    document->SetOnClick([&](const HtmlElementPtr&) {
-        clicked = true;
-        control.reset();
-        return true;
-    });
-    Js(page, "document.getElementById('feat').click()");
-    ASSERT_TRUE(loop.RunUntil([&] { return clicked; }, kPatience));
-    DestroyControl();
-    const HtmlElementPtr feat = document->GetElementById("feat");
-    feat->SetAttribute("title", "weg");
-    EXPECT_EQ(feat->GetAttribute("title"), "weg");
-    EXPECT_TRUE(feat->Checked()) << "the handler kept the click";
 }
 
 } // namespace

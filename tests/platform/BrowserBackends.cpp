@@ -55,21 +55,24 @@ void BrowserBackends::TearDown() {
 HtmlDocumentPtr BrowserBackends::Show(const std::string& body, const std::string& contentType) {
     server.Set({.body = body, .contentType = contentType});
     const int before = m_completed;
+    m_insideNavigate = true;
     control->Navigate(browser, server.Url("/InitUpdate.aspx"));
+    m_insideNavigate = false;
     EXPECT_TRUE(loop.RunUntil([&] { return m_completed > before; }, kPatience));
-    return control->Document(browser);
+    return control ? control->Document(browser) : nullptr;
 }
 
-void BrowserBackends::Click(const HtmlDocumentPtr& document, const std::string& id) {
+int BrowserBackends::Click(const HtmlDocumentPtr& document, const std::string& id, bool keep) {
     int handled = 0;
-    document->SetOnClick([&handled](const HtmlElementPtr&) { return ++handled, false; });
+    document->SetOnClick([&handled, keep](const HtmlElementPtr&) { return ++handled, keep; });
     if (auto* headless = dynamic_cast<HeadlessBrowser*>(control.get())) {
         headless->Click(browser, headless->FindById(browser, id));
     } else {
         Js("document.getElementById('" + QString::fromStdString(id) + "').click()");
-        EXPECT_TRUE(loop.RunUntil([&] { return handled > 0; }, kPatience)) << id;
+        EXPECT_TRUE(loop.RunUntil([&] { return handled > 0 || !control; }, kPatience)) << id;
     }
     document->SetOnClick({});
+    return handled;
 }
 
 QVariant BrowserBackends::Js(const QString& script) {

@@ -7,8 +7,10 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/BrowserControl.h"
 #include "platform/qt/QtEventLoop.h"
@@ -31,8 +33,9 @@ protected:
     void TearDown() override;
     // Serves `body`, shows it and answers its document (null when it did not load).
     HtmlDocumentPtr Show(const std::string& body, const std::string& contentType = "text/html");
-    // The user clicks the element with that id; returns once the document's handler ran.
-    void Click(const HtmlDocumentPtr& document, const std::string& id);
+    // The user clicks the element with that id; returns once the document's handler ran (it
+    // keeps the click when `keep`) or the control is gone, answering how often it ran.
+    int Click(const HtmlDocumentPtr& document, const std::string& id, bool keep = false);
     // A script's value in the WebEngine page's own world.
     QVariant Js(const QString& script);
 
@@ -42,10 +45,23 @@ protected:
     std::unique_ptr<QWidget> container;
     std::unique_ptr<IBrowserControl> control;
     short browser = 0;
+    // "complete URL" or "error URL STATUS" for each finished load.
+    std::vector<std::string> loads;
+    // Runs inside each load's event, as the window's handlers do.
+    std::function<void()> onLoad;
 
 private:
-    void DocumentComplete(short, const std::string&) override { ++m_completed; }
-    void NavigateError(short, const std::string&, long, bool&) override { ++m_completed; }
+    void DocumentComplete(short, const std::string& url) override { Loaded("complete " + url); }
+    void NavigateError(short, const std::string& url, long status, bool&) override {
+        Loaded("error " + url + " " + std::to_string(status));
+    }
+    void Loaded(std::string line) {
+        EXPECT_FALSE(m_insideNavigate) << line << " raised inside Navigate";
+        loads.push_back(std::move(line));
+        ++m_completed;
+        if (onLoad)
+            onLoad();
+    }
     void ShowMessage(short, const std::string&, const std::string&, bool& handled) override {
         handled = true;
     }
@@ -53,6 +69,7 @@ private:
     void TranslateAccelerator(short, int, int, bool&) override {}
 
     int m_completed = 0;
+    bool m_insideNavigate = false;
 };
 
 } // namespace KDAutoUpdate

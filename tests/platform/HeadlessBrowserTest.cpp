@@ -3,7 +3,6 @@
 // operations that stand in for the user.
 
 #include "platform/headless/HeadlessBrowser.h"
-#include "platform/portable/ResUrl.h"
 #include "tests/support/TestPlatform.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +26,9 @@ public:
     Lines lines;
     bool alertHandled = true;
     bool cancelNewWindow = false;
-    std::function<void(short)> onComplete;
 
     void DocumentComplete(short id, const std::string& url) override {
         lines.push_back("complete " + std::to_string(id) + " " + url);
-        if (onComplete)
-            onComplete(id);
     }
     void NavigateError(short id, const std::string& url, long statusCode, bool&) override {
         lines.push_back("error " + std::to_string(id) + " " + url + " " +
@@ -198,41 +194,6 @@ TEST_F(HeadlessBrowserTest, PagesReadAsTheirBytesMeanWithoutACharset) {
     }
 }
 
-TEST_F(HeadlessBrowserTest, ASecondNavigationSupersedesTheFirst) {
-    tp.http().SetResponse("http://svc/slow", Response::Never());
-    tp.http().SetResponse("http://svc/fast", Response::Ok("<p id='fast'>b</p>"));
-    browser->Navigate(page, "http://svc/slow");
-    browser->Navigate(page, "http://svc/fast");
-    EXPECT_EQ(tp.http().AbortCount(), 1);
-    tp.loop().ProcessPendingEvents();
-    EXPECT_EQ(events.lines, Lines{"complete 1 http://svc/fast"});
-
-    // A late answer of the superseded load changes nothing.
-    tp.http().CompleteAllPending(Response::Ok("<p id='slow'>a</p>"));
-    tp.loop().ProcessPendingEvents();
-    EXPECT_EQ(events.lines.size(), 1u);
-    EXPECT_EQ(browser->CurrentUrl(page), "http://svc/fast");
-    EXPECT_EQ(El("slow"), nullptr);
-}
-
-TEST_F(HeadlessBrowserTest, ACompletionHandlerMayNavigateAgainOrDestroyTheControl) {
-    tp.resources().SetResource("AuProgress.html", "<p id='progress'></p>");
-    tp.http().SetResponse("http://svc/page", Response::Ok("<p id='page'></p>"));
-    short progress = 0;
-    browser->AddBrowser(progress);
-    events.onComplete = [&](short id) {
-        if (id == progress)
-            browser->Navigate(page, "http://svc/page");
-        else
-            browser.reset();
-    };
-    const std::string resUrl = "res://" + ResourceUrlPath(kLibraryPath) + "/AuProgress.html";
-    browser->Navigate(progress, resUrl);
-    tp.loop().RunUntil([&] { return browser == nullptr; }, 1000);
-    EXPECT_EQ(browser, nullptr);
-    EXPECT_EQ(events.lines, (Lines{"complete 2 " + resUrl, "complete 1 http://svc/page"}));
-}
-
 TEST_F(HeadlessBrowserTest, TheIslandKeepsItsSourceTextAndCase) {
     const std::string island = "\n<Messages>\n  <Message id=\"A\" toVersion=\"5.1\" "
                                "downloadPath=\"http://dl/a.msp?x=1&amp;y=2\" "
@@ -351,41 +312,6 @@ TEST_F(HeadlessBrowserClickTest, HandlersRunInnermostFirstAndKeepTheDefaultOnlyW
     browser->Document(page)->SetOnClick(nullptr);
     El("close")->SetOnClick(nullptr);
     EXPECT_TRUE(browser->Click(page, El("close")));
-}
-
-TEST_F(HeadlessBrowserClickTest, ACheckBoxTogglesBeforeTheHandlersAndRevertsWhenCancelled) {
-    auto box = El("chk");
-    EXPECT_TRUE(browser->Click(page, box));
-    EXPECT_FALSE(box->Checked());
-    EXPECT_TRUE(browser->Click(page, box));
-    EXPECT_TRUE(box->Checked());
-    EXPECT_EQ(order, (Lines{"document:chk", "document:chk:checked"}));
-
-    // Cancelled: the handler saw the new state, the box went back.
-    order.clear();
-    documentAnswer = false;
-    EXPECT_FALSE(browser->Click(page, box));
-    EXPECT_EQ(order, Lines{"document:chk"});
-    EXPECT_TRUE(box->Checked());
-    EXPECT_EQ(box->GetAttribute("checked"), "");
-
-    // A disabled box does not change.
-    documentAnswer = true;
-    browser->Click(page, El("off"));
-    EXPECT_FALSE(El("off")->Checked());
-}
-
-TEST_F(HeadlessBrowserClickTest, AHandlerMayDestroyTheBrowser) {
-    // The close element unloads the window that owns the control.
-    El("close")->SetOnClick([this] {
-        order.push_back("element:close");
-        browser.reset();
-        return false;
-    });
-    const auto close = El("close");
-    EXPECT_FALSE(browser->Click(page, close));
-    EXPECT_EQ(browser, nullptr);
-    EXPECT_EQ(order, Lines{"element:close"});
 }
 
 TEST_F(HeadlessBrowserClickTest, ElementsOfAnEarlierPageCannotBeClicked) {
