@@ -17,7 +17,7 @@ std::string DeltaRebuild::Run(AuMessage& message, const DeltaChoice& choice,
     Platform& platform = agent->GetPlatform();
     ISignatureVerifier* files = platform.signatures;
     const std::size_t slash = patchFile.find_last_of("/\\");
-    const std::string target =
+    std::string target =
         (slash == std::string::npos ? std::string() : patchFile.substr(0, slash + 1)) +
         message.FileName();
     // A base under the package's own name stays what it is until the new one is proven.
