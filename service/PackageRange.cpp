@@ -32,14 +32,14 @@ void PackageRange::Choose(const QByteArray& range, const QByteArray& ifRange) {
     m_kind = Kind::Whole;
     m_first = 0;
     m_count = m_size;
-    const QByteArray spec = range.trimmed();
-    if (!spec.startsWith("bytes="))
+    const QByteArray header = range.trimmed();
+    if (!header.startsWith("bytes="))
         return;
     // An If-Range of another version asks for the whole file. A weak tag never matches.
     const QByteArray condition = ifRange.trimmed();
     if (!condition.isEmpty() && condition != m_etag && condition != m_lastModified)
         return;
-    const QByteArray set = spec.mid(6).trimmed();
+    const QByteArray set = header.mid(6).trimmed();
     const qsizetype dash = set.indexOf('-');
     if (dash < 0 || set.contains(','))
         return; // malformed, or several ranges: the whole file serves as well
