@@ -12,35 +12,29 @@ file(GLOB kdau_console_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/co
 add_library(kdau_console STATIC ${kdau_console_sources})
 target_link_libraries(kdau_console PUBLIC kdau_platform kdau_portable PRIVATE kdau_warnings)
 
-# Signatures and hashes on libsodium, built for this target from Debian's sources by
-# scripts/build-windows-libsodium.sh (build-windows.sh runs it first).
-set(KDAU_SODIUM_PREFIX ${CMAKE_BINARY_DIR}/third_party/libsodium CACHE PATH
-  "Where the Windows build of libsodium is installed")
-if(NOT EXISTS ${KDAU_SODIUM_PREFIX}/lib/libsodium.a)
-  message(FATAL_ERROR "No libsodium for Windows in ${KDAU_SODIUM_PREFIX}: run scripts/build-windows-libsodium.sh")
-endif()
-add_library(kdau_libsodium STATIC IMPORTED)
-set_target_properties(kdau_libsodium PROPERTIES
-  IMPORTED_LOCATION ${KDAU_SODIUM_PREFIX}/lib/libsodium.a
-  INTERFACE_INCLUDE_DIRECTORIES ${KDAU_SODIUM_PREFIX}/include
-  INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
-file(GLOB kdau_sodium_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sodium/*.cpp)
-add_library(kdau_sodium STATIC ${kdau_sodium_sources})
-target_link_libraries(kdau_sodium PUBLIC kdau_platform PRIVATE kdau_libsodium kdau_warnings)
-
-# Delta packages on libzstd, built the same way by scripts/build-windows-libzstd.sh.
-set(KDAU_ZSTD_PREFIX ${CMAKE_BINARY_DIR}/third_party/libzstd CACHE PATH
-  "Where the Windows build of libzstd is installed")
-if(NOT EXISTS ${KDAU_ZSTD_PREFIX}/lib/libzstd.a)
-  message(FATAL_ERROR "No libzstd for Windows in ${KDAU_ZSTD_PREFIX}: run scripts/build-windows-libzstd.sh")
-endif()
-add_library(kdau_libzstd STATIC IMPORTED)
-set_target_properties(kdau_libzstd PROPERTIES
-  IMPORTED_LOCATION ${KDAU_ZSTD_PREFIX}/lib/libzstd.a
-  INTERFACE_INCLUDE_DIRECTORIES ${KDAU_ZSTD_PREFIX}/include)
-file(GLOB kdau_zstd_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/zstd/*.cpp)
-add_library(kdau_zstd STATIC ${kdau_zstd_sources})
-target_link_libraries(kdau_zstd PUBLIC kdau_platform PRIVATE kdau_libzstd kdau_warnings)
+# Libraries Debian has no mingw build of, built for this target from Debian's own sources by
+# scripts/build-windows-<lib>.sh (build-windows.sh runs them first): `lib` is imported as
+# kdau_<lib>, and the platform code over it (platform/<folder>) becomes kdau_<folder>. Further
+# arguments are properties of the imported library.
+function(kdau_windows_source_library lib folder)
+  string(TOUPPER ${folder} name)
+  set(KDAU_${name}_PREFIX ${CMAKE_BINARY_DIR}/third_party/${lib} CACHE PATH
+    "Where the Windows build of ${lib} is installed")
+  set(prefix ${KDAU_${name}_PREFIX})
+  if(NOT EXISTS ${prefix}/lib/${lib}.a)
+    message(FATAL_ERROR "No ${lib} for Windows in ${prefix}: run scripts/build-windows-${lib}.sh")
+  endif()
+  add_library(kdau_${lib} STATIC IMPORTED)
+  set_target_properties(kdau_${lib} PROPERTIES IMPORTED_LOCATION ${prefix}/lib/${lib}.a
+    INTERFACE_INCLUDE_DIRECTORIES ${prefix}/include ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/${folder}/*.cpp)
+  add_library(kdau_${folder} STATIC ${sources})
+  target_link_libraries(kdau_${folder} PUBLIC kdau_platform PRIVATE kdau_${lib} kdau_warnings)
+endfunction()
+# Signatures and hashes.
+kdau_windows_source_library(libsodium sodium INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC)
+# Delta packages.
+kdau_windows_source_library(libzstd zstd)
 
 foreach(folder IN LISTS KDAU_CORE_FOLDERS)
   add_subdirectory(${folder})
