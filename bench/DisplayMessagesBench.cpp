@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "agent/AuAgent.h"
 #include "agent/FormInstances.h"
 #include "platform/qt/HostPlatform.h"
@@ -41,6 +42,7 @@
 #include "DisplayPhases.h"
 
 using namespace KDAutoUpdate;
+using namespace KDAutoUpdate::Bench;
 namespace fs = std::filesystem;
 
 namespace {
@@ -60,16 +62,6 @@ public:
     void ProcessCompleted() override { completed = true; }
     bool completed = false;
 };
-
-// A "Name:   1234 kB" line of a /proc status file, in KiB; 0 when missing.
-long StatusKiB(const fs::path& file, const char* name) {
-    std::ifstream in(file);
-    const std::size_t length = std::strlen(name);
-    for (std::string line; std::getline(in, line);)
-        if (line.compare(0, length, name) == 0 && line.size() > length && line[length] == ':')
-            return std::strtol(line.c_str() + length + 1, nullptr, 10);
-    return 0;
-}
 
 // The parent of a process from /proc/PID/stat; the name before it may hold spaces and
 // parentheses, so the fields are read after the last ')'.
@@ -112,21 +104,13 @@ TreeMemory SampleTree() {
         pending.pop_back();
         const fs::path dir = fs::path("/proc") / std::to_string(pid);
         ++tree.processes;
-        tree.rssKiB += StatusKiB(dir / "status", "VmRSS");
-        tree.pssKiB += StatusKiB(dir / "smaps_rollup", "Pss");
+        tree.rssKiB += ProcKiB(dir / "status", "VmRSS");
+        tree.pssKiB += ProcKiB(dir / "smaps_rollup", "Pss");
         const auto found = children.find(pid);
         if (found != children.end())
             pending.insert(pending.end(), found->second.begin(), found->second.end());
     }
     return tree;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t mid = v.size() / 2;
-    return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
 }
 
 // Each phase's time in the cold round and the median of the warm ones, with the step from the
@@ -277,7 +261,7 @@ int Run(const Options& options) {
                 "KiB (%.1f MiB)\n",
                 peak.processes, peak.rssKiB, static_cast<double>(peak.rssKiB) / 1024.0, peak.pssKiB,
                 static_cast<double>(peak.pssKiB) / 1024.0);
-    const long hwm = StatusKiB("/proc/self/status", "VmHWM");
+    const long hwm = ProcKiB("/proc/self/status", "VmHWM");
     std::printf("  this process: VmHWM %ld KiB (%.1f MiB)\n", hwm,
                 static_cast<double>(hwm) / 1024.0);
     return 0;

@@ -30,27 +30,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "PrivateBusService.h"
 #include "ServiceThread.h"
 #include "service/ServeCommand.h"
 
 using namespace KDAutoUpdate;
+using namespace KDAutoUpdate::Bench;
 
 namespace {
-
-double MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t mid = v.size() / 2;
-    return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
-}
 
 struct Figures {
     std::vector<double> toWindowMs, cpuMs, rssKiB, pssKiB;

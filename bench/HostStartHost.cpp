@@ -27,6 +27,8 @@
 #include <memory>
 #include <string>
 
+#include "BenchFigures.h"
+
 #if KDAU_HOST_KIND == 1 || KDAU_HOST_KIND == 3
 #define KDAU_EMBEDS_AGENT 1
 #include "agent/AuAgent.h"
@@ -35,15 +37,11 @@
 #include "AuAgentClient.h"
 #endif
 
+using namespace KDAutoUpdate::Bench;
+
 namespace {
 
 [[maybe_unused]] constexpr const char* kProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
-
-double MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 double ProcessorMs() {
     rusage usage{};
@@ -52,16 +50,6 @@ double ProcessorMs() {
         return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
     };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// A "Name:   1234 kB" line of a /proc file, in KiB; 0 when missing.
-long ProcKiB(const char* file, const char* name) {
-    std::ifstream in(file);
-    const std::size_t length = std::strlen(name);
-    for (std::string line; std::getline(in, line);)
-        if (line.compare(0, length, name) == 0 && line.size() > length && line[length] == ':')
-            return std::strtol(line.c_str() + length + 1, nullptr, 10);
-    return 0;
 }
 
 // Calls `seen` at the first expose of the window it watches.

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+#include "BenchFigures.h"
+
 class PrivateBusService {
 public:
     // Starts the bus and the service; `ok()` tells whether both run.
@@ -64,7 +66,4 @@ inline double TimeMs(const std::function<void()>& work) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
-inline double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using KDAutoUpdate::Bench::Median;
