@@ -99,11 +99,11 @@ int RunDriver(int rounds) {
     }
     for (const auto& kind : {"agent", "eager", "dbus"}) {
         const Figures& f = figures[kind];
-        std::printf("  added by %-5s: window %+.1f ms, cpu %+.1f ms, RSS %+.1f MiB, PSS %+.1f MiB\n",
-                    kind, Median(f.toWindowMs) - Median(plain.toWindowMs),
-                    Median(f.cpuMs) - Median(plain.cpuMs),
-                    (Median(f.rssKiB) - Median(plain.rssKiB)) / 1024,
-                    (Median(f.pssKiB) - Median(plain.pssKiB)) / 1024);
+        std::printf(
+            "  added by %-5s: window %+.1f ms, cpu %+.1f ms, RSS %+.1f MiB, PSS %+.1f MiB\n", kind,
+            Median(f.toWindowMs) - Median(plain.toWindowMs), Median(f.cpuMs) - Median(plain.cpuMs),
+            (Median(f.rssKiB) - Median(plain.rssKiB)) / 1024,
+            (Median(f.pssKiB) - Median(plain.pssKiB)) / 1024);
     }
     return 0;
 }
