@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 
+#include <algorithm>
+
 #include "platform/ResourceLibrary.h"
 #include "platform/portable/ResUrl.h"
 
@@ -22,17 +24,30 @@ std::string LowerExtension(const std::string& name) {
 
 } // namespace
 
-QtResSchemeHandler::QtResSchemeHandler(IResourceLibrary* resources, QObject* parent)
-    : QWebEngineUrlSchemeHandler(parent), m_resources(resources) {}
+QtResSchemeHandler::QtResSchemeHandler(QObject* parent) : QWebEngineUrlSchemeHandler(parent) {}
+
+void QtResSchemeHandler::Attach(IResourceLibrary* resources) {
+    if (resources)
+        m_libraries.push_back(resources);
+}
+
+void QtResSchemeHandler::Detach(IResourceLibrary* resources) {
+    // One attachment per control: a library two controls share stays until both let it go.
+    const auto it = std::find(m_libraries.begin(), m_libraries.end(), resources);
+    if (it != m_libraries.end())
+        m_libraries.erase(it);
+}
 
 std::optional<std::string> QtResSchemeHandler::Read(const std::string& url) const {
     std::string filePath;
     std::string resourceName;
     try {
-        if (!ParseResUrl(url, filePath, resourceName) || !m_resources || !m_resources->IsOpen() ||
-            m_resources->ResourceFilePath() != filePath)
+        if (!ParseResUrl(url, filePath, resourceName))
             return std::nullopt;
-        return m_resources->ReadResource(resourceName);
+        for (IResourceLibrary* library : m_libraries)
+            if (library->IsOpen() && library->ResourceFilePath() == filePath)
+                return library->ReadResource(resourceName);
+        return std::nullopt;
     } catch (...) {
         return std::nullopt;
     }

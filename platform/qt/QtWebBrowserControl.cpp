@@ -16,6 +16,7 @@
 #include "platform/headless/MarkupBounds.h"
 #include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtBrowserKeys.h"
+#include "platform/qt/QtBrowserProfile.h"
 #include "platform/qt/QtEngineSwitches.h"
 #include "platform/qt/QtPageBody.h"
 #include "platform/qt/QtPageSchemeHandler.h"
@@ -72,13 +73,13 @@ QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
     m_stack->show();
     // The schemes go in before the first profile starts the engine, if no one put them in yet.
     RegisterSchemes();
-    // A profile of its own, kept in memory: nothing of the pages is written to disk, and the
-    // scheme handlers serve this control's library only.
-    m_profile = new QWebEngineProfile();
-    m_resHandler = new QtResSchemeHandler(resources, m_profile);
-    m_pageHandler = new QtPageSchemeHandler(m_profile);
-    m_profile->installUrlSchemeHandler(QtResSchemeHandler::kScheme, m_resHandler);
-    m_profile->installUrlSchemeHandler(QtPageSchemeHandler::kScheme, m_pageHandler);
+    // The process's profile, kept in memory: nothing of the pages is written to disk, and
+    // the controls share its renderer.
+    QtBrowserProfile& shared = QtBrowserProfile::Get();
+    m_profile = shared.Profile();
+    m_resHandler = &shared.Resources();
+    m_pageHandler = &shared.Pages();
+    m_resHandler->Attach(resources);
 }
 
 QtWebBrowserControl::~QtWebBrowserControl() {
@@ -93,15 +94,27 @@ QtWebBrowserControl::~QtWebBrowserControl() {
     }
     if (m_container)
         m_container->removeEventFilter(this);
-    // The control may go while one of its widgets delivers an event: the widgets and then the
-    // profile they use go from the loop, in that order.
+    if (m_resHandler)
+        m_resHandler->Detach(m_resources);
+    // The in-memory bodies are the shared handler's: this control's go with it.
+    for (auto& [id, browser] : m_browsers) {
+        DropInternalPage(browser.internalPage);
+        if (browser.load)
+            DropInternalPage(browser.load->internalPage);
+    }
+    // One page keeps the renderer for a next window while the profile holds it.
+    for (auto& [id, browser] : m_browsers)
+        if (browser.page) {
+            QtBrowserProfile::Get().Retire(browser.page);
+            break;
+        }
+    // The control may go while one of its widgets delivers an event: the widgets go from the
+    // loop.
     if (m_stack) {
         m_stack->hide();
         m_stack->setParent(nullptr);
         m_stack->deleteLater();
     }
-    if (m_profile)
-        m_profile->deleteLater();
 }
 
 bool QtWebBrowserControl::AddBrowser(short& id) {
@@ -414,6 +427,7 @@ void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std:
         current->document->Detach();
     current->document = document;
     document->Bind();
+    QtBrowserProfile::Get().PageShown();
     if (current->internalPage != shown) {
         DropInternalPage(current->internalPage);
         current->internalPage = shown;

@@ -23,8 +23,9 @@
 // (QtHtmlDocument). The host's UI flags become the pages' style (QtWebPage::SetHostFlags).
 // Keys go to the host first (QtBrowserKeys).
 //
+// The controls of a process share one in-memory profile and so one renderer (QtBrowserProfile).
 // The engine takes custom URL schemes only until it starts (its first profile): the first
-// control registers them (RegisterSchemes) before it makes its profile; a program that starts
+// control registers them (RegisterSchemes) before the profile is made; a program that starts
 // Qt WebEngine itself earlier calls RegisterSchemes() first.
 
 #include <QByteArray>
@@ -72,8 +73,8 @@ public:
     // Registers the URL schemes of the control (res, and the in-memory scheme of large pages),
     // which Qt WebEngine takes until it starts, and sets the engine's switches unless the host
     // has (QtEngineSwitches) or the engine has started. Before the QApplication exists it also
-    // shares OpenGL contexts, as Qt WebEngine asks. The first control calls it before it makes
-    // its profile; later calls do nothing.
+    // shares OpenGL contexts, as Qt WebEngine asks. The first control calls it before the shared
+    // profile is made; later calls do nothing.
     static void RegisterSchemes();
 
     // `container` is the widget the control fills; `resources` may be null (res:// pages then

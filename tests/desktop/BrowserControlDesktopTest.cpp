@@ -1,9 +1,9 @@
 // The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
 // failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
 // same click event and check box activation as a mouse click), new windows, the stack of
-// browsers, large pages, and what the first control sets up in the engine: the URL schemes (a
-// network page cannot reach the resource library) and one renderer process for pages of two
-// sites.
+// browsers, large pages, and what the controls share in the engine: the URL schemes (a
+// network page cannot reach the resource library), one renderer process for pages of two
+// sites, and that renderer kept from a closed control for the next.
 
 #include <QPointer>
 #include <QStackedWidget>
@@ -84,10 +84,7 @@ protected:
         ASSERT_TRUE(control->AddBrowser(page));
     }
     void TearDown() override {
-        QPointer<QWidget> stack = control->Widget();
         control.reset();
-        // The views and the profile go from the loop.
-        EXPECT_TRUE(loop.RunUntil([&] { return stack.isNull(); }, kPatience));
         int drained = 0;
         loop.Post([&] { ++drained; });
         loop.RunUntil([&] { return drained == 1; }, kPatience);
@@ -123,7 +120,8 @@ protected:
     short page = 0;
 };
 
-TEST_F(BrowserControlDesktopTest, SchemesAndSwitchesComeWithTheFirstControlAndSitesShareOneRenderer) {
+TEST_F(BrowserControlDesktopTest,
+       SchemesAndSwitchesComeWithTheFirstControlAndSitesShareOneRenderer) {
     // main() applied the switches before the engine started; a host's own value stays.
     const QByteArray applied = qgetenv(QtEngineSwitches::kVariable);
     qputenv(QtEngineSwitches::kVariable, "");
@@ -144,16 +142,41 @@ TEST_F(BrowserControlDesktopTest, SchemesAndSwitchesComeWithTheFirstControlAndSi
 
     // The schemes went in with the first control: a page from the network cannot reach the
     // library, the progress page can.
-    const QString probe = QStringLiteral(
-                              "(function () { var i = new Image(); window.__probe = 'pending';"
-                              " i.onload = function () { window.__probe = 'load'; };"
-                              " i.onerror = function () { window.__probe = 'error'; };"
-                              " i.src = '%1'; return 1; })()")
-                              .arg(QString::fromStdString(ResUrl("aniProgress.gif")));
+    const QString probe =
+        QStringLiteral("(function () { var i = new Image(); window.__probe = 'pending';"
+                       " i.onload = function () { window.__probe = 'load'; };"
+                       " i.onerror = function () { window.__probe = 'error'; };"
+                       " i.src = '%1'; return 1; })()")
+            .arg(QString::fromStdString(ResUrl("aniProgress.gif")));
     Js(page, probe);
     Js(progress, probe);
     EXPECT_TRUE(JsBecomes(progress, "window.__probe", "load"));
     EXPECT_TRUE(JsBecomes(page, "window.__probe", "error"));
+}
+
+TEST_F(BrowserControlDesktopTest, AClosedControlKeepsTheRendererForTheNextButNotItsLibrary) {
+    Load(page, ResUrl("AuProgress.html"));
+    const qint64 renderer = control->View(page)->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    QPointer<QWebEnginePage> closed = control->View(page)->page();
+    control.reset();
+    int drained = 0;
+    loop.Post([&] { ++drained; });
+    loop.RunUntil([&] { return drained == 1; }, kPatience);
+    EXPECT_FALSE(closed.isNull()) << "the closed control's pages keep the renderer";
+
+    // A control without a library of its own cannot reach the closed one's.
+    control = std::make_unique<QtWebBrowserControl>(container.get(), http, nullptr, loop);
+    control->SetEvents(&events);
+    ASSERT_TRUE(control->AddBrowser(page));
+    Load(page, ResUrl("AuProgress.html"));
+    EXPECT_EQ(events.lines.back(), "error 1 " + ResUrl("AuProgress.html") + " 404");
+
+    Load(page, server.Url("/other.html"));
+    EXPECT_EQ(events.Count("complete"), 2) << events.lines.back();
+    EXPECT_EQ(control->View(page)->page()->renderProcessPid(), renderer);
+    EXPECT_TRUE(loop.RunUntil([&] { return closed.isNull(); }, kPatience))
+        << "kept pages outlive the next control's first page";
 }
 
 TEST_F(BrowserControlDesktopTest, FailedLoadsRaiseNavigateErrorWithoutDocument) {
