@@ -3,7 +3,11 @@
 // embedded service with the sample catalogue, and the memory of the whole process tree (the
 // WebEngine helpers included) while the page is shown.
 //
-//   kdau_bench_display [--rounds N] [--settle MS] [--timeout MS] [--phases]
+//   kdau_bench_display [--rounds N] [--settle MS] [--timeout MS] [--phases] [--floor]
+//
+// --floor measures the toolkit's own floor instead, in the same process with the same engine
+// switches and the service running: a bare off-the-record web view that shows a one-line page,
+// round after round. The window's figures less the floor's are what the window itself costs.
 //
 // The first round is reported apart as the cold start: it pays for the engine's start and its
 // helper processes. Between rounds the window is closed and the agent left to become idle.
@@ -11,7 +15,12 @@
 // engine's command-line switches in force are printed with the figures.
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QHostAddress>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <unistd.h>
 
@@ -31,9 +40,9 @@
 #include "BenchFigures.h"
 #include "agent/AuAgent.h"
 #include "agent/FormInstances.h"
-#include "platform/qt/HostPlatform.h"
 #include "messages_window/frmMessages.h"
 #include "platform/EventLoop.h"
+#include "platform/qt/HostPlatform.h"
 #include "platform/qt/QtWebBrowserControl.h"
 #include "service/ServeCommand.h"
 #include "service/ServiceOptions.h"
@@ -54,6 +63,7 @@ struct Options {
     long settleMs = 300;
     long timeoutMs = 60000;
     bool phases = false;
+    bool floor = false;
 };
 
 class Events : public IAuAgentEvents {
@@ -129,8 +139,8 @@ void PrintPhases(const std::vector<std::map<std::size_t, double>>& rounds) {
         const double c = cold == rounds.front().end() ? -1 : cold->second;
         const double w = warm.empty() ? -1 : Median(warm);
         std::printf("  %-40s %9.1f %7.1f %9.1f %7.1f\n",
-                    Bench::DisplayPhases::Names()[phase].c_str(), c,
-                    c < 0 ? 0 : c - coldBefore, w, w < 0 ? 0 : w - warmBefore);
+                    Bench::DisplayPhases::Names()[phase].c_str(), c, c < 0 ? 0 : c - coldBefore, w,
+                    w < 0 ? 0 : w - warmBefore);
         if (c >= 0)
             coldBefore = c;
         if (w >= 0)
@@ -148,8 +158,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     // Each option takes the number after it.
     for (int i = 1; i < argc; i += 2) {
         const std::string arg = argv[i];
-        if (arg == "--phases") {
-            options.phases = true;
+        if (arg == "--phases" || arg == "--floor") {
+            (arg == "--phases" ? options.phases : options.floor) = true;
             --i;
             continue;
         }
@@ -168,6 +178,82 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
+// Runs Qt's loop for `ms` and keeps the tree's sample with the largest RSS.
+TreeMemory SettledPeak(long ms, TreeMemory peak) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        QEventLoop wait;
+        QTimer::singleShot(50, &wait, &QEventLoop::quit);
+        wait.exec();
+        const TreeMemory sample = SampleTree();
+        if (sample.rssKiB > peak.rssKiB)
+            peak = sample;
+    }
+    return peak;
+}
+
+void PrintTimes(const std::vector<double>& times, const char* what) {
+    const std::vector<double> warm(times.begin() + 1, times.end());
+    std::printf("%s:\n", what);
+    std::printf("  cold (round 1)           : %8.1f ms\n", times.front());
+    if (!warm.empty())
+        std::printf("  warm median / worst (%2zu): %8.1f ms / %.1f ms\n", warm.size(), Median(warm),
+                    *std::max_element(warm.begin(), warm.end()));
+}
+
+void PrintMemory(const TreeMemory& peak) {
+    std::printf("memory while the page is shown (peak over the rounds):\n");
+    std::printf("  process tree: %d processes, sum of VmRSS %ld KiB (%.1f MiB), sum of PSS %ld "
+                "KiB (%.1f MiB)\n",
+                peak.processes, peak.rssKiB, static_cast<double>(peak.rssKiB) / 1024.0, peak.pssKiB,
+                static_cast<double>(peak.pssKiB) / 1024.0);
+}
+
+// The floor: what the engine costs for the least a window can show.
+int RunFloor(const Options& options) {
+    QtWebBrowserControl::RegisterSchemes();
+    std::printf("a bare web view, %d rounds\n", options.rounds);
+    std::printf("engine switches: QTWEBENGINE_CHROMIUM_FLAGS=\"%s\"\n",
+                qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").constData());
+    QWebEngineProfile profile; // off the record, as the window's
+    std::vector<double> times;
+    TreeMemory peak;
+    for (int round = 0; round < options.rounds; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        QWebEngineView view;
+        auto* page = new QWebEnginePage(&profile, &view);
+        view.setPage(page);
+        view.resize(640, 480);
+        view.show();
+        bool loaded = false;
+        QEventLoop wait;
+        QObject::connect(page, &QWebEnginePage::loadFinished, &wait, [&](bool ok) {
+            loaded = ok;
+            wait.quit();
+        });
+        QTimer::singleShot(options.timeoutMs, &wait, &QEventLoop::quit);
+        page->setHtml(QStringLiteral("<!DOCTYPE html><html><body><p>Hello</p></body></html>"));
+        wait.exec();
+        if (!loaded) {
+            std::fprintf(stderr, "round %d: the page did not load\n", round + 1);
+            return 1;
+        }
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+        const TreeMemory roundPeak = SettledPeak(options.settleMs, SampleTree());
+        if (roundPeak.rssKiB > peak.rssKiB)
+            peak = roundPeak;
+        std::printf("  round %2d: %8.1f ms  (tree %d processes, RSS %ld KiB, PSS %ld KiB)\n",
+                    round + 1, times.back(), roundPeak.processes, roundPeak.rssKiB,
+                    roundPeak.pssKiB);
+        std::fflush(stdout);
+    }
+    PrintTimes(times, "a bare view's page loaded");
+    PrintMemory(peak);
+    return 0;
+}
+
 int Run(const Options& options) {
     ServiceOptions serviceOptions;
     serviceOptions.catalogueFolder = DefaultCatalogueFolder();
@@ -176,6 +262,8 @@ int Run(const Options& options) {
         std::fprintf(stderr, "the service did not start: %s\n", qPrintable(service.ErrorString()));
         return 1;
     }
+    if (options.floor)
+        return RunFloor(options);
 
     HostPlatform host(UiMode::Desktop);
     IEventLoop& loop = *host.platform().loop;
@@ -224,15 +312,7 @@ int Run(const Options& options) {
         const std::size_t messages = FormInstances::ForThread().messages->Messages().Count();
 
         // The page is shown: sample the tree now and while the engine settles.
-        TreeMemory roundPeak = SampleTree();
-        const auto settleEnd =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(options.settleMs);
-        while (std::chrono::steady_clock::now() < settleEnd) {
-            loop.RunFor(50);
-            const TreeMemory sample = SampleTree();
-            if (sample.rssKiB > roundPeak.rssKiB)
-                roundPeak = sample;
-        }
+        const TreeMemory roundPeak = SettledPeak(options.settleMs, SampleTree());
         if (roundPeak.rssKiB > peak.rssKiB)
             peak = roundPeak;
         std::printf("  round %2d: %8.1f ms  (%zu messages; tree %d processes, RSS %ld KiB, "
@@ -248,19 +328,10 @@ int Run(const Options& options) {
         }
     }
 
-    const std::vector<double> warm(times.begin() + 1, times.end());
-    std::printf("DisplayMessages() to the service page in front:\n");
-    std::printf("  cold (round 1)           : %8.1f ms\n", times.front());
-    if (!warm.empty())
-        std::printf("  warm median / worst (%2zu): %8.1f ms / %.1f ms\n", warm.size(), Median(warm),
-                    *std::max_element(warm.begin(), warm.end()));
+    PrintTimes(times, "DisplayMessages() to the service page in front");
     if (!phases.empty())
         PrintPhases(phases);
-    std::printf("memory while the page is shown (peak over the rounds):\n");
-    std::printf("  process tree: %d processes, sum of VmRSS %ld KiB (%.1f MiB), sum of PSS %ld "
-                "KiB (%.1f MiB)\n",
-                peak.processes, peak.rssKiB, static_cast<double>(peak.rssKiB) / 1024.0, peak.pssKiB,
-                static_cast<double>(peak.pssKiB) / 1024.0);
+    PrintMemory(peak);
     const long hwm = ProcKiB("/proc/self/status", "VmHWM");
     std::printf("  this process: VmHWM %ld KiB (%.1f MiB)\n", hwm,
                 static_cast<double>(hwm) / 1024.0);
@@ -273,7 +344,9 @@ int main(int argc, char** argv) {
     Options options;
     options.phases = qEnvironmentVariableIntValue("KDAU_BENCH_PHASES") == 1;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--rounds N] [--settle MS] [--timeout MS] [--phases]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--rounds N] [--settle MS] [--timeout MS] [--phases] "
+                     "[--floor]\n",
                      argv[0]);
         return 2;
     }
