@@ -412,7 +412,10 @@ void UpdateService::Log(const QByteArray& method, const QByteArray& target, cons
     const QString line = QStringLiteral("%1 %2 %3")
                              .arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
     if (m_options.log) {
-        *m_options.log << line << '\n';
+        // The line and its end in one piece: the stream writes its buffer out whenever it is
+        // full, and workers share stdout, so a line cut there would be joined to another
+        // worker's batch.
+        *m_options.log << line + u'\n';
         if (!m_options.bufferLog) {
             m_options.log->flush();
         } else if (!m_logFlush) {

@@ -227,7 +227,7 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const int reachable = 10000 * 2 / 3 * 10 / 11;
     EXPECT_GT(wide, reachable * 33 / 100);
     EXPECT_LT(wide, reachable * 41 / 100);
-    // nginx's log tells the vendor how far the rollout has gone.
+    // Both logs tell the vendor how far the rollout has gone.
     const QRegularExpression offeredWide(QStringLiteral("offered=\\S*\\bwide\\b"));
     server.terminate();
     server.waitForFinished(5000);
@@ -236,6 +236,13 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const QString log = QString::fromUtf8(access.readAll());
     EXPECT_EQ(log.count(offeredWide), wide);
     EXPECT_EQ(log.count(QStringLiteral(" channel=test")), (10000 + 6) / 7);
+    // The service's two workers write their batches to one stdout: one line per request still.
+    QElapsedTimer clock;
+    clock.start();
+    while (lines.size() < 10000 && clock.elapsed() < 10000)
+        lines = service->Requests();
+    EXPECT_EQ(lines.size(), 10000);
+    EXPECT_EQ(lines.filter(offeredWide).size(), wide);
 }
 
 } // namespace
