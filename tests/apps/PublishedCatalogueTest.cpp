@@ -228,12 +228,15 @@ TEST_F(PublishedCatalogue, PagesGoOutPrecompressedAndPatchesAreImmutable) {
         QRegularExpression("http://[^/\"]+(/services/autoupdate/deltas/[^\"]+)\"")
             .match(QString::fromUtf8(html));
     ASSERT_TRUE(link.hasMatch()) << html.toStdString();
+    QFile published(work.filePath("site/deltas/" + link.captured(1).section(u'/', -1)));
+    ASSERT_TRUE(published.open(QIODevice::ReadOnly)) << published.fileName().toStdString();
+    const QByteArray bytes = published.readAll();
     for (const quint16 from : {port, ServicePort()}) {
         const Answer patch = RawGet(from, link.captured(1).toUtf8());
         EXPECT_EQ(patch.status, "HTTP/1.1 200");
         EXPECT_TRUE(patch.head.contains("Cache-Control: public, max-age=31536000, immutable"))
             << patch.head.toStdString();
-        EXPECT_FALSE(patch.body.isEmpty());
+        EXPECT_EQ(patch.body, bytes);
     }
 }
 
