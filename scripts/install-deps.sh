@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates ccache
   qt6-base-dev libxcb1-dev qt6-httpserver-dev qt6-webengine-dev qt6-websockets-dev libqt6opengl6-dev
-  libpugixml-dev libgumbo-dev libsodium-dev libzstd-dev
+  libpugixml-dev libgumbo-dev libsodium-dev libzstd-dev zlib1g-dev
   clang libclang-rt-14-dev clang-tidy
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   curl xvfb xauth

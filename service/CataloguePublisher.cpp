@@ -3,6 +3,7 @@
 #include "service/CheckResponse.h"
 #include "service/DeltaPatches.h"
 #include "service/GateStates.h"
+#include "service/Gzip.h"
 #include "service/MessagePage.h"
 #include "service/UpdateService.h"
 #include "service/VersionPattern.h"
@@ -36,6 +37,22 @@ public:
             file.write(bytes) == bytes.size() && file.flush())
             return true;
         return Fail(QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString()));
+    }
+
+    // A text file and, beside it, its gzip form NAME.gz, which a static server sends to clients
+    // that accept gzip without compressing each answer again. A file too small to gain has
+    // none, and loses one an earlier publish left, which would no longer match it.
+    bool WriteText(const QString& relative, const QByteArray& bytes) {
+        if (!Write(relative, bytes))
+            return false;
+        const QString zipped = relative + QStringLiteral(".gz");
+        const std::optional<QByteArray> compressed = Gzip::Compress(bytes);
+        if (!compressed)
+            return Fail(QStringLiteral("cannot compress %1").arg(relative));
+        if (compressed->size() < bytes.size())
+            return Write(zipped, *compressed);
+        QFile::remove(QDir(m_folder).filePath(zipped));
+        return true;
     }
 
     // The answer name for what `product` offers to `version`, or, when gates decide among
@@ -95,7 +112,8 @@ public:
             QCryptographicHash sha256(QCryptographicHash::Sha256);
             if (!file.open(QIODevice::ReadOnly) || !sha256.addData(&file))
                 return Fail(QStringLiteral("cannot read %1").arg(path));
-            const QString address = QString::fromLatin1(sha256.result().toHex().left(16)) + u'/' + name;
+            const QString address =
+                QString::fromLatin1(sha256.result().toHex().left(16)) + u'/' + name;
             const QString target = QDir(m_folder).filePath(QStringLiteral("packages/") + address);
             QDir().mkpath(QFileInfo(target).absolutePath());
             QFile::remove(target);
@@ -106,6 +124,14 @@ public:
             m_packageAddresses.insert(name, address);
         }
         return true;
+    }
+
+    // The gzip form of a copied text file.
+    bool Precompress(const QString& relative) {
+        QFile file(QDir(m_folder).filePath(relative));
+        if (!file.open(QIODevice::ReadOnly))
+            return Fail(QStringLiteral("cannot read %1").arg(file.fileName()));
+        return WriteText(relative, file.readAll());
     }
 
     bool Fail(const QString& what) {
@@ -123,8 +149,8 @@ private:
         MessagePage page(product, offers, m_serviceUrl);
         page.SetPackageAddresses(&m_packageAddresses);
         page.SetDeltas(m_deltas);
-        if (!Write(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
-            !Write(QStringLiteral("page/%1.html").arg(name), page.Html()))
+        if (!WriteText(QStringLiteral("check/%1.xml").arg(name), BuildCheckResponse(offers)) ||
+            !WriteText(QStringLiteral("page/%1.html").arg(name), page.Html()))
             return std::nullopt;
         m_written.insert(name, true);
         QStringList ids;
@@ -153,6 +179,12 @@ private:
     QMap<QString, bool> m_sets;
     QHash<QString, QString> m_packageAddresses;
 };
+
+// Whether a content type is text that compresses (pages, XML, scripts), not an image.
+bool IsText(const QByteArray& type) {
+    return type.startsWith("text/") || type.contains("xml") || type.contains("javascript") ||
+           type.contains("json");
+}
 
 // The versions the product's messages name, in order, each once.
 QList<ProductVersion> Boundaries(const CatalogueProduct& product) {
@@ -246,10 +278,14 @@ std::optional<PublishedAnswers> CataloguePublisher::Publish(const Catalogue& cat
     const auto infoFiles = writer.CopyFolder(catalogue.InfoFolder(), QStringLiteral("info"));
     if (!infoFiles)
         return std::nullopt;
-    for (const QString& name : *infoFiles)
-        answers.infoFiles.append(
-            {name, UpdateService::InfoContentType(QDir(catalogue.InfoFolder()).filePath(name))});
-    if (!writer.Write(QStringLiteral("not-found.html"), UpdateService::kNotFoundPage))
+    for (const QString& name : *infoFiles) {
+        const QByteArray type =
+            UpdateService::InfoContentType(QDir(catalogue.InfoFolder()).filePath(name));
+        answers.infoFiles.append({name, type});
+        if (IsText(type) && !writer.Precompress(QStringLiteral("info/") + name))
+            return std::nullopt;
+    }
+    if (!writer.WriteText(QStringLiteral("not-found.html"), UpdateService::kNotFoundPage))
         return std::nullopt;
     return answers;
 }

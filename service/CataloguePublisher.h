@@ -15,15 +15,17 @@ namespace KDAutoUpdate {
 //                                   offer: per product, for every version the catalogue
 //                                   names, between and around them, and without a version
 //   packages/, info/                copies of the catalogue's files
+//   deltas/                         patches of packages from the bases the catalogue names
 //   not-found.html                  the page of an unknown address
+//   NAME.gz                         beside each text file above: its gzip form, when smaller
 // The pages' links start with `publicUrl` (scheme, host and port), as the service's do with its
 // own public URL; they never depend on the request.
 class CataloguePublisher {
 public:
     // Writes into `folder` (made if missing); the table of answers, or nothing with `error` set.
     static std::optional<PublishedAnswers> Publish(const Catalogue& catalogue,
-                                                   const QString& folder,
-                                                   const QString& publicUrl, QString* error);
+                                                   const QString& folder, const QString& publicUrl,
+                                                   QString* error);
 };
 
 } // namespace KDAutoUpdate

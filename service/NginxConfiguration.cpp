@@ -32,7 +32,8 @@ QString GateMaps(const PublishedAnswers& answers) {
                                   "    map $kdau_test $kdau_channel {\n        default release;\n"
                                   "        1 test;\n    }\n");
     if (!gates.Any())
-        return text + QStringLiteral("    map $arg_lickey $kdau_bucket {\n        default -;\n    }\n");
+        return text +
+               QStringLiteral("    map $arg_lickey $kdau_bucket {\n        default -;\n    }\n");
     text += QStringLiteral("    map $kdau_product $kdau_code {\n        default \"\";\n");
     for (const PublishedAnswers::Product& product : answers.products)
         text += QStringLiteral("        %1 %2;\n").arg(product.key, Quoted(product.code));
@@ -61,11 +62,12 @@ QString GateMaps(const PublishedAnswers& answers) {
                 .arg(flags);
     for (qsizetype outside = 0; outside <= gates.shares.size(); ++outside) {
         const QString state = QString(outside, u'0') + QString(gates.shares.size() - outside, u'1');
-        const QString range =
-            outside == 0 ? QStringLiteral("<%1%").arg(gates.shares.first())
-            : outside == gates.shares.size()
-                ? QStringLiteral(">=%1%").arg(gates.shares.last())
-                : QStringLiteral("%1-%2%").arg(gates.shares[outside - 1]).arg(gates.shares[outside]);
+        const QString range = outside == 0 ? QStringLiteral("<%1%").arg(gates.shares.first())
+                              : outside == gates.shares.size()
+                                  ? QStringLiteral(">=%1%").arg(gates.shares.last())
+                                  : QStringLiteral("%1-%2%")
+                                        .arg(gates.shares[outside - 1])
+                                        .arg(gates.shares[outside]);
         if (!state.isEmpty())
             text += QStringLiteral("        %1 %2;\n").arg(Quoted(state), Quoted(range));
     }
@@ -95,10 +97,11 @@ QString Maps(const PublishedAnswers& answers) {
                                            .arg(QRegularExpression::escape(product.code))),
                          product.key);
     // With gates the version's rule names a version set; the gate map below picks the answer.
-    text += QStringLiteral("    }\n    map \"$kdau_product:$arg_version\" %1 {\n"
-                           "        default %2;\n")
-                .arg(answers.gates.Any() ? QStringLiteral("$kdau_set") : QStringLiteral("$kdau_answer"),
-                     QLatin1String(PublishedAnswers::kUnknownProduct));
+    text +=
+        QStringLiteral("    }\n    map \"$kdau_product:$arg_version\" %1 {\n"
+                       "        default %2;\n")
+            .arg(answers.gates.Any() ? QStringLiteral("$kdau_set") : QStringLiteral("$kdau_answer"),
+                 QLatin1String(PublishedAnswers::kUnknownProduct));
     for (const PublishedAnswers::Product& product : answers.products) {
         for (const PublishedAnswers::Rule& rule : product.rules) {
             const QString key =
@@ -121,6 +124,7 @@ QString InfoLocations(const PublishedAnswers& answers, const QString& folder,
     for (const auto& [name, type] : answers.infoFiles)
         text += QStringLiteral("        location ~ %1 {\n"
                                "            types { } default_type %2;\n"
+                               "            gzip_static on;\n"
                                "            alias %3;\n        }\n")
                     .arg(QuotedPattern(QStringLiteral("^(?i:%1/info/)%2$")
                                            .arg(QRegularExpression::escape(service),
@@ -151,9 +155,9 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
         "    tcp_nopush on;\n"
         "    open_file_cache max=1000;\n"
         // Answers and pages: short-lived in caches, revalidated by their ETag (nginx gives
-        // every static file one), compressed for clients that accept it.
-        "    gzip on;\n"
-        "    gzip_types text/xml;\n"
+        // every static file one). Clients that accept gzip get the NAME.gz publish wrote
+        // beside them; nothing is compressed per request.
+        "    gzip off;\n"
         "    gzip_vary on;\n"
         "    gzip_http_version 1.0;\n"
         "    client_body_temp_path client_body_temp;\n"
@@ -169,17 +173,19 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                            "        if ($request_method != GET) { return 405; }\n"
                            "        location = /kdau-not-found {\n"
                            "            internal;\n"
+                           "            gzip_static on;\n"
                            "            types { } default_type \"text/html; charset=utf-8\";\n"
                            "            alias %3;\n        }\n"
                            "        location ~* %4 {\n"
                            "            types { } default_type text/xml;\n"
                            "            add_header Cache-Control \"public, max-age=60\";\n"
+                           "            gzip_static on;\n"
                            "            try_files /check/$kdau_answer.xml =404;\n        }\n"
                            "        location ~* %5 {\n"
-                           // The charset apart from the type, so gzip recognizes text/html.
                            "            types { } default_type text/html;\n"
                            "            charset utf-8;\n"
                            "            add_header Cache-Control \"public, max-age=60\";\n"
+                           "            gzip_static on;\n"
                            "            try_files /page/$kdau_answer.html =404;\n        }\n"
                            "        location ~* %8 {\n"
                            "            types { } default_type application/octet-stream;\n"
@@ -194,11 +200,14 @@ QByteArray NginxConfiguration::Text(const PublishedAnswers& answers, const QStri
                      QuotedPattern(u'^' + service + QStringLiteral("/initupdate\\.aspx$")),
                      QuotedPattern(u'^' + service + QStringLiteral("/packages/([^/]+)$")),
                      Quoted(folder + QStringLiteral("/packages/$1")),
-                     QuotedPattern(u'^' + service + QStringLiteral("/packages/([0-9a-f]{16})/([^/]+)$")),
+                     QuotedPattern(u'^' + service +
+                                   QStringLiteral("/packages/([0-9a-f]{16})/([^/]+)$")),
                      Quoted(folder + QStringLiteral("/packages/$1/$2")));
-    // Patches of packages, as the service serves them.
+    // Patches of packages, named by the hashes of both ends: never changed, kept for good.
     text += QStringLiteral("        location ~* %1 {\n"
                            "            types { } default_type application/octet-stream;\n"
+                           "            add_header Cache-Control \"public, max-age=31536000, "
+                           "immutable\";\n"
                            "            alias %2;\n        }\n")
                 .arg(QuotedPattern(u'^' + service + QStringLiteral("/deltas/([^/]+)$")),
                      Quoted(folder + QStringLiteral("/deltas/$1")));

@@ -225,7 +225,8 @@ void UpdateService::Route(const QHttpServerRequest& request, QTcpSocket* socket,
     if (!file)
         return answer(notFound);
     const QByteArray type = page ? InfoContentType(*file) : "application/octet-stream";
-    const StatusCode status = SendFile(responder, request, *file, type, package.has_value());
+    const StatusCode status =
+        SendFile(responder, request, *file, type, package.has_value(), delta.has_value());
     Log(method, target, QString::number(static_cast<int>(status)));
 }
 
@@ -318,10 +319,9 @@ std::optional<QString> UpdateService::PublishedFile(const QString& folder,
 
 // The file goes out in pieces as the connection takes them, never read into memory as a whole;
 // a range of it when the request asks for one of this version of the file.
-QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& responder,
-                                                         const QHttpServerRequest& request,
-                                                         const QString& path,
-                                                         const QByteArray& type, bool package) {
+QHttpServerResponder::StatusCode
+UpdateService::SendFile(QHttpServerResponder& responder, const QHttpServerRequest& request,
+                        const QString& path, const QByteArray& type, bool package, bool immutable) {
     const QFileInfo info(path);
     PackageRange range(info.size(), info.lastModified());
     range.Choose(request.value("Range"), request.value("If-Range"));
@@ -357,6 +357,10 @@ QHttpServerResponder::StatusCode UpdateService::SendFile(QHttpServerResponder& r
     validators();
     if (partial)
         responder.writeHeader("Content-Range", range.ContentRange());
+    // A patch's name holds the hashes of both its ends: its bytes never change, caches may keep
+    // it for good.
+    if (immutable)
+        responder.writeHeader("Cache-Control", "public, max-age=31536000, immutable");
     responder.writeHeader("Content-Length", QByteArray::number(range.count()));
     responder.writeHeader("Content-Type", type);
     responder.writeBody(QByteArray()); // the end of the header
@@ -412,7 +416,10 @@ void UpdateService::Log(const QByteArray& method, const QByteArray& target, cons
     const QString line = QStringLiteral("%1 %2 %3")
                              .arg(QString::fromUtf8(method), QString::fromUtf8(target), status);
     if (m_options.log) {
-        *m_options.log << line << '\n';
+        // The line and its end in one piece: the stream writes its buffer out whenever it is
+        // full, and workers share stdout, so a line cut there would be joined to another
+        // worker's batch.
+        *m_options.log << line + u'\n';
         if (!m_options.bufferLog) {
             m_options.log->flush();
         } else if (!m_logFlush) {

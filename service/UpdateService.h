@@ -100,7 +100,7 @@ private:
     QHttpServerResponder::StatusCode SendFile(QHttpServerResponder& responder,
                                               const QHttpServerRequest& request,
                                               const QString& path, const QByteArray& type,
-                                              bool package);
+                                              bool package, bool immutable);
     void Hold(QHttpServerResponder responder, QTcpSocket* socket);
     void ReloadCatalogueIfChanged();
     // Closes the connection once the answer (a streamed file too) went out.

@@ -94,9 +94,7 @@ protected:
         log.open(QIODevice::ReadOnly);
         FAIL() << "nginx did not start: " << log.readAll().toStdString();
     }
-    quint16 ServicePort() const {
-        return static_cast<quint16>(QUrl(service->BaseUrl()).port());
-    }
+    quint16 ServicePort() const { return static_cast<quint16>(QUrl(service->BaseUrl()).port()); }
     void TearDown() override {
         server.terminate();
         server.waitForFinished(5000);
@@ -145,21 +143,18 @@ TEST_F(PublishedCatalogue, EveryAnswerIsTheEmbeddedServicesByteForByte) {
 }
 
 // What a CDN in front of nginx needs: answers and pages cached briefly and revalidated by ETag,
-// pages compressed for clients that accept it, packages under addresses that change with their
-// content and may be kept for good.
+// packages under addresses that change with their content and may be kept for good.
 TEST_F(PublishedCatalogue, AnswersRevalidateAndPackagesAreImmutableByContent) {
     ASSERT_NO_FATAL_FAILURE(Serve(KDAU_SOURCE_DIR "/service/catalogue"));
     const QByteArray page =
         "/services/autoupdate/InitUpdate.aspx?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}";
     const Answer plain = RawGet(port, page);
-    EXPECT_TRUE(plain.head.contains("Cache-Control: public, max-age=60")) << plain.head.toStdString();
+    EXPECT_TRUE(plain.head.contains("Cache-Control: public, max-age=60"))
+        << plain.head.toStdString();
     const qsizetype at = plain.head.indexOf("ETag: ");
     ASSERT_GE(at, 0) << plain.head.toStdString();
     const QByteArray etag = plain.head.mid(at + 6).split('\r')[0];
     EXPECT_EQ(RawGet(port, page, "If-None-Match: " + etag + "\r\n").status, "HTTP/1.1 304");
-    const Answer zipped = RawGet(port, page, "Accept-Encoding: gzip\r\n");
-    EXPECT_TRUE(zipped.head.contains("Content-Encoding: gzip")) << zipped.head.toStdString();
-    EXPECT_LT(zipped.body.size(), plain.body.size() / 2);
 
     const QRegularExpressionMatch link =
         QRegularExpression("http://[^/\"]+(/services/autoupdate/packages/[0-9a-f]{16}/"
@@ -174,6 +169,75 @@ TEST_F(PublishedCatalogue, AnswersRevalidateAndPackagesAreImmutableByContent) {
     EXPECT_EQ(package.body, original.readAll());
     EXPECT_EQ(link.captured(1).section('/', -2, -2),
               QCryptographicHash::hash(package.body, QCryptographicHash::Sha256).toHex().left(16));
+}
+
+QByteArray Gunzip(const QByteArray& bytes) {
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc")});
+    gzip.write(bytes);
+    gzip.closeWriteChannel();
+    gzip.waitForFinished(10000);
+    return gzip.exitCode() == 0 ? gzip.readAllStandardOutput() : QByteArray("<not gzip>");
+}
+
+// A static host sends the gzip files publish wrote beside pages, answers and information pages
+// to clients that accept them, the plain files to others; patches, named by the hashes of both
+// their ends, may be kept for good, as the service says as well.
+TEST_F(PublishedCatalogue, PagesGoOutPrecompressedAndPatchesAreImmutable) {
+    const QString catalogue = work.filePath(QStringLiteral("patched"));
+    QDir().mkpath(catalogue + "/packages");
+    QDir().mkpath(catalogue + "/info");
+    QByteArray old;
+    for (int line = 0; line < 2000; ++line)
+        old += "echo " + QByteArray::number(line) + "\n";
+    const QList<std::pair<QString, QByteArray>> files{
+        {"packages/app-1.sh", old},
+        {"packages/app-2.sh", old + "echo 2\n"},
+        {"info/news.html",
+         "<html><body>" + QByteArray("<p>Neuigkeiten</p>").repeated(50) + "</body></html>"},
+        {"catalogue.xml",
+         R"(<catalogue><product code="{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}" name="K">
+  <message id="two" name="Zwei" type="exe" package="app-2.sh" toVersion="2"><base package="app-1.sh"/></message>
+  <message id="news" name="News" type="info" page="news.html"/>
+</product></catalogue>)"}};
+    for (const auto& [name, bytes] : files) {
+        QFile file(catalogue + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    ASSERT_NO_FATAL_FAILURE(Serve(catalogue));
+    const QByteArray query = "?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}&Version=1";
+    QByteArray html;
+    for (const QByteArray& target : {"/services/autoupdate/InitUpdate.aspx" + query,
+                                     "/services/autoupdate/CheckUpdate.aspx" + query,
+                                     QByteArray("/services/autoupdate/info/news.html"),
+                                     QByteArray("/services/autoupdate/nothing")}) {
+        SCOPED_TRACE(target.toStdString());
+        const Answer plain = RawGet(port, target);
+        const Answer zipped = RawGet(port, target, "Accept-Encoding: gzip, deflate\r\n");
+        EXPECT_FALSE(plain.head.contains("Content-Encoding")) << plain.head.toStdString();
+        EXPECT_TRUE(zipped.head.contains("Content-Encoding: gzip")) << zipped.head.toStdString();
+        EXPECT_TRUE(zipped.head.contains("Vary: Accept-Encoding"));
+        EXPECT_EQ(zipped.status, plain.status);
+        EXPECT_EQ(zipped.contentType, plain.contentType);
+        EXPECT_LT(zipped.body.size(), plain.body.size());
+        EXPECT_EQ(Gunzip(zipped.body), plain.body);
+        html = html.isEmpty() ? plain.body : html;
+    }
+
+    const QRegularExpressionMatch link =
+        QRegularExpression("http://[^/\"]+(/services/autoupdate/deltas/[^\"]+)\"")
+            .match(QString::fromUtf8(html));
+    ASSERT_TRUE(link.hasMatch()) << html.toStdString();
+    QFile published(work.filePath("site/deltas/" + link.captured(1).section(u'/', -1)));
+    ASSERT_TRUE(published.open(QIODevice::ReadOnly)) << published.fileName().toStdString();
+    const QByteArray bytes = published.readAll();
+    for (const quint16 from : {port, ServicePort()}) {
+        const Answer patch = RawGet(from, link.captured(1).toUtf8());
+        EXPECT_EQ(patch.status, "HTTP/1.1 200");
+        EXPECT_TRUE(patch.head.contains("Cache-Control: public, max-age=31536000, immutable"))
+            << patch.head.toStdString();
+        EXPECT_EQ(patch.body, bytes);
+    }
 }
 
 // Rollout shares, the test channel, a campaign and a way back, decided by nginx from the
@@ -210,10 +274,11 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     int wide = 0;
     QStringList lines; // what the service logged, read as it comes
     for (int i = 0; i < 10000; ++i) {
-        QByteArray query = "ProductCode=" + products[i % 3] + versions[i % 4] +
-                           "&TestMode=" + (i % 7 == 0 ? "True" : "False") +
-                           (i % 5 == 0 ? "&CmpID=spring" : "&CmpID=") +
-                           "&LicKey=" + (i % 11 == 0 ? QByteArray() : "KEY-" + QByteArray::number(i * 7919 % 100003));
+        QByteArray query =
+            "ProductCode=" + products[i % 3] + versions[i % 4] +
+            "&TestMode=" + (i % 7 == 0 ? "True" : "False") +
+            (i % 5 == 0 ? "&CmpID=spring" : "&CmpID=") + "&LicKey=" +
+            (i % 11 == 0 ? QByteArray() : "KEY-" + QByteArray::number(i * 7919 % 100003));
         const QByteArray target = "/services/autoupdate/CheckUpdate.aspx?" + query;
         if (i % 100 == 0)
             lines = service->Requests(); // the service's log must not fill its pipe
@@ -227,7 +292,7 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const int reachable = 10000 * 2 / 3 * 10 / 11;
     EXPECT_GT(wide, reachable * 33 / 100);
     EXPECT_LT(wide, reachable * 41 / 100);
-    // nginx's log tells the vendor how far the rollout has gone.
+    // Both logs tell the vendor how far the rollout has gone.
     const QRegularExpression offeredWide(QStringLiteral("offered=\\S*\\bwide\\b"));
     server.terminate();
     server.waitForFinished(5000);
@@ -236,6 +301,13 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const QString log = QString::fromUtf8(access.readAll());
     EXPECT_EQ(log.count(offeredWide), wide);
     EXPECT_EQ(log.count(QStringLiteral(" channel=test")), (10000 + 6) / 7);
+    // The service's two workers write their batches to one stdout: one line per request still.
+    QElapsedTimer clock;
+    clock.start();
+    while (lines.size() < 10000 && clock.elapsed() < 10000)
+        lines = service->Requests();
+    EXPECT_EQ(lines.size(), 10000);
+    EXPECT_EQ(lines.filter(offeredWide).size(), wide);
 }
 
 } // namespace
