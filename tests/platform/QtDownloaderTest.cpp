@@ -8,7 +8,6 @@
 #include <QNetworkReply>
 #include <QTcpServer>
 #include <QUrl>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -90,14 +89,7 @@ protected:
         for (int i = 0; i < 5; ++i)
             loop.ProcessPendingEvents();
     }
-    std::vector<std::string> FolderNames() const {
-        std::vector<std::string> names;
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(folder, error))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> FolderNames() const { return FileNames(folder); }
     // Downloads `path` from the server; the completion's value.
     std::string Download(const std::string& path) {
         recorder.completions.clear();
@@ -411,11 +403,17 @@ TEST_F(NetworkLimitsTest, LeftoversAreTidiedAwayByTheNextDownload) {
     const auto now = fs::file_time_type::clock::now();
     // A partial file with its resume record waits for its next transfer as long as a package
     // would; a record alone is of no use.
-    const std::pair<const char*, int> files[] = {
-        {"killed.part", 1}, {"running.part", 0}, {"ancient.sh", 24 * 40},
-        {"paused.bin.part", 24}, {"paused.bin.resume", 24}, {"orphan.resume", 0},
-        {"p1.sh", 1},       {"p2.sh", 2},        {"p3.sh", 3},
-        {"p4.sh", 4},       {"p5.sh", 5}};
+    const std::pair<const char*, int> files[] = {{"killed.part", 1},
+                                                 {"running.part", 0},
+                                                 {"ancient.sh", 24 * 40},
+                                                 {"paused.bin.part", 24},
+                                                 {"paused.bin.resume", 24},
+                                                 {"orphan.resume", 0},
+                                                 {"p1.sh", 1},
+                                                 {"p2.sh", 2},
+                                                 {"p3.sh", 3},
+                                                 {"p4.sh", 4},
+                                                 {"p5.sh", 5}};
     for (const auto& [name, hours] : files) {
         std::ofstream(folder / name) << "x";
         fs::last_write_time(folder / name, now - std::chrono::hours(hours));
