@@ -62,14 +62,13 @@ TEST(AgentObject, IsConnectedAsksEveryTimeAndPassesAFailureOn) {
 TEST(AgentObject, BusyWhileAFormOfTheThreadIsLoaded) {
     TestPlatform tp;
     AuAgent agent(tp.platform());
-    tp.loadedForms().Add("frmMessages");
-    EXPECT_TRUE(agent.IsProcessing());
-    tp.loadedForms().Remove("frmMessages");
-    tp.loadedForms().Add("dlgCheckMessages");
-    EXPECT_TRUE(agent.IsProcessing());
-    tp.loadedForms().Remove("dlgCheckMessages");
-    tp.loadedForms().Add("dlgDownload");
-    EXPECT_FALSE(agent.IsProcessing());
+    for (const auto& [form, busy] :
+         {std::pair{"frmMessages", true}, std::pair{"dlgCheckMessages", true},
+          std::pair{"dlgDownload", false}}) {
+        tp.loadedForms().Add(form);
+        EXPECT_EQ(agent.IsProcessing(), busy) << form;
+        tp.loadedForms().Remove(form);
+    }
 }
 
 class IdleWatch : public ::testing::Test {

@@ -62,14 +62,37 @@ TEST_F(Check, RequestsTheStartupCheckByDefaultAndTheManualCheckOnRequest) {
     EXPECT_TRUE(tp.http().Requests()[0].async);
 }
 
-TEST_F(Check, SynchronousCheckWithMessagesAnswersTrueAndShowsTheDialogUnlessSilent) {
-    Answer("<CheckUpdate count=\"3\" msgs=\"S1\"/>");
+// Asked synchronously, the answer says so and the dialog opens unless silent; asynchronously the
+// host hears of the messages with the root's markup, and its answer decides about the dialog.
+TEST_F(Check, MessagesAreAnnouncedAndTheDialogOpensUnlessSilentOrSkipped) {
+    Answer("<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\"/></CheckUpdate>");
     EXPECT_TRUE(agent.CheckMessages(true, false).value());
     EXPECT_FALSE(DialogOpen());
     EXPECT_FALSE(agent.IsProcessing());
     EXPECT_TRUE(agent.CheckMessages(false, false).value());
     EXPECT_TRUE(DialogOpen());
     EXPECT_TRUE(host.newMessages.empty());
+    ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdNo"));
+
+    const std::tuple<bool, std::optional<bool>, bool> cases[] = {
+        {false, std::nullopt, true}, {false, true, false}, {true, false, true}};
+    for (const auto& [silent, skipAnswer, dialog] : cases) {
+        SCOPED_TRACE(silent);
+        host.skipDialogAnswer = skipAnswer;
+        EXPECT_FALSE(agent.CheckMessages(silent).value());
+        EXPECT_TRUE(agent.IsProcessing());
+        tp.loop().ProcessPendingEvents();
+        ASSERT_FALSE(host.newMessages.empty());
+        EXPECT_EQ(host.newMessages.back().count, 2);
+        EXPECT_EQ(host.newMessages.back().stamp, "AB");
+        EXPECT_EQ(XmlText(host.newMessages.back().xml),
+                  "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
+        EXPECT_EQ(host.newMessages.back().skipDialogIn, silent);
+        EXPECT_EQ(DialogOpen(), dialog);
+        if (dialog) {
+            ASSERT_TRUE(renderer.Click("dlgCheckMessages", "cmdNo"));
+        }
+    }
 }
 
 TEST_F(Check, NothingIsAnnouncedForCountsThatAreNotPositive) {
@@ -79,35 +102,6 @@ TEST_F(Check, NothingIsAnnouncedForCountsThatAreNotPositive) {
         EXPECT_FALSE(DialogOpen()) << count;
     }
     EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "2024-05-17 14:03:59");
-}
-
-TEST_F(Check, AsynchronousCheckRaisesNewMessagesWithTheRootMarkup) {
-    Answer("<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\"/></CheckUpdate>");
-    EXPECT_FALSE(agent.CheckMessages().value());
-    EXPECT_TRUE(agent.IsProcessing());
-    tp.loop().ProcessPendingEvents();
-    ASSERT_EQ(host.newMessages.size(), 1u);
-    EXPECT_EQ(host.newMessages[0].count, 2);
-    EXPECT_EQ(host.newMessages[0].stamp, "AB");
-    EXPECT_EQ(XmlText(host.newMessages[0].xml),
-              "<CheckUpdate count=\"2\" msgs=\"AB\"><m id=\"1\" /></CheckUpdate>");
-    EXPECT_FALSE(host.newMessages[0].skipDialogIn);
-    EXPECT_TRUE(DialogOpen());
-}
-
-TEST_F(Check, TheHostDecidesAboutTheDialogThroughSkipDialog) {
-    Answer("<r count=\"2\" msgs=\"AB\"/>");
-    host.skipDialogAnswer = true;
-    EXPECT_TRUE(agent.CheckMessages(false).ok());
-    tp.loop().ProcessPendingEvents();
-    EXPECT_FALSE(DialogOpen());
-
-    host.skipDialogAnswer = false;
-    EXPECT_TRUE(agent.CheckMessages(true).ok());
-    tp.loop().ProcessPendingEvents();
-    ASSERT_EQ(host.newMessages.size(), 2u);
-    EXPECT_TRUE(host.newMessages[1].skipDialogIn);
-    EXPECT_TRUE(DialogOpen());
 }
 
 TEST_F(Check, StoredStampSilencesTheSameMessagesOnlyForAutomaticChecks) {

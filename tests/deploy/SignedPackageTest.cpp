@@ -106,31 +106,26 @@ TEST_F(SignedPackage, RefusedPackageIsNotRecordedForTheNextStart) {
     EXPECT_FALSE(HasAttribute("install-last-update-on-startup"));
 }
 
-struct Versions : SignedPackage, ::testing::WithParamInterface<std::pair<const char*, bool>> {};
-TEST_P(Versions, OnlyANewerVersionIsDownloaded) {
-    const auto [version, newer] = GetParam();
+// The offered version and whether the vendor allows a way back.
+struct Versions : SignedPackage,
+                  ::testing::WithParamInterface<std::tuple<const char*, bool, bool>> {};
+TEST_P(Versions, OnlyANewerVersionOrAWayBackTheVendorSignedIsInstalled) {
+    const auto [version, downgrade, installs] = GetParam();
     vendor.Trust(tp, "{AB12}");
     auto m = Offer(version);
+    m->SetAllowDowngrade(downgrade);
     Choose(true);
     m->Deploy();
-    EXPECT_EQ(downloads.CreatedCount(), newer ? 1 : 0);
-    EXPECT_EQ(boxes.shown.size(), newer ? 0u : 1u);
+    EXPECT_EQ(downloads.CreatedCount(), installs ? 1 : 0);
+    EXPECT_EQ(launcher.CommandLines().size(), installs ? 1u : 0u);
+    EXPECT_EQ(boxes.shown.size(), installs ? 0u : 1u);
 }
-INSTANTIATE_TEST_SUITE_P(Table, Versions,
-                         ::testing::Values(std::pair{"5.0.1", true}, std::pair{"6", true},
-                                           std::pair{"5.0.0", false}, std::pair{"5", false},
-                                           std::pair{"4.9.9", false}, std::pair{"", false},
-                                           std::pair{"5.1.x", false}));
-
-TEST_F(SignedPackage, AWayBackTheVendorSignedIsInstalled) {
-    vendor.Trust(tp, "{AB12}");
-    auto m = Offer("4.9.9");
-    m->SetAllowDowngrade(true);
-    Choose(true);
-    m->Deploy();
-    EXPECT_EQ(launcher.CommandLines().size(), 1u);
-    EXPECT_TRUE(boxes.shown.empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, Versions,
+    ::testing::Values(std::tuple{"5.0.1", false, true}, std::tuple{"6", false, true},
+                      std::tuple{"5.0.0", false, false}, std::tuple{"5", false, false},
+                      std::tuple{"4.9.9", false, false}, std::tuple{"", false, false},
+                      std::tuple{"5.1.x", false, false}, std::tuple{"4.9.9", true, true}));
 
 struct Reminder : SignedPackage, ::testing::WithParamInterface<bool> {};
 TEST_P(Reminder, ChecksTheRecordedFileAgainBeforeStartingIt) {

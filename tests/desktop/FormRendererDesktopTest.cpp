@@ -18,30 +18,13 @@
 #include "store/dlgCheckMessages.h"
 #include "store/dlgInstallLastUpdate.h"
 #include "tests/desktop/DesktopTest.h"
+#include "tests/support/RecordingForm.h"
 
 using namespace KDAutoUpdate;
 
 namespace {
 
 constexpr const char* kTitle = "Keldra Update Service";
-
-class RecordingForm : public IFormEvents {
-public:
-    std::vector<std::string> clicks;
-    int closeRequests = 0;
-    int resizes = 0;
-    std::vector<std::string> controlResizes;
-    std::function<void(const std::string&)> onClick;
-
-    void OnClick(const std::string& control, int index) override {
-        clicks.push_back(index < 0 ? control : control + "(" + std::to_string(index) + ")");
-        if (onClick)
-            onClick(control);
-    }
-    void OnCloseRequested(UnloadMode) override { ++closeRequests; }
-    void OnResize() override { ++resizes; }
-    void OnControlResize(const std::string& control) override { controlResizes.push_back(control); }
-};
 
 class FormRendererDesktopTest : public DesktopTest {
 protected:

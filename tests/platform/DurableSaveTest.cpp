@@ -9,20 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 
 using namespace KDAutoUpdate;
-
-namespace {
-
-int FilesIn(const std::filesystem::path& folder) {
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
-        ++files;
-    return files;
-}
-
-} // namespace
 
 TEST(DurableSave, AKillAtAnyMomentLeavesAParsableFileAndNoLitter) {
     TestPlatform tp;
@@ -54,7 +44,7 @@ TEST(DurableSave, AKillAtAnyMomentLeavesAParsableFileAndNoLitter) {
         if (exists) {
             ASSERT_TRUE(loaded) << "round " << round;
         }
-        EXPECT_LE(FilesIn(tp.ProgramFolder()), 1) << "round " << round;
+        EXPECT_LE(FileNames(tp.ProgramFolder()).size(), 1u) << "round " << round;
     }
 }
 

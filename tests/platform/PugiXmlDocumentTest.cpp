@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/pugixml/PugiXmlService.h"
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 
 using namespace KDAutoUpdate;
@@ -27,13 +28,7 @@ protected:
         EXPECT_TRUE(doc->loadXML(text)) << text;
         return doc;
     }
-    int FilesInProgramFolder() const {
-        int files = 0;
-        for ([[maybe_unused]] const auto& entry :
-             std::filesystem::directory_iterator(tp.ProgramFolder()))
-            ++files;
-        return files;
-    }
+    std::size_t FilesInProgramFolder() const { return FileNames(tp.ProgramFolder()).size(); }
 
     TestPlatform tp;
 };
@@ -89,7 +84,7 @@ TEST_F(PugiXmlDocumentTest, AStoreIsWrittenBackAsItWasRead) {
         ASSERT_TRUE(doc->save(tp.ProgramFile("updateinfo.xml")));
         EXPECT_EQ(tp.ReadProgramFile("updateinfo.xml"), written) << read.substr(0, 60);
         // The temporary file was renamed: nothing else is left in the folder.
-        EXPECT_EQ(FilesInProgramFolder(), 1);
+        EXPECT_EQ(FilesInProgramFolder(), 1u);
     }
     EXPECT_EQ(Parsed("<update-info/>")->xml(), "<update-info />");
 }
@@ -209,7 +204,7 @@ TEST_F(PugiXmlDocumentTest, FailedSaveAnswersFalseAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(doc->save(tp.ProgramFile("taken")));
     EXPECT_TRUE(std::filesystem::is_directory(tp.ProgramFile("taken")));
     EXPECT_FALSE(doc->save(""));
-    EXPECT_EQ(FilesInProgramFolder(), 1);
+    EXPECT_EQ(FilesInProgramFolder(), 1u);
 }
 
 TEST_F(PugiXmlDocumentTest, LoadsReportEachOutcomeSynchronouslyOrLaterThroughTheLoop) {

@@ -5,11 +5,9 @@
 
 #include <QApplication>
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <string>
+
+#include "tests/support/FileText.h"
 
 namespace KDAutoUpdate {
 
@@ -34,12 +32,5 @@ private:
 
 inline const auto* const kQtApplication =
     ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
 
 } // namespace KDAutoUpdate

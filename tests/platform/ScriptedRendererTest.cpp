@@ -3,38 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/console/ScriptedRenderer.h"
+#include "tests/support/RecordingForm.h"
 #include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
 namespace {
-
-// What a form would receive, with optional reactions.
-class EventRecorder : public IFormEvents {
-public:
-    void OnClick(const std::string& control, int) override {
-        clicks.push_back(control);
-        if (onClick)
-            onClick(control);
-    }
-    void OnCloseRequested(UnloadMode) override {
-        ++closeRequests;
-        if (onClose)
-            onClose();
-    }
-    void OnResize() override {}
-    void OnControlResize(const std::string&) override {}
-
-    std::vector<std::string> clicks;
-    int closeRequests = 0;
-    std::function<void(const std::string&)> onClick;
-    std::function<void()> onClose;
-};
 
 class ObserverLog : public ScriptedRenderer::Observer {
 public:
@@ -80,7 +58,7 @@ protected:
     VirtualEventLoop loop;
     ScriptedRenderer renderer{loop};
     ObserverLog observer;
-    EventRecorder events;
+    RecordingForm events;
     std::vector<std::unique_ptr<IFormView>> views;
 };
 

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "platform/zstd/ZstdPatchApplier.h"
 #include "platform/zstd/ZstdPatchMaker.h"
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -33,12 +33,7 @@ protected:
     void Write(const std::string& name, const std::string& bytes) const {
         std::ofstream(folder / name, std::ios::binary) << bytes;
     }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(folder / name, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-    }
+    std::string Read(const std::string& name) const { return ReadFile(folder / name); }
 
     const fs::path folder = TestPlatform::MakeTempFolder("zstd-patch");
     // Two "versions" of a 3 MiB incompressible package: a few changed and inserted bytes, as

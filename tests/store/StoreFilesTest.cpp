@@ -5,11 +5,11 @@
 
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "StoreFileUtility.h"
 #include "agent/AuAgent.h"
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 #include "tests/support/XmlText.h"
 
@@ -60,10 +60,8 @@ TEST_F(LinkedStore, IsWrittenThroughItsLink) {
     EXPECT_TRUE(StillALink());
     EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info><product code=\"{A}\" x=\"1\" />"
                         "</update-info>");
-    std::set<std::string> beside;
-    for (const auto& entry : fs::directory_iterator(tp.ProgramFolder() / "data"))
-        beside.insert(entry.path().filename().string());
-    EXPECT_EQ(beside, (std::set<std::string>{"store.xml", "store.xml.lock"}));
+    EXPECT_EQ(FileNames(tp.ProgramFolder() / "data"),
+              (std::vector<std::string>{"store.xml", "store.xml.lock"}));
 }
 
 TEST_F(LinkedStore, UnreadableIsKeptBesideItsTargetAndStartedAgainThere) {

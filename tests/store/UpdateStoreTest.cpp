@@ -31,18 +31,6 @@ TEST(UpdateStore, AMalformedFileIsReplacedByAnEmptyStore) {
     EXPECT_EQ(agent.GetProductAttribute("code"), "{A}");
 }
 
-TEST(UpdateStore, UnknownContentSurvivesAndTheFileIsWrittenAtTheEnd) {
-    TestPlatform tp;
-    const std::string original = "<?xml version=\"1.0\"?><update-info vendor=\"k\"><extra a=\"1\">"
-                                 "text</extra><product code=\"{A}\" custom=\"x\" /></update-info>";
-    tp.WriteProgramFile("updateinfo.xml", original);
-    {
-        AuAgent agent(tp.platform());
-        EXPECT_EQ(StoreText(tp), original); // nothing is written while the agent lives
-    }
-    EXPECT_EQ(StoreText(tp), original);
-}
-
 TEST(UpdateStore, ANewProductIsAppendedWithItsCodeEvenByAReadAndSavedAtTheEnd) {
     TestPlatform tp;
     {
@@ -108,19 +96,6 @@ TEST(UpdateStore, WithoutProductCodeNothingIsReadOrWritten) {
         EXPECT_EQ(agent.GetProductNode(), nullptr);
     }
     EXPECT_EQ(StoreText(tp), kEmptyStore);
-}
-
-TEST(UpdateStore, OfTwoLiveAgentsTheOneThatEndsLastDecides) {
-    TestPlatform tp;
-    auto first = std::make_unique<AuAgent>(tp.platform());
-    auto second = std::make_unique<AuAgent>(tp.platform());
-    first->SetProductCode("{A}");
-    first->SetProductAttribute("x", "first");
-    second->SetProductCode("{A}");
-    second->SetProductAttribute("x", "second");
-    second.reset();
-    first.reset();
-    EXPECT_NE(StoreText(tp).find("x=\"first\""), std::string::npos);
 }
 
 TEST(UpdateStore, AnUnwritableFolderLosesTheChangesQuietly) {
