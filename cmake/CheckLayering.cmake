@@ -90,14 +90,20 @@ function(kdau_core_folder folder)
     list(GET KDAU_CORE_FOLDERS ${below_rank} below)
     target_link_libraries(kdau_${folder} PUBLIC kdau_${below})
   endif()
-  set_target_properties(kdau_${folder} PROPERTIES AUTOMOC OFF)
+  set_target_properties(kdau_${folder} PROPERTIES AUTOMOC OFF POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# The objects of every core folder, for the libraries that hold the core.
-function(kdau_core_objects out)
+# The core: every folder's objects in one static library, kdau_core, built from the standard
+# library and the platform/ interfaces alone, so it links on any platform and into programs that
+# carry no toolkit. Its objects are position independent: the shared library takes it whole.
+function(kdau_add_core)
   set(objects "")
   foreach(folder IN LISTS KDAU_CORE_FOLDERS)
+    add_subdirectory(${CMAKE_SOURCE_DIR}/${folder} ${CMAKE_BINARY_DIR}/${folder})
     list(APPEND objects $<TARGET_OBJECTS:kdau_${folder}>)
   endforeach()
-  set(${out} "${objects}" PARENT_SCOPE)
+  add_library(kdau_core STATIC ${objects})
+  target_link_libraries(kdau_core PUBLIC kdau_platform)
+  target_compile_features(kdau_core PUBLIC cxx_std_20)
+  set_target_properties(kdau_core PROPERTIES AUTOMOC OFF)
 endfunction()
