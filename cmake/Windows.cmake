@@ -38,6 +38,8 @@ kdau_windows_source_library(libzstd zstd)
 
 kdau_add_core()
 add_subdirectory(automation)
+# No shared library holds the core here: the automation layer takes it from kdau_core.
+target_link_libraries(kdau_automation PUBLIC kdau_core)
 add_subdirectory(com)
 add_subdirectory(platform/win32)
 add_subdirectory(resources/win32)
