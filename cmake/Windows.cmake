@@ -36,14 +36,10 @@ kdau_windows_source_library(libsodium sodium INTERFACE_COMPILE_DEFINITIONS SODIU
 # Delta packages.
 kdau_windows_source_library(libzstd zstd)
 
-foreach(folder IN LISTS KDAU_CORE_FOLDERS)
-  add_subdirectory(${folder})
-endforeach()
-# On Linux the core's objects go into libkdautoupdate; here they make a static library.
-kdau_core_objects(kdau_core_sources)
-add_library(kdau_core STATIC ${kdau_core_sources})
-target_link_libraries(kdau_core PUBLIC kdau_platform)
+kdau_add_core()
 add_subdirectory(automation)
+# No shared library holds the core here: the automation layer takes it from kdau_core.
+target_link_libraries(kdau_automation PUBLIC kdau_core)
 add_subdirectory(com)
 add_subdirectory(platform/win32)
 add_subdirectory(resources/win32)

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/support/CoreApplicationEnvironment.h"
 #include "tests/support/TestPlatform.h"
+#include "tests/support/qt/CoreApplicationEnvironment.h"
 
 namespace KDAutoUpdate {
 

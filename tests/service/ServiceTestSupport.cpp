@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "tests/support/CoreApplicationEnvironment.h"
+#include "tests/support/qt/CoreApplicationEnvironment.h"
 
 namespace KDAutoUpdate::Testing {
 
