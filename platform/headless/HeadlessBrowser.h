@@ -1,9 +1,10 @@
 #pragma once
 // A browser control without a toolkit: pages come through IHttpFetcher (http, https) or from
 // the resource library (res://), are parsed into a small mutable DOM, and events are raised as
-// a real control raises them: later, through the event loop, never inside Navigate. Besides
-// IBrowserControl it offers driver operations that stand in for the user: click an element,
-// press a key, let a script raise an alert.
+// a real control raises them: later, through the event loop, never inside Navigate (the
+// navigations are BrowserNavigation's, as in the WebEngine control). Besides IBrowserControl
+// it offers driver operations that stand in for the user: click an element, press a key, let a
+// script raise an alert.
 
 #include <cstdint>
 #include <map>

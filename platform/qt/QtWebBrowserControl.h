@@ -1,8 +1,9 @@
 #pragma once
 // The browser control of the messages window on Qt WebEngine: a QStackedWidget that fills its
 // container, with one QWebEngineView per browser (ids 1, 2, ...), the view of ShowBrowser on
-// top. Events are raised as by the headless browser: later, through the event loop, never
-// inside Navigate.
+// top. The navigations (ids, superseded loads, fetch or local read, the host's events) are
+// BrowserNavigation's, as in the headless browser: events come later, through the event loop,
+// never inside Navigate.
 //
 // Pages:
 // - res:// URLs come from the resource library through a scheme handler (relative URLs in a
