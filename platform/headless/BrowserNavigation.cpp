@@ -159,7 +159,8 @@ void BrowserNavigation::OnFetched(short id, std::uint64_t navigation, const std:
                                   const HttpResult& result) {
     if (!IsActive(id, navigation))
         return;
-    Find(id)->fetch = {};
+    // The request is kept: it may hold this very callback and the answer.
+    Find(id)->fetch.running = false;
     PageFetcher::Page page = PageFetcher::Read(result, url);
     if (page.failure != 0)
         m_backend.PageFailed(id, navigation, url, page.failure);
