@@ -1,13 +1,15 @@
 #pragma once
 // A browser control without a toolkit: pages come through IHttpFetcher (http, https) or from
 // the resource library (res://), are parsed into a small mutable DOM, and events are raised as
-// a real control raises them: later, through the event loop, never inside Navigate. Besides
-// IBrowserControl it offers driver operations that stand in for the user: click an element,
-// press a key, let a script raise an alert.
+// a real control raises them: later, through the event loop, never inside Navigate (the
+// navigations are BrowserNavigation's, as in the WebEngine control). Besides IBrowserControl
+// it offers driver operations that stand in for the user: click an element, press a key, let a
+// script raise an alert.
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,18 +18,13 @@
 #include "platform/EventLoop.h"
 #include "platform/HttpFetcher.h"
 #include "platform/ResourceLibrary.h"
+#include "platform/headless/BrowserNavigation.h"
 #include "platform/headless/HeadlessDocument.h"
-#include "platform/headless/PageFetcher.h"
 
 namespace KDAutoUpdate {
 
-class HeadlessBrowser final : public IBrowserControl {
+class HeadlessBrowser final : public IBrowserControl, private BrowserNavigation::IBackend {
 public:
-    // Status codes of failed loads that have no HTTP status.
-    static constexpr long kResourceNotFound = 404;
-    static constexpr long kUnknownProtocol = -2146697203; // 0x800C000D
-    static constexpr long kOutOfMemory = -2147024882;     // 0x8007000E
-
     using AttributeList = std::vector<std::pair<std::string, std::string>>;
 
     // `resources` may be null: res:// pages then fail with 404.
@@ -37,12 +34,12 @@ public:
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
     // IBrowserControl
-    void SetEvents(IBrowserEvents* events) override { m_events = events; }
+    void SetEvents(IBrowserEvents* events) override { m_navigation.SetEvents(events); }
     void SetHostUIFlags(long flags) override { m_hostUIFlags = flags; }
     bool AddBrowser(short& id) override;
     bool Navigate(short id, const std::string& url) override;
     bool ShowBrowser(short id) override;
-    short VisibleBrowser() const override { return m_visible; }
+    short VisibleBrowser() const override { return m_navigation.Visible(); }
     HtmlDocumentPtr Document(short id) override;
     WindowHandle Handle() const override;
     void Move(const TwipRect& rect) override { m_bounds = rect; }
@@ -52,7 +49,7 @@ public:
 
     long HostUIFlags() const { return m_hostUIFlags; }
     // Whether a navigation of that browser has not finished yet.
-    bool IsLoading(short id) const;
+    bool IsLoading(short id) const { return m_navigation.IsLoading(id); }
 
     // A user's click on `element` of the browser's current page, dispatched as it bubbles
     // (HtmlClick). Answers whether the default action was kept. False for an element not on
@@ -74,37 +71,23 @@ public:
     std::string CurrentUrl(short id);
 
 private:
-    struct Browser {
-        HeadlessDocumentPtr document;
-        std::uint64_t navigation = 0; // the answer of any older navigation is dropped
-        bool loading = false;
-        PageFetcher::Request fetch;
-    };
+    // BrowserNavigation::IBackend
+    void ShowPage(short id, BrowserNavigation::Page page) override;
+    void PageFailed(short id, std::uint64_t navigation, const std::string& url,
+                    long statusCode) override;
+    std::optional<std::string> ReadResource(const std::string& url) override;
 
-    Browser* FindBrowser(short id);
-    const Browser* FindBrowser(short id) const;
     HeadlessDocumentPtr CurrentDocument(short id) const;
     std::vector<HtmlElementPtr> Match(short id, const AttributeList& attributeEquals,
                                       std::size_t limit) const;
-    void OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
-                    const HttpResult& result);
-    void LoadLocal(short id, std::uint64_t navigation, const std::string& url);
-    // Ends the navigation: the page replaces the browser's document, or the load failed.
-    void Finish(short id, const std::string& url, std::string source);
-    void Fail(short id, const std::string& url, long statusCode);
 
-    PageFetcher m_fetcher;
     IResourceLibrary* m_resources;
-    IEventLoop& m_loop;
-    IBrowserEvents* m_events = nullptr;
-    std::map<short, Browser> m_browsers;
-    short m_nextId = 1;
-    short m_visible = 0;
+    // Each browser's document; none before its first page.
+    std::map<short, HeadlessDocumentPtr> m_documents;
     TwipRect m_bounds;
     bool m_paintingLocked = false;
     long m_hostUIFlags = 0;
-    // Callbacks hold it weakly: once the control is gone they do nothing.
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    BrowserNavigation m_navigation;
 };
 
 } // namespace KDAutoUpdate

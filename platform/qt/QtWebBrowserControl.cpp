@@ -9,12 +9,9 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
-#include <limits>
 #include <new>
 
 #include "platform/Desktop.h"
-#include "platform/headless/MarkupBounds.h"
-#include "platform/headless/PageEncoding.h"
 #include "platform/qt/QtBrowserKeys.h"
 #include "platform/qt/QtBrowserProfile.h"
 #include "platform/qt/QtEngineSwitches.h"
@@ -59,12 +56,12 @@ void QtWebBrowserControl::RegisterSchemes() {
 
 QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
                                          IResourceLibrary* resources, IEventLoop& loop)
-    : m_container(container), m_fetcher(http, loop), m_resources(resources), m_loop(loop),
+    : m_container(container), m_resources(resources), m_loop(loop),
       m_keys(std::make_unique<QtBrowserKeys>(
           [this](short id, int keyCode, int modifiers, bool& handled) {
-              if (m_events)
-                  m_events->TranslateAccelerator(id, keyCode, modifiers, handled);
-          })) {
+              handled = m_navigation.TranslateAccelerator(id, keyCode, modifiers);
+          })),
+      m_navigation(http, loop, *this) {
     m_stack = new QStackedWidget(container);
     if (container) {
         m_stack->setGeometry(container->rect());
@@ -83,10 +80,8 @@ QtWebBrowserControl::QtWebBrowserControl(QWidget* container, IHttpFetcher& http,
 }
 
 QtWebBrowserControl::~QtWebBrowserControl() {
-    // First silence the callbacks, then stop what is still on the wire.
-    m_alive.reset();
+    m_navigation.Close();
     for (auto& [id, browser] : m_browsers) {
-        browser.fetch.StopQuietly();
         if (browser.document)
             browser.document->Detach();
         if (browser.page)
@@ -118,7 +113,7 @@ QtWebBrowserControl::~QtWebBrowserControl() {
 }
 
 bool QtWebBrowserControl::AddBrowser(short& id) {
-    if (m_nextId == std::numeric_limits<short>::max() || !m_stack || !m_profile)
+    if (!m_stack || !m_profile || !m_navigation.Add(id))
         return false;
     auto* view = new QWebEngineView(m_stack);
     // No menu: it would offer reload and history, which the window keeps from the user.
@@ -126,7 +121,6 @@ bool QtWebBrowserControl::AddBrowser(short& id) {
     auto* page = new QtWebPage(m_profile, view);
     view->setPage(page);
     m_stack->addWidget(view);
-    id = m_nextId++;
     Browser& browser = m_browsers[id];
     browser.view = view;
     browser.page = page;
@@ -173,7 +167,7 @@ void QtWebBrowserControl::ConnectPage(short id, QtWebPage* page) {
         // a load started meanwhile with it: the next load goes to a fresh page.
         if (Browser* browser = FindBrowser(id))
             browser->pageSpent = true;
-        const std::weak_ptr<int> alive = m_alive;
+        const std::weak_ptr<int> alive = m_navigation.Alive();
         const std::string target = url.toString(QUrl::FullyEncoded).toStdString();
         m_loop.Post([this, alive, id, target] {
             if (!alive.expired())
@@ -188,122 +182,56 @@ bool QtWebBrowserControl::Navigate(short id, const std::string& url) {
         return false;
     if (browser->pageSpent)
         ReplacePage(id, *browser);
-    const std::uint64_t navigation = ++browser->navigation;
-    browser->navigating = true;
     browser->foreignLoad = false;
     if (browser->load) {
         DropInternalPage(browser->load->internalPage);
         browser->load.reset();
     }
-    const std::weak_ptr<int> alive = m_alive;
-    try {
-        // The superseded load is stopped; its answer carries an old number and is dropped.
-        browser->fetch.Stop();
-        if (alive.expired())
-            return false;
-        browser = FindBrowser(id);
-        if (!browser || browser->navigation != navigation)
-            return true;
-
-        const std::string scheme = UrlScheme(url);
-        if (scheme == "http" || scheme == "https") {
-            auto request =
-                m_fetcher.Get(url, [this, alive, id, navigation, url](const HttpResult& result) {
-                    if (!alive.expired())
-                        OnHttpDone(id, navigation, url, result);
-                });
-            if (Browser* current = FindBrowser(id);
-                current && current->navigation == navigation && current->navigating)
-                current->fetch = {std::move(request), true};
-        } else {
-            m_loop.Post([this, alive, id, navigation, url] {
-                if (!alive.expired())
-                    LoadLocal(id, navigation, url);
-            });
-        }
-        return true;
-    } catch (...) {
-        if (alive.expired())
-            return false;
-        if (Browser* current = FindBrowser(id); current && current->navigation == navigation)
-            current->navigating = false;
-        return false;
-    }
+    return m_navigation.Navigate(id, url);
 }
 
-void QtWebBrowserControl::OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
-                                     const HttpResult& result) {
-    Browser* browser = FindBrowser(id);
-    if (!browser || browser->navigation != navigation || !browser->navigating)
-        return;
-    browser->fetch = {};
-    const PageFetcher::Page page = PageFetcher::Read(result, url);
-    if (page.failure != 0)
-        Fail(id, navigation, url, page.failure);
-    else
-        ShowBody(id, navigation, page.url, page.text);
+std::optional<std::string> QtWebBrowserControl::ReadResource(const std::string& url) {
+    return m_resHandler ? m_resHandler->Read(url) : std::nullopt;
 }
 
-void QtWebBrowserControl::LoadLocal(short id, std::uint64_t navigation, const std::string& url) {
-    Browser* browser = FindBrowser(id);
-    if (!browser || browser->navigation != navigation || !browser->navigating || !browser->page)
-        return;
-    const std::string scheme = UrlScheme(url);
-    std::optional<std::string> source;
-    if (scheme == "about")
-        source = std::string();
-    else if (scheme == "res" && m_resHandler)
-        source = m_resHandler->Read(url);
-    else {
-        Fail(id, navigation, url, kUnknownProtocol);
-        return;
-    }
-    if (!source) {
-        Fail(id, navigation, url, kResourceNotFound);
-        return;
-    }
-    PendingLoad load;
-    load.navigation = navigation;
-    load.url = url;
-    // The engine decodes the page itself; the document is built from the same characters.
-    load.source = PageEncoding::ToUtf8(*source, {});
-    load.target = QUrl(QString::fromStdString(url));
-    browser->load = std::move(load);
-    StartLoad(*browser);
+void QtWebBrowserControl::PageFailed(short id, std::uint64_t navigation, const std::string& url,
+                                     long statusCode) {
+    Fail(id, navigation, url, statusCode);
 }
 
-void QtWebBrowserControl::ShowBody(short id, std::uint64_t navigation, const std::string& url,
-                                   const std::string& body) {
+void QtWebBrowserControl::ShowPage(short id, BrowserNavigation::Page page) {
     Browser* browser = FindBrowser(id);
     if (!browser || !browser->page)
         return;
-    // Its mirror is parsed on this thread: a page too deep or too large to parse in a moment
-    // fails like one too large for memory, as in the headless browser.
-    if (!MarkupBounds::IsWithinBounds(body)) {
-        Fail(id, navigation, url, kOutOfMemory);
+    PendingLoad load;
+    load.navigation = page.navigation;
+    load.url = page.url;
+    if (!page.fetched) {
+        // The engine reads a local page itself; the document is built from the same characters.
+        load.target = QUrl(QString::fromStdString(page.url));
+        load.source = std::move(page.text);
+        browser->load = std::move(load);
+        StartLoad(*browser);
         return;
     }
-    PendingLoad load;
-    load.navigation = navigation;
-    load.url = url;
-    load.source = body;
     load.contentType = kHtmlUtf8;
     try {
-        if (QtPageBody::FitsDataUrl(body)) {
-            load.target = QUrl(QString::fromStdString(url));
-            load.content = QByteArray::fromStdString(body);
+        if (QtPageBody::FitsDataUrl(page.text)) {
+            load.target = QUrl(QString::fromStdString(page.url));
+            load.content = QByteArray::fromStdString(page.text);
         } else if (m_pageHandler) {
             load.internalPage =
-                m_pageHandler->Add(QtPageBody::WithBase(body, url), load.contentType);
+                m_pageHandler->Add(QtPageBody::WithBase(page.text, page.url), load.contentType);
             load.target = load.internalPage;
         }
     } catch (const std::bad_alloc&) {
         load.target = QUrl();
     }
     if (load.target.isEmpty()) {
-        Fail(id, navigation, url, kOutOfMemory);
+        Fail(id, page.navigation, page.url, BrowserNavigation::kOutOfMemory);
         return;
     }
+    load.source = std::move(page.text);
     browser->load = std::move(load);
     StartLoad(*browser);
 }
@@ -331,7 +259,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         // superseded load never starts. Without a navigation of the control, the page asked.
         if (browser->load)
             browser->load->started = true;
-        else if (!browser->navigating)
+        else if (!m_navigation.IsLoading(id))
             browser->foreignLoad = true;
         break;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
@@ -339,7 +267,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
             PendingLoad load = std::move(*browser->load);
             browser->load.reset();
             Complete(id, load.navigation, load.url, load.source, load.internalPage);
-        } else if (browser->foreignLoad && !browser->navigating) {
+        } else if (browser->foreignLoad && !m_navigation.IsLoading(id)) {
             browser->foreignLoad = false;
             OnForeignLoadFinished(id);
         }
@@ -354,7 +282,7 @@ void QtWebBrowserControl::OnLoadingChanged(short id, const QWebEngineLoadingInfo
         DropInternalPage(load.internalPage);
         long code = info.errorCode() < 0 ? info.errorCode() : kErrorAborted;
         if (UrlScheme(load.url) == "res")
-            code = kResourceNotFound;
+            code = BrowserNavigation::kResourceNotFound;
         Fail(id, load.navigation, load.url, code);
         break;
     }
@@ -367,16 +295,16 @@ void QtWebBrowserControl::OnForeignLoadFinished(short id) {
         return;
     // A page that the engine loaded itself (a form it posted, history): its source is gone, so
     // the document is the engine's serialisation of it.
-    const std::uint64_t navigation = browser->navigation;
+    const std::uint64_t navigation = m_navigation.Latest(id);
     const std::string url = browser->page->url().toString(QUrl::FullyEncoded).toStdString();
-    const std::weak_ptr<int> alive = m_alive;
+    const std::weak_ptr<int> alive = m_navigation.Alive();
     browser->page->EvaluateInControlWorld(
         QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"),
         [this, alive, id, navigation, url](const QVariant& html) {
             if (alive.expired())
                 return;
-            const Browser* current = FindBrowser(id);
-            if (!current || current->navigation != navigation || current->navigating)
+            if (!FindBrowser(id) || m_navigation.Latest(id) != navigation ||
+                m_navigation.IsLoading(id))
                 return;
             Complete(id, navigation, url, "<!DOCTYPE html>" + html.toString().toStdString(),
                      QUrl());
@@ -388,8 +316,8 @@ void QtWebBrowserControl::Complete(short id, std::uint64_t navigation, const std
     Browser* browser = FindBrowser(id);
     if (!browser)
         return;
-    browser->navigating = false;
-    const std::weak_ptr<int> alive = m_alive;
+    m_navigation.End(id, navigation);
+    const std::weak_ptr<int> alive = m_navigation.Alive();
     if (!browser->page)
         return;
     // Elements by id come from the live page: first its report of them.
@@ -409,7 +337,7 @@ void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std:
                                   const QString& liveElements) {
     Browser* current = FindBrowser(id);
     QUrl shown = internalPage;
-    if (!current || current->navigation != navigation || !current->page) {
+    if (!current || m_navigation.Latest(id) != navigation || !current->page) {
         DropInternalPage(shown);
         return;
     }
@@ -419,7 +347,7 @@ void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std:
             std::make_shared<QtHtmlDocument>(url, source, current->page.data(), m_nextGeneration++);
     } catch (const std::bad_alloc&) {
         DropInternalPage(shown);
-        Fail(id, navigation, url, kOutOfMemory);
+        Fail(id, navigation, url, BrowserNavigation::kOutOfMemory);
         return;
     }
     document->SetLiveElements(liveElements);
@@ -432,30 +360,16 @@ void QtWebBrowserControl::Publish(short id, std::uint64_t navigation, const std:
         DropInternalPage(current->internalPage);
         current->internalPage = shown;
     }
-    if (m_events)
-        try {
-            m_events->DocumentComplete(id, url);
-        } catch (...) {
-        }
+    m_navigation.DocumentComplete(id, url);
 }
 
 void QtWebBrowserControl::Fail(short id, std::uint64_t navigation, const std::string& url,
                                long statusCode) {
-    if (Browser* browser = FindBrowser(id); browser && browser->navigation == navigation)
-        browser->navigating = false;
-    const std::weak_ptr<int> alive = m_alive;
+    m_navigation.End(id, navigation);
+    const std::weak_ptr<int> alive = m_navigation.Alive();
     m_loop.Post([this, alive, id, navigation, url, statusCode] {
-        if (alive.expired())
-            return;
-        const Browser* current = FindBrowser(id);
-        if (!current || current->navigation != navigation)
-            return;
-        bool cancel = false;
-        if (m_events)
-            try {
-                m_events->NavigateError(id, url, statusCode, cancel);
-            } catch (...) {
-            }
+        if (!alive.expired() && m_navigation.Latest(id) == navigation)
+            m_navigation.NavigateError(id, url, statusCode);
     });
 }
 

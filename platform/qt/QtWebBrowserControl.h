@@ -1,8 +1,9 @@
 #pragma once
 // The browser control of the messages window on Qt WebEngine: a QStackedWidget that fills its
 // container, with one QWebEngineView per browser (ids 1, 2, ...), the view of ShowBrowser on
-// top. Events are raised as by the headless browser: later, through the event loop, never
-// inside Navigate.
+// top. The navigations (ids, superseded loads, fetch or local read, the host's events) are
+// BrowserNavigation's, as in the headless browser: events come later, through the event loop,
+// never inside Navigate.
 //
 // Pages:
 // - res:// URLs come from the resource library through a scheme handler (relative URLs in a
@@ -43,7 +44,7 @@
 #include "platform/EventLoop.h"
 #include "platform/HttpFetcher.h"
 #include "platform/ResourceLibrary.h"
-#include "platform/headless/PageFetcher.h"
+#include "platform/headless/BrowserNavigation.h"
 #include "platform/qt/QtHtmlDocument.h"
 
 class QEvent;
@@ -62,14 +63,11 @@ class QtPageSchemeHandler;
 class QtResSchemeHandler;
 class QtWebPage;
 
-class QtWebBrowserControl final : public QObject, public IBrowserControl {
+class QtWebBrowserControl final : public QObject,
+                                  public IBrowserControl,
+                                  private BrowserNavigation::IBackend {
     Q_OBJECT
 public:
-    // Status codes of failed loads that have no HTTP status.
-    static constexpr long kResourceNotFound = 404;
-    static constexpr long kUnknownProtocol = -2146697203; // 0x800C000D
-    static constexpr long kOutOfMemory = -2147024882;     // 0x8007000E
-
     // Registers the URL schemes of the control (res, and the in-memory scheme of large pages),
     // which Qt WebEngine takes until it starts, and sets the engine's switches unless the host
     // has (QtEngineSwitches) or the engine has started. Before the QApplication exists it also
@@ -86,13 +84,13 @@ public:
     QtWebBrowserControl& operator=(const QtWebBrowserControl&) = delete;
 
     // IBrowserControl
-    void SetEvents(IBrowserEvents* events) override { m_events = events; }
+    void SetEvents(IBrowserEvents* events) override { m_navigation.SetEvents(events); }
     // Applied to every page of the control, now and as browsers are added.
     void SetHostUIFlags(long flags) override;
     bool AddBrowser(short& id) override;
     bool Navigate(short id, const std::string& url) override;
     bool ShowBrowser(short id) override;
-    short VisibleBrowser() const override { return m_visible; }
+    short VisibleBrowser() const override { return m_navigation.Visible(); }
     HtmlDocumentPtr Document(short id) override;
     // The stack widget's address: asking for a native window would cost WebEngine its
     // compositing, and nothing needs one.
@@ -107,7 +105,7 @@ public:
     // Where a new window the host allows goes (its URL is opened there); null: nowhere.
     void SetDesktop(IDesktop* desktop) { m_desktop = desktop; }
     // Whether a navigation of that browser has not ended yet.
-    bool IsLoading(short id) const;
+    bool IsLoading(short id) const { return m_navigation.IsLoading(id); }
     QWebEngineView* View(short id) const;
     QWidget* Widget() const;
 
@@ -130,9 +128,6 @@ private:
         QPointer<QWebEngineView> view;
         QPointer<QtWebPage> page;
         QtHtmlDocumentPtr document;
-        std::uint64_t navigation = 0; // the answer of any older navigation is dropped
-        bool navigating = false;
-        PageFetcher::Request fetch;
         std::optional<PendingLoad> load;
         bool foreignLoad = false; // the engine loads what the page itself asked for
         bool pageSpent = false;   // the page refused a navigation of its own
@@ -144,11 +139,11 @@ private:
     void ConnectPage(short id, QtWebPage* page);
     // Puts a new page into the browser's view.
     void ReplacePage(short id, Browser& browser);
-    void OnHttpDone(short id, std::uint64_t navigation, const std::string& url,
-                    const HttpResult& result);
-    void LoadLocal(short id, std::uint64_t navigation, const std::string& url);
-    void ShowBody(short id, std::uint64_t navigation, const std::string& url,
-                  const std::string& body);
+    // BrowserNavigation::IBackend
+    void ShowPage(short id, BrowserNavigation::Page page) override;
+    void PageFailed(short id, std::uint64_t navigation, const std::string& url,
+                    long statusCode) override;
+    std::optional<std::string> ReadResource(const std::string& url) override;
     // Hands the browser's pending load to the engine.
     void StartLoad(Browser& browser);
     void OnLoadingChanged(short id, const QWebEngineLoadingInfo& info);
@@ -166,10 +161,8 @@ private:
     void DropInternalPage(QUrl& url);
 
     QPointer<QWidget> m_container;
-    PageFetcher m_fetcher;
     IResourceLibrary* m_resources;
     IEventLoop& m_loop;
-    IBrowserEvents* m_events = nullptr;
     IDesktop* m_desktop = nullptr;
     QPointer<QStackedWidget> m_stack;
     QPointer<QWebEngineProfile> m_profile;
@@ -177,13 +170,10 @@ private:
     QPointer<QtPageSchemeHandler> m_pageHandler;
     std::map<short, Browser> m_browsers;
     std::unique_ptr<QtBrowserKeys> m_keys;
-    short m_nextId = 1;
-    short m_visible = 0;
     bool m_paintingLocked = false;
     long m_hostUIFlags = 0;
     quint64 m_nextGeneration = 1;
-    // Callbacks hold it weakly: once the control is gone they do nothing.
-    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    BrowserNavigation m_navigation;
 };
 
 } // namespace KDAutoUpdate

@@ -15,14 +15,8 @@ namespace KDAutoUpdate {
 void QtWebBrowserControl::OnNewWindow(short id, QWebEngineNewWindowRequest& request) {
     // The request stays unanswered, so no page is created for it.
     const std::string url = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
-    bool cancel = false;
-    const std::weak_ptr<int> alive = m_alive;
-    if (m_events)
-        try {
-            m_events->NewWindow3(id, cancel, url);
-        } catch (...) {
-            cancel = true;
-        }
+    const std::weak_ptr<int> alive = m_navigation.Alive();
+    const bool cancel = m_navigation.NewWindow(id, url);
     if (!cancel && !alive.expired() && m_desktop)
         try {
             m_desktop->OpenUrl(url);
@@ -32,17 +26,12 @@ void QtWebBrowserControl::OnNewWindow(short id, QWebEngineNewWindowRequest& requ
 
 void QtWebBrowserControl::OnScriptDialog(short id, const QString& text) {
     // Shown or not, the page's dialog never appears: the host only learns of it.
-    bool handled = false;
-    if (m_events)
-        try {
-            m_events->ShowMessage(id, text.toStdString(), std::string(), handled);
-        } catch (...) {
-        }
+    m_navigation.ShowMessage(id, text.toStdString(), std::string());
 }
 
 void QtWebBrowserControl::OnClickReported(short id, const QString& json) {
     // The handlers may run modal dialogs: not inside the channel's delivery.
-    const std::weak_ptr<int> alive = m_alive;
+    const std::weak_ptr<int> alive = m_navigation.Alive();
     m_loop.Post([this, alive, id, json] {
         if (alive.expired())
             return;
@@ -58,8 +47,7 @@ bool QtWebBrowserControl::ShowBrowser(short id) {
     if (!browser || !browser->view || !m_stack)
         return false;
     m_stack->setCurrentWidget(browser->view);
-    m_visible = id;
-    return true;
+    return m_navigation.Show(id);
 }
 
 HtmlDocumentPtr QtWebBrowserControl::Document(short id) {
@@ -90,11 +78,6 @@ void QtWebBrowserControl::LockPainting(bool lock) {
     m_stack->setUpdatesEnabled(!lock);
     if (!lock)
         m_stack->update();
-}
-
-bool QtWebBrowserControl::IsLoading(short id) const {
-    const Browser* browser = FindBrowser(id);
-    return browser && browser->navigating;
 }
 
 QWebEngineView* QtWebBrowserControl::View(short id) const {

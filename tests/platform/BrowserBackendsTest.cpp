@@ -84,7 +84,9 @@ TEST_P(BothBrowsers, ACancelledClickPutsTheCheckBoxBack) {
 // Only the last navigation completes, whether the one before was held by the server or not yet
 // answered.
 TEST_P(BothBrowsers, ANewerNavigationSupersedesThePendingOnes) {
-    server.SetFor("/held", {.body = "<p id=\"held\">a</p>", .contentLength = 100, .holdAfter = 0,
+    server.SetFor("/held", {.body = "<p id=\"held\">a</p>",
+                            .contentLength = 100,
+                            .holdAfter = 0,
                             .contentType = "text/html"});
     server.SetFor("/first", {.body = "<p id=\"first\">b</p>", .contentType = "text/html"});
     control->Navigate(browser, server.Url("/held"));
@@ -94,6 +96,17 @@ TEST_P(BothBrowsers, ANewerNavigationSupersedesThePendingOnes) {
     ASSERT_NE(doc, nullptr);
     EXPECT_NE(doc->GetElementById("last"), nullptr);
     EXPECT_EQ(loads, std::vector<std::string>{"complete " + server.Url("/InitUpdate.aspx")});
+}
+
+// A redirected page is reported and shown at the address it came from.
+TEST_P(BothBrowsers, ARedirectedPageIsReportedAtItsFinalAddress) {
+    server.SetFor("/moved", {.status = 302, .location = server.Url("/InitUpdate.aspx")});
+    server.Set({.body = "<p id=\"p\">here</p>", .contentType = "text/html"});
+    control->Navigate(browser, server.Url("/moved"));
+    ASSERT_TRUE(loop.RunUntil([&] { return !loads.empty(); }, 30000));
+    EXPECT_EQ(loads, std::vector<std::string>{"complete " + server.Url("/InitUpdate.aspx")});
+    ASSERT_NE(control->Document(browser), nullptr);
+    EXPECT_EQ(control->Document(browser)->Url(), server.Url("/InitUpdate.aspx"));
 }
 
 // The window that owns the control may navigate again or end the control inside its events: a
@@ -112,7 +125,8 @@ TEST_P(BothBrowsers, TheControlMayBeDestroyedInsideItsOwnEvents) {
     onLoad = nullptr;
     TearDown();
     SetUp();
-    const HtmlDocumentPtr doc = Show(R"(<html><body><input type="checkbox" id="feat"></body></html>)");
+    const HtmlDocumentPtr doc =
+        Show(R"(<html><body><input type="checkbox" id="feat"></body></html>)");
     ASSERT_NE(doc, nullptr);
     const HtmlElementPtr feat = doc->GetElementById("feat");
     feat->SetOnClick([this] { return control.reset(), true; });

@@ -3,11 +3,13 @@
 // operations that stand in for the user.
 
 #include "platform/headless/HeadlessBrowser.h"
+#include "platform/portable/ResUrl.h"
 #include "tests/support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@ public:
     Lines lines;
     bool alertHandled = true;
     bool cancelNewWindow = false;
+    // The host's handlers of keys and new windows throw after they recorded the event.
+    bool throwing = false;
 
     void DocumentComplete(short id, const std::string& url) override {
         lines.push_back("complete " + std::to_string(id) + " " + url);
@@ -42,10 +46,14 @@ public:
     void NewWindow3(short id, bool& cancel, const std::string& url) override {
         lines.push_back("newwindow " + std::to_string(id) + " " + url);
         cancel = cancelNewWindow;
+        if (throwing)
+            throw std::runtime_error("host");
     }
     void TranslateAccelerator(short id, int keyCode, int modifiers, bool& handled) override {
         lines.push_back("key " + std::to_string(id) + " " + std::to_string(keyCode) + " " +
                         std::to_string(modifiers));
+        if (throwing)
+            throw std::runtime_error("host");
         handled = modifiers > 0 || keyCode == 27 || keyCode == 116;
     }
 };
@@ -89,6 +97,17 @@ TEST_F(HeadlessBrowserTest, PageLoadCompletesThroughTheLoopNotInsideNavigate) {
     ASSERT_NE(browser->Document(page), nullptr);
     EXPECT_EQ(browser->Document(page)->Url(), "http://svc/p");
     EXPECT_EQ(browser->TextContent(page, "x"), "Hallo");
+}
+
+// The fetch a newer navigation supersedes goes off the wire; the answer of its abort raises
+// nothing.
+TEST_F(HeadlessBrowserTest, ANewerNavigationStopsTheFetchItSupersedes) {
+    tp.http().SetResponse("http://svc/held", Response::Never());
+    ASSERT_TRUE(browser->Navigate(page, "http://svc/held"));
+    Load("<p id='x'>new</p>", "http://svc/new");
+    EXPECT_EQ(tp.http().AbortCount(), 1);
+    tp.loop().ProcessPendingEvents();
+    EXPECT_EQ(events.lines, Lines{"complete 1 http://svc/new"});
 }
 
 TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompletion) {
@@ -170,10 +189,46 @@ TEST_F(HeadlessBrowserTest, LongListsAndTablesWithoutEndTagsLoad) {
     EXPECT_EQ(El("KdAutoUpdate")->RawSource(), "<Messages><Message id=\"m1\"/></Messages>");
 }
 
+// Pages that are not fetched: the opened library's resources in their own encoding, about:,
+// and nothing else. An https page is fetched like an http one.
+TEST_F(HeadlessBrowserTest, LocalPagesComeFromTheOpenedLibraryOrAboutOnly) {
+    tp.resources().SetResource("Page.html", "<p id='x'>Gr\xF6\xDF"
+                                            "e</p>");
+    const std::string library = "res://" + ResourceUrlPath(kLibraryPath);
+    const std::string otherLibrary = "res://" + ResourceUrlPath("/opt/other/_AuResLib.rcc");
+    tp.http().SetResponse("https://svc/s", Response::Ok("<p id='x'>secure</p>"));
+    // The text of the page's element, or the status of its failure.
+    const struct {
+        std::string url;
+        bool loads;
+        std::string result;
+    } cases[] = {
+        {library + "/Page.html", true, "Gr\u00f6\u00dfe"},
+        {"about:blank", true, ""},
+        {"https://svc/s", true, "secure"},
+        {library + "/Missing.html", false, "404"},
+        {otherLibrary + "/Page.html", false, "404"},
+        {"ftp://svc/Page.html", false, "-2146697203"}, // unknown protocol
+    };
+    for (const auto& c : cases) {
+        events.lines.clear();
+        ASSERT_TRUE(browser->Navigate(page, c.url));
+        tp.loop().ProcessPendingEvents();
+        if (!c.loads) {
+            EXPECT_EQ(events.lines, Lines{"error 1 " + c.url + " " + c.result});
+            continue;
+        }
+        EXPECT_EQ(events.lines, Lines{"complete 1 " + c.url});
+        EXPECT_EQ(browser->CurrentUrl(page), c.url);
+        EXPECT_EQ(browser->TextContent(page, "x"), c.result);
+    }
+}
+
 // No header names a charset here: the byte-order mark decides, else the bytes themselves.
 TEST_F(HeadlessBrowserTest, PagesReadAsTheirBytesMeanWithoutACharset) {
     const std::string island = "<M name=\"Gr\u00f6\u00dfe \u20ac\"/>";
-    const std::string latin = "<M name=\"Gr\xF6\xDF" "e \x80\"/>";
+    const std::string latin = "<M name=\"Gr\xF6\xDF"
+                              "e \x80\"/>";
     for (const std::string& source :
          {"<body><xml id=\"KdAutoUpdate\">" + latin + "</xml></body>",
           "<body><xml id=\"KdAutoUpdate\">" + island + "</xml></body>",
@@ -336,9 +391,21 @@ TEST_F(HeadlessBrowserTest, KeysAlertsAndNewWindowsAskTheHost) {
     EXPECT_EQ(events.lines, (Lines{"key 1 65 0", "key 1 116 0", "key 1 78 2", "message 1 Hallo",
                                    "message 1 Nochmal", "newwindow 1 http://svc/popup",
                                    "newwindow 1 http://svc/popup"}));
+    // A host whose handler throws lets the key through and keeps the window from opening.
+    events.cancelNewWindow = false;
+    events.throwing = true;
+    EXPECT_TRUE(browser->PressKey(page, 116, 0));
+    EXPECT_FALSE(browser->RequestNewWindow(page, "http://svc/popup"));
     // Without a host every key goes to the page.
     browser->SetEvents(nullptr);
     EXPECT_TRUE(browser->PressKey(page, 116, 0));
+}
+
+TEST_F(HeadlessBrowserTest, OnlyTheControlsOwnBrowsersAreShown) {
+    EXPECT_FALSE(browser->ShowBrowser(page + 1));
+    EXPECT_EQ(browser->VisibleBrowser(), 0);
+    EXPECT_TRUE(browser->ShowBrowser(page));
+    EXPECT_EQ(browser->VisibleBrowser(), page);
 }
 
 } // namespace
