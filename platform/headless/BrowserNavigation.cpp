@@ -97,51 +97,34 @@ void BrowserNavigation::End(short id, std::uint64_t navigation) {
 }
 
 void BrowserNavigation::DocumentComplete(short id, const std::string& url) {
-    if (m_events)
-        try {
-            m_events->DocumentComplete(id, url);
-        } catch (...) {
-        }
+    Raise([&](IBrowserEvents& events) { events.DocumentComplete(id, url); });
 }
 
 bool BrowserNavigation::NavigateError(short id, const std::string& url, long statusCode) {
     bool cancel = false;
-    if (m_events)
-        try {
-            m_events->NavigateError(id, url, statusCode, cancel);
-        } catch (...) {
-        }
+    Raise([&](IBrowserEvents& events) { events.NavigateError(id, url, statusCode, cancel); });
     return cancel;
 }
 
 bool BrowserNavigation::ShowMessage(short id, const std::string& text, const std::string& caption) {
     bool handled = false;
-    if (m_events)
-        try {
-            m_events->ShowMessage(id, text, caption, handled);
-        } catch (...) {
-        }
+    Raise([&](IBrowserEvents& events) { events.ShowMessage(id, text, caption, handled); });
     return handled;
 }
 
 bool BrowserNavigation::NewWindow(short id, const std::string& url) {
     bool cancel = false;
-    if (m_events)
-        try {
-            m_events->NewWindow3(id, cancel, url);
-        } catch (...) {
-            cancel = true;
-        }
+    // A window the host could not decide on is not opened.
+    if (!Raise([&](IBrowserEvents& events) { events.NewWindow3(id, cancel, url); }))
+        cancel = true;
     return cancel;
 }
 
 bool BrowserNavigation::TranslateAccelerator(short id, int keyCode, int modifiers) {
     bool handled = false;
-    if (m_events)
-        try {
-            m_events->TranslateAccelerator(id, keyCode, modifiers, handled);
-        } catch (...) {
-        }
+    Raise([&](IBrowserEvents& events) {
+        events.TranslateAccelerator(id, keyCode, modifiers, handled);
+    });
     return handled;
 }
 

@@ -105,6 +105,18 @@ private:
 
     Browser* Find(short id);
     const Browser* Find(short id) const;
+    // Calls the host's handler, if there is one; false when the handler threw, which the
+    // control does not let pass into the loop.
+    template <class Call> bool Raise(Call&& call) {
+        if (!m_events)
+            return true;
+        try {
+            call(*m_events);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
     void OnFetched(short id, std::uint64_t navigation, const std::string& url,
                    const HttpResult& result);
     void ReadLocal(short id, std::uint64_t navigation, const std::string& url);
