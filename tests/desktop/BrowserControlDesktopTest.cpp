@@ -18,7 +18,7 @@
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtWebBrowserControl.h"
 #include "tests/desktop/DesktopTest.h"
-#include "tests/desktop/LocalPageServer.h"
+#include "tests/platform/ScriptedHttpServer.h"
 #include "tests/support/RecordingDesktop.h"
 
 using namespace KDAutoUpdate;
@@ -73,8 +73,9 @@ class BrowserControlDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(resources.OpenResourceLibrary(KDAU_BINARY_DIR "/bin/_AuResLib.rcc"));
-        server.Set("/InitUpdate.aspx", kServicePage);
-        server.Set("/other.html", "<html><body><p id=\"o\">Andere Seite</p></body></html>");
+        server.Set({.status = 404, .body = "not here", .contentType = kHtml});
+        Serve("/InitUpdate.aspx", kServicePage);
+        Serve("/other.html", "<html><body><p id=\"o\">Andere Seite</p></body></html>");
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
@@ -82,6 +83,15 @@ protected:
         control->SetEvents(&events);
         control->SetDesktop(&desktop);
         ASSERT_TRUE(control->AddBrowser(page));
+    }
+    void Serve(const std::string& path, std::string html) {
+        server.SetFor(path, {.body = std::move(html), .contentType = kHtml});
+    }
+    // Requests for `path`, whatever their query.
+    int Hits(const std::string& path) const {
+        return int(
+            std::count_if(server.Paths().begin(), server.Paths().end(),
+                          [&](const std::string& p) { return p.substr(0, p.find('?')) == path; }));
     }
     void TearDown() override {
         control.reset();
@@ -112,7 +122,8 @@ protected:
     QtEventLoop loop;
     QtHttpFetcher http;
     QtResourceLibrary resources;
-    LocalPageServer server;
+    static constexpr const char* kHtml = "text/html; charset=utf-8";
+    ScriptedHttpServer server;
     Recorder events;
     RecordingDesktop desktop;
     std::unique_ptr<QWidget> container;
@@ -227,13 +238,13 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     // A cancelled link stays put; a kept one loads through the fetcher.
     ASSERT_TRUE(clickAndWait("#link"));
     Js(page, "0");
-    EXPECT_EQ(server.Hits("/other.html"), 0);
+    EXPECT_EQ(Hits("/other.html"), 0);
     EXPECT_EQ(events.Count("complete"), 1);
     answer = true;
     ASSERT_TRUE(clickAndWait("#link"));
     ASSERT_TRUE(loop.RunUntil([&] { return events.Count("complete") == 2; }, kPatience));
     EXPECT_EQ(events.lines.back(), "complete 1 " + server.Url("/other.html"));
-    EXPECT_EQ(server.Hits("/other.html"), 1);
+    EXPECT_EQ(Hits("/other.html"), 1);
     ASSERT_NE(control->Document(page), nullptr);
     EXPECT_NE(control->Document(page)->GetElementById("o"), nullptr);
 }
@@ -251,7 +262,7 @@ TEST_F(BrowserControlDesktopTest, NewWindowsGoToTheDesktopNeverIntoTheControl) {
     ASSERT_TRUE(loop.RunUntil([&] { return events.Count("newwindow") == 2; }, kPatience));
     EXPECT_EQ(desktop.Urls().size(), 1u) << "a cancelled window opens nowhere";
     EXPECT_EQ(container->findChildren<QWebEngineView*>().size(), 1);
-    EXPECT_EQ(server.Hits("/popup.html"), 0);
+    EXPECT_EQ(Hits("/popup.html"), 0);
 }
 
 TEST_F(BrowserControlDesktopTest, StackFillsItsContainerAndMovesInTwips) {
@@ -284,7 +295,7 @@ TEST_F(BrowserControlDesktopTest, StackFillsItsContainerAndMovesInTwips) {
 TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     std::string big = kServicePage;
     big.insert(big.find("</body>"), "<!--" + std::string(3 * 1024 * 1024, 'x') + "-->");
-    server.Set("/InitUpdate.aspx", QByteArray::fromStdString(big));
+    Serve("/InitUpdate.aspx", big);
     const std::string url = server.Url("/InitUpdate.aspx");
     Load(page, url);
     ASSERT_EQ(events.lines, std::vector<std::string>{"complete 1 " + url});
@@ -295,7 +306,7 @@ TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     EXPECT_NE(raw->find("toVersion"), std::string::npos);
     EXPECT_EQ(Js(page, "document.baseURI").toString().toStdString(), url);
     EXPECT_EQ(Js(page, "document.getElementById('KdAutoUpdate') !== null"), true);
-    EXPECT_EQ(server.Hits("/InitUpdate.aspx"), 1);
+    EXPECT_EQ(Hits("/InitUpdate.aspx"), 1);
 
     // Clicks are decided here as on any page.
     int clicks = 0;
