@@ -1,9 +1,11 @@
 // The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
-// failed loads, clicks (dispatched with element.click() in the page's own world, which runs the
-// same click event and check box activation as a mouse click), new windows, the stack of
-// browsers, large pages, and what the controls share in the engine: the URL schemes (a
-// network page cannot reach the resource library), one renderer process for pages of two
-// sites, and that renderer kept from a closed control for the next.
+// their encodings and redirects, clicks (dispatched with element.click() in the page's own
+// world, which runs the same click event and check box activation as a mouse click) on the live
+// page, new windows, the host's flags, the stack of browsers, large pages, a control ended
+// inside its own events, and what the controls share in the engine: the URL schemes (a network
+// page cannot reach the resource library), one renderer process for pages of two sites, and
+// that renderer kept from a closed control for the next. Which navigation completes is the
+// headless browser's tests' business: every backend shares it.
 
 #include <QPointer>
 #include <QStackedWidget>
@@ -34,6 +36,8 @@ public:
     bool insideNavigate = false;
     bool raisedInsideNavigate = false;
     bool cancelNewWindow = false;
+    // Runs after each event is noted, as the window's handlers do.
+    std::function<void()> onNote;
 
     int Count(const std::string& prefix) const {
         return int(std::count_if(lines.begin(), lines.end(),
@@ -42,6 +46,8 @@ public:
     void Note(std::string line) {
         raisedInsideNavigate = raisedInsideNavigate || insideNavigate;
         lines.push_back(std::move(line));
+        if (onNote)
+            onNote();
     }
     void DocumentComplete(short id, const std::string& url) override {
         Note("complete " + std::to_string(id) + " " + url);
@@ -216,7 +222,8 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     std::vector<std::string> calls;
     bool answer = false;
     document->SetOnClick([&](const HtmlElementPtr& source) {
-        calls.push_back(source->Id().empty() ? source->TagName() : source->Id());
+        calls.push_back((source->Id().empty() ? source->TagName() : source->Id()) +
+                        (source->Checked() ? " checked" : ""));
         if (source->TagName() == "EM") {
             source->SetInnerHTML("geklickt");
             source->SetStyleColor("#FF0000");
@@ -234,6 +241,12 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     EXPECT_TRUE(JsBecomes(page, "document.querySelector('em').innerHTML", "geklickt"));
     EXPECT_TRUE(
         JsBecomes(page, "getComputedStyle(document.querySelector('em')).color", "rgb(255, 0, 0)"));
+
+    // A check box changes before the handlers run; a cancelled click puts it back.
+    ASSERT_TRUE(clickAndWait("#feat"));
+    EXPECT_EQ(calls.back(), "feat checked");
+    EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", false));
+    EXPECT_FALSE(document->GetElementById("feat")->Checked());
 
     // A cancelled link stays put; a kept one loads through the fetcher.
     ASSERT_TRUE(clickAndWait("#link"));
@@ -315,6 +328,128 @@ TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     ASSERT_TRUE(loop.RunUntil([&] { return clicks == 1; }, kPatience));
     EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
     EXPECT_TRUE(document->GetElementById("feat")->Checked());
+}
+
+// A page's texts are characters of its encoding, named by the HTTP header or by the page's meta
+// element; the engine is given them as they were read.
+TEST_F(BrowserControlDesktopTest, ALatinOnePageGivesTheRightNames) {
+    const std::string name = "Gr\xF6\xDF"
+                             "e"; // "Größe" in ISO-8859-1
+    const std::pair<std::string, std::string> cases[] = {
+        {"text/html; charset=ISO-8859-1", ""},
+        {"text/html", R"(<meta charset="iso-8859-1">)"},
+        {"text/html",
+         R"(<meta http-equiv="Content-Type" content="text/html; charset=windows-1252">)"},
+    };
+    for (const auto& [contentType, meta] : cases) {
+        server.SetFor("/latin",
+                      {.body = "<html><head>" + meta + "</head><body><p id=\"p\" title=\"" + name +
+                               "\">x</p></body></html>",
+                       .contentType = contentType});
+        Load(page, server.Url("/latin"));
+        ASSERT_NE(control->Document(page), nullptr) << events.lines.back();
+        EXPECT_EQ(control->Document(page)->GetElementById("p")->GetAttribute("title"), "Größe")
+            << contentType << meta;
+        EXPECT_EQ(Js(page, "document.getElementById('p').title").toString(), "Größe");
+    }
+}
+
+// A redirected page is reported and shown at the address it came from.
+TEST_F(BrowserControlDesktopTest, ARedirectedPageIsReportedAtItsFinalAddress) {
+    server.SetFor("/moved", {.status = 302, .location = server.Url("/other.html")});
+    Load(page, server.Url("/moved"));
+    EXPECT_EQ(events.lines, std::vector<std::string>{"complete 1 " + server.Url("/other.html")});
+    ASSERT_NE(control->Document(page), nullptr);
+    EXPECT_EQ(control->Document(page)->Url(), server.Url("/other.html"));
+}
+
+// The host's flags shape the page: DIALOG (0x1) keeps its text from being selected, SCROLL_NO
+// (0x8) takes its scroll bars.
+TEST_F(BrowserControlDesktopTest, TheHostFlagsReachTheShownPage) {
+    for (const auto& [flags, userSelect, overflow] :
+         {std::tuple{0x40201L, "none", "visible"}, std::tuple{0x8L, "auto", "hidden"}}) {
+        control->SetHostUIFlags(flags);
+        Load(page, server.Url("/other.html"));
+        EXPECT_EQ(Js(page, "getComputedStyle(document.body).userSelect").toString(), userSelect);
+        EXPECT_EQ(Js(page, "getComputedStyle(document.documentElement).overflow").toString(),
+                  overflow);
+    }
+}
+
+// Elements are those of the live page: what the page's script added is found and takes clicks,
+// what it removed is gone, and a click reads the element as the page has it when clicked, not
+// as the source had it.
+TEST_F(BrowserControlDesktopTest, ElementsAreThoseOfTheLivePage) {
+    Serve("/live", R"(<html><body><p id="gone">alt</p><button id="btn">B</button>
+        <p><em auButtonType="actionbutton" forMessage="first">A</em></p><script>
+        var close = document.createElement('button');
+        close.id = 'cmdClose';
+        document.body.appendChild(close);
+        document.getElementById('gone').remove();
+    </script></body></html>)");
+    Load(page, server.Url("/live"));
+    const HtmlDocumentPtr doc = control->Document(page);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetElementById("gone"), nullptr);
+    const HtmlElementPtr close = doc->GetElementById("cmdClose");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->TagName(), "BUTTON");
+
+    std::vector<std::string> seen;
+    close->SetOnClick([&seen] { return seen.push_back("close"), true; });
+    doc->SetOnClick([&](const HtmlElementPtr& source) {
+        seen.push_back(source->GetAttribute("forMessage").value_or("-"));
+        return false;
+    });
+    const auto click = [&](const QString& selector) {
+        const std::size_t before = seen.size();
+        Js(page, "document.querySelector('" + selector + "').click()");
+        return loop.RunUntil([&] { return seen.size() > before; }, kPatience);
+    };
+    ASSERT_TRUE(click("#cmdClose"));
+    // An attribute the script set on an element of the source.
+    Js(page, "document.getElementById('btn').setAttribute('forMessage', 'm2')");
+    ASSERT_TRUE(click("#btn"));
+    // An element the script put where the source had another one of the same kind.
+    Js(page, "var p = document.createElement('p'); p.innerHTML = "
+             "'<em auButtonType=\"actionbutton\" forMessage=\"new\">N</em>'; "
+             "document.body.insertBefore(p, document.querySelector('p'))");
+    ASSERT_TRUE(click("em[forMessage=new]"));
+    // The element of the source, now one place further on.
+    ASSERT_TRUE(click("em[forMessage=first]"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"close", "-", "m2", "new", "first"}));
+}
+
+// The window that owns the control may navigate again or end the control inside its events: a
+// completed load, a click.
+TEST_F(BrowserControlDesktopTest, TheControlMayBeDestroyedInsideItsOwnEvents) {
+    events.onNote = [this] {
+        if (events.lines.size() == 1)
+            control->Navigate(page, server.Url("/other.html"));
+        else
+            control.reset();
+    };
+    Load(page, server.Url("/InitUpdate.aspx"));
+    ASSERT_TRUE(loop.RunUntil([&] { return control == nullptr; }, kPatience));
+    EXPECT_EQ(events.lines,
+              (std::vector<std::string>{"complete 1 " + server.Url("/InitUpdate.aspx"),
+                                        "complete 1 " + server.Url("/other.html")}));
+
+    events.onNote = nullptr;
+    control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
+    control->SetEvents(&events);
+    ASSERT_TRUE(control->AddBrowser(page));
+    Load(page, server.Url("/InitUpdate.aspx"));
+    const HtmlDocumentPtr doc = control->Document(page);
+    ASSERT_NE(doc, nullptr);
+    const HtmlElementPtr feat = doc->GetElementById("feat");
+    feat->SetOnClick([this] { return control.reset(), true; });
+    Js(page, "document.getElementById('feat').click()");
+    ASSERT_TRUE(loop.RunUntil([&] { return control == nullptr; }, kPatience));
+    // The document stays usable, and the handler kept the click.
+    feat->SetAttribute("title", "weg");
+    EXPECT_EQ(feat->GetAttribute("title"), "weg");
+    EXPECT_TRUE(feat->Checked());
 }
 
 } // namespace

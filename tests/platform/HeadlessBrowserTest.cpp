@@ -369,6 +369,27 @@ TEST_F(HeadlessBrowserClickTest, HandlersRunInnermostFirstAndKeepTheDefaultOnlyW
     EXPECT_TRUE(browser->Click(page, El("close")));
 }
 
+// A check box changes before the handlers run and back when they cancel; a disabled one does
+// not change.
+TEST_F(HeadlessBrowserClickTest, ACancelledClickPutsTheCheckBoxBack) {
+    documentAnswer = false;
+    EXPECT_FALSE(browser->Click(page, El("chk")));
+    EXPECT_TRUE(El("chk")->Checked());
+    documentAnswer = true;
+    EXPECT_TRUE(browser->Click(page, El("off")));
+    EXPECT_EQ(order, (Lines{"document:chk", "document:off"}));
+}
+
+// The host may end the control inside a click: no handler runs after that.
+TEST_F(HeadlessBrowserClickTest, TheControlMayBeDestroyedInsideAClick) {
+    OnClick("btn", true);
+    const auto label = El("label");
+    label->SetOnClick([this] { return browser.reset(), true; });
+    EXPECT_TRUE(browser->Click(page, label));
+    EXPECT_EQ(browser, nullptr);
+    EXPECT_TRUE(order.empty());
+}
+
 TEST_F(HeadlessBrowserClickTest, ElementsOfAnEarlierPageCannotBeClicked) {
     auto old = El("btn");
     OnClick("btn", true);
