@@ -276,6 +276,13 @@ TEST_F(DownloadSessionTest, ACancelIsQuietAndTheNextAttemptResumes) {
     Wait();
     EXPECT_EQ(recorder.completions, std::vector<std::string>{target.string()});
     EXPECT_EQ(ReadFile(target), body);
+
+    // Without a validator nothing could be resumed: the part goes with the cancel.
+    ASSERT_TRUE(Begin("KS-10"));
+    transport.Answer(200, {{"Content-Length", "1000"}});
+    transport.Send(body.substr(0, 500));
+    session.Cancel("KS-10");
+    EXPECT_EQ(Files(), std::vector<std::string>{"setup.bin"});
 }
 
 TEST_F(DownloadSessionTest, RefusalsFailAtOnceAndLeaveNothing) {
