@@ -86,21 +86,6 @@ TEST_F(DeltaDownload, TheKeptBaseAndThePatchGiveThePackageWhichBecomesTheNextBas
     EXPECT_EQ(Attribute("last-package-file"), rebuilt);
 }
 
-TEST_F(DeltaDownload, ACancelDuringThePatchEndsTheDownloadAsAnyCancel) {
-    MakePatch(Version(51));
-    downloads.OnBegin([this](FakeDownloader& d) { d.Finish(patch, 10000); });
-    renderer.QueueMsgBoxAnswer(MsgBoxResult::Yes);
-    renderer.QueueModalAction(
-        "dlgDownload", [this](ScriptedView&) { renderer.Click("dlgDownload", "cmdCancel"); });
-    auto m = Offer();
-    m->Deploy();
-
-    EXPECT_EQ(Urls(), std::vector<std::string>{kPatchUrl});
-    EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
-    EXPECT_FALSE(HasAttribute("last-update-cmd"));
-    EXPECT_EQ(Attribute("last-package-file"), base);
-}
-
 enum class Failure { NoSha256, NoDeltas, BaseChanged, TransferFails, CorruptPatch, WrongResult };
 
 struct DeltaFallback : DeltaDownload, ::testing::WithParamInterface<Failure> {};

@@ -96,16 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Table, Signed,
                                            std::tuple{false, Change::RightSha256, true},
                                            std::tuple{false, Change::WrongSha256, false}));
 
-TEST_F(SignedPackage, RefusedPackageIsNotRecordedForTheNextStart) {
-    vendor.Trust(tp, "{AB12}");
-    auto m = Offer();
-    m->SetPackageSignature(VendorKeys().SignFile(path));
-    Choose(false);
-    m->Deploy();
-    EXPECT_TRUE(Refused());
-    EXPECT_FALSE(HasAttribute("install-last-update-on-startup"));
-}
-
 // The offered version and whether the vendor allows a way back.
 struct Versions : SignedPackage,
                   ::testing::WithParamInterface<std::tuple<const char*, bool, bool>> {};

@@ -93,13 +93,16 @@ private:
 
 class Recorder : public IDownloadEvents {
 public:
-    void DownloadProgress(long long, long long percent, long long, long long, long long received,
-                          long long total, long long) override {
+    void DownloadProgress(long long, long long percent, long long rate, long long remaining,
+                          long long received, long long total, long long) override {
         reports.push_back({percent, received, total});
+        rates.push_back({rate, remaining});
     }
     void DownloadComplete(const std::string& value) override { completions.push_back(value); }
 
     std::vector<std::vector<long long>> reports;
+    // Bytes a second and seconds left, of each report.
+    std::vector<std::vector<long long>> rates;
     std::vector<std::string> completions;
 };
 
@@ -161,6 +164,25 @@ TEST_F(DownloadSessionTest, ACutTransferResumesWhereItStoppedWhereverItWasCut) {
         EXPECT_EQ(recorder.reports.back(), (std::vector<long long>{100, 1000, 1000}));
         EXPECT_EQ(Files(), std::vector<std::string>{"setup.bin"});
     }
+}
+
+TEST_F(DownloadSessionTest, ProgressComesFourTimesASecondWithTheRateAndTheTimeLeft) {
+    const std::string body = Body(100000);
+    ASSERT_TRUE(Begin());
+    transport.Answer(200, {{"Content-Length", "100000"}});
+    // 1000 bytes every 50 ms for a second: 20 kB/s.
+    for (std::size_t sent = 0; sent < 20000; sent += 1000) {
+        transport.Send(body.substr(sent, 1000));
+        Wait(50);
+    }
+    ASSERT_EQ(recorder.reports.size(), 4u);
+    EXPECT_EQ(recorder.reports.back(), (std::vector<long long>{20, 20000, 100000}));
+    EXPECT_EQ(recorder.rates.back(), (std::vector<long long>{20000, 4}));
+    transport.Send(body.substr(20000));
+    transport.Close(End::Complete);
+    Wait();
+    EXPECT_EQ(recorder.reports.back(), (std::vector<long long>{100, 100000, 100000}));
+    EXPECT_GT(recorder.rates.back()[0], 0);
 }
 
 TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
@@ -276,6 +298,13 @@ TEST_F(DownloadSessionTest, ACancelIsQuietAndTheNextAttemptResumes) {
     Wait();
     EXPECT_EQ(recorder.completions, std::vector<std::string>{target.string()});
     EXPECT_EQ(ReadFile(target), body);
+
+    // Without a validator nothing could be resumed: the part goes with the cancel.
+    ASSERT_TRUE(Begin("KS-10"));
+    transport.Answer(200, {{"Content-Length", "1000"}});
+    transport.Send(body.substr(0, 500));
+    session.Cancel("KS-10");
+    EXPECT_EQ(Files(), std::vector<std::string>{"setup.bin"});
 }
 
 TEST_F(DownloadSessionTest, RefusalsFailAtOnceAndLeaveNothing) {

@@ -4,8 +4,9 @@
 
 namespace KDAutoUpdate {
 
-FakeDownloader::FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log)
-    : m_loop(loop), m_log(log ? std::move(log) : std::make_shared<FakeDownloadLog>()),
+FakeDownloader::FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log,
+                               std::weak_ptr<Script> onBegin)
+    : m_loop(loop), m_log(std::move(log)), m_onBegin(std::move(onBegin)),
       m_self(std::make_shared<FakeDownloader*>(this)) {}
 
 FakeDownloader::~FakeDownloader() {
@@ -13,14 +14,15 @@ FakeDownloader::~FakeDownloader() {
 }
 
 bool FakeDownloader::BeginDownload(const std::string& url, const std::string& key) {
-    const bool accepted = m_beginResult && !m_running;
-    m_log->begins.push_back({url, key, accepted, m_keep, m_product});
-    if (!accepted)
+    m_log->begins.push_back({url, key, m_keep, m_product});
+    if (!m_beginResult || m_running)
         return false;
     m_running = true;
     ++m_generation;
     m_key = key;
     m_localFile.clear();
+    if (const auto script = m_onBegin.lock(); script && *script)
+        (*script)(*this);
     return true;
 }
 
@@ -50,10 +52,7 @@ void FakeDownloader::EmitProgress(long long percent, long long rate, long long r
                                   long long received, long long total, long long afterMs) {
     const int generation = m_generation;
     Post(afterMs, [this, generation, percent, rate, remaining, received, total] {
-        if (!m_running || generation != m_generation)
-            return;
-        ++m_log->progressReports;
-        if (m_events)
+        if (m_running && generation == m_generation && m_events)
             m_events->DownloadProgress(0, percent, rate, remaining, received, total, 0);
     });
 }
@@ -66,7 +65,6 @@ void FakeDownloader::End(const std::string& localPath, long long afterMs) {
         m_running = false;
         m_key.clear();
         m_localFile = localPath;
-        m_log->completions.push_back(localPath);
         if (m_events)
             m_events->DownloadComplete(localPath);
     });

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted download control. The test decides what the transfer reports and how it ends;
 // every report and the completion arrive through the virtual loop's posted tasks, never
-// inside a call of the control, as with the real one.
+// inside a call of the control, as with the real one. Made by FakeDownloaderFactory:
 //
 //   FakeDownloaderFactory downloads(tp.loop());
 //   tp.platform().downloads = &downloads;
@@ -22,13 +22,12 @@ namespace KDAutoUpdate {
 
 class VirtualEventLoop;
 
-// What every control of one factory (or a lone control) was asked and what it reported; it
-// outlives the controls, which the dialogs destroy.
+// What every control of one factory was asked; it outlives the controls, which the dialogs
+// destroy.
 struct FakeDownloadLog {
     struct Begin {
         std::string url;
         std::string key;
-        bool accepted = false;
         // What the control was told to keep when the transfer began.
         std::vector<std::string> kept;
         // The product it was told the package belongs to.
@@ -37,14 +36,15 @@ struct FakeDownloadLog {
     std::vector<Begin> begins;
     // Keys CancelDownload was called with, whether or not a transfer ran.
     std::vector<std::string> cancels;
-    // Values of the DownloadComplete events delivered.
-    std::vector<std::string> completions;
-    int progressReports = 0;
 };
 
 class FakeDownloader : public IDownloader {
 public:
-    explicit FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log = nullptr);
+    using Script = std::function<void(FakeDownloader&)>;
+
+    // `onBegin` scripts each transfer the control accepts, while its owner keeps it.
+    FakeDownloader(VirtualEventLoop& loop, std::shared_ptr<FakeDownloadLog> log,
+                   std::weak_ptr<Script> onBegin);
     ~FakeDownloader() override;
     FakeDownloader(const FakeDownloader&) = delete;
     FakeDownloader& operator=(const FakeDownloader&) = delete;
@@ -76,11 +76,6 @@ public:
     // nullopt follows the transfer.
     void SetBusy(std::optional<bool> busy) { m_busyOverride = busy; }
 
-    IDownloadEvents* Events() const { return m_events; }
-    const FakeDownloadLog& Log() const { return *m_log; }
-    // The running transfer's key (empty when none runs).
-    const std::string& Key() const { return m_key; }
-
 private:
     void Post(long long afterMs, std::function<void()> task);
     // Ends the running transfer with `localPath` (empty: failed) after `afterMs`.
@@ -88,6 +83,7 @@ private:
 
     VirtualEventLoop& m_loop;
     std::shared_ptr<FakeDownloadLog> m_log;
+    std::weak_ptr<Script> m_onBegin;
     IDownloadEvents* m_events = nullptr;
     std::vector<std::string> m_keep;
     std::string m_product;
