@@ -15,12 +15,6 @@ std::string StoreText(const TestPlatform& tp) {
     return XmlText(tp.ReadProgramFile("updateinfo.xml").value_or("<missing>"));
 }
 
-TEST(UpdateStore, AMissingFileIsCreatedEmptyAtOnce) {
-    TestPlatform tp;
-    AuAgent agent(tp.platform());
-    EXPECT_EQ(StoreText(tp), kEmptyStore);
-}
-
 TEST(UpdateStore, ANewProductIsAppendedWithItsCodeEvenByAReadAndSavedAtTheEnd) {
     TestPlatform tp;
     {
