@@ -208,17 +208,6 @@ TEST_F(Check, NoConnectionOrProductCodeMeansNoRequest) {
     EXPECT_TRUE(tp.http().RequestedUrls().empty());
 }
 
-// The stored stamp and the answer's are compared after the platform's lower-casing; "İ" (dotted
-// capital I) is no capital of the dotless "ı".
-TEST_F(Check, AStampIsSilentOnlyWhenItDiffersInLetterCaseAlone) {
-    for (const auto& [stored, answered, announced] :
-         {std::tuple{"stamp-ı", "STAMP-İ", true}, std::tuple{"größe-ä", "GRÖßE-Ä", false}}) {
-        Store("1", stored);
-        Answer(std::string("<r count=\"1\" msgs=\"") + answered + "\"/>");
-        EXPECT_EQ(agent.CheckMessages(true, false, true).value(), announced) << answered;
-    }
-}
-
 // One process, one lower-casing: an agent that ends leaves it in place for those still alive,
 // whichever of them came first.
 TEST(CheckWithSeveralAgents, TheStampStaysSilentAfterAnotherAgentEnded) {

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/pugixml/PugiXmlService.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtUtilityLibrary.h"
@@ -161,29 +160,6 @@ TEST_F(QtBackendTest, SyncFetchWaitsForTheWholeAnswerButNotForever) {
     EXPECT_EQ(split.error, 0);
     EXPECT_EQ(split.body, "<r a=\"1\"/>");
     EXPECT_LT(fetcher.GetSync(server.Url("/hold")).error, 0);
-}
-
-TEST_F(QtBackendTest, XmlDocumentsLoadThroughTheQtBackends) {
-    QtHttpFetcher fetcher;
-    PugiXmlService service(&fetcher, &loop);
-    auto sync = service.CreateDocument();
-    sync->setAsync(false);
-    EXPECT_TRUE(sync->load(server.Url("/ok")));
-    EXPECT_EQ(sync->documentElement()->getAttribute("msgs"), "AB12");
-
-    std::unique_ptr<IXmlDocument> doc = service.CreateDocument();
-    doc->setAsync(true);
-    int completions = 0;
-    std::string count;
-    doc->setOnReadyStateChange([&] {
-        ++completions;
-        count = doc->documentElement()->getAttribute("count").value_or("");
-        doc.reset();
-    });
-    ASSERT_TRUE(doc->load(server.Url("/ok")));
-    EXPECT_TRUE(loop.RunUntil([&] { return doc == nullptr; }, 10000));
-    EXPECT_EQ(completions, 1);
-    EXPECT_EQ(count, "2");
 }
 
 TEST_F(QtBackendTest, UtilityLibraryFindsOnlyPlainFilesAndKnowsTheNetwork) {

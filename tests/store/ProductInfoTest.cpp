@@ -18,15 +18,6 @@ protected:
     AuAgent agent{tp.platform()};
 };
 
-TEST_F(ProductInfo, ANewProductGivesAnEmptyRecordAndCreatesItsElement) {
-    const auto info = agent.GetProductInfo();
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->ProductCode, "{P}");
-    EXPECT_EQ(NodeXml(), "<product code=\"{P}\" />");
-    agent.SetProductCode("");
-    EXPECT_EQ(agent.GetProductInfo(), nullptr);
-}
-
 TEST_F(ProductInfo, PersistingAnEmptyRecordWritesFlagsAndZeroDatesOnly) {
     agent.SetProductAttribute("last-update-name", "old");
     auto info = agent.GetProductInfo();

@@ -71,12 +71,6 @@ TEST_F(LinkedStore, UnreadableIsKeptBesideItsTargetAndStartedAgainThere) {
     EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info />");
     EXPECT_EQ(tp.ReadProgramFile("data/store.xml.bad"), "<update-info><product");
 }
-
-TEST_F(LinkedStore, MissingTargetIsCreatedWhereTheLinkPoints) {
-    { AuAgent agent(tp.platform()); }
-    EXPECT_TRUE(StillALink());
-    EXPECT_EQ(Target(), "<?xml version=\"1.0\"?><update-info />");
-}
 #endif
 
 } // namespace

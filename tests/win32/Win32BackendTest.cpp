@@ -30,21 +30,6 @@ protected:
     std::filesystem::path folder = TestPlatform::MakeTempFolder("win32");
 };
 
-TEST_F(Win32Backend, XmlDocumentTellsMissingAttributesAndFailedLoadsApart) {
-    auto doc = xml.CreateDocument();
-    doc->setAsync(false);
-    ASSERT_TRUE(doc->loadXML("<r><product code='{A}' n=''/></r>"));
-    const auto product = doc->documentElement()->selectSingleNode("product[@code='{A}']");
-    ASSERT_TRUE(product);
-    EXPECT_EQ(product->getAttribute("n"), "");
-    EXPECT_EQ(product->getAttribute("x"), std::nullopt);
-    EXPECT_FALSE(doc->loadXML("<r><unclosed></r>"));
-    EXPECT_NE(doc->parseErrorCode(), 0);
-    EXPECT_FALSE(doc->load((folder / "missing.xml").string()));
-    EXPECT_NE(doc->parseErrorCode(), 0);
-    EXPECT_EQ(doc->documentElement(), nullptr);
-}
-
 TEST_F(Win32Backend, AsynchronousLoadReportsCompletionThroughTheLoop) {
     const std::string path = (folder / "answer.xml").string();
     std::ofstream(path) << "<CheckUpdate count=\"3\"/>";
