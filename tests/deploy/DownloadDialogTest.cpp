@@ -8,15 +8,16 @@ namespace {
 
 class DownloadDialog : public DeploymentTest {
 protected:
-    // Runs the dialog for `message`; `whileShown` acts as the user once it is shown.
-    void Run(AuMessage& message, std::function<void(ScriptedView&)> whileShown = {}) {
+    // Runs the dialog for `offered`; `whileShown` acts as the user once it is shown.
+    void Run(AuMessage& offered, std::function<void(ScriptedView&)> whileShown = {}) {
         dialog = std::make_unique<dlgDownload>(tp.platform());
         ASSERT_TRUE(dialog->Load());
         if (whileShown)
             renderer.QueueModalAction("dlgDownload", std::move(whileShown));
-        dialog->Execute(&message);
+        dialog->Execute(&offered);
     }
     ScriptedView* View() { return renderer.Find("dlgDownload"); }
+    std::unique_ptr<AuMessage> message = Message(aumtExe);
     std::unique_ptr<dlgDownload> dialog;
 };
 
@@ -33,13 +34,13 @@ TEST_F(DownloadDialog, ProgressTextsBarAndCaption) {
         {2048, 0, 0, -1, "2 KB von 0 Bytes übertragen", "", 0, "Keldra Update Service"},
     };
     for (const auto& c : cases) {
-        auto m = Message(aumtExe);
-        m->SetFileName("KeldraStudio-Complete-Update-2024-Final.exe");
+        message = Message(aumtExe);
+        message->SetFileName("KeldraStudio-Complete-Update-2024-Final.exe");
         downloads.OnBegin([&c](FakeDownloader& d) {
             d.EmitProgress(42, c.rate, c.remaining, c.received, c.total, 10);
             d.Finish("/dl/x.exe", 5000);
         });
-        Run(*m, [&](ScriptedView& v) {
+        Run(*message, [&](ScriptedView& v) {
             v.SetValue("ProgressBar", -1, 55);
             tp.loop().Advance(20);
             EXPECT_EQ(v.Text("lblMessage", -1), c.message);
@@ -51,24 +52,22 @@ TEST_F(DownloadDialog, ProgressTextsBarAndCaption) {
 }
 
 TEST_F(DownloadDialog, CompletionHandsBackTheFile) {
-    auto m = Message(aumtExe);
     DownloadsSucceed("/dl/setup.sh");
-    Run(*m);
+    Run(*message);
     EXPECT_TRUE(View()->WindowIcon() && View()->WindowIcon()->name == "AAA");
     EXPECT_FALSE(dialog->Cancelled());
     EXPECT_EQ(dialog->DownloadedFile(), "/dl/setup.sh");
-    EXPECT_EQ(m->LocalPath(), "/dl/setup.sh");
+    EXPECT_EQ(message->LocalPath(), "/dl/setup.sh");
     ASSERT_EQ(downloads.Log().begins.size(), 1u);
-    EXPECT_EQ(downloads.Log().begins[0].url, m->DownloadPath());
+    EXPECT_EQ(downloads.Log().begins[0].url, message->DownloadPath());
     EXPECT_EQ(downloads.Log().begins[0].key, "M1");
     dialog->Unload();
     EXPECT_EQ(dialog->DownloadedFile(), "");
 }
 
 TEST_F(DownloadDialog, AFailedTransferSaysSoAndHandsBackNothing) {
-    auto m = Message(aumtExe);
     downloads.OnBegin([](FakeDownloader& d) { d.Fail(10); });
-    Run(*m);
+    Run(*message);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Das Update konnte nicht heruntergeladen werden. Bitte wenden "
                                    "Sie sich an den technischen Support.");
@@ -79,24 +78,22 @@ TEST_F(DownloadDialog, AFailedTransferSaysSoAndHandsBackNothing) {
 }
 
 TEST_F(DownloadDialog, ATransferStillRunningAtItsEndIsCancelledQuietly) {
-    auto m = Message(aumtExe);
     downloads.OnBegin([](FakeDownloader& d) {
         d.SetBusy(true);
         d.Finish("/dl/x.sh", 10);
     });
-    Run(*m);
+    Run(*message);
     EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
     EXPECT_EQ(dialog->DownloadedFile(), "");
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(DownloadDialog, CancelAsksWhileATransferRunsAndNoKeepsItGoing) {
-    auto m = Message(aumtExe);
     downloads.OnBegin([](FakeDownloader& d) { d.Finish("/dl/x.sh", 10000); });
     renderer.QueueMsgBoxAnswer(MsgBoxResult::No);
     renderer.QueueMsgBoxAnswer(MsgBoxResult::Yes);
     bool stillShownAfterNo = false;
-    Run(*m, [&](ScriptedView&) {
+    Run(*message, [&](ScriptedView&) {
         renderer.Click("dlgDownload", "cmdCancel");
         stillShownAfterNo = View() && View()->IsVisible();
         renderer.Close("dlgDownload"); // the close box asks the same question: Yes
@@ -112,18 +109,16 @@ TEST_F(DownloadDialog, CancelAsksWhileATransferRunsAndNoKeepsItGoing) {
 }
 
 TEST_F(DownloadDialog, CancelWithoutATransferClosesAtOnce) {
-    auto m = Message(aumtExe);
     downloads.OnBegin([](FakeDownloader& d) { d.SetBusy(false); });
-    Run(*m, [&](ScriptedView&) { renderer.PressEscape("dlgDownload"); });
+    Run(*message, [&](ScriptedView&) { renderer.PressEscape("dlgDownload"); });
     EXPECT_TRUE(dialog->Cancelled());
     EXPECT_TRUE(downloads.Log().cancels.empty());
     EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(DownloadDialog, AnUnloadDuringATransferCancelsItAndStopsTheAnimation) {
-    auto m = Message(aumtExe);
     downloads.OnBegin([](FakeDownloader& d) { d.Finish("/dl/x.sh", 10000); });
-    Run(*m, [&](ScriptedView& v) {
+    Run(*message, [&](ScriptedView& v) {
         EXPECT_TRUE(v.Animation() && v.Animation()->IsPlaying());
         dialog->Hide();
     });
@@ -151,10 +146,10 @@ TEST_F(DownloadDialog, StandsInTheMiddleOfTheMessagesWindowWhileItIsOpenElseOfTh
         if (!open)
             window.Unload();
         const TwipRect area = open ? owner : screen;
-        auto m = Message(aumtExe);
+        message = Message(aumtExe);
         DownloadsSucceed("/dl/x.sh");
         TwipRect shown;
-        Run(*m, [&](ScriptedView& v) { shown = v.Bounds(); });
+        Run(*message, [&](ScriptedView& v) { shown = v.Bounds(); });
         EXPECT_NEAR(shown.left + shown.width / 2, area.left + area.width / 2, 1);
         EXPECT_NEAR(shown.top + shown.height / 2, area.top + area.height / 2, 1);
     }

@@ -84,10 +84,20 @@ protected:
         container = std::make_unique<QWidget>();
         container->resize(640, 480);
         container->show();
-        control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
+        ASSERT_TRUE(NewControl(&resources));
+    }
+    bool NewControl(QtResourceLibrary* library) {
+        control = std::make_unique<QtWebBrowserControl>(container.get(), http, library, loop);
         control->SetEvents(&events);
         control->SetDesktop(&desktop);
-        ASSERT_TRUE(control->AddBrowser(page));
+        return control->AddBrowser(page);
+    }
+    // Ends the control and lets what it posted run.
+    void EndControl() {
+        control.reset();
+        int drained = 0;
+        loop.Post([&] { ++drained; });
+        loop.RunUntil([&] { return drained == 1; }, kPatience);
     }
     void Serve(const std::string& path, std::string html) {
         server.SetFor(path, {.body = std::move(html), .contentType = kHtml});
@@ -100,10 +110,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_FALSE(events.raisedInsideNavigate);
-        control.reset();
-        int drained = 0;
-        loop.Post([&] { ++drained; });
-        loop.RunUntil([&] { return drained == 1; }, kPatience);
+        EndControl();
         container.reset();
     }
     // Navigates and waits for the next event of that browser.
@@ -120,6 +127,12 @@ protected:
     }
     bool JsBecomes(short id, const QString& script, const QVariant& expected) {
         return KDAutoUpdate::JsBecomes(loop, control->View(id), script, expected);
+    }
+    // Clicks the page's first element matching `selector`; true once `seen` has grown.
+    template <class Seen> bool ClickUntilSeen(const QString& selector, const Seen& seen) {
+        const std::size_t before = seen.size();
+        Js(page, "document.querySelector('" + selector + "').click()");
+        return loop.RunUntil([&] { return seen.size() > before; }, kPatience);
     }
     std::string ResUrl(const std::string& name) const {
         return "res://" + ResourceUrlPath(resources.ResourceFilePath()) + "/" + name;
@@ -176,16 +189,11 @@ TEST_F(BrowserControlDesktopTest, AClosedControlKeepsTheRendererForTheNextButNot
     const qint64 renderer = control->View(page)->page()->renderProcessPid();
     ASSERT_GT(renderer, 0);
     QPointer<QWebEnginePage> closed = control->View(page)->page();
-    control.reset();
-    int drained = 0;
-    loop.Post([&] { ++drained; });
-    loop.RunUntil([&] { return drained == 1; }, kPatience);
+    EndControl();
     EXPECT_FALSE(closed.isNull()) << "the closed control's pages keep the renderer";
 
     // A control without a library of its own cannot reach the closed one's.
-    control = std::make_unique<QtWebBrowserControl>(container.get(), http, nullptr, loop);
-    control->SetEvents(&events);
-    ASSERT_TRUE(control->AddBrowser(page));
+    ASSERT_TRUE(NewControl(nullptr));
     Load(page, ResUrl("AuProgress.html"));
     EXPECT_EQ(events.lines.back(), "error 1 " + ResUrl("AuProgress.html") + " 404");
 
@@ -211,31 +219,26 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
         }
         return answer;
     });
-    const auto clickAndWait = [&](const QString& selector) {
-        const std::size_t before = calls.size();
-        Js(page, "document.querySelector('" + selector + "').click()");
-        return loop.RunUntil([&] { return calls.size() > before; }, kPatience);
-    };
 
     // An element without id is found by its place; writes to it reach the page.
-    ASSERT_TRUE(clickAndWait("em"));
+    ASSERT_TRUE(ClickUntilSeen("em", calls));
     EXPECT_TRUE(JsBecomes(page, "document.querySelector('em').innerHTML", "geklickt"));
     EXPECT_TRUE(
         JsBecomes(page, "getComputedStyle(document.querySelector('em')).color", "rgb(255, 0, 0)"));
 
     // A check box changes before the handlers run; a cancelled click puts it back.
-    ASSERT_TRUE(clickAndWait("#feat"));
+    ASSERT_TRUE(ClickUntilSeen("#feat", calls));
     EXPECT_EQ(calls.back(), "feat checked");
     EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", false));
     EXPECT_FALSE(document->GetElementById("feat")->Checked());
 
     // A cancelled link stays put; a kept one loads through the fetcher.
-    ASSERT_TRUE(clickAndWait("#link"));
+    ASSERT_TRUE(ClickUntilSeen("#link", calls));
     Js(page, "0");
     EXPECT_EQ(Hits("/other.html"), 0);
     EXPECT_EQ(events.Count("complete"), 1);
     answer = true;
-    ASSERT_TRUE(clickAndWait("#link"));
+    ASSERT_TRUE(ClickUntilSeen("#link", calls));
     ASSERT_TRUE(loop.RunUntil([&] { return events.Count("complete") == 2; }, kPatience));
     EXPECT_EQ(events.lines.back(), "complete 1 " + server.Url("/other.html"));
     EXPECT_EQ(Hits("/other.html"), 1);
@@ -382,22 +385,17 @@ TEST_F(BrowserControlDesktopTest, ElementsAreThoseOfTheLivePage) {
         seen.push_back(source->GetAttribute("forMessage").value_or("-"));
         return false;
     });
-    const auto click = [&](const QString& selector) {
-        const std::size_t before = seen.size();
-        Js(page, "document.querySelector('" + selector + "').click()");
-        return loop.RunUntil([&] { return seen.size() > before; }, kPatience);
-    };
-    ASSERT_TRUE(click("#cmdClose"));
+    ASSERT_TRUE(ClickUntilSeen("#cmdClose", seen));
     // An attribute the script set on an element of the source.
     Js(page, "document.getElementById('btn').setAttribute('forMessage', 'm2')");
-    ASSERT_TRUE(click("#btn"));
+    ASSERT_TRUE(ClickUntilSeen("#btn", seen));
     // An element the script put where the source had another one of the same kind.
     Js(page, "var p = document.createElement('p'); p.innerHTML = "
              "'<em auButtonType=\"actionbutton\" forMessage=\"new\">N</em>'; "
              "document.body.insertBefore(p, document.querySelector('p'))");
-    ASSERT_TRUE(click("em[forMessage=new]"));
+    ASSERT_TRUE(ClickUntilSeen("em[forMessage=new]", seen));
     // The element of the source, now one place further on.
-    ASSERT_TRUE(click("em[forMessage=first]"));
+    ASSERT_TRUE(ClickUntilSeen("em[forMessage=first]", seen));
     EXPECT_EQ(seen, (std::vector<std::string>{"close", "-", "m2", "new", "first"}));
 }
 
@@ -417,9 +415,7 @@ TEST_F(BrowserControlDesktopTest, TheControlMayBeDestroyedInsideItsOwnEvents) {
                                         "complete 1 " + server.Url("/other.html")}));
 
     events.onNote = nullptr;
-    control = std::make_unique<QtWebBrowserControl>(container.get(), http, &resources, loop);
-    control->SetEvents(&events);
-    ASSERT_TRUE(control->AddBrowser(page));
+    ASSERT_TRUE(NewControl(&resources));
     Load(page, server.Url("/InitUpdate.aspx"));
     const HtmlDocumentPtr doc = control->Document(page);
     ASSERT_NE(doc, nullptr);

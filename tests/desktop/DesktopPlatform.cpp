@@ -28,21 +28,6 @@ DesktopPlatform::DesktopPlatform()
                                              kResourceFile,
                                          m_folder / kResourceFile, error))
         m_error = "resource library not copied: " + error.message();
-
-    m_downloads = std::make_unique<QtDownloaderFactory>(m_folder.string());
-
-    m_platform.xml = &m_xml;
-    m_platform.loop = &m_loop;
-    m_platform.utility = &m_utility;
-    m_platform.resources = &m_resources;
-    m_platform.forms = &m_renderer;
-    m_platform.loadedForms = &m_loadedForms;
-    m_platform.downloads = m_downloads.get();
-    m_platform.processes = &m_processes;
-    m_platform.desktop = &m_desktop;
-    m_platform.textCase = &m_textCase;
-    m_platform.programFolder = m_folder.string();
-    m_platform.pathSeparator = '/';
 }
 
 DesktopPlatform::~DesktopPlatform() {

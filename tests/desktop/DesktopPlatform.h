@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -78,8 +77,18 @@ private:
     RecordingProcessLauncher m_processes;
     RecordingDesktop m_desktop;
     QtTextCase m_textCase;
-    std::unique_ptr<QtDownloaderFactory> m_downloads;
-    Platform m_platform;
+    QtDownloaderFactory m_downloads{m_folder.string()};
+    Platform m_platform{.xml = &m_xml,
+                        .loop = &m_loop,
+                        .utility = &m_utility,
+                        .resources = &m_resources,
+                        .forms = &m_renderer,
+                        .loadedForms = &m_loadedForms,
+                        .downloads = &m_downloads,
+                        .processes = &m_processes,
+                        .desktop = &m_desktop,
+                        .textCase = &m_textCase,
+                        .programFolder = m_folder.string()};
 };
 
 } // namespace KDAutoUpdate

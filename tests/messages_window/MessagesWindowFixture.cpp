@@ -49,10 +49,11 @@ FakeBrowserControl::PagePtr MessagesWindowTest::ServicePage(const std::string& i
     return page;
 }
 
-FakeBrowserControl::PagePtr MessagesWindowTest::ShowPage(const std::string& islandXml) {
+FakeBrowserControl::PagePtr MessagesWindowTest::ShowPage(const std::string& islandXml,
+                                                         bool wrapped) {
     Open();
     CompleteProgress();
-    auto page = ServicePage(islandXml);
+    auto page = ServicePage(islandXml, wrapped);
     Browser()->Complete(PageId(), page);
     return page;
 }

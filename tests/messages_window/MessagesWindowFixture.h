@@ -47,8 +47,8 @@ protected:
     // island element when `wrapped`).
     static FakeBrowserControl::PagePtr ServicePage(const std::string& islandXml,
                                                    bool wrapped = false);
-    // Open, complete the progress page and then the service page with `islandXml`.
-    FakeBrowserControl::PagePtr ShowPage(const std::string& islandXml);
+    // Open, complete the progress page and then the service page of ServicePage().
+    FakeBrowserControl::PagePtr ShowPage(const std::string& islandXml, bool wrapped = false);
 
     std::string ResUrl(const std::string& name);
     std::string Attribute(const std::string& name) { return agent->GetProductAttribute(name); }

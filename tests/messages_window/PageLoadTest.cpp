@@ -49,10 +49,7 @@ TEST_F(PageLoadTest, AServiceErrorShowsItsCodeInBoldRedWithTheStoppedAnimation) 
 }
 
 TEST_F(PageLoadTest, AnUnreadableIslandIsRecordedAndKeepsTheProgressPageInFront) {
-    Open();
-    CompleteProgress();
-    auto malformed = ServicePage("<Messages><Message id=\"m1\"></Messages>");
-    Browser()->Complete(PageId(), malformed);
+    auto malformed = ShowPage("<Messages><Message id=\"m1\"></Messages>");
     ExpectIslandError();
     ExpectWaitingStillShown();
     EXPECT_EQ(Window()->Messages().Count(), 0u);
@@ -90,9 +87,7 @@ TEST_F(PageLoadTest, AReadableIslandBringsThePageForwardAndLaterBadPagesKeepItsR
 }
 
 TEST_F(PageLoadTest, AnIslandGivenWithItsHtmlWrapperReadsTheSame) {
-    Open();
-    CompleteProgress();
-    Browser()->Complete(PageId(), ServicePage(kIsland, true));
+    ShowPage(kIsland, true);
     EXPECT_FALSE(Window()->LastError().has_value());
     ASSERT_EQ(Window()->Messages().Count(), 1u);
     EXPECT_EQ(Window()->Messages().Item(0)->MessageType(), aumtMSP);
