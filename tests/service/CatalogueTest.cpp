@@ -73,12 +73,14 @@ INSTANTIATE_TEST_SUITE_P(
         Mistake{"rollout above 100",
                 InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" rollout="150"/>)"),
                 "rollout must be a whole percentage"},
-        Mistake{"unknown channel",
-                InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" channel="beta"/>)"),
-                "channel must be test or release"},
-        Mistake{"campaign with a blank",
-                InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" campaign="a b"/>)"),
-                "campaign must be letters"},
+        Mistake{
+            "unknown channel",
+            InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" channel="beta"/>)"),
+            "channel must be test or release"},
+        Mistake{
+            "campaign with a blank",
+            InProduct(R"(<message id="m" name="M" type="exe" package="p.bin" campaign="a b"/>)"),
+            "campaign must be letters"},
         Mistake{"rollback without range", InProduct(R"(<message id="m" name="M" type="exe"
   package="p.bin" toVersion="1.0" allowDowngrade="yes"/>)"),
                 "allowDowngrade needs minVersion or maxVersion"},
@@ -95,18 +97,6 @@ TEST(CatalogueFolder, MissingFolderIsReported) {
     EXPECT_FALSE(service.IsCatalogueLoaded());
     EXPECT_TRUE(service.ErrorString().contains("not found"));
     EXPECT_FALSE(service.Start(QHostAddress::LocalHost, 0));
-}
-
-TEST(ProductVersionTest, ComparesPartsAsNumbers) {
-    const auto v = [](const char* text) {
-        return ProductVersion::Parse(QString::fromLatin1(text));
-    };
-    EXPECT_EQ(v("5.1"), v("5.1.0"));
-    EXPECT_LT(v("5.0.9"), v("5.0.10"));
-    EXPECT_LT(v("-1.0.0"), v("0.0.1"));
-    EXPECT_GT(v("6"), v("5.99.99"));
-    EXPECT_EQ(v("5.x.2"), v("5.0.2"));
-    EXPECT_TRUE(v("").IsEmpty());
 }
 
 TEST(CatalogueOffers, VersionBoundsAndTargetDecide) {

@@ -37,16 +37,7 @@ protected:
         LoadPage(QStringLiteral("ProductCode=%1&Version=5.0.2").arg(kSampleProduct));
     }
 
-    // The island as the browser hands it over: the script element's text, parsed on its own.
-    pugi::xml_node Island() {
-        const QByteArray open = "<script type=\"text/xml\" id=\"KdAutoUpdate\">";
-        const qsizetype begin = m_html.indexOf(open);
-        const qsizetype end = m_html.indexOf("</script>", begin);
-        EXPECT_GE(begin, 0);
-        const QByteArray text = m_html.mid(begin + open.size(), end - begin - open.size());
-        EXPECT_TRUE(m_island.load_buffer(text.constData(), static_cast<size_t>(text.size())));
-        return m_island.document_element();
-    }
+    pugi::xml_node Island() { return IslandOf(m_html, m_island); }
 
     pugi::xml_node Button(const char* kind, const char* messageId) {
         return m_page.find_node([&](const pugi::xml_node& node) {

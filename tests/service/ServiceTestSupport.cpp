@@ -131,6 +131,16 @@ QString TempCatalogue::Write(const QString& relativePath, const QByteArray& byte
     return file.fileName();
 }
 
+pugi::xml_node IslandOf(const QByteArray& html, pugi::xml_document& document) {
+    const QByteArray open = "<script type=\"text/xml\" id=\"KdAutoUpdate\">";
+    const qsizetype begin = html.indexOf(open);
+    EXPECT_GE(begin, 0);
+    const QByteArray text =
+        html.mid(begin + open.size(), html.indexOf("</script>", begin) - begin - open.size());
+    EXPECT_TRUE(document.load_buffer(text.constData(), static_cast<size_t>(text.size())));
+    return document.document_element();
+}
+
 pugi::xml_node FindElement(const pugi::xml_node& root, const char* name, const char* attribute,
                            const char* value) {
     return root.find_node([&](const pugi::xml_node& node) {

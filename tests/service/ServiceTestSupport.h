@@ -58,6 +58,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The page's data island as the browser hands it over: the script element's text, parsed alone.
+pugi::xml_node IslandOf(const QByteArray& html, pugi::xml_document& document);
+
 // The first element (depth first) named `name` whose attribute `attribute` equals `value`.
 pugi::xml_node FindElement(const pugi::xml_node& root, const char* name, const char* attribute,
                            const char* value);
