@@ -256,13 +256,19 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const QByteArray products[] = {"{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}",
                                    "%7b6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14%7d",
                                    "11111111-2222-3333-4444-555555555555"};
-    const QByteArray versions[] = {"", "&Version=5.0.0", "&Version=5.0.2", "&Version=5.1.5"};
+    // Below, at and above the bounds of the way back.
+    const QByteArray versions[] = {"",
+                                   "&Version=5.0.0",
+                                   "&Version=5.0.2",
+                                   "&Version=5.0.9",
+                                   "&Version=5.0.9.1",
+                                   "&Version=5.1.5"};
     int differing = 0;
     int wide = 0;
     QStringList lines; // what the service logged, read as it comes
     for (int i = 0; i < 10000; ++i) {
         QByteArray query =
-            "ProductCode=" + products[i % 3] + versions[i % 4] +
+            "ProductCode=" + products[i % 3] + versions[i / 5 % 6] +
             "&TestMode=" + (i % 7 == 0 ? "True" : "False") +
             (i % 5 == 0 ? "&CmpID=spring" : "&CmpID=") + "&LicKey=" +
             (i % 11 == 0 ? QByteArray() : "KEY-" + QByteArray::number(i * 7919 % 100003));
