@@ -49,6 +49,13 @@ TEST_F(ComNamedArguments, InvokePlacesNamedArgumentsInTheirPositions) {
     ASSERT_EQ(sync.hr, S_OK);
     EXPECT_FALSE(Processing());
 
+    // By position only, which arrive last first: CheckMessages True, False (bSilent, bAsync).
+    InvokeOutcome positional;
+    agent.Invoke(positional, L"CheckMessages", DISPATCH_METHOD, {Value(false).v, Value(true).v},
+                 {});
+    ASSERT_EQ(positional.hr, S_OK);
+    EXPECT_FALSE(Processing());
+
     // Positional and named together: CheckMessages True, bAuto:=False, bAsync:=False.
     InvokeOutcome mixed;
     agent.Invoke(mixed, L"CheckMessages", DISPATCH_METHOD,
@@ -58,8 +65,7 @@ TEST_F(ComNamedArguments, InvokePlacesNamedArgumentsInTheirPositions) {
 
     // bAuto:=False alone: bAsync keeps its default and the check stays open.
     InvokeOutcome async;
-    agent.Invoke(async, L"CheckMessages", DISPATCH_METHOD, {Value(false).v, Value(true).v},
-                 {2, 0});
+    agent.Invoke(async, L"CheckMessages", DISPATCH_METHOD, {Value(false).v, Value(true).v}, {2, 0});
     ASSERT_EQ(async.hr, S_OK);
     EXPECT_TRUE(Processing());
 }
