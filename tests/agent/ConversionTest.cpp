@@ -30,7 +30,7 @@ TEST(Conversion, VarToStrFallsBackOnlyForNothing) {
 }
 
 TEST(Conversion, VarToBoolWordsNumbersAndDefaults) {
-    for (const char* yes : {"1", "true", "TRUE", "Yes", "wahr"})
+    for (const char* yes : {"1", "true", "TRUE", "Yes", "Wahr"})
         EXPECT_TRUE(VarToBool(Variant(yes), false)) << yes;
     for (const char* no : {"0", "false", "No", "FALSCH"})
         EXPECT_FALSE(VarToBool(Variant(no), true)) << no;
@@ -53,6 +53,7 @@ TEST(Conversion, VarToLongParsesNumbersAndRoundsHalfToEven) {
         {Variant("3.5"), 4},
         {Variant(std::int32_t{77}), 77},
         {Variant(true), -1},
+        {Variant(), 0}, // Empty is 0, whatever the default
         {Variant::MakeNull(), -9},
         {Variant(""), -9},
         {Variant("1 2"), -9},
