@@ -138,6 +138,20 @@ TEST_P(Reminder, ChecksTheRecordedFileAgainBeforeStartingIt) {
 }
 INSTANTIATE_TEST_SUITE_P(Table, Reminder, ::testing::Bool());
 
+// Installing now ends what was recorded for the next start, and its proof with it.
+TEST_F(SignedPackage, InstallingNowDropsTheProofOfTheRecordBefore) {
+    vendor.Trust(tp, "{AB12}");
+    auto first = Offer();
+    Choose(false);
+    first->Deploy();
+    ASSERT_TRUE(HasAttribute("last-update-signature"));
+    auto second = Offer("6");
+    Choose(true);
+    second->Deploy();
+    for (const char* name : {"last-update-file", "last-update-sha256", "last-update-signature"})
+        EXPECT_FALSE(HasAttribute(name)) << name;
+}
+
 // An update recorded without proof after one with proof: the earlier file's hash must not stay
 // behind, or the reminder would hold the new file against it and refuse it.
 TEST_F(SignedPackage, ARecordWithoutProofDropsTheProofOfTheRecordBefore) {
