@@ -1,15 +1,14 @@
-// The headless browser control on the deterministic platform: loads through the scripted network
-// and the in-memory resource library, events only from the loop, the page DOM, and the driver
-// operations that stand in for the user.
+// The headless browser control on the deterministic platform: loads, events from the loop only,
+// the page DOM, and the driver operations that stand in for the user.
 
 #include "platform/headless/HeadlessBrowser.h"
 #include "platform/portable/ResUrl.h"
+#include "tests/support/BrowserEventRecorder.h"
 #include "tests/support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,45 +17,9 @@ using namespace KDAutoUpdate;
 namespace {
 
 using Response = FakeHttpFetcher::Response;
-using Lines = std::vector<std::string>;
+using Lines = BrowserEventRecorder::Lines;
 
 constexpr const char* kLibraryPath = "/opt/key app/_AuResLib.rcc";
-
-// Records every event as one line and answers like the messages window does.
-class EventRecorder : public IBrowserEvents {
-public:
-    Lines lines;
-    bool alertHandled = true;
-    bool cancelNewWindow = false;
-    // The host's handlers of keys and new windows throw after they recorded the event.
-    bool throwing = false;
-
-    void DocumentComplete(short id, const std::string& url) override {
-        lines.push_back("complete " + std::to_string(id) + " " + url);
-    }
-    void NavigateError(short id, const std::string& url, long statusCode, bool&) override {
-        lines.push_back("error " + std::to_string(id) + " " + url + " " +
-                        std::to_string(statusCode));
-    }
-    void ShowMessage(short id, const std::string& text, const std::string&,
-                     bool& handled) override {
-        lines.push_back("message " + std::to_string(id) + " " + text);
-        handled = alertHandled;
-    }
-    void NewWindow3(short id, bool& cancel, const std::string& url) override {
-        lines.push_back("newwindow " + std::to_string(id) + " " + url);
-        cancel = cancelNewWindow;
-        if (throwing)
-            throw std::runtime_error("host");
-    }
-    void TranslateAccelerator(short id, int keyCode, int modifiers, bool& handled) override {
-        lines.push_back("key " + std::to_string(id) + " " + std::to_string(keyCode) + " " +
-                        std::to_string(modifiers));
-        if (throwing)
-            throw std::runtime_error("host");
-        handled = modifiers > 0 || keyCode == 27 || keyCode == 116;
-    }
-};
 
 class HeadlessBrowserTest : public ::testing::Test {
 protected:
@@ -79,7 +42,7 @@ protected:
     }
 
     TestPlatform tp;
-    EventRecorder events;
+    BrowserEventRecorder events;
     std::unique_ptr<HeadlessBrowser> browser;
     short page = 0;
 };
@@ -117,24 +80,22 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
             text += piece;
         return text;
     };
-    const auto distinctBold = [](int times) {
-        std::string text;
-        for (int i = 0; i < times; ++i)
-            text += "<p><b id=\"b" + std::to_string(i) + "\"></p>";
-        return text;
-    };
+    std::string distinctBold;
+    for (int i = 0; i < 2100; ++i)
+        distinctBold += "<p><b id=\"b" + std::to_string(i) + "\"></p>";
+    const std::string tooLarge = std::to_string(BrowserNavigation::kOutOfMemory);
     const std::pair<Response, std::string> cases[] = {
         {Response::Status(404, "<p>not here</p>"), "404"},
         {Response::TransportError(), std::to_string(FakeHttpFetcher::kUnreachable)},
-        {Response::Ok(repeat("<div>", 100000)), "0"},
-        {Response::Ok(repeat("<br>", 100001)), "0"},
+        {Response::Ok(repeat("<div>", 100000)), tooLarge},
+        {Response::Ok(repeat("<br>", 100001)), tooLarge},
         // "/>" closes nothing in HTML, and an end tag closes only an element that is open.
-        {Response::Ok(repeat("<div/>", 2500)), "0"},
-        {Response::Ok(repeat("<div></span>", 2500)), "0"},
-        {Response::Ok(repeat("<b><div></b>", 2500)), "0"},
-        {Response::Ok("<svg><style>" + repeat("<g>", 2500)), "0"},
+        {Response::Ok(repeat("<div/>", 2500)), tooLarge},
+        {Response::Ok(repeat("<div></span>", 2500)), tooLarge},
+        {Response::Ok(repeat("<b><div></b>", 2500)), tooLarge},
+        {Response::Ok("<svg><style>" + repeat("<g>", 2500)), tooLarge},
         // Formatting elements that paragraphs' ends closed are opened again in the next one.
-        {Response::Ok(distinctBold(2100) + "<p>x</p>"), "0"},
+        {Response::Ok(distinctBold + "<p>x</p>"), tooLarge},
         {Response::Ok(repeat("<p><b>x</p>", 5000)), ""}, // no more than three alike
         // A formatting element's end with a block inside it closes what the parser's adoption
         // steps close: misnested runs stay as shallow as they are.
@@ -149,14 +110,9 @@ TEST_F(HeadlessBrowserTest, FailedTooDeepOrHugeLoadsRaiseNavigateErrorAndNoCompl
         tp.http().SetResponse("http://svc/p", response);
         browser->Navigate(page, "http://svc/p");
         tp.loop().ProcessPendingEvents();
-        const bool failed = !status.empty();
-        EXPECT_EQ(events.lines.size(), 1u);
-        EXPECT_EQ(events.lines.front().rfind(failed ? "error 1 http://svc/p" : "complete", 0), 0u)
-            << events.lines.front();
-        if (failed && status != "0") {
-            EXPECT_EQ(events.lines.front(), "error 1 http://svc/p " + status);
-        }
-        EXPECT_EQ(browser->Document(page) == nullptr, failed);
+        EXPECT_EQ(events.lines, Lines{status.empty() ? "complete 1 http://svc/p"
+                                                     : "error 1 http://svc/p " + status});
+        EXPECT_EQ(browser->Document(page) == nullptr, !status.empty());
         EXPECT_FALSE(browser->IsLoading(page));
     }
 }
@@ -183,8 +139,7 @@ TEST_F(HeadlessBrowserTest, LongListsAndTablesWithoutEndTagsLoad) {
     history += "</dl><!-- <div> --><xml id=\"KdAutoUpdate\"><Messages><Message id=\"m1\"/>"
                "</Messages></xml></body></html>";
     Load(history);
-    ASSERT_EQ(events.lines.size(), 1u);
-    EXPECT_EQ(events.lines.front().rfind("complete", 0), 0u) << events.lines.front();
+    EXPECT_EQ(events.lines, Lines{"complete 1 http://svc/InitUpdate.aspx"});
     ASSERT_NE(El("KdAutoUpdate"), nullptr);
     EXPECT_EQ(El("KdAutoUpdate")->RawSource(), "<Messages><Message id=\"m1\"/></Messages>");
 }
