@@ -20,12 +20,8 @@ public:
         log.push_back("shown " + view.Name() + (modal ? " modal" : " modeless"));
     }
     void FormHidden(ScriptedView& view) override { log.push_back("hidden " + view.Name()); }
-    void FormUnloaded(const std::string& formName) override {
-        log.push_back("unloaded " + formName);
-    }
-    void ModalTimedOut(const std::string& formName) override {
-        log.push_back("timed out " + formName);
-    }
+    void FormUnloaded(const std::string& name) override { log.push_back("unloaded " + name); }
+    void ModalTimedOut(const std::string& name) override { log.push_back("timed out " + name); }
     std::vector<std::string> log;
 };
 
