@@ -1,8 +1,6 @@
-// The service page through the WebEngine browser control, offscreen: the files of the given
-// folders, hostile pages made here, then random changes of the files until the time is up. Each
-// page must end in DocumentComplete or NavigateError within a bound (a page past the markup
-// bounds must fail) and the island of a loaded page must be readable at once. Exits 1 at the
-// first page that breaks a rule, keeping a changed page in the artifact file.
+// The service page through the WebEngine browser control: the folders' files, hostile pages, then
+// random changes of the files. Each ends in DocumentComplete or NavigateError within a bound, a
+// loaded one's island readable at once; exits 1 at the first that does not (changed page kept).
 //   kdau_webengine_pages [--seconds N] [--artifact FILE] FOLDER...
 
 #include <QApplication>
@@ -21,13 +19,14 @@
 #include "platform/HttpFetcher.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtWebBrowserControl.h"
+#include "tests/support/BrowserEventRecorder.h"
 
 using namespace KDAutoUpdate;
 
 namespace {
 
-// Answers every request with the page under test and records how its navigation ended.
-struct Harness : IHttpFetcher, IBrowserEvents {
+// Answers every request with the page under test.
+struct Harness : IHttpFetcher {
     struct NoRequest : IHttpRequest {
         void Abort() override {}
     };
@@ -37,14 +36,7 @@ struct Harness : IHttpFetcher, IBrowserEvents {
         done(GetSync(url));
         return std::make_shared<NoRequest>();
     }
-    void DocumentComplete(short, const std::string&) override { result = "complete"; }
-    void NavigateError(short, const std::string&, long, bool&) override { result = "error"; }
-    void ShowMessage(short, const std::string&, const std::string&, bool& handled) override {
-        handled = true;
-    }
-    void NewWindow3(short, bool& cancel, const std::string&) override { cancel = true; }
-    void TranslateAccelerator(short, int, int, bool&) override {}
-    std::string body, type, result;
+    std::string body, type;
 };
 
 std::string Repeat(const std::string& piece, std::size_t times) {
@@ -120,10 +112,12 @@ int main(int argc, char** argv) {
     QWidget container;
     container.resize(640, 480);
     Harness harness;
+    BrowserEventRecorder events;
+    events.cancelNewWindow = true;
     QtEventLoop loop;
     QtWebBrowserControl control(&container, harness, nullptr, loop);
     short browser = 0;
-    control.SetEvents(&harness);
+    control.SetEvents(&events);
     control.AddBrowser(browser);
     // False when the page breaks a rule; says why.
     const auto run = [&](const Page& page) {
@@ -133,17 +127,18 @@ int main(int argc, char** argv) {
         };
         harness.body = page.body;
         harness.type = page.type;
-        harness.result.clear();
+        events.lines.clear();
         QElapsedTimer clock;
         clock.start();
         if (!control.Navigate(browser, "http://svc.test/InitUpdate.aspx"))
             return fail("Navigate refused");
         // 30 s: a slow machine's first WebEngine load included.
-        if (!loop.RunUntil([&] { return !harness.result.empty(); }, 30000))
+        if (!loop.RunUntil([&] { return !events.lines.empty(); }, 30000))
             return fail("no event within the bound");
-        if (!page.expected.empty() && harness.result != page.expected)
-            return fail("ended in " + harness.result);
-        if (harness.result == "complete") {
+        const std::string result = events.lines.front().substr(0, events.lines.front().find(' '));
+        if (!page.expected.empty() && result != page.expected)
+            return fail("ended in " + result);
+        if (result == "complete") {
             const qint64 before = clock.elapsed();
             if (const HtmlDocumentPtr document = control.Document(browser))
                 if (const HtmlElementPtr island = document->GetElementById("KdAutoUpdate"))
@@ -151,7 +146,7 @@ int main(int argc, char** argv) {
             if (clock.elapsed() - before > 1000)
                 return fail("island read took " + std::to_string(clock.elapsed() - before) + " ms");
         }
-        std::printf("%-40s %-8s %6lld ms\n", page.name.c_str(), harness.result.c_str(),
+        std::printf("%-40s %-8s %6lld ms\n", page.name.c_str(), result.c_str(),
                     static_cast<long long>(clock.elapsed()));
         return true;
     };
