@@ -1,68 +1,24 @@
-// The browser control on Qt WebEngine: pages from a local HTTP server through the real fetcher,
-// their encodings and redirects, clicks (dispatched with element.click() in the page's own
-// world, which runs the same click event and check box activation as a mouse click) on the live
-// page, new windows, the host's flags, the stack of browsers, large pages, a control ended
-// inside its own events, and what the controls share in the engine: the URL schemes (a network
-// page cannot reach the resource library), one renderer process for pages of two sites, and
-// that renderer kept from a closed control for the next. What every backend shares (which
-// navigation completes, failed loads) is the headless browser's tests' business.
+// The browser control on Qt WebEngine, against a local HTTP server: what this backend adds to the
+// headless browser's navigation (the engine's pages, schemes, renderer, widgets and clicks).
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "platform/portable/ResUrl.h"
 #include "platform/qt/QtEngineSwitches.h"
-#include "platform/qt/QtEventLoop.h"
-#include "platform/qt/QtHttpFetcher.h"
-#include "platform/qt/QtResourceLibrary.h"
-#include "platform/qt/QtWebBrowserControl.h"
 #include "tests/desktop/DesktopTest.h"
 #include "tests/platform/ScriptedHttpServer.h"
-#include "tests/support/RecordingDesktop.h"
+#include "tests/support/BrowserEventRecorder.h"
 
 using namespace KDAutoUpdate;
 
 namespace {
 
-constexpr long kPatience = DesktopPlatform::kPatience;
-
-// Records the control's events and answers as the messages window does.
-class Recorder : public IBrowserEvents {
-public:
-    std::vector<std::string> lines;
-    bool insideNavigate = false;
-    bool raisedInsideNavigate = false;
-    bool cancelNewWindow = false;
-    // Runs after each event is noted, as the window's handlers do.
-    std::function<void()> onNote;
-
-    int Count(const std::string& prefix) const {
-        return int(std::count_if(lines.begin(), lines.end(),
-                                 [&](const std::string& l) { return l.starts_with(prefix); }));
-    }
-    void Note(std::string line) {
-        raisedInsideNavigate = raisedInsideNavigate || insideNavigate;
-        lines.push_back(std::move(line));
-        if (onNote)
-            onNote();
-    }
-    void DocumentComplete(short id, const std::string& url) override {
-        Note("complete " + std::to_string(id) + " " + url);
-    }
-    void NavigateError(short id, const std::string& url, long statusCode, bool&) override {
-        Note("error " + std::to_string(id) + " " + url + " " + std::to_string(statusCode));
-    }
-    void ShowMessage(short, const std::string&, const std::string&, bool& handled) override {
-        handled = true;
-    }
-    void NewWindow3(short id, bool& cancel, const std::string& url) override {
-        Note("newwindow " + std::to_string(id) + " " + url);
-        cancel = cancelNewWindow;
-    }
-    void TranslateAccelerator(short, int, int, bool&) override {}
-};
+using Lines = BrowserEventRecorder::Lines;
 
 constexpr const char* kServicePage = R"(<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>Updates</title></head>
@@ -74,10 +30,10 @@ constexpr const char* kServicePage = R"(<!DOCTYPE html>
 <a id="link" href="other.html">Weiter</a>
 </body></html>)";
 
-class BrowserControlDesktopTest : public ::testing::Test {
+class BrowserControlDesktopTest : public DesktopTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(resources.OpenResourceLibrary(KDAU_BINARY_DIR "/bin/_AuResLib.rcc"));
+        ASSERT_NO_FATAL_FAILURE(DesktopTest::SetUp());
         server.Set({.status = 404, .body = "not here", .contentType = kHtml});
         Serve("/InitUpdate.aspx", kServicePage);
         Serve("/other.html", "<html><body><p id=\"o\">Andere Seite</p></body></html>");
@@ -95,9 +51,7 @@ protected:
     // Ends the control and lets what it posted run.
     void EndControl() {
         control.reset();
-        int drained = 0;
-        loop.Post([&] { ++drained; });
-        loop.RunUntil([&] { return drained == 1; }, kPatience);
+        Drain();
     }
     void Serve(const std::string& path, std::string html) {
         server.SetFor(path, {.body = std::move(html), .contentType = kHtml});
@@ -112,6 +66,7 @@ protected:
         EXPECT_FALSE(events.raisedInsideNavigate);
         EndControl();
         container.reset();
+        DesktopTest::TearDown();
     }
     // Navigates and waits for the next event of that browser.
     void Load(short id, const std::string& url) {
@@ -128,7 +83,8 @@ protected:
     bool JsBecomes(short id, const QString& script, const QVariant& expected) {
         return KDAutoUpdate::JsBecomes(loop, control->View(id), script, expected);
     }
-    // Clicks the page's first element matching `selector`; true once `seen` has grown.
+    // Clicks the page's first element matching `selector` with element.click(), which runs the
+    // same click event and check box activation as a mouse click; true once `seen` has grown.
     template <class Seen> bool ClickUntilSeen(const QString& selector, const Seen& seen) {
         const std::size_t before = seen.size();
         Js(page, "document.querySelector('" + selector + "').click()");
@@ -138,13 +94,9 @@ protected:
         return "res://" + ResourceUrlPath(resources.ResourceFilePath()) + "/" + name;
     }
 
-    QtEventLoop loop;
-    QtHttpFetcher http;
-    QtResourceLibrary resources;
     static constexpr const char* kHtml = "text/html; charset=utf-8";
     ScriptedHttpServer server;
-    Recorder events;
-    RecordingDesktop desktop;
+    BrowserEventRecorder events;
     std::unique_ptr<QWidget> container;
     std::unique_ptr<QtWebBrowserControl> control;
     short page = 0;
@@ -208,7 +160,7 @@ TEST_F(BrowserControlDesktopTest, ClickHandlersDecideTheDefaultAction) {
     Load(page, server.Url("/InitUpdate.aspx"));
     const HtmlDocumentPtr document = control->Document(page);
     ASSERT_NE(document, nullptr);
-    std::vector<std::string> calls;
+    Lines calls;
     bool answer = false;
     document->SetOnClick([&](const HtmlElementPtr& source) {
         calls.push_back((source->Id().empty() ? source->TagName() : source->Id()) +
@@ -252,7 +204,7 @@ TEST_F(BrowserControlDesktopTest, NewWindowsGoToTheDesktopNeverIntoTheControl) {
     Js(page, QString::fromStdString("window.open('" + popup + "')"));
     ASSERT_TRUE(loop.RunUntil([&] { return events.Count("newwindow") == 1; }, kPatience));
     EXPECT_EQ(events.lines.back(), "newwindow 1 " + popup);
-    EXPECT_EQ(desktop.Urls(), std::vector<std::string>{popup});
+    EXPECT_EQ(desktop.Urls(), Lines{popup});
 
     events.cancelNewWindow = true;
     Js(page, QString::fromStdString("window.open('" + popup + "?again')"));
@@ -295,7 +247,7 @@ TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     Serve("/InitUpdate.aspx", big);
     const std::string url = server.Url("/InitUpdate.aspx");
     Load(page, url);
-    ASSERT_EQ(events.lines, std::vector<std::string>{"complete 1 " + url});
+    ASSERT_EQ(events.lines, Lines{"complete 1 " + url});
     const HtmlDocumentPtr document = control->Document(page);
     ASSERT_NE(document, nullptr);
     const std::optional<std::string> raw = document->GetElementById("KdAutoUpdate")->RawSource();
@@ -312,6 +264,49 @@ TEST_F(BrowserControlDesktopTest, PageBeyondTheDataUrlLimitIsServedFromMemory) {
     ASSERT_TRUE(loop.RunUntil([&] { return clicks == 1; }, kPatience));
     EXPECT_TRUE(JsBecomes(page, "document.getElementById('feat').checked", true));
     EXPECT_TRUE(document->GetElementById("feat")->Checked());
+}
+
+// The host answers the page's alerts, and the keys it handles (reload, full screen, stop, every
+// modified key) never reach the page; a plain letter does.
+TEST_F(BrowserControlDesktopTest, AlertsAndKeysGoToTheHostFirst) {
+    Serve("/keys", R"(<html><body><input id="field"><input id="probe"><script>
+        window.keysSeen = [];
+        document.addEventListener('keydown', function (e) { keysSeen.push(e.keyCode); }, true);
+        alert('Hallo aus der Seite');
+        window.alertReturned = true;
+    </script></body></html>)");
+    Load(page, server.Url("/keys"));
+    ASSERT_TRUE(loop.RunUntil([&] { return events.Count("complete") == 1; }, kPatience));
+    EXPECT_EQ(events.lines.front(), "message 1 Hallo aus der Seite");
+    EXPECT_TRUE(Js(page, "window.alertReturned === true").toBool());
+
+    // Chromium drops keys that reach a view in its first moments: a letter goes to a probe field
+    // now and then until one arrives; the probe then goes and the page's field has the focus.
+    QWidget* keys = control->View(page)->focusProxy();
+    ASSERT_NE(keys, nullptr);
+    Js(page, "document.getElementById('probe').focus()");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool arrived = false;
+    while (!arrived && elapsed.elapsed() < kPatience) {
+        QTest::keyClick(keys, Qt::Key_X);
+        QElapsedTimer probe;
+        probe.start();
+        while (!arrived && probe.elapsed() < 250)
+            arrived = Js(page, "document.getElementById('probe').value !== ''").toBool();
+    }
+    ASSERT_TRUE(arrived);
+    Js(page, "document.getElementById('probe').remove(); document.getElementById('field').focus();"
+             "keysSeen = []");
+    QTest::keyClick(keys, Qt::Key_F5);
+    QTest::keyClick(keys, Qt::Key_F11);
+    QTest::keyClick(keys, Qt::Key_Escape);
+    QTest::keyClick(keys, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(keys, Qt::Key_Left, Qt::AltModifier);
+    QTest::keyClick(keys, Qt::Key_A);
+    EXPECT_TRUE(JsBecomes(page, "document.getElementById('field').value", "a"));
+    EXPECT_EQ(Js(page, "keysSeen.join(',')").toString(), "65");
+    EXPECT_EQ(Hits("/keys"), 1) << "the page was loaded again";
 }
 
 // A page's texts are characters of its encoding, named by the HTTP header or by the page's meta
@@ -342,7 +337,7 @@ TEST_F(BrowserControlDesktopTest, ALatinOnePageGivesTheRightNames) {
 TEST_F(BrowserControlDesktopTest, ARedirectedPageIsReportedAtItsFinalAddress) {
     server.SetFor("/moved", {.status = 302, .location = server.Url("/other.html")});
     Load(page, server.Url("/moved"));
-    EXPECT_EQ(events.lines, std::vector<std::string>{"complete 1 " + server.Url("/other.html")});
+    EXPECT_EQ(events.lines, Lines{"complete 1 " + server.Url("/other.html")});
     ASSERT_NE(control->Document(page), nullptr);
     EXPECT_EQ(control->Document(page)->Url(), server.Url("/other.html"));
 }
@@ -379,7 +374,7 @@ TEST_F(BrowserControlDesktopTest, ElementsAreThoseOfTheLivePage) {
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(close->TagName(), "BUTTON");
 
-    std::vector<std::string> seen;
+    Lines seen;
     close->SetOnClick([&seen] { return seen.push_back("close"), true; });
     doc->SetOnClick([&](const HtmlElementPtr& source) {
         seen.push_back(source->GetAttribute("forMessage").value_or("-"));
@@ -396,7 +391,7 @@ TEST_F(BrowserControlDesktopTest, ElementsAreThoseOfTheLivePage) {
     ASSERT_TRUE(ClickUntilSeen("em[forMessage=new]", seen));
     // The element of the source, now one place further on.
     ASSERT_TRUE(ClickUntilSeen("em[forMessage=first]", seen));
-    EXPECT_EQ(seen, (std::vector<std::string>{"close", "-", "m2", "new", "first"}));
+    EXPECT_EQ(seen, (Lines{"close", "-", "m2", "new", "first"}));
 }
 
 // The window that owns the control may navigate again or end the control inside its events: a
@@ -410,9 +405,8 @@ TEST_F(BrowserControlDesktopTest, TheControlMayBeDestroyedInsideItsOwnEvents) {
     };
     Load(page, server.Url("/InitUpdate.aspx"));
     ASSERT_TRUE(loop.RunUntil([&] { return control == nullptr; }, kPatience));
-    EXPECT_EQ(events.lines,
-              (std::vector<std::string>{"complete 1 " + server.Url("/InitUpdate.aspx"),
-                                        "complete 1 " + server.Url("/other.html")}));
+    EXPECT_EQ(events.lines, (Lines{"complete 1 " + server.Url("/InitUpdate.aspx"),
+                                   "complete 1 " + server.Url("/other.html")}));
 
     events.onNote = nullptr;
     ASSERT_TRUE(NewControl(&resources));
