@@ -51,7 +51,9 @@ protected:
     // Ends the control and lets what it posted run.
     void EndControl() {
         control.reset();
-        Drain();
+        bool drained = false;
+        loop.Post([&] { drained = true; });
+        loop.RunUntil([&] { return drained; }, kPatience);
     }
     void Serve(const std::string& path, std::string html) {
         server.SetFor(path, {.body = std::move(html), .contentType = kHtml});
@@ -138,8 +140,8 @@ TEST_F(BrowserControlDesktopTest,
 
 TEST_F(BrowserControlDesktopTest, AClosedControlKeepsTheRendererForTheNextButNotItsLibrary) {
     Load(page, ResUrl("AuProgress.html"));
-    const qint64 renderer = control->View(page)->page()->renderProcessPid();
-    ASSERT_GT(renderer, 0);
+    const qint64 rendererPid = control->View(page)->page()->renderProcessPid();
+    ASSERT_GT(rendererPid, 0);
     QPointer<QWebEnginePage> closed = control->View(page)->page();
     EndControl();
     EXPECT_FALSE(closed.isNull()) << "the closed control's pages keep the renderer";
@@ -151,7 +153,7 @@ TEST_F(BrowserControlDesktopTest, AClosedControlKeepsTheRendererForTheNextButNot
 
     Load(page, server.Url("/other.html"));
     EXPECT_EQ(events.Count("complete"), 2) << events.lines.back();
-    EXPECT_EQ(control->View(page)->page()->renderProcessPid(), renderer);
+    EXPECT_EQ(control->View(page)->page()->renderProcessPid(), rendererPid);
     EXPECT_TRUE(loop.RunUntil([&] { return closed.isNull(); }, kPatience))
         << "kept pages outlive the next control's first page";
 }

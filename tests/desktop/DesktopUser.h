@@ -1,7 +1,6 @@
 #pragma once
-// The person in front of the screen: presses keys and clicks on real widgets, and watches every
-// top-level window and message box that appears; a message box nobody expected is recorded and
-// dismissed with Esc, so a test fails instead of waiting forever.
+// The person in front of the screen: presses keys, clicks real widgets and answers message boxes;
+// one nobody expected is recorded and dismissed with Esc, so a test fails instead of waiting.
 
 #include <QObject>
 #include <QPointer>
@@ -24,24 +23,19 @@ class DesktopUser final : public QObject {
 public:
     struct SeenBox {
         std::string title;
-        std::string text;
         std::vector<std::string> buttons;
-        bool expected = false;
     };
 
-    DesktopUser(QtFormRenderer& renderer, IEventLoop& loop);
+    explicit DesktopUser(IEventLoop& loop);
     ~DesktopUser() override;
     DesktopUser(const DesktopUser&) = delete;
     DesktopUser& operator=(const DesktopUser&) = delete;
 
     // The next message box is answered with the button of that label ("&Ja", "&Nein", "OK").
-    void AnswerNextBox(const std::string& buttonLabel);
+    void AnswerNextBox(const std::string& buttonLabel) { m_answers.push_back(buttonLabel); }
     // Answers still waiting for their message box.
-    int Pending() const;
+    int Pending() const { return static_cast<int>(m_answers.size()); }
 
-    // Top-level windows shown since this user began to watch: the form's name, or the class
-    // name of a window that is no form.
-    const std::vector<std::string>& Shown() const { return m_shown; }
     const std::vector<SeenBox>& Boxes() const { return m_boxes; }
 
     // Presses a key where the keyboard sends it: to the window's focus widget, or to the window.
@@ -56,10 +50,8 @@ protected:
 private:
     void OnMessageBox(QMessageBox* box);
 
-    QtFormRenderer& m_renderer;
     IEventLoop& m_loop;
     std::deque<std::string> m_answers;
-    std::vector<std::string> m_shown;
     std::vector<SeenBox> m_boxes;
 };
 

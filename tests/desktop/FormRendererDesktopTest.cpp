@@ -1,10 +1,12 @@
-// The Qt Widgets renderer under the agent's own form definitions, driven through the view
-// interface: geometry in twips, modal waits, unloading from a handler, resizes, placement,
-// owners, message boxes, animations and pictures.
+// The Qt Widgets renderer under the agent's own form definitions, driven through the view:
+// twips, modal waits, unloading from a handler, resizes, placement, owners, boxes and pictures.
 
+#include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -29,7 +31,7 @@ constexpr const char* kTitle = "Keldra Update Service";
 class FormRendererDesktopTest : public DesktopTest {
 protected:
     QtFormView& Load(const FormDef& def, RecordingForm& form) {
-        views.push_back(desk->renderer().CreateView(def, form));
+        views.push_back(renderer.CreateView(def, form));
         return *dynamic_cast<QtFormView*>(views.back().get());
     }
     static QRect Pixels(const QWidget* w, double left, double top, double width, double height) {
@@ -70,12 +72,12 @@ TEST_F(FormRendererDesktopTest, FixedDialogIsBuiltInPixelsOfTheScreenAndTakesIts
     // Enter presses the default button and Esc the cancel button; an access key reaches its
     // control; the close box only asks the form; options of one array exclude each other.
     view.ShowModeless(0);
-    ASSERT_TRUE(user->Activate(window));
+    ASSERT_TRUE(user.Activate(window));
     DesktopUser::Press(window, Qt::Key_Return);
     DesktopUser::Press(window, Qt::Key_Escape);
     EXPECT_EQ(form.clicks, (std::vector<std::string>{"cmdYes", "cmdNo"}));
     DesktopUser::Press(window, Qt::Key_D, Qt::AltModifier);
-    EXPECT_TRUE(desk->WaitFor([&] { return view.Value("chkDontShowAgain", -1) == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return view.Value("chkDontShowAgain", -1) == 1; }));
     EXPECT_FALSE(window->close());
     EXPECT_EQ(form.closeRequests, 1);
     EXPECT_TRUE(window->isVisible());
@@ -93,7 +95,7 @@ TEST_F(FormRendererDesktopTest, ShowModalWaitsUntilTheWindowIsHiddenDestroyedOrF
     RecordingForm form;
     QtFormView& view = Load(dlgAfterDownload::Definition(), form);
     bool modalWhileWaiting = false;
-    desk->loop().Post([&] {
+    loop.Post([&] {
         modalWhileWaiting = view.IsModal() && view.Window()->isModal();
         view.Hide();
     });
@@ -102,13 +104,13 @@ TEST_F(FormRendererDesktopTest, ShowModalWaitsUntilTheWindowIsHiddenDestroyedOrF
     EXPECT_FALSE(view.IsVisible());
     EXPECT_EQ(view.Window()->windowModality(), Qt::NonModal);
 
-    desk->loop().Post([&] { view.Destroy(); });
+    loop.Post([&] { view.Destroy(); });
     view.ShowModal(0);
     EXPECT_TRUE(view.IsDestroyed());
 
     RecordingForm other;
-    auto doomed = desk->renderer().CreateView(dlgDownload::Definition(), other);
-    desk->loop().Post([&] {
+    auto doomed = renderer.CreateView(dlgDownload::Definition(), other);
+    loop.Post([&] {
         doomed->Destroy();
         doomed.reset();
     });
@@ -118,7 +120,7 @@ TEST_F(FormRendererDesktopTest, ShowModalWaitsUntilTheWindowIsHiddenDestroyedOrF
 
 TEST_F(FormRendererDesktopTest, DestroyInsideAClickHandlerSilencesTheWindow) {
     RecordingForm form;
-    auto view = desk->renderer().CreateView(dlgCheckMessages::Definition(), form);
+    auto view = renderer.CreateView(dlgCheckMessages::Definition(), form);
     auto* qtView = dynamic_cast<QtFormView*>(view.get());
     view->ShowModeless(0);
     QPointer<QWidget> window = qtView->Window();
@@ -129,12 +131,12 @@ TEST_F(FormRendererDesktopTest, DestroyInsideAClickHandlerSilencesTheWindow) {
     QTest::mouseClick(Widget<QPushButton>(*qtView, "cmdYes"), Qt::LeftButton);
     EXPECT_EQ(view, nullptr);
     ASSERT_FALSE(window.isNull()) << "deleted later, not inside its own event";
-    EXPECT_EQ(desk->renderer().Find("dlgCheckMessages"), nullptr);
+    EXPECT_EQ(renderer.Find("dlgCheckMessages"), nullptr);
     QTest::keyClick(window, Qt::Key_Return);
     window->close();
     EXPECT_EQ(form.clicks.size(), 1u);
     EXPECT_EQ(form.closeRequests, 0);
-    desk->Drain();
+    Drain();
     EXPECT_TRUE(window.isNull());
 }
 
@@ -164,7 +166,7 @@ TEST_F(FormRendererDesktopTest, SizableWindowReportsResizesInTwips) {
 
 TEST_F(FormRendererDesktopTest, PlacementAndOwners) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_NEAR(desk->renderer().Screen().width,
+    EXPECT_NEAR(renderer.Screen().width,
                 area.width() * 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchX(),
                 0.01);
     RecordingForm centred;
@@ -209,19 +211,17 @@ TEST_F(FormRendererDesktopTest, MessageBoxesCarryTheTitleAndGermanButtons) {
     };
     for (const Case& c : cases) {
         if (!c.answer.empty())
-            user->AnswerNextBox(c.answer);
-        EXPECT_EQ(desk->renderer().MsgBox("Text", c.buttons, MsgBoxIcon::Question, c.title),
-                  c.result);
-        ASSERT_FALSE(user->Boxes().empty());
-        std::vector<std::string> buttons = user->Boxes().back().buttons;
+            user.AnswerNextBox(c.answer);
+        EXPECT_EQ(renderer.MsgBox("Text", c.buttons, MsgBoxIcon::Question, c.title), c.result);
+        ASSERT_FALSE(user.Boxes().empty());
+        std::vector<std::string> buttons = user.Boxes().back().buttons;
         std::sort(buttons.begin(), buttons.end());
-        EXPECT_EQ(user->Boxes().back().title, c.title.empty() ? kTitle : c.title);
+        EXPECT_EQ(user.Boxes().back().title, c.title.empty() ? kTitle : c.title);
         EXPECT_EQ(buttons, c.expectedButtons);
     }
 }
 
 TEST_F(FormRendererDesktopTest, AnimationPlaysTheResourceGifAndOutlivesTheWindow) {
-    MakeAgent(); // opens the resource library beside the program
     RecordingForm form;
     QtFormView& view = Load(dlgDownload::Definition(), form);
     view.ShowModeless(0);
@@ -237,28 +237,26 @@ TEST_F(FormRendererDesktopTest, AnimationPlaysTheResourceGifAndOutlivesTheWindow
     ASSERT_TRUE(movie->Play(0, -1, -1));
     const int last = movie->FrameCount() - 1;
     bool sawLast = false;
-    EXPECT_TRUE(desk->WaitFor([&] {
+    EXPECT_TRUE(WaitFor([&] {
         sawLast = sawLast || movie->CurrentFrame() == last;
         return sawLast && movie->CurrentFrame() == 0;
     }));
     // A range played twice stops on its last frame.
     ASSERT_TRUE(movie->Play(1, 2, 2));
-    EXPECT_TRUE(desk->WaitFor([&] { return !movie->IsPlaying(); }));
+    EXPECT_TRUE(WaitFor([&] { return !movie->IsPlaying(); }));
     EXPECT_EQ(movie->CurrentFrame(), 2);
     EXPECT_FALSE(movie->Play(3, 2, 1)) << "an empty range";
 
     view.Destroy();
-    desk->Drain();
+    Drain();
     EXPECT_EQ(movie->Label(), nullptr);
     EXPECT_TRUE(movie->Play(0, -1, 1));
 }
 
 TEST_F(FormRendererDesktopTest, PicturesProgressBrowsersAndGrabs) {
-    MakeAgent(); // opens the resource library beside the program
-    IResourceLibrary& res = *desk->platform().resources;
     RecordingForm form;
     QtFormView& view = Load(dlgCheckMessages::Definition(), form);
-    view.SetPicture("imgIcon", res.LoadResourcePicture("AAA", 32, 1, 0, 0, 0));
+    view.SetPicture("imgIcon", resources.LoadResourcePicture("AAA", 32, 1, 0, 0, 0));
     EXPECT_FALSE(Widget<QLabel>(view, "imgIcon")->pixmap().isNull());
     view.SetPicture("imgIcon", std::make_shared<Picture>(Picture{"AAA", 32, "no picture"}));
     EXPECT_TRUE(Widget<QLabel>(view, "imgIcon")->pixmap().isNull());
@@ -275,14 +273,15 @@ TEST_F(FormRendererDesktopTest, PicturesProgressBrowsersAndGrabs) {
     QtFormView& window = Load(frmMessages::Definition(), messages);
     auto browser = window.CreateBrowser("picMain");
     ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(desk->LastBrowser()->Widget()->parentWidget(), window.Control("picMain"));
+    EXPECT_EQ(lastBrowser->Widget()->parentWidget(), window.Control("picMain"));
     EXPECT_EQ(window.CreateBrowser("noSuchBox"), nullptr);
 
-    const std::string picture = (desk->ProgramFolder() / "grab.png").string();
+    const QTemporaryDir folder;
+    const std::string picture = folder.filePath("grab.png").toStdString();
     view.ShowModeless(0);
-    EXPECT_TRUE(desk->renderer().Grab("dlgCheckMessages", picture));
+    EXPECT_TRUE(renderer.Grab("dlgCheckMessages", picture));
     EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
-    EXPECT_FALSE(desk->renderer().Grab("noSuchForm", picture + "2"));
+    EXPECT_FALSE(renderer.Grab("noSuchForm", picture + "2"));
 }
 
 } // namespace
