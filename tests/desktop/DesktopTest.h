@@ -16,6 +16,7 @@
 
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtFormRenderer.h"
+#include "platform/qt/QtFormView.h"
 #include "platform/qt/QtHttpFetcher.h"
 #include "platform/qt/QtResourceLibrary.h"
 #include "platform/qt/QtWebBrowserControl.h"

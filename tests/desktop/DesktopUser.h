@@ -3,17 +3,13 @@
 // one nobody expected is recorded and dismissed with Esc, so a test fails instead of waiting.
 
 #include <QObject>
-#include <QPointer>
-#include <QString>
+#include <QWidget>
 
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/EventLoop.h"
-#include "platform/qt/QtFormRenderer.h"
-#include "platform/qt/QtFormView.h"
 
 class QMessageBox;
 

@@ -1,6 +1,5 @@
-// The desktop tests' own main(): the application is prepared as a host prepares it (the
-// browser's URL schemes go in with the first browser control), and Qt WebEngine's renderer runs
-// as root only without the sandbox.
+// The desktop tests' own main(): the application prepared as a host prepares it, and Qt
+// WebEngine's renderer, as root, without the sandbox.
 
 #include <QApplication>
 
