@@ -62,8 +62,7 @@ TEST_F(HeadlessBrowserTest, PageLoadCompletesThroughTheLoopNotInsideNavigate) {
     EXPECT_EQ(browser->TextContent(page, "x"), "Hallo");
 }
 
-// The fetch a newer navigation supersedes goes off the wire; the answer of its abort raises
-// nothing.
+// The fetch a newer navigation supersedes is aborted, and the abort's answer raises nothing.
 TEST_F(HeadlessBrowserTest, ANewerNavigationStopsTheFetchItSupersedes) {
     tp.http().SetResponse("http://svc/held", Response::Never());
     ASSERT_TRUE(browser->Navigate(page, "http://svc/held"));
