@@ -13,6 +13,13 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
+// Attribute names are matched in any letter case.
+template <class Attributes> auto FindAttribute(Attributes& attributes, const std::string& name) {
+    return std::find_if(attributes.begin(), attributes.end(), [&](const auto& attribute) {
+        return LowerAscii(attribute.first) == LowerAscii(name);
+    });
+}
+
 int g_destroyedDuringEvent = 0;
 
 WindowHandle NextHandle() {
@@ -44,21 +51,15 @@ FakeBrowserControl::Element& FakeBrowserControl::Element::MakeCheckBox(bool chec
 
 std::optional<std::string>
 FakeBrowserControl::Element::GetAttribute(const std::string& name) const {
-    const std::string wanted = LowerAscii(name);
-    for (const auto& [n, v] : m_attributes)
-        if (LowerAscii(n) == wanted)
-            return v;
-    return std::nullopt;
+    const auto it = FindAttribute(m_attributes, name);
+    return it == m_attributes.end() ? std::nullopt : std::optional(it->second);
 }
 
 void FakeBrowserControl::Element::SetAttribute(const std::string& name, const std::string& value) {
-    const std::string wanted = LowerAscii(name);
-    for (auto& [n, v] : m_attributes)
-        if (LowerAscii(n) == wanted) {
-            v = value;
-            return;
-        }
-    m_attributes.emplace_back(name, value);
+    if (const auto it = FindAttribute(m_attributes, name); it != m_attributes.end())
+        it->second = value;
+    else
+        m_attributes.emplace_back(name, value);
 }
 
 // Document.

@@ -3,11 +3,6 @@
 // it (navigations, the visible browser, painting locks, moves) and lets the test complete or
 // fail navigations, press keys and click elements. Events are raised only by the test, never
 // from inside a call of the window.
-//
-//   auto page = std::make_shared<FakeBrowserControl::Page>("http://host/page");
-//   page->Add("cmdClose");
-//   browser.Complete(pageId, page);     // DocumentComplete
-//   page->Click(page->Find("cmdClose"));
 
 #include <map>
 #include <memory>
@@ -30,7 +25,6 @@ public:
         Element& Attr(const std::string& name, const std::string& value);
         // A check box toggles when clicked, and toggles back when the click is cancelled.
         Element& MakeCheckBox(bool checked);
-        void SetChecked(bool checked) { m_checked = checked; }
         Element& SetRawSource(std::optional<std::string> source) {
             m_rawSource = std::move(source);
             return *this;
