@@ -1,6 +1,7 @@
 #include "tests/support/FakeUtilityLibrary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -10,14 +11,13 @@ namespace {
 // The rule the real backends use: equal names, or equal once a ".exe" suffix (any case) is
 // dropped from either.
 bool SameProgram(const std::string& a, const std::string& b) {
-    const auto withoutExe = [](const std::string& name) {
-        if (name.size() < 4)
-            return name;
-        std::string suffix = name.substr(name.size() - 4);
-        std::transform(suffix.begin(), suffix.end(), suffix.begin(), [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-        });
-        return suffix == ".exe" ? name.substr(0, name.size() - 4) : name;
+    const auto withoutExe = [](std::string name) {
+        const auto lower = [](char c, char e) {
+            return std::tolower(static_cast<unsigned char>(c)) == e;
+        };
+        if (name.size() >= 4 && std::equal(name.end() - 4, name.end(), ".exe", lower))
+            name.resize(name.size() - 4);
+        return name;
     };
     return !a.empty() && withoutExe(a) == withoutExe(b);
 }
