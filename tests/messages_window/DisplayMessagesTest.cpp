@@ -95,7 +95,8 @@ TEST_F(DisplayMessagesTest, StoresTheDateAndShowsTheWindowOwnedOnlyWhileShowing)
     renderer.SetObserver(nullptr);
 }
 
-TEST_F(DisplayMessagesTest, RequestsTheServiceOnlyOnceTheProgressPageHasLoaded) {
+TEST_F(DisplayMessagesTest,
+       RequestsTheServiceOnceTheProgressPageHasLoadedWithOrWithoutItsElements) {
     Open();
 
     FakeBrowserControl& browser = *Browser();
@@ -115,12 +116,11 @@ TEST_F(DisplayMessagesTest, RequestsTheServiceOnlyOnceTheProgressPageHasLoaded) 
                                                 "/InitUpdate.aspx?TestMode=False&ProductCode=" +
                                                 kProductCode + "&UILang=1031&CompatMode=2");
     EXPECT_EQ(browser.VisibleBrowser(), ProgressId());
-}
 
-TEST_F(DisplayMessagesTest, AProgressPageWithoutItsElementsStillLeadsToTheService) {
-    Open();
-    Browser()->Complete(ProgressId(), std::make_shared<FakeBrowserControl::Page>());
-    EXPECT_EQ(Browser()->Navigations().back().id, PageId());
+    // A progress page without its elements leads to the service all the same.
+    browser.Complete(ProgressId(), std::make_shared<FakeBrowserControl::Page>());
+    ASSERT_EQ(browser.Navigations().size(), 3u);
+    EXPECT_EQ(browser.Navigations()[2].id, PageId());
 }
 
 } // namespace
