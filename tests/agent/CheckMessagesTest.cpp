@@ -8,7 +8,6 @@
 #include "agent/AuAgent.h"
 #include "common/SignedAnswer.h"
 #include "platform/console/ScriptedRenderer.h"
-#include "store/AuProductInfo.h"
 #include "tests/support/RecordingHost.h"
 #include "tests/support/TestPlatform.h"
 #include "tests/support/VendorKeys.h"
@@ -89,15 +88,6 @@ TEST_F(Check, MessagesAreAnnouncedAndTheDialogOpensUnlessSilentOrSkipped) {
     }
 }
 
-TEST_F(Check, NothingIsAnnouncedForCountsThatAreNotPositive) {
-    for (const char* count : {"count=\"0\"", "count=\"-1\"", "count=\"\"", "count=\"x\"", ""}) {
-        Answer(std::string("<r ") + count + " msgs=\"S\"/>");
-        EXPECT_FALSE(agent.CheckMessages(false, false).value()) << count;
-        EXPECT_FALSE(DialogOpen()) << count;
-    }
-    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "2024-05-17 14:03:59");
-}
-
 TEST_F(Check, StoredStampSilencesTheSameMessagesOnlyForAutomaticChecks) {
     Store("1", "AB12");
     Answer("<r count=\"1\" msgs=\"ab12\"/>");
@@ -119,7 +109,7 @@ TEST_F(Check, StoredStampSilencesTheSameMessagesOnlyForAutomaticChecks) {
     EXPECT_EQ(agent.GetProductAttribute("last-message-stamp"), "AB13");
 }
 
-TEST_F(Check, FailedAnswersAreNotEvaluated) {
+TEST_F(Check, FailedAnswersAreNotEvaluatedAndCountsNotPositiveAnnounceNothing) {
     for (const auto& response :
          {FakeHttpFetcher::Response::Status(404), FakeHttpFetcher::Response::Ok("<r count='1'"),
           FakeHttpFetcher::Response::TransportError()}) {
@@ -131,6 +121,13 @@ TEST_F(Check, FailedAnswersAreNotEvaluated) {
     EXPECT_TRUE(host.newMessages.empty());
     EXPECT_FALSE(DialogOpen());
     EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "");
+
+    for (const char* count : {"count=\"0\"", "count=\"-1\"", "count=\"\"", "count=\"x\"", ""}) {
+        Answer(std::string("<r ") + count + " msgs=\"S\"/>");
+        EXPECT_FALSE(agent.CheckMessages(false, false).value()) << count;
+        EXPECT_FALSE(DialogOpen()) << count;
+    }
+    EXPECT_EQ(agent.GetProductAttribute("last-checked-date"), "2024-05-17 14:03:59");
 }
 
 TEST_F(Check, BusyWhileACheckLoadsOrTheDialogIsOpenEvenForTheHostsHandler) {
