@@ -8,11 +8,10 @@ namespace {
 
 class LifetimeTest : public MessagesWindowTest {
 protected:
-    void SetUp() override { destroyedBefore = FakeBrowserControl::DestroyedDuringEvent(); }
     void TearDown() override {
         EXPECT_EQ(FakeBrowserControl::DestroyedDuringEvent(), destroyedBefore);
     }
-    int destroyedBefore = 0;
+    const int destroyedBefore = FakeBrowserControl::DestroyedDuringEvent();
 };
 
 TEST_F(LifetimeTest, TheAgentMayEndInsideAPageClickUnloadingTheWindowAndSavingTheStore) {
