@@ -238,8 +238,7 @@ TEST(CheckWithSeveralAgents, TheStampStaysSilentAfterAnotherAgentEnded) {
     }
 }
 
-// With the vendor's keys, only an answer they signed is evaluated; what the signature covers of
-// it is what this test adds to the data island's.
+// What a check answer's signature covers; how answers are accepted is tested with the island.
 constexpr const char* kSignedAnswer = "<CheckUpdate count=\"2\" msgs=\"S1\"/>";
 
 TEST_F(Check, WithVendorKeysOnlyASignedAnswerIsEvaluated) {
