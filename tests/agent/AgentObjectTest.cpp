@@ -1,9 +1,8 @@
-// Creating, configuring and releasing an agent; the busy state and the idle watch.
+// Creating, configuring and releasing an agent, and its busy state.
 
 #include <gtest/gtest.h>
 
 #include "agent/AuAgent.h"
-#include "tests/support/RecordingHost.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -69,53 +68,6 @@ TEST(AgentObject, BusyWhileAFormOfTheThreadIsLoaded) {
         EXPECT_EQ(agent.IsProcessing(), busy) << form;
         tp.loadedForms().Remove(form);
     }
-}
-
-class IdleWatch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        agent.SetProductCode("{1A2B}");
-        tp.utility().SetConnected(true);
-    }
-    TestPlatform tp;
-    RecordingHost host;
-    AuAgent agent{tp.platform(), &host};
-    const std::string checkUrl = "http://127.0.0.1:8080/services/autoupdate/CheckUpdate.aspx";
-};
-
-TEST_F(IdleWatch, RaisesProcessCompletedOnceAtTheFirstTickAfterTheWorkEnds) {
-    tp.http().SetPrefixResponse(checkUrl, FakeHttpFetcher::Response::Delayed(2500, "<r/>"));
-    ASSERT_TRUE(agent.CheckMessages().ok());
-    tp.loop().Advance(2000); // first idle tick: the check is still loading
-    EXPECT_EQ(host.processCompleted, 0);
-    EXPECT_TRUE(agent.IsProcessing());
-    tp.loop().Advance(600); // the answer arrives
-    EXPECT_FALSE(agent.IsProcessing());
-    EXPECT_EQ(host.processCompleted, 0);
-    tp.loop().Advance(1400); // second idle tick
-    EXPECT_EQ(host.processCompleted, 1);
-    tp.loop().Advance(20000);
-    EXPECT_EQ(host.processCompleted, 1);
-}
-
-TEST_F(IdleWatch, FollowsASynchronousCheckThatFailed) {
-    tp.http().SetPrefixResponse(checkUrl, FakeHttpFetcher::Response::Status(500));
-    const Outcome<bool> r = agent.CheckMessages(false, false, false);
-    ASSERT_TRUE(r.ok());
-    EXPECT_FALSE(r.value());
-    tp.loop().Advance(1999);
-    EXPECT_EQ(host.processCompleted, 0);
-    tp.loop().Advance(1);
-    EXPECT_EQ(host.processCompleted, 1);
-}
-
-TEST_F(IdleWatch, IsNotStartedWhenTheCheckDoesNothing) {
-    tp.utility().SetConnected(false);
-    tp.utility().SetConnectResult(false);
-    EXPECT_FALSE(agent.CheckMessages().value());
-    tp.loop().Advance(10000);
-    EXPECT_EQ(host.processCompleted, 0);
-    EXPECT_TRUE(tp.http().RequestedUrls().empty());
 }
 
 } // namespace

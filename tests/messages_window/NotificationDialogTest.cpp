@@ -1,6 +1,5 @@
-// The road from a check to the messages window: the notification dialog's Yes opens the window
-// without the date of DisplayMessages, and every way of closing the dialog records the user's
-// wish about further notices.
+// The notification dialog's Yes opens the messages window without the date of DisplayMessages;
+// every way of closing the dialog records the wish about further notices.
 
 #include "tests/messages_window/MessagesWindowFixture.h"
 

@@ -1,6 +1,5 @@
-// The page-load handshake: a service error on the progress page, an unreadable island that
-// keeps the progress page in front, a readable one that brings the page forward, and what the
-// window answers to the browser's other notifications.
+// The page-load handshake: a service error, an unreadable island that keeps the progress page in
+// front, a readable one that brings the page forward; the browser's other notifications.
 
 #include "tests/messages_window/MessagesWindowFixture.h"
 
@@ -86,18 +85,7 @@ TEST_F(PageLoadTest, AReadableIslandBringsThePageForwardAndLaterBadPagesKeepItsR
     EXPECT_EQ(Browser()->Navigations().size(), 2u) << "no further request";
 }
 
-TEST_F(PageLoadTest, AnIslandGivenWithItsHtmlWrapperReadsTheSame) {
-    ShowPage(kIsland, true);
-    EXPECT_FALSE(Window()->LastError().has_value());
-    ASSERT_EQ(Window()->Messages().Count(), 1u);
-    EXPECT_EQ(Window()->Messages().Item(0)->MessageType(), aumtMSP);
-
-    // A data island whose own root is an element named "xml" is not taken for the wrapper.
-    Browser()->Complete(PageId(), ServicePage("<xml><Message id=\"m9\" name=\"Inner\"/></xml>"));
-    EXPECT_NE(Window()->Messages().Find("m9"), nullptr);
-}
-
-TEST_F(PageLoadTest, OnlyAnXmlElementOrAnXmlScriptIsTheIsland) {
+TEST_F(PageLoadTest, OnlyAnXmlElementOrAnXmlScriptIsTheIslandAndItsHtmlWrapperIsTakenOff) {
     Open();
     CompleteProgress();
     struct Case {
@@ -116,7 +104,7 @@ TEST_F(PageLoadTest, OnlyAnXmlElementOrAnXmlScriptIsTheIsland) {
     };
     int n = 0;
     for (const Case& c : cases) {
-        const std::string id = "m" + std::to_string(++n);
+        const std::string id = "t" + std::to_string(++n);
         auto page = std::make_shared<FakeBrowserControl::Page>("http://x/InitUpdate.aspx");
         auto island = page->Add("KdAutoUpdate", c.tag);
         for (const auto& [name, value] : c.attributes)
@@ -125,18 +113,22 @@ TEST_F(PageLoadTest, OnlyAnXmlElementOrAnXmlScriptIsTheIsland) {
         Browser()->Complete(PageId(), page);
         EXPECT_EQ(Window()->Messages().Find(id) != nullptr, c.island) << c.tag << " " << id;
     }
+    Browser()->Complete(PageId(), ServicePage(kIsland, true));
+    ASSERT_NE(Window()->Messages().Find("m1"), nullptr);
+    EXPECT_EQ(Window()->Messages().Find("m1")->MessageType(), aumtMSP);
+    // A data island whose own root is an element named "xml" is not taken for the wrapper.
+    Browser()->Complete(PageId(), ServicePage("<xml><Message id=\"m9\" name=\"Inner\"/></xml>"));
+    EXPECT_NE(Window()->Messages().Find("m9"), nullptr);
 }
 
-TEST_F(PageLoadTest, PageScriptsGetNoMessageBoxesAndMayOpenWindows) {
+TEST_F(PageLoadTest, PageScriptsGetNoMessageBoxesMayOpenWindowsButNoKeyReloadsOrLeaves) {
     ShowPage(kIsland);
     EXPECT_TRUE(Browser()->Alert(PageId(), "hello"));
     EXPECT_TRUE(Browser()->Alert(ProgressId(), "hello"));
     EXPECT_FALSE(Browser()->NewWindow(PageId(), "http://127.0.0.1/popup"));
     EXPECT_EQ(renderer.Views().size(), 1u);
-}
 
-TEST_F(PageLoadTest, KeysThatReloadOrLeaveThePageAreSwallowedInBothBrowsers) {
-    ShowPage(kIsland);
+    // Keys that reload or leave the page are swallowed in both browsers.
     constexpr int kShift = 1, kCtrl = 2, kAlt = 4;
     const struct {
         int key;

@@ -1,5 +1,5 @@
 // With the vendor's keys, the page's data island counts only when they signed it and it has
-// not expired; otherwise no message of it is read.
+// not expired; otherwise no message of it is read. Expiry is judged here for every answer.
 
 #include "common/SignedAnswer.h"
 #include "tests/messages_window/MessagesWindowFixture.h"
@@ -45,6 +45,8 @@ const Case kCases[] = {
      true},
     {"expired", true, [](const VendorKeys& v) { return Signed(v, "2029-12-31T23:59:59Z"); }, false},
     {"expiry unreadable", true, [](const VendorKeys& v) { return Signed(v, "2030-01-01"); }, false},
+    {"no such day", true, [](const VendorKeys& v) { return Signed(v, "2030-02-30T00:00:00Z"); },
+     false},
 };
 
 struct SignedIsland : MessagesWindowTest, ::testing::WithParamInterface<Case> {};

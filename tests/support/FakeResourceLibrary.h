@@ -19,10 +19,6 @@ public:
     // Every path OpenResourceLibrary was called with, in order.
     const std::vector<std::string>& OpenedPaths() const { return m_openedPaths; }
     int CloseCount() const { return m_closeCount; }
-    // The bytes of the pictures "AAA" and "IC_QUESTION", the only ones this fake holds.
-    static std::string PictureBytes(const std::string& name, int size) {
-        return "PIC:" + name + ":" + std::to_string(size);
-    }
 
     std::string FileName() const override { return "_AuResLib.rcc"; }
     bool OpenResourceLibrary(const std::string& filePath) override {
@@ -37,11 +33,13 @@ public:
         m_path.clear();
     }
     bool IsOpen() const override { return m_open; }
+    // Holds only the pictures "AAA" and "IC_QUESTION".
     PicturePtr LoadResourcePicture(const std::string& name, int size, long = 1, long = 0, long = 0,
                                    long = 0) override {
         if (!m_open || (name != "AAA" && name != "IC_QUESTION"))
             return nullptr;
-        return std::make_shared<const Picture>(Picture{name, size, PictureBytes(name, size)});
+        const std::string bytes = "PIC:" + name + ":" + std::to_string(size);
+        return std::make_shared<const Picture>(Picture{name, size, bytes});
     }
     std::string ResourceFilePath() const override { return m_open ? m_path : std::string(); }
     std::optional<std::string> ReadResource(const std::string& name) const override {

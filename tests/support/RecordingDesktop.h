@@ -1,6 +1,5 @@
 #pragma once
-// The desktop's download handler as a recording: the addresses handed to it, in order, and a
-// settable answer.
+// The desktop's download handler as a recording: the addresses handed to it, in order.
 
 #include <functional>
 #include <string>
@@ -16,17 +15,14 @@ public:
         m_urls.push_back(url);
         if (m_onOpen)
             m_onOpen(url);
-        return m_result;
+        return true;
     }
 
-    // What OpenUrl answers (true unless set).
-    void SetResult(bool opened) { m_result = opened; }
     // Runs on every address, after the recording.
     void OnOpen(std::function<void(const std::string&)> hook) { m_onOpen = std::move(hook); }
     const std::vector<std::string>& Urls() const { return m_urls; }
 
 private:
-    bool m_result = true;
     std::function<void(const std::string&)> m_onOpen;
     std::vector<std::string> m_urls;
 };
