@@ -122,8 +122,7 @@ TEST_F(DownloadDialog, AnUnloadDuringATransferCancelsItAndStopsTheAnimation) {
         EXPECT_TRUE(v.Animation() && v.Animation()->IsPlaying());
         dialog->Hide();
     });
-    const ScriptedView* view = View();
-    ASSERT_TRUE(view);
+    ASSERT_TRUE(View());
     dialog->Unload();
     EXPECT_EQ(downloads.Log().cancels, std::vector<std::string>{"M1"});
 }
@@ -153,14 +152,6 @@ TEST_F(DownloadDialog, StandsInTheMiddleOfTheMessagesWindowWhileItIsOpenElseOfTh
         EXPECT_NEAR(shown.left + shown.width / 2, area.left + area.width / 2, 1);
         EXPECT_NEAR(shown.top + shown.height / 2, area.top + area.height / 2, 1);
     }
-}
-
-TEST_F(DownloadDialog, ANullMessageShowsNothing) {
-    dialog = std::make_unique<dlgDownload>(tp.platform());
-    ASSERT_TRUE(dialog->Load());
-    dialog->Execute(nullptr);
-    EXPECT_EQ(downloads.Log().begins.size(), 0u);
-    EXPECT_FALSE(View()->IsVisible());
 }
 
 } // namespace
