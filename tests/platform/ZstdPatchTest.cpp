@@ -28,6 +28,10 @@ std::string Noise(std::size_t size, unsigned seed) {
 
 class ZstdPatch : public ::testing::Test {
 protected:
+    ZstdPatch() {
+        Write("base", base);
+        Write("target", target);
+    }
     ~ZstdPatch() override { fs::remove_all(folder); }
     std::string File(const std::string& name) const { return (folder / name).string(); }
     void Write(const std::string& name, const std::string& bytes) const {
@@ -46,8 +50,6 @@ protected:
 };
 
 TEST_F(ZstdPatch, RebuildsTheTargetFromItsBaseWithAFewPerCentOfItsBytes) {
-    Write("base", base);
-    Write("target", target);
     ASSERT_TRUE(ZstdPatchMaker::MakePatch(File("base"), File("target"), File("patch")));
     EXPECT_LT(fs::file_size(folder / "patch"), target.size() / 100);
 
@@ -58,8 +60,6 @@ TEST_F(ZstdPatch, RebuildsTheTargetFromItsBaseWithAFewPerCentOfItsBytes) {
 }
 
 TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
-    Write("base", base);
-    Write("target", target);
     ASSERT_TRUE(ZstdPatchMaker::MakePatch(File("base"), File("target"), File("patch")));
     const std::string patch = Read("patch");
     std::string otherBase = base;
