@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/portable/DownloadSession.h"
@@ -183,12 +184,7 @@ TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
     const auto range = [](const std::string& text) {
         return DownloadHeader{"Content-Range", text};
     };
-    struct Case {
-        const char* what;
-        int status;
-        std::vector<DownloadHeader> headers;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, std::vector<DownloadHeader>> cases[] = {
         {"a 200: the server ignores ranges or the file changed", 200, {}},
         {"a range that starts elsewhere", 206, {range("bytes 0-999/1000")}},
         {"a range of another length", 206, {range("bytes 400-1199/1200")}},
@@ -196,25 +192,25 @@ TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
         {"a changed validator", 206, {range("bytes 400-999/1000"), {"ETag", "\"v2\""}}},
         {"416: the part does not fit", 416, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, status, headers] : cases) {
         transport.requests.clear();
         recorder = Recorder();
         ASSERT_TRUE(Begin());
         transport.Serve(oldBody, 0, 400, End::Interrupted);
         Wait(1000);
-        ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-"})) << c.what;
-        transport.Answer(c.status, c.headers);
-        if (c.status == 200) {
+        ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-"})) << what;
+        transport.Answer(status, headers);
+        if (status == 200) {
             transport.Send(newBody);
             transport.Close(End::Complete);
         } else {
             Wait();
-            ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-", ""})) << c.what;
+            ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-", ""})) << what;
             transport.Serve(newBody, 0, newBody.size(), End::Complete, "\"v2\"");
         }
         Wait();
-        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << c.what;
-        EXPECT_EQ(ReadFile(target), newBody) << c.what;
+        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << what;
+        EXPECT_EQ(ReadFile(target), newBody) << what;
     }
     // Without a validator nothing can be resumed: a cut starts over.
     transport.requests.clear();
@@ -304,29 +300,26 @@ TEST_F(DownloadSessionTest, ACancelIsQuietAndTheNextAttemptResumes) {
 
 TEST_F(DownloadSessionTest, RefusalsFailAtOnceAndLeaveNothing) {
     const std::string body = Body(1000);
-    struct Case {
-        const char* what;
-        int status;
-        std::string bytes;
-        End end;
-    };
-    for (const Case& c : {Case{"not found while resuming", 404, "", End::Complete},
-                          Case{"more than announced", 206, body.substr(400) + "x", End::Complete},
-                          Case{"a forbidden redirect", 206, "", End::Failed}}) {
+    // What, status, body, end.
+    using Case = std::tuple<const char*, int, std::string, End>;
+    for (const auto& [what, status, bytes, end] :
+         {Case{"not found while resuming", 404, "", End::Complete},
+          Case{"more than announced", 206, body.substr(400) + "x", End::Complete},
+          Case{"a forbidden redirect", 206, "", End::Failed}}) {
         transport.requests.clear();
         recorder = Recorder();
         ASSERT_TRUE(Begin());
         transport.Serve(body, 0, 400, End::Interrupted);
         Wait(1000);
-        transport.Answer(c.status, {{"Content-Range", "bytes 400-999/1000"}});
-        if (transport.Running() && !c.bytes.empty())
-            transport.Send(c.bytes);
+        transport.Answer(status, {{"Content-Range", "bytes 400-999/1000"}});
+        if (transport.Running() && !bytes.empty())
+            transport.Send(bytes);
         if (transport.Running())
-            transport.Close(c.end);
+            transport.Close(end);
         Wait(10000);
-        EXPECT_EQ(transport.requests.size(), 2u) << c.what;
-        EXPECT_EQ(recorder.completions, std::vector<std::string>{""}) << c.what;
-        EXPECT_TRUE(Files().empty()) << c.what;
+        EXPECT_EQ(transport.requests.size(), 2u) << what;
+        EXPECT_EQ(recorder.completions, std::vector<std::string>{""}) << what;
+        EXPECT_TRUE(Files().empty()) << what;
     }
 }
 

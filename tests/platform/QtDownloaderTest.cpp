@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -327,16 +328,13 @@ TEST_F(DownloaderTest, TidyingCountsAndAgesOnlyThisProductsPackagesAndKeepsRecor
 }
 
 TEST(RedirectGuard, OnlyToHttpsOrWithinTheSameHost) {
-    struct Case {
-        const char *from, *to;
-        bool allowed;
-    };
-    for (const Case& c :
+    using Case = std::tuple<const char*, const char*, bool>; // from, to, allowed
+    for (const auto& [from, to, allowed] :
          {Case{"http://a/x", "https://b/y", true}, Case{"http://a/x", "http://a:81/y", true},
           Case{"http://a/x", "http://b/y", false}, Case{"https://a/x", "http://a/y", false},
           Case{"http://a/x", "file:///bin/sh", false}, Case{"http://a/x", "ftp://a/y", false}})
-        EXPECT_EQ(QtRedirectGuard::IsAllowed(QUrl(c.from), QUrl(c.to)), c.allowed)
-            << c.from << " -> " << c.to;
+        EXPECT_EQ(QtRedirectGuard::IsAllowed(QUrl(from), QUrl(to)), allowed)
+            << from << " -> " << to;
 }
 
 } // namespace
