@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "platform/zstd/ZstdPatchApplier.h"
 #include "platform/zstd/ZstdPatchMaker.h"
@@ -69,11 +70,8 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
     // An empty frame of its own after the patch: well-formed, but not what was made.
     Write("trailing", patch + std::string("\x28\xb5\x2f\xfd\x20\x00\x01\x00\x00", 9));
 
-    struct Case {
-        const char* what;
-        std::string base, patch;
-        std::uint64_t limit;
-    } cases[] = {
+    // What, base file, patch file, limit.
+    const std::tuple<const char*, std::string, std::string, std::uint64_t> cases[] = {
         {"another base", File("other-base"), File("patch"), target.size()},
         {"a cut patch", File("base"), File("cut"), target.size()},
         {"a frame after the patch", File("base"), File("trailing"), target.size()},
@@ -82,13 +80,13 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
         {"no patch", File("base"), File("missing"), target.size()},
         {"the base as patch", File("base"), File("base"), target.size()},
     };
-    for (const Case& c : cases) {
-        EXPECT_FALSE(applier.ApplyPatch(c.base, c.patch, File("fresh"), c.limit)) << c.what;
-        EXPECT_FALSE(fs::exists(folder / "fresh")) << c.what;
+    for (const auto& [what, from, patchFile, limit] : cases) {
+        EXPECT_FALSE(applier.ApplyPatch(from, patchFile, File("fresh"), limit)) << what;
+        EXPECT_FALSE(fs::exists(folder / "fresh")) << what;
         Write("kept", "older");
-        EXPECT_FALSE(applier.ApplyPatch(c.base, c.patch, File("kept"), c.limit)) << c.what;
-        EXPECT_EQ(Read("kept"), "older") << c.what;
-        EXPECT_FALSE(fs::exists(folder / "kept.rebuild")) << c.what;
+        EXPECT_FALSE(applier.ApplyPatch(from, patchFile, File("kept"), limit)) << what;
+        EXPECT_EQ(Read("kept"), "older") << what;
+        EXPECT_FALSE(fs::exists(folder / "kept.rebuild")) << what;
     }
 }
 
