@@ -15,7 +15,10 @@ class CoreApplicationEnvironment : public ::testing::Environment {
 public:
     // `name` becomes the program's argv[0]; a literal, it lives as long as the program.
     explicit CoreApplicationEnvironment(const char* name) : m_argv{const_cast<char*>(name)} {}
-    void SetUp() override { m_app = std::make_unique<App>(m_argc, m_argv); }
+    void SetUp() override {
+        if (!QCoreApplication::instance()) // a program with its own main may have made one
+            m_app = std::make_unique<App>(m_argc, m_argv);
+    }
     void TearDown() override { m_app.reset(); }
 
 private:
