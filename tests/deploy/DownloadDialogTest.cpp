@@ -92,13 +92,11 @@ TEST_F(DownloadDialog, CancelAsksWhileATransferRunsAndNoKeepsItGoing) {
     downloads.OnBegin([](FakeDownloader& d) { d.Finish("/dl/x.sh", 10000); });
     renderer.QueueMsgBoxAnswer(MsgBoxResult::No);
     renderer.QueueMsgBoxAnswer(MsgBoxResult::Yes);
-    bool stillShownAfterNo = false;
     Run(*message, [&](ScriptedView&) {
         renderer.Click("dlgDownload", "cmdCancel");
-        stillShownAfterNo = View() && View()->IsVisible();
+        EXPECT_TRUE(View() && View()->IsVisible()) << "still shown after No";
         renderer.Close("dlgDownload"); // the close box asks the same question: Yes
     });
-    EXPECT_TRUE(stillShownAfterNo);
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0].text, "Möchten Sie den Download-Vorgang wirklich abbrechen?");
     EXPECT_EQ(boxes.shown[0].buttons, MsgBoxButtons::YesNo);
@@ -135,9 +133,7 @@ TEST_F(DownloadDialog, StandsInTheMiddleOfTheMessagesWindowWhileItIsOpenElseOfTh
         using Form::Form;
         void Control_Click(const std::string&, int) override {}
     };
-    FormDef def;
-    def.name = "frmMessages";
-    Window window(tp.platform(), def);
+    Window window(tp.platform(), FormDef{.name = "frmMessages"});
     ASSERT_TRUE(window.Load());
     const TwipRect owner{1500, 900, 12000, 9000};
     window.View()->Move(owner);
