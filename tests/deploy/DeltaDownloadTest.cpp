@@ -1,10 +1,7 @@
-// A package comes as a patch against the package the agent kept from the update before, when
-// the page offers one and proves the result by its SHA-256; every way the patch can fail ends
-// with the whole package, without a word to the user.
+// A package comes as a patch against the package kept from the update before, when the page
+// offers one and proves the result by its SHA-256; else the whole package, without a word.
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "DeploymentFixture.h"
 #include "platform/SignatureVerifier.h"
@@ -86,6 +83,7 @@ TEST_F(DeltaDownload, TheKeptBaseAndThePatchGiveThePackageWhichBecomesTheNextBas
     EXPECT_EQ(Attribute("last-package-file"), rebuilt);
 }
 
+// The first three fail before the patch is fetched.
 enum class Failure { NoSha256, NoDeltas, BaseChanged, TransferFails, CorruptPatch, WrongResult };
 
 struct DeltaFallback : DeltaDownload, ::testing::WithParamInterface<Failure> {};
@@ -93,20 +91,17 @@ struct DeltaFallback : DeltaDownload, ::testing::WithParamInterface<Failure> {};
 TEST_P(DeltaFallback, FetchesTheWholePackageSilently) {
     MakePatch(Version(51));
     auto m = Offer();
-    bool patchTried = true;
+    const bool patchTried = GetParam() > Failure::BaseChanged;
     switch (GetParam()) {
     case Failure::NoSha256:
         m->SetPackageSha256("");
-        patchTried = false;
         break;
     case Failure::NoDeltas:
         m = Message(aumtExe);
         m->SetPackageSha256(Sha256(full));
-        patchTried = false;
         break;
     case Failure::BaseChanged:
         tp.WriteProgramFile("base-5.0.sh", Version(49));
-        patchTried = false;
         break;
     case Failure::TransferFails: // and leaves no file
         failPatchTransfer = true;
@@ -129,9 +124,7 @@ TEST_P(DeltaFallback, FetchesTheWholePackageSilently) {
     EXPECT_EQ(Attribute("last-update-cmd"), full);
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
     EXPECT_FALSE(std::filesystem::exists(rebuilt));
-    if (patchTried) {
-        EXPECT_FALSE(std::filesystem::exists(patch));
-    }
+    EXPECT_FALSE(patchTried && std::filesystem::exists(patch));
     // Without patches on offer the store stays as it was; with them, the package is kept.
     EXPECT_EQ(Attribute("last-package-file"), GetParam() == Failure::NoDeltas ? base : full);
 }

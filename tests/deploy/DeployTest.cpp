@@ -19,12 +19,8 @@ protected:
 };
 
 TEST_F(Deploy, PatchCommandListsTheInstalledFeaturesByKind) {
-    struct Feature {
-        const char* name;
-        int type;
-        bool mandatory;
-        bool checked;
-    };
+    // Name, type, mandatory, checked.
+    using Feature = std::tuple<const char*, int, bool, bool>;
     const struct {
         std::vector<Feature> features;
         const char* lists;
@@ -39,13 +35,13 @@ TEST_F(Deploy, PatchCommandListsTheInstalledFeaturesByKind) {
     };
     for (const auto& c : cases) {
         auto m = Message(aumtMSP);
-        for (const Feature& f : c.features) {
+        for (const auto& [name, type, mandatory, checked] : c.features) {
             auto feature = std::make_unique<AuFeature>();
-            feature->SetName(f.name);
-            feature->SetFeatureType(static_cast<AuFeatureTypes>(f.type));
-            feature->SetIsMandatory(f.mandatory);
-            feature->SetIsChecked(f.checked);
-            m->Features().Add(f.name, std::move(feature));
+            feature->SetName(name);
+            feature->SetFeatureType(static_cast<AuFeatureTypes>(type));
+            feature->SetIsMandatory(mandatory);
+            feature->SetIsChecked(checked);
+            m->Features().Add(name, std::move(feature));
         }
         DownloadsSucceed("C:\\Temp\\update.msp");
         AnswerAfterDownload(1);

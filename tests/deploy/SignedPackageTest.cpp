@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <tuple>
-#include <utility>
 
 #include "DeploymentFixture.h"
 #include "store/AuProductInfo.h"
@@ -169,9 +168,8 @@ TEST_F(SignedPackage, ARecordWithoutProofDropsTheProofOfTheRecordBefore) {
     second->SetName("Second");
     Choose(false);
     second->Deploy();
-    EXPECT_FALSE(HasAttribute("last-update-file"));
-    EXPECT_FALSE(HasAttribute("last-update-sha256"));
-    EXPECT_FALSE(HasAttribute("last-update-signature"));
+    for (const char* name : {"last-update-file", "last-update-sha256", "last-update-signature"})
+        EXPECT_FALSE(HasAttribute(name)) << name;
 
     renderer.QueueModalAction("dlgInstallLastUpdate", [this](ScriptedView&) {
         renderer.Click("dlgInstallLastUpdate", "cmdYes");

@@ -1,12 +1,10 @@
-// The download state machine against a transport the test plays by hand, on the virtual
-// clock: transfers cut anywhere resume with Range and If-Range, answers that do not continue
-// the partial file start over, retries are bounded and spaced, refusals leave nothing, and a
-// cancel keeps what arrived for the next attempt.
+// The download state machine against a transport the test plays by hand, on the virtual clock.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/portable/DownloadSession.h"
@@ -67,17 +65,13 @@ public:
     // A whole answer of `body` from `from` on: 200, or 206 with its range.
     void Serve(const std::string& body, std::size_t from, std::size_t cutAt, End end,
                const std::string& etag = "\"v1\"") {
-        std::vector<DownloadHeader> headers{{"ETag", etag}};
-        if (from == 0) {
-            headers.push_back({"Content-Length", std::to_string(body.size())});
-            Answer(200, headers);
-        } else {
-            headers.push_back({"Content-Length", std::to_string(body.size() - from)});
+        const std::string size = std::to_string(body.size());
+        std::vector<DownloadHeader> headers{{"ETag", etag},
+                                            {"Content-Length", std::to_string(body.size() - from)}};
+        if (from > 0)
             headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
-                                                    std::to_string(body.size() - 1) + "/" +
-                                                    std::to_string(body.size())});
-            Answer(206, headers);
-        }
+                                                    std::to_string(body.size() - 1) + "/" + size});
+        Answer(from == 0 ? 200 : 206, headers);
         if (Running())
             Send(body.substr(from, cutAt - from));
         if (Running())
@@ -114,7 +108,6 @@ protected:
         fs::remove_all(folder, error);
     }
     bool Begin(const std::string& key = "K") { return session.Begin(kUrl, key, target); }
-    // Lets the session's posted tasks and a retry's delay run.
     void Wait(long long ms = 0) { loop.Advance(ms); }
     std::vector<std::string> Ranges() const {
         std::vector<std::string> ranges;
@@ -191,12 +184,7 @@ TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
     const auto range = [](const std::string& text) {
         return DownloadHeader{"Content-Range", text};
     };
-    struct Case {
-        const char* what;
-        int status;
-        std::vector<DownloadHeader> headers;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, int, std::vector<DownloadHeader>> cases[] = {
         {"a 200: the server ignores ranges or the file changed", 200, {}},
         {"a range that starts elsewhere", 206, {range("bytes 0-999/1000")}},
         {"a range of another length", 206, {range("bytes 400-1199/1200")}},
@@ -204,25 +192,25 @@ TEST_F(DownloadSessionTest, AnswersThatDoNotContinueThePartStartOver) {
         {"a changed validator", 206, {range("bytes 400-999/1000"), {"ETag", "\"v2\""}}},
         {"416: the part does not fit", 416, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, status, headers] : cases) {
         transport.requests.clear();
         recorder = Recorder();
         ASSERT_TRUE(Begin());
         transport.Serve(oldBody, 0, 400, End::Interrupted);
         Wait(1000);
-        ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-"})) << c.what;
-        transport.Answer(c.status, c.headers);
-        if (c.status == 200) {
+        ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-"})) << what;
+        transport.Answer(status, headers);
+        if (status == 200) {
             transport.Send(newBody);
             transport.Close(End::Complete);
         } else {
             Wait();
-            ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-", ""})) << c.what;
+            ASSERT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=400-", ""})) << what;
             transport.Serve(newBody, 0, newBody.size(), End::Complete, "\"v2\"");
         }
         Wait();
-        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << c.what;
-        EXPECT_EQ(ReadFile(target), newBody) << c.what;
+        ASSERT_EQ(recorder.completions, std::vector<std::string>{target.string()}) << what;
+        EXPECT_EQ(ReadFile(target), newBody) << what;
     }
     // Without a validator nothing can be resumed: a cut starts over.
     transport.requests.clear();
@@ -312,29 +300,26 @@ TEST_F(DownloadSessionTest, ACancelIsQuietAndTheNextAttemptResumes) {
 
 TEST_F(DownloadSessionTest, RefusalsFailAtOnceAndLeaveNothing) {
     const std::string body = Body(1000);
-    struct Case {
-        const char* what;
-        int status;
-        std::string bytes;
-        End end;
-    };
-    for (const Case& c : {Case{"not found while resuming", 404, "", End::Complete},
-                          Case{"more than announced", 206, body.substr(400) + "x", End::Complete},
-                          Case{"a forbidden redirect", 206, "", End::Failed}}) {
+    // What, status, body, end.
+    using Case = std::tuple<const char*, int, std::string, End>;
+    for (const auto& [what, status, bytes, end] :
+         {Case{"not found while resuming", 404, "", End::Complete},
+          Case{"more than announced", 206, body.substr(400) + "x", End::Complete},
+          Case{"a forbidden redirect", 206, "", End::Failed}}) {
         transport.requests.clear();
         recorder = Recorder();
         ASSERT_TRUE(Begin());
         transport.Serve(body, 0, 400, End::Interrupted);
         Wait(1000);
-        transport.Answer(c.status, {{"Content-Range", "bytes 400-999/1000"}});
-        if (transport.Running() && !c.bytes.empty())
-            transport.Send(c.bytes);
+        transport.Answer(status, {{"Content-Range", "bytes 400-999/1000"}});
+        if (transport.Running() && !bytes.empty())
+            transport.Send(bytes);
         if (transport.Running())
-            transport.Close(c.end);
+            transport.Close(end);
         Wait(10000);
-        EXPECT_EQ(transport.requests.size(), 2u) << c.what;
-        EXPECT_EQ(recorder.completions, std::vector<std::string>{""}) << c.what;
-        EXPECT_TRUE(Files().empty()) << c.what;
+        EXPECT_EQ(transport.requests.size(), 2u) << what;
+        EXPECT_EQ(recorder.completions, std::vector<std::string>{""}) << what;
+        EXPECT_TRUE(Files().empty()) << what;
     }
 }
 

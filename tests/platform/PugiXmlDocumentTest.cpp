@@ -160,29 +160,21 @@ TEST_F(PugiXmlDocumentTest, MalformedMissingOrTooDeepInputGivesACodeAndAnEmptyDo
             open += "<a>", close += "</a>";
         return open + close;
     };
-    const std::pair<std::string, long> cases[] = {
-        {"<a>", XmlError::kMalformed},
-        {"not xml", XmlError::kMalformed},
-        {"<a/><b/>", XmlError::kMalformed},
-        {"<a/>trailing", XmlError::kMalformed},
-        {nested(1002), XmlError::kMalformed},
-        // What a lenient parser reads as text, XML refuses.
-        {"<a>Tools & Reports</a>", XmlError::kMalformed},
-        {"<a>Gr&uuml;&szlig;e</a>", XmlError::kMalformed},
-        {"<a n=\"&amp\"/>", XmlError::kMalformed},
-        {"<a n=\"&#0;\"/>", XmlError::kMalformed},
-        {"<a n=\"&#x110000;\"/>", XmlError::kMalformed},
-        {"<a n=\"1 < 2\"/>", XmlError::kMalformed},
-        {"<a><b n=\"1\" m=\"2\" n=\"3\"/></a>", XmlError::kMalformed},
-        {"", XmlError::kNoRootElement},
-        {"<?xml version=\"1.0\"?>", XmlError::kNoRootElement},
-    };
-    for (const auto& [text, code] : cases) {
+    const auto refused = [&](const std::string& text, long code) {
         EXPECT_FALSE(doc->loadXML(text)) << text.substr(0, 40);
         EXPECT_EQ(doc->parseErrorCode(), code) << text.substr(0, 40);
         EXPECT_EQ(doc->readyState(), XmlReadyState::Complete);
         EXPECT_EQ(doc->documentElement(), nullptr);
-    }
+    };
+    // Entities, ampersands and brackets that a lenient parser reads as text, XML refuses.
+    for (const char* text :
+         {"<a>", "not xml", "<a/><b/>", "<a/>trailing", "<a>Tools & Reports</a>",
+          "<a>Gr&uuml;&szlig;e</a>", "<a n=\"&amp\"/>", "<a n=\"&#0;\"/>", "<a n=\"&#x110000;\"/>",
+          "<a n=\"1 < 2\"/>", "<a><b n=\"1\" m=\"2\" n=\"3\"/></a>"})
+        refused(text, XmlError::kMalformed);
+    refused(nested(1002), XmlError::kMalformed);
+    refused("", XmlError::kNoRootElement);
+    refused("<?xml version=\"1.0\"?>", XmlError::kNoRootElement);
     for (const std::string& path : {tp.ProgramFile("missing.xml"), tp.ProgramFolder().string()}) {
         EXPECT_FALSE(doc->load(path));
         EXPECT_EQ(doc->parseErrorCode(), XmlError::kFileNotFound);

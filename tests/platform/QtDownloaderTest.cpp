@@ -1,6 +1,5 @@
-// The download control and the answer fetcher against a small HTTP server on 127.0.0.1 that the
-// tests script: fixed bodies, wrong or missing lengths, dropped connections, slow or endless
-// senders, redirects. The limits tests shorten the bounds so each case ends within a second.
+// The download control and the answer fetcher against a scripted HTTP server on 127.0.0.1. The
+// limits tests shorten the bounds so each case ends within a second.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -75,12 +75,6 @@ protected:
     bool WaitForCompletion() {
         return loop.RunUntil([&] { return !recorder.completions.empty(); }, kWaitMs);
     }
-    // Lets whatever else is queued run, so a second completion would show up.
-    void Drain() {
-        for (int i = 0; i < 5; ++i)
-            loop.ProcessPendingEvents();
-    }
-    std::vector<std::string> FolderNames() const { return FileNames(folder); }
     // Downloads `path` from the server; the completion's value.
     std::string Download(const std::string& path) {
         recorder.completions.clear();
@@ -105,18 +99,18 @@ TEST_F(DownloaderTest, ACompleteDownloadLandsInThePrivateFolderWithItsBytes) {
     EXPECT_TRUE(recorder.completions.empty()) << "never inside BeginDownload";
 
     ASSERT_TRUE(WaitForCompletion());
-    Drain();
+    for (int i = 0; i < 5; ++i) // so that a second completion would show
+        loop.ProcessPendingEvents();
     const fs::path expected = fs::canonical(folder) / "Setup-5.1.sh";
     ASSERT_EQ(recorder.completions, std::vector<std::string>{expected.string()});
     EXPECT_FALSE(recorder.busyAtCompletion);
     EXPECT_EQ(recorder.localFileAtCompletion, expected.string());
     EXPECT_EQ(downloader->LocalFile(), expected.string());
     EXPECT_EQ(ReadFile(expected), body);
-    EXPECT_EQ(FolderNames(), std::vector<std::string>{"Setup-5.1.sh"}) << "no partial file left";
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"Setup-5.1.sh"}) << "no part left";
 
-    // The folder is the user's alone; a plain data file is not made executable.
+    // The folder is the user's alone.
     EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_EQ(fs::status(expected).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
 TEST_F(DownloaderTest, NamesFromTheAddressStayInsideTheFolder) {
@@ -163,10 +157,7 @@ TEST_F(DownloaderTest, AnOlderFileIsReplacedOnlyByACompleteOneAndNeverThroughALi
 
 TEST_F(DownloaderTest, ScriptsAndProgramsBecomeExecutable) {
     for (const auto& [body, runs] : {std::pair{std::string("#!/bin/sh\necho update\n"), true},
-                                     std::pair{std::string("\x7f"
-                                                           "ELF\x02\x01\x01",
-                                                           7),
-                                               true},
+                                     std::pair{std::string("\177ELF\2\1\1"), true},
                                      std::pair{std::string("#nothing to run"), false}}) {
         server.Set({.body = body});
         const std::string value = Download("/setup.run");
@@ -241,7 +232,7 @@ TEST_F(NetworkLimitsTest, AnswersAreBoundedInSizeTimeAndRedirects) {
 TEST_F(NetworkLimitsTest, ADownloadEndsAtItsAnnouncedSizeOrWithoutOneAtTheCap) {
     for (const char* failing : {"/trickle", "/endless", "/short", "/elsewhere"})
         EXPECT_EQ(Download(failing), "") << failing;
-    EXPECT_TRUE(FolderNames().empty()); // no partial file left
+    EXPECT_TRUE(FileNames(folder).empty()); // no partial file left
     // A cut without a size, or a size smaller than the file, looks whole to HTTP: only the
     // package's hash tells. A redirect's body is dropped; the name comes from the address asked.
     for (const auto& [path, body] :
@@ -270,23 +261,16 @@ TEST_F(NetworkLimitsTest, LeftoversAreTidiedAwayByTheNextDownload) {
     const auto now = fs::file_time_type::clock::now();
     // A partial file with its resume record waits for its next transfer as long as a package
     // would; a record alone is of no use.
-    const std::pair<const char*, int> files[] = {{"killed.part", 1},
-                                                 {"running.part", 0},
-                                                 {"ancient.sh", 24 * 40},
-                                                 {"paused.bin.part", 24},
-                                                 {"paused.bin.resume", 24},
-                                                 {"orphan.resume", 0},
-                                                 {"p1.sh", 1},
-                                                 {"p2.sh", 2},
-                                                 {"p3.sh", 3},
-                                                 {"p4.sh", 4},
-                                                 {"p5.sh", 5}};
-    for (const auto& [name, hours] : files) {
+    const auto make = [&](const std::string& name, int hours) {
         std::ofstream(folder / name) << "x";
         fs::last_write_time(folder / name, now - std::chrono::hours(hours));
-    }
+    };
+    make("killed.part", 1), make("running.part", 0), make("ancient.sh", 24 * 40);
+    make("paused.bin.part", 24), make("paused.bin.resume", 24), make("orphan.resume", 0);
+    for (int i = 1; i <= 5; ++i)
+        make("p" + std::to_string(i) + ".sh", i);
     ASSERT_NE(Download("/ok"), "");
-    const std::vector<std::string> names = FolderNames();
+    const std::vector<std::string> names = FileNames(folder);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()),
               (std::set<std::string>{"running.part", "paused.bin.part", "paused.bin.resume",
                                      "p1.sh", "p2.sh", "p3.sh", "p4.sh", "ok"}));
@@ -344,16 +328,13 @@ TEST_F(DownloaderTest, TidyingCountsAndAgesOnlyThisProductsPackagesAndKeepsRecor
 }
 
 TEST(RedirectGuard, OnlyToHttpsOrWithinTheSameHost) {
-    struct Case {
-        const char *from, *to;
-        bool allowed;
-    };
-    for (const Case& c :
+    using Case = std::tuple<const char*, const char*, bool>; // from, to, allowed
+    for (const auto& [from, to, allowed] :
          {Case{"http://a/x", "https://b/y", true}, Case{"http://a/x", "http://a:81/y", true},
           Case{"http://a/x", "http://b/y", false}, Case{"https://a/x", "http://a/y", false},
           Case{"http://a/x", "file:///bin/sh", false}, Case{"http://a/x", "ftp://a/y", false}})
-        EXPECT_EQ(QtRedirectGuard::IsAllowed(QUrl(c.from), QUrl(c.to)), c.allowed)
-            << c.from << " -> " << c.to;
+        EXPECT_EQ(QtRedirectGuard::IsAllowed(QUrl(from), QUrl(to)), allowed)
+            << from << " -> " << to;
 }
 
 } // namespace

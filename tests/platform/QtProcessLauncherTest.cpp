@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -34,31 +33,23 @@ void WriteFile(const fs::path& path, const std::string& content, bool executable
 // itself; the finished files appear at once, whole.
 constexpr const char* kRecorder = "#!/bin/sh\n"
                                   "here=$(dirname \"$0\")\n"
-                                  "pwd > \"$here/cwd.tmp\"\n"
+                                  "printf '%s' \"$(pwd)\" > \"$here/cwd.tmp\"\n"
                                   "printf '%s\\0' \"$@\" > \"$here/args.tmp\"\n"
                                   "mv \"$here/cwd.tmp\" \"$here/cwd.txt\"\n"
                                   "mv \"$here/args.tmp\" \"$here/args.txt\"\n";
 
 std::vector<std::string> SplitNul(const std::string& text) {
     std::vector<std::string> items;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
-        items.push_back(text.substr(start, end - start));
+    std::istringstream in(text);
+    for (std::string item; std::getline(in, item, '\0');)
+        items.push_back(item);
     return items;
 }
 
 class ProcessLauncherTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = TestPlatform::MakeTempFolder("launcher");
-        // A blank in the folder makes the program name need its quotes.
-        folder = root / "my tools";
-        fs::create_directories(folder);
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove_all(root, error);
-    }
+    ProcessLauncherTest() { fs::create_directories(folder); }
+    ~ProcessLauncherTest() override { fs::remove_all(root); }
     // Waits for the recorder's output; its arguments, or nothing after the timeout.
     std::optional<std::vector<std::string>> RecordedArguments() {
         const fs::path args = folder / "args.txt";
@@ -70,8 +61,9 @@ protected:
 
     QtEventLoop loop;
     QtProcessLauncher launcher;
-    fs::path root;
-    fs::path folder;
+    const fs::path root = TestPlatform::MakeTempFolder("launcher");
+    // A blank in the folder makes the program name need its quotes.
+    const fs::path folder = root / "my tools";
 };
 
 TEST_F(ProcessLauncherTest, ArgumentsArriveUnchangedAndNoShellSeesThem) {
@@ -89,10 +81,7 @@ TEST_F(ProcessLauncherTest, ArgumentsArriveUnchangedAndNoShellSeesThem) {
         "",      R"(trail\)",  "*"};
     EXPECT_EQ(*arguments, expected);
     // It ran in its own folder.
-    std::string cwd = ReadFile(folder / "cwd.txt");
-    if (!cwd.empty() && cwd.back() == '\n')
-        cwd.pop_back();
-    EXPECT_EQ(fs::canonical(cwd), fs::canonical(folder));
+    EXPECT_EQ(fs::canonical(ReadFile(folder / "cwd.txt")), fs::canonical(folder));
 }
 
 TEST_F(ProcessLauncherTest, AWindowsProgramNameFallsBackToTheFileWithoutExe) {

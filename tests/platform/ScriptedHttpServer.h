@@ -13,9 +13,8 @@
 
 namespace KDAutoUpdate {
 
-// HTTP/1.1 on 127.0.0.1 with scripted answers by path (and one for every other path): status,
-// body, wrong or missing lengths, dropped or held connections, slow or endless senders,
-// redirects. Remembers the paths asked for.
+// HTTP/1.1 on 127.0.0.1 with scripted answers by path (and one for every other path).
+// Remembers the paths asked for.
 class ScriptedHttpServer {
 public:
     struct Answer {
@@ -30,8 +29,7 @@ public:
         // Sent in pieces of this many bytes, one piece per interval; 0: all at once.
         qint64 pieceBytes = 0;
         int pieceIntervalMs = 0;
-        // Sent as the Location header when not empty.
-        std::string location;
+        std::string location; // when not empty
         std::string contentType = "application/octet-stream";
         // Further header lines, each ended by "\r\n".
         std::string headers;

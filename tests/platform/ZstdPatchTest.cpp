@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "platform/zstd/ZstdPatchApplier.h"
 #include "platform/zstd/ZstdPatchMaker.h"
@@ -28,6 +29,10 @@ std::string Noise(std::size_t size, unsigned seed) {
 
 class ZstdPatch : public ::testing::Test {
 protected:
+    ZstdPatch() {
+        Write("base", base);
+        Write("target", target);
+    }
     ~ZstdPatch() override { fs::remove_all(folder); }
     std::string File(const std::string& name) const { return (folder / name).string(); }
     void Write(const std::string& name, const std::string& bytes) const {
@@ -46,8 +51,6 @@ protected:
 };
 
 TEST_F(ZstdPatch, RebuildsTheTargetFromItsBaseWithAFewPerCentOfItsBytes) {
-    Write("base", base);
-    Write("target", target);
     ASSERT_TRUE(ZstdPatchMaker::MakePatch(File("base"), File("target"), File("patch")));
     EXPECT_LT(fs::file_size(folder / "patch"), target.size() / 100);
 
@@ -58,8 +61,6 @@ TEST_F(ZstdPatch, RebuildsTheTargetFromItsBaseWithAFewPerCentOfItsBytes) {
 }
 
 TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
-    Write("base", base);
-    Write("target", target);
     ASSERT_TRUE(ZstdPatchMaker::MakePatch(File("base"), File("target"), File("patch")));
     const std::string patch = Read("patch");
     std::string otherBase = base;
@@ -69,11 +70,8 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
     // An empty frame of its own after the patch: well-formed, but not what was made.
     Write("trailing", patch + std::string("\x28\xb5\x2f\xfd\x20\x00\x01\x00\x00", 9));
 
-    struct Case {
-        const char* what;
-        std::string base, patch;
-        std::uint64_t limit;
-    } cases[] = {
+    // What, base file, patch file, limit.
+    const std::tuple<const char*, std::string, std::string, std::uint64_t> cases[] = {
         {"another base", File("other-base"), File("patch"), target.size()},
         {"a cut patch", File("base"), File("cut"), target.size()},
         {"a frame after the patch", File("base"), File("trailing"), target.size()},
@@ -82,13 +80,13 @@ TEST_F(ZstdPatch, AWrongBaseACutPatchOrATooLargeTargetLeavesNothing) {
         {"no patch", File("base"), File("missing"), target.size()},
         {"the base as patch", File("base"), File("base"), target.size()},
     };
-    for (const Case& c : cases) {
-        EXPECT_FALSE(applier.ApplyPatch(c.base, c.patch, File("fresh"), c.limit)) << c.what;
-        EXPECT_FALSE(fs::exists(folder / "fresh")) << c.what;
+    for (const auto& [what, from, patchFile, limit] : cases) {
+        EXPECT_FALSE(applier.ApplyPatch(from, patchFile, File("fresh"), limit)) << what;
+        EXPECT_FALSE(fs::exists(folder / "fresh")) << what;
         Write("kept", "older");
-        EXPECT_FALSE(applier.ApplyPatch(c.base, c.patch, File("kept"), c.limit)) << c.what;
-        EXPECT_EQ(Read("kept"), "older") << c.what;
-        EXPECT_FALSE(fs::exists(folder / "kept.rebuild")) << c.what;
+        EXPECT_FALSE(applier.ApplyPatch(from, patchFile, File("kept"), limit)) << what;
+        EXPECT_EQ(Read("kept"), "older") << what;
+        EXPECT_FALSE(fs::exists(folder / "kept.rebuild")) << what;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/FakeHttpFetcher.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "tests/support/VirtualEventLoop.h"
 
@@ -30,15 +31,13 @@ FakeHttpFetcher::~FakeHttpFetcher() {
 
 std::vector<std::string> FakeHttpFetcher::RequestedUrls() const {
     std::vector<std::string> urls;
-    for (const auto& request : m_requests)
-        urls.push_back(request.url);
+    std::ranges::transform(m_requests, std::back_inserter(urls), &Request::url);
     return urls;
 }
 
 std::vector<std::string> FakeHttpFetcher::PendingUrls() const {
     std::vector<std::string> urls;
-    for (const auto& state : m_pending)
-        urls.push_back(state->url);
+    std::ranges::transform(m_pending, std::back_inserter(urls), [](auto& s) { return s->url; });
     return urls;
 }
 

@@ -56,14 +56,12 @@ public:
         m_rules[{prefix, true}] = std::move(response);
     }
 
-    // Recordings.
     std::vector<std::string> RequestedUrls() const;
     const std::vector<Request>& Requests() const { return m_requests; }
     int AbortCount() const { return m_abortCount; }
 
-    // Held requests, oldest first.
+    // Held requests, oldest first. Completing answers the oldest held for `url` (any when empty).
     std::vector<std::string> PendingUrls() const;
-    // Answers the oldest held request for `url` (any URL when empty); false when none is held.
     bool CompletePending(const std::string& url, const Response& response);
     int CompleteAllPending(const Response& response);
 
@@ -71,7 +69,7 @@ public:
     std::shared_ptr<IHttpRequest> GetAsync(const std::string& url,
                                            std::function<void(const HttpResult&)> done) override;
 
-    // Shared between a request handle and its posted answer; public for the handle class only.
+    // Shared between a request handle and its posted answer.
     struct State {
         std::string url;
         std::function<void(const HttpResult&)> done;

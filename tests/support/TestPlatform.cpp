@@ -3,8 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <system_error>
+
+#include "tests/support/FileText.h"
 
 namespace KDAutoUpdate {
 
@@ -74,12 +75,9 @@ bool TestPlatform::WriteProgramFile(const std::string& name, const std::string& 
 }
 
 std::optional<std::string> TestPlatform::ReadProgramFile(const std::string& name) const {
-    std::ifstream file(m_folder / name, std::ios::binary);
-    if (!file)
+    if (!std::ifstream(m_folder / name))
         return std::nullopt;
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return ReadFile(m_folder / name);
 }
 
 } // namespace KDAutoUpdate

@@ -1,13 +1,6 @@
 #pragma once
-// One of each fake, wired into a Platform, with a fresh program folder for the test.
-//
-//   TestPlatform tp;
-//   tp.http().SetResponse(url, FakeHttpFetcher::Response::Ok("<r count=\"1\"/>"));
-//   AuAgent agent(tp.platform());
-//   tp.loop().Advance(1000);
-//
-// The program folder is made under the build tree (beside the test program's bin folder) and
-// removed with everything in it when the TestPlatform ends.
+// One of each fake, wired into a Platform, with a fresh program folder under the build tree
+// that goes with everything in it when the TestPlatform ends.
 
 #include <filesystem>
 #include <optional>
@@ -15,29 +8,29 @@
 
 #include "platform/LoadedForms.h"
 #include "platform/Platform.h"
-#ifdef _WIN32
-#include "platform/win32/MsXmlService.h"
-#else
-#include "platform/pugixml/PugiXmlService.h"
-#endif
 #include "platform/sodium/SodiumSignatureVerifier.h"
 #include "platform/zstd/ZstdPatchApplier.h"
 #include "tests/support/FakeHttpFetcher.h"
 #include "tests/support/FakeResourceLibrary.h"
 #include "tests/support/FakeUtilityLibrary.h"
+#include "tests/support/VirtualEventLoop.h"
 #ifdef _WIN32
+#include "platform/win32/MsXmlService.h"
 #include "platform/win32/Win32TextCase.h"
 #else
+#include "platform/pugixml/PugiXmlService.h"
 #include "tests/support/LibcTextCase.h"
 #endif
-#include "tests/support/VirtualEventLoop.h"
 
 namespace KDAutoUpdate {
 
+// On Windows the system's own XML component and lower-casing.
 #ifdef _WIN32
-using TestXmlService = MsXmlService; // the system's own XML component on Windows
+using TestXmlService = MsXmlService;
+using TestTextCase = Win32TextCase;
 #else
 using TestXmlService = PugiXmlService;
+using TestTextCase = LibcTextCase;
 #endif
 
 class TestPlatform {
@@ -76,11 +69,7 @@ private:
     FakeResourceLibrary m_resources;
     TestXmlService m_xml{&m_http, &m_loop};
     LoadedForms m_loadedForms;
-#ifdef _WIN32
-    Win32TextCase m_textCase;
-#else
-    LibcTextCase m_textCase;
-#endif
+    TestTextCase m_textCase;
     SodiumSignatureVerifier m_signatures;
     ZstdPatchApplier m_patches;
     std::filesystem::path m_folder;

@@ -1,10 +1,6 @@
 #pragma once
 // The vendor's side in a test: a key pair, the agent's trust file naming it for a product, and
 // answers and packages signed with it.
-//
-//   VendorKeys vendor;
-//   vendor.Trust(tp, "{P1}");                       // writes updatekeys.xml
-//   tp.http().SetResponse(url, Ok(vendor.SignAnswer(xml, CheckAnswerContent)));
 
 #include <functional>
 #include <string>

@@ -38,9 +38,7 @@ void VirtualEventLoop::ProcessPendingEvents() {
 bool VirtualEventLoop::RunUntil(const std::function<bool()>& done, long timeoutMs) {
     const long long deadline = m_nowMs + std::clamp<long long>(timeoutMs, 0, kMaxRunMs);
     for (;;) {
-        if (RunPosted(&done))
-            return true;
-        if (done())
+        if (RunPosted(&done)) // it asks `done` once more after the last task
             return true;
         if (!FireNextDue(deadline)) {
             m_nowMs = std::max(m_nowMs, deadline);

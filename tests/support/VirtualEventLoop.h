@@ -1,7 +1,6 @@
 #pragma once
-// An event loop whose clock the test moves by hand. Timers tick and posted tasks run only when
-// the test (or code under test) runs the loop, so timeouts take microseconds and every run is
-// the same.
+// An event loop whose clock the test moves by hand: timers tick and posted tasks run only when
+// the loop is run, so timeouts take microseconds and every run is the same.
 
 #include <cstdint>
 #include <deque>
@@ -19,7 +18,6 @@ class VirtualTimer;
 // Local wall-clock seconds (1970-01-01 00:00:00 taken as zero) of a calendar date and time.
 constexpr long long CivilLocalSeconds(int year, int month, int day, int hour = 0, int minute = 0,
                                       int second = 0) {
-    // Days from the civil calendar (proleptic Gregorian).
     const int y = year - (month <= 2 ? 1 : 0);
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yearOfEra = y - era * 400;
@@ -39,7 +37,6 @@ public:
     VirtualEventLoop(const VirtualEventLoop&) = delete;
     VirtualEventLoop& operator=(const VirtualEventLoop&) = delete;
 
-    // IEventLoop
     std::unique_ptr<KDHiResTimer> CreateTimer() override;
     // Runs the posted tasks (including those they post) and timers already due; no time passes.
     void ProcessPendingEvents() override;
@@ -58,7 +55,6 @@ public:
     // Runs `task` once `ms` of virtual time passed (for scripted delays of fakes).
     void PostAfter(long long ms, std::function<void()> task);
 
-    // Virtual milliseconds since the loop was made.
     long long NowMs() const { return m_nowMs; }
     // Sets the wall clock as it reads now; it advances with virtual time from here.
     void SetNowLocalSeconds(long long localSeconds);
