@@ -49,14 +49,14 @@ protected:
     std::unique_ptr<UpdateService> m_service;
 };
 
-TEST_F(CheckUpdateTest, ProductCodeMatchesWithOrWithoutBracesInAnyCaseAndEscaped) {
+TEST_F(CheckUpdateTest, ProductCodeMatchesInAnyCaseOfNameAndValueWithOrWithoutBracesEscaped) {
     Serve(SampleCatalogue());
     const CheckAnswer reference = CheckSample("5.0.2");
     const QString bare = QString(kSampleProduct).mid(1).chopped(1);
     for (const QString& code :
          {bare, bare.toLower(), QString(kSampleProduct).toLower(), "%7B" + bare + "%7D"}) {
         SCOPED_TRACE(code.toStdString());
-        const CheckAnswer answer = Check("ProductCode=" + code + "&Version=5.0.2");
+        const CheckAnswer answer = Check("productcode=" + code + "&VERSION=5.0.2");
         EXPECT_EQ(answer.count, reference.count);
         EXPECT_EQ(answer.msgs, reference.msgs);
     }
