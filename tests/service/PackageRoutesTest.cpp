@@ -77,12 +77,14 @@ protected:
     QByteArray m_payload = RandomBytes(12000);
 };
 
-TEST_F(OnePackage, LinkOutOfThePackagesFolderIsNotFollowed) {
+TEST_F(OnePackage, LinksOutOfTheFolderAndHiddenFilesAreNotServed) {
     ASSERT_TRUE(QFile::link(m_catalogue.Folder() + "/catalogue.xml",
                             m_catalogue.Folder() + "/packages/escape.xml"));
+    m_catalogue.AddPackage(".hidden", "x");
     UpdateService service(m_catalogue.Folder());
     ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
     EXPECT_EQ(Get(service.BaseUrl() + "/packages/escape.xml").status, 404);
+    EXPECT_EQ(Get(service.BaseUrl() + "/packages/.hidden").status, 404);
     EXPECT_EQ(Get(service.BaseUrl() + "/packages/p.bin").body, m_payload);
 }
 
