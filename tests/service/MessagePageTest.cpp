@@ -24,8 +24,11 @@ std::vector<std::string> AttributeNames(const pugi::xml_node& node) {
 
 class MessagePageTest : public ::testing::Test {
 protected:
-    // Serves `folder` and loads the page for `query`, parsed whole: the page is well-formed XML.
-    void LoadPage(const QString& query, const QString& folder = SampleCatalogue()) {
+    // Serves `folder` and loads the page for `query` (the sample product's at 5.0.2), parsed
+    // whole: the page is well-formed XML.
+    void LoadPage(
+        const QString& query = QStringLiteral("ProductCode=%1&Version=5.0.2").arg(kSampleProduct),
+        const QString& folder = SampleCatalogue()) {
         m_service = std::make_unique<UpdateService>(folder);
         ASSERT_TRUE(m_service->Start(QHostAddress::LocalHost, 0));
         const HttpResult result = Get(m_service->BaseUrl() + "/InitUpdate.aspx?" + query);
@@ -34,9 +37,6 @@ protected:
         EXPECT_EQ(result.contentType, "text/html; charset=utf-8");
         m_html = result.body;
         ASSERT_TRUE(m_page.load_buffer(m_html.constData(), static_cast<size_t>(m_html.size())));
-    }
-    void LoadSamplePage() {
-        LoadPage(QStringLiteral("ProductCode=%1&Version=5.0.2").arg(kSampleProduct));
     }
 
     pugi::xml_node Island() { return IslandOf(m_html, m_island); }
@@ -55,7 +55,7 @@ protected:
 };
 
 TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromOutside) {
-    ASSERT_NO_FATAL_FAILURE(LoadSamplePage());
+    ASSERT_NO_FATAL_FAILURE(LoadPage());
     const pugi::xml_node root = Island();
     EXPECT_STREQ(root.name(), "Messages");
     const std::vector<std::string> expected{
@@ -91,7 +91,7 @@ TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromO
 // The island's features and the page's choosers agree: a mandatory feature shows chosen and
 // locked.
 TEST_F(MessagePageTest, PatchFeaturesKeepOrderKindsAndChoices) {
-    ASSERT_NO_FATAL_FAILURE(LoadSamplePage());
+    ASSERT_NO_FATAL_FAILURE(LoadPage());
     const pugi::xml_node patch = FindElement(Island(), "Message", "id", "KS-2024-503P");
     QStringList summary;
     for (const pugi::xml_node feature : patch.child("Features").children("Feature")) {
