@@ -114,10 +114,9 @@ protected:
 TEST_F(ResumedDownload, ATransferTheServiceCutsContinuesWhereItStopped) {
     const Catalogue catalogue(RandomBytes(300000, 11));
     for (const qint64 cut : {qint64{1}, qint64{150000}, qint64{299999}}) {
-        ServiceOptions options{catalogue.files.Folder()};
-        options.cutPackageAfterBytes = cut;
-        options.cutPackages = 1;
-        UpdateService service(options);
+        UpdateService service({.catalogueFolder = catalogue.files.Folder(),
+                               .cutPackageAfterBytes = cut,
+                               .cutPackages = 1});
         ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
         Use(QStringLiteral("cut-%1").arg(cut));
         const std::string file = Download(service.BaseUrl() + "/packages/p.bin");
