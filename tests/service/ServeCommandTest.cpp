@@ -1,5 +1,4 @@
-// The serve command's options and errors, with exit code 2. (Serving, with the base URL as the
-// first line, is what the program's own tests start the service with.)
+// The serve command's refusals, with exit code 2 (the program's own tests start it serving).
 #include "ServiceTestSupport.h"
 
 #include "service/ServeCommand.h"
