@@ -91,15 +91,6 @@ protected:
                "CheckMessages\nwait NewMessages 20000\nui dlgCheckMessages.cmdYes click\n"
                "wait Page 20000\n";
     }
-    // The installer runs detached: wait for its record (bounded).
-    std::string InstallRecord() const {
-        QElapsedTimer t;
-        t.start();
-        std::string ran;
-        while ((ran = app.ReadFile("installs.log")).empty() && t.elapsed() < 10000)
-            QThread::msleep(20);
-        return ran;
-    }
 
     ServiceProcess service;
     ProgramCopy app;
@@ -141,7 +132,12 @@ TEST_F(ShellRoad, FromCheckToAnInstallerStartedNow) {
     EXPECT_NE(output.find("Event ProcessCompleted\nTimeout\nGetLastInstallableUpdate -> Nothing\n"),
               std::string::npos)
         << output;
-    const std::string ran = InstallRecord();
+    // The installer runs detached: wait for its record (bounded).
+    QElapsedTimer clock;
+    clock.start();
+    std::string ran;
+    while ((ran = app.ReadFile("installs.log")).empty() && clock.elapsed() < 10000)
+        QThread::msleep(20);
     EXPECT_NE(ran.find("/quiet /norestart"), std::string::npos) << ran;
     const std::string store = app.ReadFile("updateinfo.xml");
     EXPECT_NE(store.find("install-last-update-on-startup=\"0\""), std::string::npos) << store;
