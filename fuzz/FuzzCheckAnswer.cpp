@@ -1,5 +1,4 @@
-// The check answer, synchronous and asynchronous, with and without the vendor's keys (first
-// byte).
+// The check answer, sync and async, with and without the vendor's keys (first byte).
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,4 @@
-// The page's data island as the messages window reads it, bare or in its HTML wrapper, with
-// and without the vendor's keys (bits of the first byte).
+// The messages window's data island, bare or wrapped, with or without keys (first byte's bits).
 
 #include <cstdint>
 #include <string>

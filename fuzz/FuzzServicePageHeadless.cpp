@@ -1,5 +1,4 @@
-// The service page in the headless HTML reader: parsed, the island and close element found,
-// every element's attributes and markup read.
+// The service page in the headless HTML reader: island, close element, every element read.
 
 #include <cstdint>
 #include <string>

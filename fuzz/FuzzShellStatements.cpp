@@ -1,5 +1,4 @@
-// The automation shell's statements, run against the test platform's fakes (no network, the
-// virtual clock), so any script ends quickly.
+// The shell's statements on the test platform's fakes (no network, virtual clock): runs end fast.
 
 #include <cstdint>
 #include <sstream>

@@ -1,6 +1,5 @@
 #pragma once
-// What the fuzz targets share: the input split into a flag byte and the text, and the trust
-// file switched on or off.
+// Shared by the fuzz targets: the input as a flag byte and text; the trust file on or off.
 
 #include <cstdint>
 #include <string>

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "tests/support/TestPlatform.h"
 #include "tests/support/qt/CoreApplicationEnvironment.h"
@@ -34,9 +34,7 @@ QString ProgramCopy::Program() const {
 
 std::string ProgramCopy::ReadFile(const std::string& name) const {
     std::ifstream in(m_folder / name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void ProgramCopy::WriteFile(const std::string& name, const std::string& text) const {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -47,6 +48,16 @@ Answer RawGet(quint16 port, const QByteArray& target, const QByteArray& headers 
         if (line.toLower().startsWith("content-type:"))
             answer.contentType = line.mid(13).trimmed();
     return answer;
+}
+
+// Writes each (path, bytes) below `folder`, making the folders on the way.
+void WriteFiles(const QString& folder, const QList<std::pair<QString, QByteArray>>& files) {
+    for (const auto& [name, bytes] : files) {
+        QFile file(folder + u'/' + name);
+        QDir().mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+            << name.toStdString();
+    }
 }
 
 class PublishedCatalogue : public ::testing::Test {
@@ -151,15 +162,11 @@ QByteArray Gunzip(const QByteArray& bytes) {
     return gzip.exitCode() == 0 ? gzip.readAllStandardOutput() : QByteArray("<not gzip>");
 }
 
-// What a static host and a CDN in front of it need: the gzip files publish wrote beside pages,
-// answers and information pages go to clients that accept them, the plain files to others;
-// answers and pages are cached briefly; packages under addresses that change with their content,
-// and patches, named by the hashes of both their ends, may be kept for good, as the service says
-// of patches as well.
+// What a static host and a CDN in front of it need: pages and answers precompressed for clients
+// that accept it and cached briefly; packages (under addresses that change with their content)
+// and patches (named by the hashes of both ends) kept for good, as the service says of patches.
 TEST_F(PublishedCatalogue, PagesGoOutPrecompressedAndPackagesAndPatchesAreImmutable) {
     const QString catalogue = work.filePath(QStringLiteral("patched"));
-    QDir().mkpath(catalogue + "/packages");
-    QDir().mkpath(catalogue + "/info");
     QByteArray old;
     for (int line = 0; line < 2000; ++line)
         old += "echo " + QByteArray::number(line) + "\n";
@@ -173,10 +180,7 @@ TEST_F(PublishedCatalogue, PagesGoOutPrecompressedAndPackagesAndPatchesAreImmuta
   <message id="two" name="Zwei" type="exe" package="app-2.sh" toVersion="2"><base package="app-1.sh"/></message>
   <message id="news" name="News" type="info" page="news.html"/>
 </product></catalogue>)"}};
-    for (const auto& [name, bytes] : files) {
-        QFile file(catalogue + u'/' + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    ASSERT_NO_FATAL_FAILURE(WriteFiles(catalogue, files));
     ASSERT_NO_FATAL_FAILURE(Serve(catalogue));
     const QByteArray query = "?ProductCode={6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}&Version=1";
     QByteArray html;
@@ -231,13 +235,8 @@ TEST_F(PublishedCatalogue, PagesGoOutPrecompressedAndPackagesAndPatchesAreImmuta
 // published files and by the embedded service: the same answer for every one of 10,000 keys.
 TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
     const QString catalogue = work.filePath(QStringLiteral("gated"));
-    QDir().mkpath(catalogue + "/packages");
-    QFile package(catalogue + "/packages/p.bin");
-    ASSERT_TRUE(package.open(QIODevice::WriteOnly) && package.write("payload") == 7);
-    package.close();
-    QFile xml(catalogue + "/catalogue.xml");
-    ASSERT_TRUE(xml.open(QIODevice::WriteOnly));
-    xml.write(R"(<catalogue>
+    ASSERT_NO_FATAL_FAILURE(
+        WriteFiles(catalogue, {{"packages/p.bin", "payload"}, {"catalogue.xml", R"(<catalogue>
 <product code="{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}" name="Keldra Studio">
   <message id="first" name="F" type="exe" package="p.bin" toVersion="5.1" rollout="5"/>
   <message id="wide" name="W" type="exe" package="p.bin" toVersion="5.2" rollout="37"/>
@@ -250,8 +249,7 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
 <product code="{11111111-2222-3333-4444-555555555555}" name="Other">
   <message id="other" name="O" type="exe" package="p.bin" rollout="37"/>
 </product>
-</catalogue>)");
-    xml.close();
+</catalogue>)"}}));
     ASSERT_NO_FATAL_FAILURE(Serve(catalogue));
     const QByteArray products[] = {"{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B0D14}",
                                    "%7b6f1b3c2a-8d4e-4b7a-9c21-5e3f7a9b0d14%7d",

@@ -1,14 +1,14 @@
 // The automation shell as a host uses it: statements in, printed results and the store out; and
-// the whole road against the embedded service: check, notification, page, feature choice,
-// download, after-download choice, installer or pending update, reminder.
+// the whole road against the embedded service, from the check to the installer or the reminder.
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
 #include "AppHarness.h"
 
@@ -77,8 +77,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(service.Started());
         const QString folder = QString::fromStdString(app.Folder().string());
-        record = app.Folder() / "installs.log";
-        app.SetEnv("KDAU_INSTALL_RECORD", QString::fromStdString(record.string()));
+        app.SetEnv("KDAU_INSTALL_RECORD", folder + "/installs.log");
         app.SetEnv("XDG_CACHE_HOME", folder + "/cache");
     }
 
@@ -92,26 +91,9 @@ protected:
                "CheckMessages\nwait NewMessages 20000\nui dlgCheckMessages.cmdYes click\n"
                "wait Page 20000\n";
     }
-    // The installer runs detached: wait for its record (bounded).
-    std::string InstallRecord() const {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000) {
-            std::ifstream in(record);
-            std::stringstream s;
-            s << in.rdbuf();
-            if (!s.str().empty())
-                return s.str();
-            QThread::msleep(20);
-        }
-        return {};
-    }
-
-    bool InstallRecordIsEmpty() const { return !std::filesystem::exists(record); }
 
     ServiceProcess service;
     ProgramCopy app;
-    std::filesystem::path record;
 };
 
 TEST_F(ShellRoad, NewMessagesPrintsItsArgumentsByNameAndTheAnswerSkipsTheDialog) {
@@ -150,7 +132,12 @@ TEST_F(ShellRoad, FromCheckToAnInstallerStartedNow) {
     EXPECT_NE(output.find("Event ProcessCompleted\nTimeout\nGetLastInstallableUpdate -> Nothing\n"),
               std::string::npos)
         << output;
-    const std::string ran = InstallRecord();
+    // The installer runs detached: wait for its record (bounded).
+    QElapsedTimer clock;
+    clock.start();
+    std::string ran;
+    while ((ran = app.ReadFile("installs.log")).empty() && clock.elapsed() < 10000)
+        QThread::msleep(20);
     EXPECT_NE(ran.find("/quiet /norestart"), std::string::npos) << ran;
     const std::string store = app.ReadFile("updateinfo.xml");
     EXPECT_NE(store.find("install-last-update-on-startup=\"0\""), std::string::npos) << store;
@@ -177,7 +164,7 @@ TEST_F(ShellRoad, APatchWithTheChosenFeaturesIsRecordedAndTheReminderStartsIt) {
          {std::string("install-last-update-on-startup=\"1\""),
           std::string("last-update-message-id=\"KS-2024-503P\""), "last-update-cmd=\"" + command})
         EXPECT_NE(store.find(attribute), std::string::npos) << attribute << '\n' << store;
-    EXPECT_TRUE(InstallRecordIsEmpty());
+    EXPECT_FALSE(std::filesystem::exists(app.Folder() / "installs.log"));
 
     const std::string second =
         app.RunShell("ProductCode = " + std::string(kProduct) +
@@ -193,6 +180,30 @@ TEST_F(ShellRoad, APatchWithTheChosenFeaturesIsRecordedAndTheReminderStartsIt) {
         << second;
     // Handed over: this system has no Msiexec, and a command that cannot start counts as run.
     EXPECT_EQ(app.ReadFile("updateinfo.xml").find("last-update-cmd"), std::string::npos);
+}
+
+// A check loads what it needs and no more, by the dynamic loader's own account (LD_DEBUG=libs).
+TEST_F(ShellRoad, ACheckLoadsNeitherWindowsNorBrowserNorHttpService) {
+    const QDir folder(QString::fromStdString(app.Folder().string()));
+    app.SetEnv("LD_DEBUG", "libs");
+    app.SetEnv("LD_DEBUG_OUTPUT", folder.filePath("ld"));
+    const std::string output =
+        app.RunShell(Header() + "CheckMessages bSilent=True bAsync=False bAuto=False\n");
+    ASSERT_NE(output.find("CheckMessages -> True"), std::string::npos) << output;
+
+    QString loaded;
+    for (const QString& name : folder.entryList({"ld.*"}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            loaded += QString::fromLocal8Bit(file.readAll());
+    }
+    ASSERT_TRUE(loaded.contains("calling init: ")) << "no loader trace";
+    for (const char* library :
+         {"libkdautoupdate.so", "libQt6Network.so", "libpugixml.so", "libgumbo.so"})
+        EXPECT_TRUE(loaded.contains(library)) << library;
+    for (const char* library : {"libQt6Gui.so", "libQt6Widgets.so", "libQt6WebEngineCore.so",
+                                "libQt6HttpServer.so", "libkdautoupdate-desktop.so"})
+        EXPECT_FALSE(loaded.contains(library)) << library;
 }
 
 } // namespace

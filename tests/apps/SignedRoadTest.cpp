@@ -29,10 +29,6 @@ protected:
     QString Path(const std::string& name) const {
         return QString::fromStdString((app.Folder() / name).string());
     }
-    std::string Shell(const ServiceProcess& service, const std::string& script) {
-        return app.RunShell("BaseURL = " + service.BaseUrl().toStdString() + "\nProductCode = " +
-                            kProduct + "\nMajorVer = 5\nRevision = 2\n" + script);
-    }
 
     ProgramCopy app;
     std::string publicKey;
@@ -50,10 +46,11 @@ TEST_F(SignedRoad, ASignedWayBackIsInstalledThoughItIsNotNewer) {
     ServiceProcess service(
         {"--signing-key", Path("keys/update-signing.key"), "--catalogue", Path("back")});
     ASSERT_TRUE(service.Started());
-    const std::string out =
-        Shell(service, "CheckMessages bSilent=True bAsync=False\nDisplayMessages\nwait Page 20000\n"
-                       "answer dlgAfterDownload optInstallAction(1) cmdOK\n"
-                       "ui frmMessages click [auButtonType=actionbutton] [forMessage=BACK]\n");
+    const std::string out = app.RunShell(
+        "BaseURL = " + service.BaseUrl().toStdString() + "\nProductCode = " + kProduct +
+        "\nMajorVer = 5\nRevision = 2\nCheckMessages bSilent=True bAsync=False\nDisplayMessages\n"
+        "wait Page 20000\nanswer dlgAfterDownload optInstallAction(1) cmdOK\n"
+        "ui frmMessages click [auButtonType=actionbutton] [forMessage=BACK]\n");
     EXPECT_NE(out.find("Page shown: 1 messages"), std::string::npos) << out;
     EXPECT_EQ(out.find("nicht neuer"), std::string::npos) << out;
     EXPECT_NE(app.ReadFile("updateinfo.xml").find("last-update-signature=\""), std::string::npos)

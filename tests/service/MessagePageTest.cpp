@@ -1,7 +1,9 @@
-// The message page: its data island, the buttons the agent's window reacts to, and how it looks
-// without offers.
+// The message page: its data island, the buttons the agent's window reacts to, how it looks
+// without offers, and the patches it names.
 #include "ServiceTestSupport.h"
 
+#include "platform/sodium/SodiumSignatureVerifier.h"
+#include "platform/zstd/ZstdPatchApplier.h"
 #include "service/UpdateService.h"
 
 #include <QHostAddress>
@@ -22,19 +24,19 @@ std::vector<std::string> AttributeNames(const pugi::xml_node& node) {
 
 class MessagePageTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_service.Start(QHostAddress::LocalHost, 0)); }
-
-    // Loads the page for `query` and parses it whole; the page is well-formed XML.
-    void LoadPage(const QString& query) {
-        const HttpResult result = Get(m_service.BaseUrl() + "/InitUpdate.aspx?" + query);
+    // Serves `folder` and loads the page for `query` (the sample product's at 5.0.2), parsed
+    // whole: the page is well-formed XML.
+    void LoadPage(
+        const QString& query = QStringLiteral("ProductCode=%1&Version=5.0.2").arg(kSampleProduct),
+        const QString& folder = SampleCatalogue()) {
+        m_service = std::make_unique<UpdateService>(folder);
+        ASSERT_TRUE(m_service->Start(QHostAddress::LocalHost, 0));
+        const HttpResult result = Get(m_service->BaseUrl() + "/InitUpdate.aspx?" + query);
         ASSERT_TRUE(result.finished);
         ASSERT_EQ(result.status, 200);
         EXPECT_EQ(result.contentType, "text/html; charset=utf-8");
         m_html = result.body;
         ASSERT_TRUE(m_page.load_buffer(m_html.constData(), static_cast<size_t>(m_html.size())));
-    }
-    void LoadSamplePage() {
-        LoadPage(QStringLiteral("ProductCode=%1&Version=5.0.2").arg(kSampleProduct));
     }
 
     pugi::xml_node Island() { return IslandOf(m_html, m_island); }
@@ -46,14 +48,14 @@ protected:
         });
     }
 
-    UpdateService m_service{SampleCatalogue()};
+    std::unique_ptr<UpdateService> m_service;
     QByteArray m_html;
     pugi::xml_document m_page;
     pugi::xml_document m_island;
 };
 
 TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromOutside) {
-    LoadSamplePage();
+    ASSERT_NO_FATAL_FAILURE(LoadPage());
     const pugi::xml_node root = Island();
     EXPECT_STREQ(root.name(), "Messages");
     const std::vector<std::string> expected{
@@ -74,7 +76,7 @@ TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromO
     EXPECT_EQ(ids, (QStringList{"KS-2024-510", "KS-2024-503P", "KS-INFO-6"}));
     EXPECT_EQ(
         QString(FindElement(root, "Message", "id", "KS-INFO-6").attribute("downloadPath").value()),
-        m_service.BaseUrl() + "/info/KeldraStudio6-Vorschau.html");
+        m_service->BaseUrl() + "/info/KeldraStudio6-Vorschau.html");
 
     const pugi::xml_node close = FindElement(m_page, "button", "id", "cmdClose");
     ASSERT_TRUE(close);
@@ -89,7 +91,7 @@ TEST_F(MessagePageTest, SamplePageCarriesEveryOfferWithItsButtonsAndNothingFromO
 // The island's features and the page's choosers agree: a mandatory feature shows chosen and
 // locked.
 TEST_F(MessagePageTest, PatchFeaturesKeepOrderKindsAndChoices) {
-    LoadSamplePage();
+    ASSERT_NO_FATAL_FAILURE(LoadPage());
     const pugi::xml_node patch = FindElement(Island(), "Message", "id", "KS-2024-503P");
     QStringList summary;
     for (const pugi::xml_node feature : patch.child("Features").children("Feature")) {
@@ -128,7 +130,7 @@ TEST_F(MessagePageTest, UnknownProductPageSaysSoAndKeepsIslandAndClose) {
     EXPECT_TRUE(m_page.select_nodes("//*[@auButtonType]").empty());
 }
 
-TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
+TEST_F(MessagePageTest, MarkupInCatalogueValuesStaysText) {
     TempCatalogue catalogue;
     catalogue.AddPackage("a&b.bin", "x");
     catalogue.WriteCatalogue(R"(<catalogue><product code="{AB}" name="Tom &amp; Jerry &lt;Pro&gt;">
@@ -140,14 +142,8 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     <feature name="Fixed" allowUserSelection="no">Fest</feature>
   </message>
 </product></catalogue>)");
-    UpdateService service(catalogue.Folder());
-    ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
-    const HttpResult result = Get(service.BaseUrl() + "/InitUpdate.aspx?ProductCode=AB");
-    ASSERT_EQ(result.status, 200);
-
-    pugi::xml_document page;
-    ASSERT_TRUE(page.load_buffer(result.body.constData(), static_cast<size_t>(result.body.size())));
-    const pugi::xml_node message = page.select_node("//Message").node();
+    ASSERT_NO_FATAL_FAILURE(LoadPage("ProductCode=AB", catalogue.Folder()));
+    const pugi::xml_node message = m_page.select_node("//Message").node();
     EXPECT_STREQ(message.attribute("id").value(), "m&1");
     EXPECT_STREQ(message.attribute("name").value(), "Fix \"5\" </script>");
     EXPECT_STREQ(message.attribute("cmdLine").value(), "/dir \"C:\\Program Files\" /x");
@@ -155,17 +151,71 @@ TEST(MessagePageEscaping, MarkupInCatalogueValuesStaysText) {
     EXPECT_STREQ(message.attribute("destination").value(), "C:\\Tmp<1>");
     EXPECT_STREQ(message.attribute("fileName").value(), "a&b.bin");
     EXPECT_EQ(QString(message.attribute("downloadPath").value()),
-              service.BaseUrl() + "/packages/a%26b.bin");
-    EXPECT_STREQ(page.select_node("//h1").node().child_value(), "Tom & Jerry <Pro>");
-    EXPECT_STREQ(page.select_node("//section/h2").node().child_value(), "Tom & Jerry <b>");
+              m_service->BaseUrl() + "/packages/a%26b.bin");
+    EXPECT_STREQ(m_page.select_node("//h1").node().child_value(), "Tom & Jerry <Pro>");
+    EXPECT_STREQ(m_page.select_node("//section/h2").node().child_value(), "Tom & Jerry <b>");
     EXPECT_EQ(
-        QString(FindElement(page, "input", "forFeature", "F&1").attribute("forMessage").value()),
+        QString(FindElement(m_page, "input", "forFeature", "F&1").attribute("forMessage").value()),
         "m&1");
     // A mandatory feature shows chosen; it and one the user may not choose are locked.
-    EXPECT_TRUE(FindElement(page, "input", "forFeature", "Must").attribute("checked"));
-    EXPECT_EQ(page.select_nodes("//input[@disabled]").size(), 2u);
+    EXPECT_TRUE(FindElement(m_page, "input", "forFeature", "Must").attribute("checked"));
+    EXPECT_EQ(m_page.select_nodes("//input[@disabled]").size(), 2u);
     // The percent-encoded address leads back to the package.
     EXPECT_EQ(Get(QString(message.attribute("downloadPath").value())).body, "x");
+}
+
+// Patches from the earlier packages the catalogue names: named in the island with the package's
+// hash, served as files that rebuild the package.
+QByteArray Version(int n) {
+    QByteArray text = "#!/bin/sh\n";
+    for (int line = 0; line < 3000; ++line)
+        text += "echo " + QByteArray::number(line % 11 == 0 ? line * n : line) + "\n";
+    return text;
+}
+
+std::string Sha256(const QString& path) {
+    return SodiumSignatureVerifier().FileSha256(path.toStdString()).value_or("");
+}
+
+TEST_F(MessagePageTest, PatchesNamedForTheBasesRebuildThePackage) {
+    TempCatalogue catalogue;
+    const QStringList bases{catalogue.AddPackage("app-5.0.sh", Version(50)),
+                            catalogue.AddPackage("app-5.0.1.sh", Version(501))};
+    const QString target = catalogue.AddPackage("app-5.1.sh", Version(51));
+    catalogue.AddPackage("other.sh", "#!/bin/sh\n");
+    catalogue.WriteCatalogue(InProduct(R"(
+          <message id="m51" name="5.1" type="exe" package="app-5.1.sh">
+            <base package="app-5.0.sh"/><feature name="f"/><base package="app-5.0.1.sh"/>
+          </message>
+          <message id="plain" name="plain" type="exe" package="other.sh"/>)"));
+    ASSERT_NO_FATAL_FAILURE(LoadPage("ProductCode={AB}", catalogue.Folder()));
+    const pugi::xml_node island = Island();
+    // Each Delta of m51 rebuilds the package from the base its hash names.
+    const pugi::xml_node message = FindElement(island, "Message", "id", "m51");
+    EXPECT_EQ(message.attribute("sha256").value(), Sha256(target));
+    int count = 0;
+    for (const pugi::xml_node delta : message.children("Delta")) {
+        ASSERT_LT(count, bases.size());
+        const QString& base = bases[count];
+        ASSERT_EQ(delta.attribute("base").value(), Sha256(base)) << "in the catalogue's order";
+        const QString url = QString::fromUtf8(delta.attribute("path").value());
+        EXPECT_TRUE(url.startsWith(m_service->BaseUrl() + "/deltas/")) << url.toStdString();
+        const HttpResult patch = Get(url);
+        EXPECT_EQ(patch.status, 200);
+        EXPECT_EQ(patch.body.size(), delta.attribute("size").as_llong());
+        EXPECT_LT(patch.body.size(), Version(51).size() / 10);
+        const QString patchFile = catalogue.Write(QStringLiteral("patch%1").arg(count), patch.body);
+        const QString rebuilt = catalogue.Folder() + QStringLiteral("/rebuilt%1").arg(count);
+        ASSERT_TRUE(ZstdPatchApplier().ApplyPatch(base.toStdString(), patchFile.toStdString(),
+                                                  rebuilt.toStdString(), 1 << 20));
+        EXPECT_EQ(Sha256(rebuilt), Sha256(target));
+        ++count;
+    }
+    EXPECT_EQ(count, 2);
+    // A package without bases keeps its unsigned form: no hash, no patches.
+    const pugi::xml_node plain = FindElement(island, "Message", "id", "plain");
+    EXPECT_FALSE(plain.attribute("sha256"));
+    EXPECT_FALSE(plain.child("Delta"));
 }
 
 } // namespace

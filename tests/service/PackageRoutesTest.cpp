@@ -1,32 +1,22 @@
-// Packages and info pages: bytes as stored, nothing outside the catalogue, 404 for the rest.
+// Packages and info pages: bytes as stored, at the rate set and as fast as the client takes them,
+// nothing outside the catalogue, 404 for the rest.
 #include "ServiceTestSupport.h"
 
+#include "service/PackageStream.h"
 #include "service/ServiceOptions.h"
 #include "service/UpdateService.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
-#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
 namespace KDAutoUpdate::Testing {
 namespace {
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-QByteArray RandomBytes(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator.bounded(256));
-    return bytes;
-}
 
 class PackageRoutesTest : public ::testing::Test {
 protected:
@@ -34,40 +24,30 @@ protected:
     UpdateService m_service{SampleCatalogue()};
 };
 
-TEST_F(PackageRoutesTest, PackagesArriveByteForByteWithTheirLength) {
-    for (const char* name : {"KeldraStudio-Update-5.1.0.sh", "KeldraStudio-5.0.3.msp"}) {
-        SCOPED_TRACE(name);
-        const QByteArray stored = FileBytes(SampleCatalogue() + "/packages/" + name);
-        const HttpResult result = Get(m_service.BaseUrl() + "/packages/" + name);
+TEST_F(PackageRoutesTest, FilesArriveByteForByteWithTheirLengthAndType) {
+    const std::pair<const char*, const char*> files[] = {
+        {"/packages/KeldraStudio-Update-5.1.0.sh", "application/octet-stream"},
+        {"/packages/KeldraStudio-5.0.3.msp", "application/octet-stream"},
+        {"/info/KeldraStudio6-Vorschau.html", "text/html"}};
+    for (const auto& [path, type] : files) {
+        SCOPED_TRACE(path);
+        const QByteArray stored = FileBytes(SampleCatalogue() + path);
+        const HttpResult result = Get(m_service.BaseUrl() + path);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.status, 200);
-        EXPECT_EQ(result.contentType, "application/octet-stream");
+        EXPECT_TRUE(result.contentType.startsWith(type)) << result.contentType.toStdString();
         EXPECT_EQ(result.contentLength, stored.size());
         EXPECT_EQ(result.body, stored);
     }
 }
 
-TEST_F(PackageRoutesTest, InfoPageIsServedAsHtml) {
-    const HttpResult result = Get(m_service.BaseUrl() + "/info/KeldraStudio6-Vorschau.html");
-    EXPECT_EQ(result.status, 200);
-    EXPECT_TRUE(result.contentType.startsWith("text/html"));
-    EXPECT_EQ(result.body, FileBytes(SampleCatalogue() + "/info/KeldraStudio6-Vorschau.html"));
-}
-
 TEST_F(PackageRoutesTest, AddressesThatLeaveTheFolderAreNotFound) {
     for (const QByteArray& target : QList<QByteArray>{
-             "/services/autoupdate/packages/../catalogue.xml",
-             "/services/autoupdate/packages/..%2Fcatalogue.xml",
-             "/services/autoupdate/packages/..",
-             "/services/autoupdate/packages/%2Fetc%2Fpasswd",
-             "/services/autoupdate/packages//etc/passwd",
-             "/services/autoupdate/packages/..%5Ccatalogue.xml",
-             "/services/autoupdate/info/../packages/KeldraStudio-5.0.3.msp",
-             "/services/autoupdate/packages/",
-             "/services/autoupdate/packages/missing.bin",
-         }) {
+             "/packages/../catalogue.xml", "/packages/..%2Fcatalogue.xml", "/packages/..",
+             "/packages/%2Fetc%2Fpasswd", "/packages//etc/passwd", "/packages/..%5Ccatalogue.xml",
+             "/info/../packages/KeldraStudio-5.0.3.msp", "/packages/", "/packages/missing.bin"}) {
         SCOPED_TRACE(target.toStdString());
-        const HttpResult result = RawGet(m_service.Port(), target);
+        const HttpResult result = RawGet(m_service.Port(), "/services/autoupdate" + target);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.status, 404);
         EXPECT_FALSE(result.body.contains("catalogue"));
@@ -85,39 +65,73 @@ TEST_F(PackageRoutesTest, UnknownAddressesAndOtherMethodsAreRefused) {
               405);
 }
 
-TEST(PackageRoutesOutside, LinkOutOfThePackagesFolderIsNotFollowed) {
-    TempCatalogue catalogue;
-    catalogue.AddPackage("p.bin", "payload");
-    catalogue.WriteCatalogue(R"(<catalogue><product code="AB" name="P">
-  <message id="m1" name="One" type="exe" package="p.bin"/></product></catalogue>)");
-    ASSERT_TRUE(QFile::link(catalogue.Folder() + "/catalogue.xml",
-                            catalogue.Folder() + "/packages/escape.xml"));
-    UpdateService service(catalogue.Folder());
+// A catalogue of one package of its own.
+class OnePackage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_catalogue.AddPackage("p.bin", m_payload);
+        m_catalogue.WriteCatalogue(
+            InProduct(R"(<message id="m1" name="One" type="exe" package="p.bin"/>)"));
+    }
+    TempCatalogue m_catalogue;
+    QByteArray m_payload = RandomBytes(12000);
+};
+
+TEST_F(OnePackage, LinksOutOfTheFolderAndHiddenFilesAreNotServed) {
+    ASSERT_TRUE(QFile::link(m_catalogue.Folder() + "/catalogue.xml",
+                            m_catalogue.Folder() + "/packages/escape.xml"));
+    m_catalogue.AddPackage(".hidden", "x");
+    UpdateService service(m_catalogue.Folder());
     ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
     EXPECT_EQ(Get(service.BaseUrl() + "/packages/escape.xml").status, 404);
-    EXPECT_EQ(Get(service.BaseUrl() + "/packages/p.bin").body, "payload");
+    EXPECT_EQ(Get(service.BaseUrl() + "/packages/.hidden").status, 404);
+    EXPECT_EQ(Get(service.BaseUrl() + "/packages/p.bin").body, m_payload);
 }
 
-TEST(PackageRoutesThrottled, PackageBodyKeepsToTheRate) {
-    TempCatalogue catalogue;
-    const QByteArray payload = RandomBytes(12000);
-    catalogue.AddPackage("slow.bin", payload);
-    catalogue.WriteCatalogue(R"(<catalogue><product code="AB" name="P">
-  <message id="m1" name="One" type="exe" package="slow.bin"/></product></catalogue>)");
-    ServiceOptions options;
-    options.catalogueFolder = catalogue.Folder();
-    options.packageBytesPerSecond = 40000; // 12000 bytes take at least 300 ms
-    UpdateService service(options);
+TEST_F(OnePackage, PackageBodyKeepsToTheRate) {
+    UpdateService service({.catalogueFolder = m_catalogue.Folder(),
+                           .packageBytesPerSecond = 40000}); // 12000 bytes take 300 ms
     ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
-
     QElapsedTimer clock;
     clock.start();
-    const HttpResult package = Get(service.BaseUrl() + "/packages/slow.bin");
-    const qint64 packageMs = clock.elapsed();
+    const HttpResult package = Get(service.BaseUrl() + "/packages/p.bin");
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_EQ(package.contentLength, m_payload.size()); // known up front, for the progress bar
+    EXPECT_TRUE(package.body == m_payload);
+}
 
-    EXPECT_EQ(package.contentLength, payload.size()); // known up front, for the progress bar
-    EXPECT_TRUE(package.body == payload);
-    EXPECT_GE(packageMs, 250);
+// The package body device holds back while the connection has not taken what it was given.
+TEST(PackageStreamTest, ReadsOnlyWhileTheConnectionKeepsUp) {
+    TempCatalogue scratch;
+    const QString path = scratch.AddPackage("f.bin", QByteArray(1024 * 1024, 'p'));
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections(); }));
+    QTcpSocket* connection = server.nextPendingConnection();
+
+    PackageStream stream(path, connection, 0);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(stream.isSequential());
+    EXPECT_EQ(stream.size(), 1024 * 1024);
+    EXPECT_GT(stream.bytesAvailable(), 0);
+
+    // A client that has not taken the last megabyte yet: nothing more is read for now.
+    connection->write(QByteArray(1024 * 1024, 'q'));
+    EXPECT_EQ(stream.bytesAvailable(), 0);
+    char buffer[512];
+    EXPECT_EQ(stream.read(buffer, sizeof buffer), 0);
+    EXPECT_FALSE(stream.atEnd());
+
+    // Once the connection drains, the stream tells its reader to go on.
+    QSignalSpy ready(&stream, &QIODevice::readyRead);
+    ASSERT_TRUE(WaitUntil([&] {
+        client.readAll();
+        return ready.count() > 0;
+    }));
+    EXPECT_EQ(stream.read(buffer, sizeof buffer), qint64{sizeof buffer});
+    EXPECT_EQ(buffer[0], 'p');
 }
 
 } // namespace

@@ -6,11 +6,9 @@
 #include "service/ServiceOptions.h"
 #include "service/UpdateService.h"
 
-#include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,25 +18,9 @@
 namespace KDAutoUpdate::Testing {
 namespace {
 
-QByteArray RandomBytes(qsizetype size, quint32 seed) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator.bounded(256));
-    return bytes;
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 struct Fetched {
     int status = 0;
-    QByteArray body;
-    QByteArray contentRange;
-    QByteArray etag;
-    QByteArray lastModified;
+    QByteArray body, contentRange, etag, lastModified;
 };
 
 Fetched GetWith(const QString& url, const QList<std::pair<QByteArray, QByteArray>>& headers) {
@@ -57,8 +39,8 @@ class Catalogue {
 public:
     explicit Catalogue(const QByteArray& package) : bytes(package) {
         files.AddPackage(QStringLiteral("p.bin"), bytes);
-        files.WriteCatalogue(R"(<catalogue><product code="AB" name="P">
-  <message id="m1" name="One" type="exe" package="p.bin"/></product></catalogue>)");
+        files.WriteCatalogue(
+            InProduct(R"(<message id="m1" name="One" type="exe" package="p.bin"/>)"));
     }
     TempCatalogue files;
     QByteArray bytes;
@@ -132,10 +114,9 @@ protected:
 TEST_F(ResumedDownload, ATransferTheServiceCutsContinuesWhereItStopped) {
     const Catalogue catalogue(RandomBytes(300000, 11));
     for (const qint64 cut : {qint64{1}, qint64{150000}, qint64{299999}}) {
-        ServiceOptions options{catalogue.files.Folder()};
-        options.cutPackageAfterBytes = cut;
-        options.cutPackages = 1;
-        UpdateService service(options);
+        UpdateService service({.catalogueFolder = catalogue.files.Folder(),
+                               .cutPackageAfterBytes = cut,
+                               .cutPackages = 1});
         ASSERT_TRUE(service.Start(QHostAddress::LocalHost, 0));
         Use(QStringLiteral("cut-%1").arg(cut));
         const std::string file = Download(service.BaseUrl() + "/packages/p.bin");

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -50,6 +51,24 @@ bool TakeAnswer(QByteArray& buffer, HttpResult& result) {
 
 QString SampleCatalogue() {
     return QStringLiteral(KDAU_SOURCE_DIR "/service/catalogue");
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+QByteArray RandomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray InProduct(const QByteArray& messages) {
+    return "<catalogue>\n<product code=\"{AB}\" name=\"P\">\n" + messages +
+           "\n</product>\n</catalogue>";
 }
 
 HttpResult Get(const QString& url, int timeoutMs) {

@@ -14,6 +14,12 @@ inline constexpr const char* kSampleProduct = "{6F1B3C2A-8D4E-4B7A-9C21-5E3F7A9B
 
 // The sample catalogue of the source tree.
 QString SampleCatalogue();
+// A file's bytes, or "(missing)".
+QByteArray FileBytes(const QString& path);
+// Bytes that do not compress, the same for the same seed.
+QByteArray RandomBytes(qsizetype size, quint32 seed = 42);
+// A catalogue of product {AB} holding `messages`, one line each for the product's tags.
+QByteArray InProduct(const QByteArray& messages);
 
 struct HttpResult {
     bool finished = false; // an answer arrived before the time ran out
