@@ -207,6 +207,11 @@ TEST_F(Win32PlatformServices, SignaturesAndHashesAreCheckedAndTheDesktopTakesAdd
     const auto signature = SodiumSigner::SignFile(path, pair->secretKey);
     ASSERT_TRUE(signature);
     EXPECT_TRUE(signatures->VerifyFile(path, *signature, pair->publicKey));
+    const auto dataSignature = SodiumSigner::SignData("<answer/>", pair->secretKey);
+    ASSERT_TRUE(dataSignature);
+    EXPECT_TRUE(signatures->VerifyData("<answer/>", *dataSignature, pair->publicKey));
+    EXPECT_FALSE(signatures->VerifyData("<answer />", *dataSignature, pair->publicKey));
+    EXPECT_FALSE(signatures->VerifyFile(path, *dataSignature, pair->publicKey));
     EXPECT_TRUE(signatures->RemoveFile(path));
     EXPECT_FALSE(std::filesystem::exists(file));
 }
