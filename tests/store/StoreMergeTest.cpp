@@ -14,7 +14,10 @@
 namespace KDAutoUpdate {
 namespace {
 
-constexpr const char* kHead = "<?xml version=\"1.0\"?>";
+// A whole store file with its declaration.
+std::string Doc(const std::string& root) {
+    return "<?xml version=\"1.0\"?>" + root;
+}
 
 // With file stamps (the store rereads the file only when someone else wrote it) and without
 // (it rereads it at every save).
@@ -44,19 +47,18 @@ TEST_P(StoreMerge, APendingUpdateSurvivesTheSaveOfAnotherProductsAgent) {
     b->SetProductAttribute("last-message-stamp", "SB");
     b.reset();
 
-    EXPECT_EQ(Store(), std::string(kHead) +
-                           "<update-info><product code=\"{A}\" install-last-update-on-startup="
+    EXPECT_EQ(Store(), Doc("<update-info><product code=\"{A}\" install-last-update-on-startup="
                            "\"1\" last-update-name=\"Update A\" last-update-cmd=\"setup-a\" />"
-                           "<product code=\"{B}\" last-message-stamp=\"SB\" /></update-info>");
+                           "<product code=\"{B}\" last-message-stamp=\"SB\" /></update-info>"));
     const std::unique_ptr<AuProductInfo> pending = Agent("{A}")->GetLastInstallableUpdate();
     ASSERT_TRUE(pending);
     EXPECT_EQ(pending->LastUpdateCmd, "setup-a");
 }
 
 TEST_P(StoreMerge, OfTwoAgentsOfOneProductTheLastToEndWinsWithItsWholeElement) {
-    tp.WriteProgramFile("updateinfo.xml",
-                        std::string(kHead) +
-                            "<update-info><product code=\"{A}\" x=\"old\" y=\"gone\" /></update-info>");
+    tp.WriteProgramFile(
+        "updateinfo.xml",
+        Doc("<update-info><product code=\"{A}\" x=\"old\" y=\"gone\" /></update-info>"));
     auto first = Agent("{A}");
     auto second = Agent("{A}");
     first->SetProductAttribute("x", "first");
@@ -64,36 +66,32 @@ TEST_P(StoreMerge, OfTwoAgentsOfOneProductTheLastToEndWinsWithItsWholeElement) {
     second->SetProductAttribute("z", "second");
     second.reset();
     first.reset();
-    EXPECT_EQ(Store(), std::string(kHead) +
-                           "<update-info><product code=\"{A}\" x=\"first\" /></update-info>");
+    EXPECT_EQ(Store(), Doc("<update-info><product code=\"{A}\" x=\"first\" /></update-info>"));
 }
 
 TEST_P(StoreMerge, ProductsAnAgentDidNotUseAreTakenFromTheFileNotFromItsOldCopy) {
-    tp.WriteProgramFile("updateinfo.xml", std::string(kHead) +
-                        "<update-info><product code=\"{B}\" n=\"1\" /></update-info>");
+    tp.WriteProgramFile("updateinfo.xml",
+                        Doc("<update-info><product code=\"{B}\" n=\"1\" /></update-info>"));
     auto idle = Agent("{A}"); // holds {B} n=1 from its start
     auto writer = Agent("{B}");
     writer->SetProductAttribute("n", "2");
     writer.reset();
     idle->SetProductAttribute("m", "1");
     idle.reset();
-    EXPECT_EQ(Store(), std::string(kHead) +
-                           "<update-info><product code=\"{B}\" n=\"2\" />"
-                           "<product code=\"{A}\" m=\"1\" /></update-info>");
+    EXPECT_EQ(Store(), Doc("<update-info><product code=\"{B}\" n=\"2\" />"
+                           "<product code=\"{A}\" m=\"1\" /></update-info>"));
 }
 
 TEST_P(StoreMerge, WhatTheFileGainedMeanwhileIsKeptAsTheFileHasIt) {
     auto agent = Agent("{A}");
     agent->SetProductAttribute("x", "1");
-    tp.WriteProgramFile("updateinfo.xml",
-                        std::string(kHead) + "<!-- kept --><update-info vendor=\"k\">"
-                                             "<extra a=\"1\">text</extra><product code=\"{C}\" "
-                                             "c=\"3\"><note/></product></update-info>");
+    tp.WriteProgramFile("updateinfo.xml", Doc("<!-- kept --><update-info vendor=\"k\">"
+                                              "<extra a=\"1\">text</extra><product code=\"{C}\" "
+                                              "c=\"3\"><note/></product></update-info>"));
     agent.reset();
-    EXPECT_EQ(Store(), std::string(kHead) +
-                           "<!-- kept --><update-info vendor=\"k\"><extra a=\"1\">text</extra>"
+    EXPECT_EQ(Store(), Doc("<!-- kept --><update-info vendor=\"k\"><extra a=\"1\">text</extra>"
                            "<product code=\"{C}\" c=\"3\"><note /></product>"
-                           "<product code=\"{A}\" x=\"1\" /></update-info>");
+                           "<product code=\"{A}\" x=\"1\" /></update-info>"));
 }
 
 TEST_P(StoreMerge, AFileGoneOrSpoiledMeanwhileGetsTheAgentsWholeStore) {
@@ -101,8 +99,7 @@ TEST_P(StoreMerge, AFileGoneOrSpoiledMeanwhileGetsTheAgentsWholeStore) {
     agent->SetProductAttribute("x", "1");
     std::filesystem::remove(tp.ProgramFile("updateinfo.xml"));
     agent.reset();
-    const std::string whole =
-        std::string(kHead) + "<update-info><product code=\"{A}\" x=\"1\" /></update-info>";
+    const std::string whole = Doc("<update-info><product code=\"{A}\" x=\"1\" /></update-info>");
     EXPECT_EQ(Store(), whole);
 
     agent = Agent("{A}");
@@ -113,7 +110,9 @@ TEST_P(StoreMerge, AFileGoneOrSpoiledMeanwhileGetsTheAgentsWholeStore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stamps, StoreMerge, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Stamped" : "Unstamped"; });
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "Stamped" : "Unstamped";
+                         });
 
 } // namespace
 } // namespace KDAutoUpdate

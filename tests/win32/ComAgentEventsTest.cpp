@@ -1,7 +1,7 @@
 // A COM host's event sink receives each of the agent's events as the type library declares
 // __AuAgent: the declared dispatch id, the arguments in the declared order and types, last
 // first as IDispatch passes them, and a byRef argument the sink changes is what the agent reads
-// back.
+// back. The sink's reference goes with Unadvise or with the agent's object, whichever is first.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,13 +10,13 @@
 #include <wrl/client.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "StackCom.h"
+#include "agent/AuAgent.h"
 #include "com/ComAgentEvents.h"
-#include "platform/win32/AdoptComPtr.h"
+#include "com/ComObject.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace KDAutoUpdate {
@@ -24,114 +24,69 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// What a sink saw of one call: the dispatch id and each argument by the name the type library
-// gives its position.
-struct Received {
-    DISPID id = DISPID_UNKNOWN;
-    std::map<std::wstring, VARTYPE> types;
-    std::map<std::wstring, std::wstring> values;
-};
-
-// One event method of the compiled __AuAgent: its id and parameter names in order.
-struct Declared {
-    DISPID id = DISPID_UNKNOWN;
-    std::vector<std::wstring> parameters;
-    std::vector<VARTYPE> types;
-};
-
-std::map<std::wstring, Declared> DeclaredEvents() {
-    std::map<std::wstring, Declared> events;
-    const std::wstring path =
-        (std::filesystem::path(Win32Platform::ProgramFolder()) / "KDAutoUpdate.tlb").wstring();
-    ITypeLib* raw = nullptr;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &raw)))
-        return events;
-    const ComPtr<ITypeLib> lib = AdoptComPtr(raw);
-    ITypeInfo* rawInfo = nullptr;
-    if (FAILED(lib->GetTypeInfoOfGuid(kAgentEventsIid, &rawInfo)))
-        return events;
-    const ComPtr<ITypeInfo> info = AdoptComPtr(rawInfo);
-    TYPEATTR* attr = nullptr;
-    info->GetTypeAttr(&attr);
-    for (UINT f = 0; f < attr->cFuncs; ++f) {
-        FUNCDESC* func = nullptr;
-        info->GetFuncDesc(f, &func);
-        BSTR names[16] = {};
-        UINT count = 0;
-        info->GetNames(func->memid, names, 16, &count);
-        Declared d;
-        d.id = func->memid;
-        for (UINT n = 1; n < count; ++n)
-            d.parameters.emplace_back(names[n], SysStringLen(names[n]));
-        for (SHORT p = 0; p < func->cParams; ++p) {
-            const TYPEDESC& t = func->lprgelemdescParam[p].tdesc;
-            d.types.push_back(t.vt == VT_PTR ? static_cast<VARTYPE>(t.lptdesc->vt | VT_BYREF)
-                                             : t.vt);
-        }
-        events[std::wstring(names[0], SysStringLen(names[0]))] = d;
-        for (UINT n = 0; n < count; ++n)
-            SysFreeString(names[n]);
-        info->ReleaseFuncDesc(func);
-    }
-    info->ReleaseTypeAttr(attr);
-    return events;
-}
-
-std::wstring Text(const VARIANT& v) {
-    const bool byRef = (v.vt & VT_BYREF) != 0;
-    switch (v.vt & ~VT_BYREF) {
-    case VT_I4:
-        return std::to_wstring(byRef ? *v.plVal : v.lVal);
-    case VT_BSTR: {
-        const BSTR text = byRef ? *v.pbstrVal : v.bstrVal;
-        return std::wstring(text, SysStringLen(text));
-    }
-    case VT_BOOL:
-        return (byRef ? *v.pboolVal : v.boolVal) ? L"True" : L"False";
-    default:
+// An argument as a script would show it: Long plain, String quoted, Boolean True or False;
+// "&" before one passed by reference.
+std::wstring Shown(VARIANT& v) {
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, &v, VARIANT_ALPHABOOL, VT_BSTR)))
         return L"?";
-    }
+    const std::wstring value = Take(text.bstrVal);
+    const auto type = static_cast<VARTYPE>(v.vt & ~VT_BYREF);
+    return ((v.vt & VT_BYREF) ? L"&" : L"") + (type == VT_BSTR ? L"'" + value + L"'"
+                                               : type == VT_I4 || type == VT_BOOL ? value
+                                                                                  : L"?");
 }
 
-// A host's sink: records each call by the declared names and sets every byRef Boolean True.
+// A host's sink that knows the events only from the type library: records each call as the
+// declared name of its id and each argument under the declared name of its position, and
+// answers every byRef Boolean True.
 class RecordingSink : public StackDispatch<> {
 public:
-    explicit RecordingSink(std::map<std::wstring, Declared> declared)
-        : m_declared(std::move(declared)) {}
-    std::vector<Received> calls;
+    explicit RecordingSink(ComPtr<ITypeInfo> events) : m_events(std::move(events)) {}
+    std::vector<std::wstring> calls;
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
-        Received r;
-        r.id = id;
-        for (const auto& [name, declared] : m_declared) {
-            if (declared.id != id)
-                continue;
-            if (params->cArgs != declared.parameters.size())
-                return DISP_E_BADPARAMCOUNT;
-            for (UINT i = 0; i < params->cArgs; ++i) {
-                VARIANT& a = params->rgvarg[params->cArgs - 1 - i];
-                r.types[declared.parameters[i]] = a.vt;
-                r.values[declared.parameters[i]] = Text(a);
-                if (a.vt == (VT_BOOL | VT_BYREF))
-                    *a.pboolVal = VARIANT_TRUE;
-            }
+        BSTR names[8] = {};
+        UINT count = 0;
+        m_events->GetNames(id, names, 8, &count);
+        std::vector<std::wstring> declared;
+        for (UINT n = 0; n < count; ++n)
+            declared.push_back(Take(names[n]));
+        if (declared.empty() || params->cArgs + 1 != count)
+            return DISP_E_BADPARAMCOUNT;
+        std::wstring call = declared[0];
+        for (UINT n = 1; n < count; ++n) {
+            VARIANT& a = params->rgvarg[params->cArgs - n];
+            call += L" " + declared[n] + L"=" + Shown(a);
+            if (a.vt == (VT_BOOL | VT_BYREF))
+                *a.pboolVal = VARIANT_TRUE;
         }
-        calls.push_back(r);
+        calls.push_back(call);
         return S_OK;
     }
 
 private:
-    std::map<std::wstring, Declared> m_declared;
+    ComPtr<ITypeInfo> m_events;
 };
 
-TEST(ComAgentEvents, ASinkReceivesTheDeclaredArgumentsAndItsByRefAnswerReachesTheAgent) {
-    const std::map<std::wstring, Declared> declared = DeclaredEvents();
-    ASSERT_EQ(declared.count(L"NewMessages"), 1u);
-    ASSERT_EQ(declared.count(L"ProcessCompleted"), 1u);
+class AgentEventSinks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring path =
+            (std::filesystem::path(Win32Platform::ProgramFolder()) / "KDAutoUpdate.tlb").wstring();
+        ComPtr<ITypeLib> lib;
+        ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.GetAddressOf()));
+        ASSERT_HRESULT_SUCCEEDED(lib->GetTypeInfoOfGuid(kAgentEventsIid, events.GetAddressOf()));
+    }
+    ComPtr<ITypeInfo> events;
+};
+
+TEST_F(AgentEventSinks, ASinkReceivesTheDeclaredArgumentsAndItsByRefAnswerReachesTheAgent) {
     StackObject<IUnknown> owner;
     ComAgentEvents point(owner, kAgentEventsIid);
-    RecordingSink sink(declared);
+    RecordingSink sink(events);
     DWORD cookie = 0;
     ASSERT_EQ(point.Advise(&sink, &cookie), S_OK);
 
@@ -139,20 +94,11 @@ TEST(ComAgentEvents, ASinkReceivesTheDeclaredArgumentsAndItsByRefAnswerReachesTh
     bool skip = false;
     agentSide.NewMessages(3, "2026-12-07 01:02:03", "<messages/>", skip);
     agentSide.ProcessCompleted();
-
-    ASSERT_EQ(sink.calls.size(), 2u);
-    const Received& first = sink.calls[0];
-    EXPECT_EQ(first.id, declared.at(L"NewMessages").id);
-    EXPECT_EQ(first.values.at(L"lMessageCount"), L"3");
-    EXPECT_EQ(first.values.at(L"sMessageStamp"), L"2026-12-07 01:02:03");
-    EXPECT_EQ(first.values.at(L"sResponseXML"), L"<messages/>");
-    EXPECT_EQ(first.values.at(L"bSkipDialog"), L"False"); // what the agent passed in
-    const Declared& d = declared.at(L"NewMessages");
-    for (std::size_t i = 0; i < d.parameters.size(); ++i)
-        EXPECT_EQ(first.types.at(d.parameters[i]), d.types[i]) << d.parameters[i].c_str();
+    EXPECT_EQ(sink.calls, (std::vector<std::wstring>{
+                              L"NewMessages lMessageCount=3 sMessageStamp='2026-12-07 01:02:03' "
+                              L"sResponseXML='<messages/>' bSkipDialog=&False",
+                              L"ProcessCompleted"}));
     EXPECT_TRUE(skip) << "the sink's True did not reach the agent";
-    EXPECT_EQ(sink.calls[1].id, declared.at(L"ProcessCompleted").id);
-    EXPECT_TRUE(sink.calls[1].values.empty());
 
     // Without a sink the agent's value stays as it was.
     ASSERT_EQ(point.Unadvise(cookie), S_OK);
@@ -160,6 +106,48 @@ TEST(ComAgentEvents, ASinkReceivesTheDeclaredArgumentsAndItsByRefAnswerReachesTh
     agentSide.NewMessages(1, "s", "<x/>", skip);
     EXPECT_FALSE(skip);
     EXPECT_EQ(sink.calls.size(), 2u);
+}
+
+// The agent's object with its connection point, put together as the class factory does.
+ComPtr<IConnectionPoint> AgentEvents(Win32Platform& host, ComPtr<ComObject>& object) {
+    auto agent = std::make_shared<AuAgent>(host.platform());
+    object = ComObject::Make(AuAgentClass(), agent, nullptr);
+    auto sink =
+        std::make_shared<ComAgentEvents>(static_cast<IDispatch&>(*object.Get()), kAgentEventsIid);
+    agent->SetEventSink(sink.get());
+    object->SetExtension(
+        std::shared_ptr<IUnknown>(sink, static_cast<IConnectionPointContainer*>(sink.get())));
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    EXPECT_EQ(object.As(&container), S_OK);
+    EXPECT_EQ(container->FindConnectionPoint(kAgentEventsIid, &point), S_OK);
+    return point;
+}
+
+TEST_F(AgentEventSinks, ASinkIsReleasedByUnadviseOrWithTheAgentsObject) {
+    Win32Platform host;
+    RecordingSink first(events), second(events);
+    {
+        ComPtr<ComObject> object;
+        ComPtr<IConnectionPoint> point = AgentEvents(host, object);
+        ASSERT_TRUE(point);
+        DWORD cookie1 = 0, cookie2 = 0;
+        ASSERT_EQ(point->Advise(&first, &cookie1), S_OK);
+        ASSERT_EQ(point->Advise(&second, &cookie2), S_OK);
+        EXPECT_NE(cookie1, cookie2);
+        EXPECT_EQ(first.refs, 2u);
+        EXPECT_EQ(point->Unadvise(cookie1), S_OK);
+        EXPECT_EQ(first.refs, 1u);
+        EXPECT_EQ(point->Unadvise(cookie1), CONNECT_E_NOCONNECTION);
+        EXPECT_EQ(point->Advise(nullptr, &cookie1), E_POINTER);
+        EXPECT_EQ(second.refs, 2u);
+        const long live = ComObject::LiveObjects();
+        point.Reset();
+        object.Reset();
+        EXPECT_EQ(ComObject::LiveObjects(), live - 1);
+    }
+    EXPECT_EQ(first.refs, 1u);
+    EXPECT_EQ(second.refs, 1u);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <oleauto.h>
 
+#include <string>
 #include <type_traits>
 
 namespace KDAutoUpdate {
@@ -13,6 +15,13 @@ namespace KDAutoUpdate {
 // The id of the agent's event interface in the type library.
 inline constexpr IID kAgentEventsIid = {
     0x8A855A23, 0x467E, 0x4A42, {0x82, 0x9F, 0x5F, 0x3C, 0xDE, 0x11, 0x60, 0xE9}};
+
+// A BSTR's text; the BSTR is freed.
+inline std::wstring Take(BSTR text) {
+    std::wstring value(text ? text : L"", SysStringLen(text));
+    SysFreeString(text);
+    return value;
+}
 
 template <class I> class StackObject : public I {
 public:

@@ -1,7 +1,8 @@
 // The Win32 backends against the real system (or wine): MSXML 6's own asynchronous load, the
-// message loop and its window timers, the resource library beside the program, processes.
-// (The core's tests run on MSXML 6 under wine too: they cover its queries, edits and saves;
-// what they never meet is checked here.)
+// message loop and its window timers, the resource library beside the program and its
+// animation, processes, the store's file replaced whole, and what the Windows platform brings
+// beyond the basics. (The core's tests run on MSXML 6 under wine too: what they never meet is
+// checked here.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,12 +12,18 @@
 #include <sstream>
 #include <thread>
 
+#include "agent/AuAgent.h"
+#include "platform/Desktop.h"
+#include "platform/SignatureVerifier.h"
+#include "platform/sodium/SodiumSigner.h"
 #include "platform/win32/MsXmlService.h"
+#include "platform/win32/Win32AnimationPlayer.h"
 #include "platform/win32/Win32EventLoop.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32ProcessLauncher.h"
 #include "platform/win32/Win32ResourceLibrary.h"
 #include "platform/win32/Win32UtilityLibrary.h"
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -112,6 +119,31 @@ TEST_F(Win32Backend, ResourceLibraryBesideTheProgram) {
     EXPECT_FALSE(library.ReadResource("AuProgress.html"));
 }
 
+using Win32Animation = Win32Backend;
+
+TEST_F(Win32Animation, TheResourceLibrarysAnimationPlaysItsPassesAndStops) {
+    Win32ResourceLibrary library;
+    ASSERT_TRUE(library.OpenResourceLibrary(
+        (std::filesystem::path(Win32Platform::ProgramFolder()) / library.FileName()).string()));
+    HWND surface = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 377, 49, nullptr, nullptr,
+                                   nullptr, nullptr);
+    {
+        Win32AnimationPlayer player(surface, &library);
+        EXPECT_FALSE(player.Open("missing.gif"));
+        EXPECT_FALSE(player.Play(0, -1, 1));
+        ASSERT_TRUE(player.Open("101"));
+        ASSERT_GT(player.FrameCount(), 2);
+        EXPECT_FALSE(player.Play(3, 1, 1));
+        ASSERT_TRUE(player.Play(1, 2, 2));
+        EXPECT_TRUE(loop.RunUntil([&] { return !player.IsPlaying(); }, 5000));
+        EXPECT_EQ(player.CurrentFrame(), 2); // two passes over frames 1..2, the last one stays
+        RECT shown;
+        GetClientRect(player.Window(), &shown);
+        EXPECT_GT(shown.right, 0);
+    }
+    DestroyWindow(surface);
+}
+
 TEST_F(Win32Backend, CommandLinesStartAndProcessesAreFoundAndEndedByName) {
     const auto argsFile = folder / "args.txt";
     const std::string waiter =
@@ -129,6 +161,59 @@ TEST_F(Win32Backend, CommandLinesStartAndProcessesAreFoundAndEndedByName) {
     args << std::ifstream(argsFile).rdbuf();
     EXPECT_EQ(args.str(), "/p\nC:\\a b\\x.msp\nADDLOCAL=F1,F2\n");
     EXPECT_FALSE(launcher.StartCommandLine("\"" + (folder / "none.exe").string() + "\""));
+}
+
+using Win32Store = Win32Backend;
+
+TEST_F(Win32Store, ASaveReplacesTheFileAndLeavesNoTemporaryBehind) {
+    Win32Platform host;
+    host.platform().programFolder = folder.string();
+    // What a writer that died in the middle of a save left; its process id is no process.
+    std::ofstream(folder / "updateinfo.xml.tmp4000000000", std::ios::binary)
+        << "<update-info><half";
+    std::ofstream(folder / "updateinfo.xml", std::ios::binary)
+        << "<update-info><product code=\"{B}\" n=\"1\"/></update-info>";
+    {
+        AuAgent agent(host.platform());
+        agent.SetProductCode("{B}");
+        EXPECT_EQ(agent.GetProductAttribute("n"), "1");
+        agent.SetProductAttribute("n", "2");
+    }
+    const std::string saved = ReadFile(folder / "updateinfo.xml");
+    EXPECT_NE(saved.find("n=\"2\""), std::string::npos) << saved;
+    // The lock file beside the store stays: removing it would race with another agent's lock.
+    EXPECT_EQ(FileNames(folder),
+              (std::vector<std::string>{"updateinfo.xml", "updateinfo.xml.lock"}));
+}
+
+// Signed products' checks (libsodium built for Windows) on a name outside the ANSI code page:
+// the agent's paths are UTF-8. The desktop takes web addresses only.
+using Win32PlatformServices = Win32Backend;
+
+TEST_F(Win32PlatformServices, SignaturesAndHashesAreCheckedAndTheDesktopTakesAddresses) {
+    Win32Platform host;
+    ASSERT_NE(host.platform().desktop, nullptr);
+    EXPECT_FALSE(host.platform().desktop->OpenUrl("file:///C:/Windows/notepad.exe"));
+    ISignatureVerifier* signatures = host.platform().signatures;
+    ASSERT_NE(signatures, nullptr);
+    const std::filesystem::path file = folder / std::filesystem::path(u8"paket-\u00e4\u0436.msp");
+    std::ofstream(file, std::ios::binary) << "abc";
+    const std::string path = reinterpret_cast<const char*>(file.u8string().c_str());
+    // The SHA-256 test vector of "abc".
+    EXPECT_EQ(signatures->FileSha256(path),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const auto pair = SodiumSigner::GenerateKeyPair();
+    ASSERT_TRUE(pair);
+    const auto signature = SodiumSigner::SignFile(path, pair->secretKey);
+    ASSERT_TRUE(signature);
+    EXPECT_TRUE(signatures->VerifyFile(path, *signature, pair->publicKey));
+    const auto dataSignature = SodiumSigner::SignData("<answer/>", pair->secretKey);
+    ASSERT_TRUE(dataSignature);
+    EXPECT_TRUE(signatures->VerifyData("<answer/>", *dataSignature, pair->publicKey));
+    EXPECT_FALSE(signatures->VerifyData("<answer />", *dataSignature, pair->publicKey));
+    EXPECT_FALSE(signatures->VerifyFile(path, *dataSignature, pair->publicKey));
+    EXPECT_TRUE(signatures->RemoveFile(path));
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 } // namespace

@@ -1,25 +1,85 @@
 // The download dialog's Win32 parts: the WinHTTP download control against the embedded update
 // service on 127.0.0.1 (its address in KDAU_SERVICE_BASE, and that of one that cuts its first
 // package answer short in KDAU_CUTTING_SERVICE_BASE, set by scripts/test-windows.sh; skipped
-// without), and the animation player on the resource library's animation.
+// without).
+//
+// Win32Proxy: downloads through the proxy of the user's Internet settings, run by
+// scripts/test-windows-proxy.sh with a real proxy on 127.0.0.1 (KDAU_PROXY host:port, its log in
+// KDAU_PROXY_LOG) and a folder of two configuration scripts in KDAU_PROXY_SCRIPTS: proxy.pac
+// (everything through the proxy) and direct.pac (nothing). They write the user's connection
+// settings as the system's Internet options do and put back what was there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
 
-#include "platform/win32/Win32AnimationPlayer.h"
 #include "platform/win32/Win32Downloader.h"
 #include "platform/win32/Win32EventLoop.h"
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32ResourceLibrary.h"
+#include "tests/support/FileText.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const wchar_t* kConnections =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+
+// The user's connection settings (the binary "DefaultConnectionSettings" value), replaced for
+// the lifetime of this object.
+class ConnectionSettings {
+public:
+    enum Flags : DWORD { Direct = 1, NamedProxy = 2, ConfigScript = 4 };
+
+    ConnectionSettings(DWORD flags, const std::string& proxy, const std::string& bypass,
+                       const std::string& script = {}) {
+        DWORD size = 0;
+        if (Read(nullptr, &size)) {
+            m_old.emplace(size, '\0');
+            Read(m_old->data(), &size);
+        }
+        std::string value;
+        const auto dword = [&value](DWORD v) {
+            value.append(reinterpret_cast<const char*>(&v), sizeof v);
+        };
+        dword(0x46); // the version of the layout
+        dword(1);    // a change counter
+        dword(flags);
+        for (const std::string& text : {proxy, bypass, script}) {
+            dword(static_cast<DWORD>(text.size()));
+            value += text;
+        }
+        value.resize(value.size() + 32); // the last detection's results: none
+        m_set = Write(value);
+    }
+    ~ConnectionSettings() {
+        if (m_old)
+            Write(*m_old);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, kValue);
+    }
+    bool set() const { return m_set; }
+
+private:
+    static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
+    static bool Read(void* data, DWORD* size) {
+        return RegGetValueW(HKEY_CURRENT_USER, kConnections, kValue, RRF_RT_REG_BINARY, nullptr,
+                            data, size) == ERROR_SUCCESS;
+    }
+    static bool Write(const std::string& value) {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, kConnections, kValue, REG_BINARY, value.data(),
+                               static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
+    }
+    std::optional<std::string> m_old;
+    bool m_set = false;
+};
 
 class Win32Download : public ::testing::Test, public IDownloadEvents {
 protected:
@@ -40,17 +100,13 @@ protected:
     }
     void DownloadComplete(const std::string& value) override { completions.push_back(value); }
 
-    std::vector<fs::path> Files() const {
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::directory_iterator(fs::path(downloader.Folder())))
-            files.push_back(entry.path().filename());
-        return files;
-    }
+    std::vector<std::string> Files() const { return FileNames(downloader.Folder()); }
 
     std::string service;
     fs::path folder = TestPlatform::MakeTempFolder("win32-download");
     Win32EventLoop loop;
-    // A blank in the folder's path: the installer's command line would split there.
+    // A blank in the folder's path: the installer's command line would split there. An absent
+    // proxy is a refused connection: its retries come quickly here.
     Win32Downloader downloader{loop, (folder / "my downloads").string(),
                                NetworkLimits{.retryDelayMs = 20}};
     long long lastPercent = -1, lastReceived = -1, lastTotal = -1;
@@ -58,51 +114,37 @@ protected:
 };
 
 TEST_F(Win32Download, PackagesLandWholeInTheFolderAndFailuresLeaveNothing) {
-    struct Case {
-        std::string url;
-        bool begins;
-        const char* file; // expected in the folder afterwards; null for none
-    };
-    const Case cases[] = {
-        {service + "/packages/KeldraStudio-5.0.3.msp", true, "KeldraStudio-5.0.3.msp"},
-        {service + "/packages/missing.msp", true, nullptr},
-        {"http://127.0.0.1:1/packages/refused.msp", true, nullptr},
-        {"file:///C:/windows/win.ini", false, nullptr},
-    };
-    for (const Case& c : cases) {
-        for (const fs::path& file : Files())
-            fs::remove(fs::path(downloader.Folder()) / file);
+    EXPECT_FALSE(downloader.BeginDownload("file:///C:/windows/win.ini", "{M}"));
+    for (const std::string& url : {service + "/packages/missing.msp",
+                                   std::string("http://127.0.0.1:1/packages/refused.msp")}) {
         completions.clear();
-        lastPercent = -1;
-        ASSERT_EQ(downloader.BeginDownload(c.url, "{M}"), c.begins) << c.url;
-        if (!c.begins) {
-            EXPECT_TRUE(Files().empty()) << c.url;
-            continue;
-        }
-        ASSERT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000)) << c.url;
+        ASSERT_TRUE(downloader.BeginDownload(url, "{M}")) << url;
+        ASSERT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000)) << url;
         EXPECT_FALSE(downloader.IsBusy());
-        const std::vector<fs::path> expected =
-            c.file ? std::vector<fs::path>{c.file} : std::vector<fs::path>{};
-        EXPECT_EQ(Files(), expected) << c.url;
-        EXPECT_EQ(completions, std::vector<std::string>{downloader.LocalFile()}) << c.url;
-        if (!c.file) {
-            EXPECT_EQ(downloader.LocalFile(), "") << c.url;
-            continue;
-        }
-        const fs::path local = fs::path(downloader.Folder()) / c.file;
-        EXPECT_TRUE(fs::equivalent(fs::path(downloader.LocalFile()), local));
-        EXPECT_EQ(downloader.LocalFile().find(' '), std::string::npos) << downloader.LocalFile();
-        EXPECT_EQ(lastPercent, 100);
-        EXPECT_GT(lastTotal, 0);
-        EXPECT_EQ(lastReceived, lastTotal);
-        EXPECT_EQ(static_cast<long long>(fs::file_size(local)), lastTotal);
+        EXPECT_EQ(completions, std::vector<std::string>{""}) << url;
+        EXPECT_EQ(downloader.LocalFile(), "") << url;
     }
+    EXPECT_TRUE(Files().empty());
+
+    completions.clear();
+    ASSERT_TRUE(downloader.BeginDownload(service + "/packages/KeldraStudio-5.0.3.msp", "{M}"));
+    ASSERT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000));
+    EXPECT_FALSE(downloader.IsBusy());
+    EXPECT_EQ(Files(), std::vector<std::string>{"KeldraStudio-5.0.3.msp"});
+    EXPECT_EQ(completions, std::vector<std::string>{downloader.LocalFile()});
+    const fs::path local = fs::path(downloader.Folder()) / "KeldraStudio-5.0.3.msp";
+    EXPECT_TRUE(fs::equivalent(fs::path(downloader.LocalFile()), local));
+    EXPECT_EQ(downloader.LocalFile().find(' '), std::string::npos) << downloader.LocalFile();
+    EXPECT_EQ(lastPercent, 100);
+    EXPECT_GT(lastTotal, 0);
+    EXPECT_EQ(lastReceived, lastTotal);
+    EXPECT_EQ(static_cast<long long>(fs::file_size(local)), lastTotal);
 }
 
 TEST_F(Win32Download, CancelRemovesThePartialFileQuietly) {
     ASSERT_TRUE(downloader.BeginDownload(service + "/packages/KeldraStudio-5.0.3.msp", "{M}"));
     EXPECT_FALSE(downloader.BeginDownload(service + "/packages/KeldraStudio-5.0.3.msp", "{N}"));
-    EXPECT_EQ(Files(), std::vector<fs::path>{"KeldraStudio-5.0.3.msp.part"});
+    EXPECT_EQ(Files(), std::vector<std::string>{"KeldraStudio-5.0.3.msp.part"});
     downloader.CancelDownload("{N}"); // another key: not this transfer
     EXPECT_TRUE(downloader.IsBusy());
     downloader.CancelDownload("{M}");
@@ -121,7 +163,7 @@ TEST_F(Win32Download, ATransferCutShortContinuesWhereItStopped) {
     ASSERT_TRUE(
         downloader.BeginDownload(std::string(cutting) + "/packages/KeldraStudio-5.0.3.msp", "{M}"));
     ASSERT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000));
-    ASSERT_EQ(Files(), std::vector<fs::path>{"KeldraStudio-5.0.3.msp"});
+    ASSERT_EQ(Files(), std::vector<std::string>{"KeldraStudio-5.0.3.msp"});
     const auto size = static_cast<long long>(
         fs::file_size(fs::path(downloader.Folder()) / "KeldraStudio-5.0.3.msp"));
     EXPECT_EQ(size, 407);
@@ -129,28 +171,72 @@ TEST_F(Win32Download, ATransferCutShortContinuesWhereItStopped) {
     EXPECT_EQ(completions, std::vector<std::string>{downloader.LocalFile()});
 }
 
-TEST(Win32Animation, TheResourceLibrarysAnimationPlaysItsPassesAndStops) {
-    Win32ResourceLibrary library;
-    ASSERT_TRUE(library.OpenResourceLibrary(
-        (fs::path(Win32Platform::ProgramFolder()) / library.FileName()).string()));
-    HWND surface = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 377, 49, nullptr, nullptr,
-                                   nullptr, nullptr);
-    Win32EventLoop loop;
-    {
-        Win32AnimationPlayer player(surface, &library);
-        EXPECT_FALSE(player.Open("missing.gif"));
-        EXPECT_FALSE(player.Play(0, -1, 1));
-        ASSERT_TRUE(player.Open("101"));
-        ASSERT_GT(player.FrameCount(), 2);
-        EXPECT_FALSE(player.Play(3, 1, 1));
-        ASSERT_TRUE(player.Play(1, 2, 2));
-        EXPECT_TRUE(loop.RunUntil([&] { return !player.IsPlaying(); }, 5000));
-        EXPECT_EQ(player.CurrentFrame(), 2); // two passes over frames 1..2, the last one stays
-        RECT shown;
-        GetClientRect(player.Window(), &shown);
-        EXPECT_GT(shown.right, 0);
+class Win32Proxy : public Win32Download {
+protected:
+    void SetUp() override {
+        Win32Download::SetUp();
+        for (auto [name, value] :
+             {std::pair{"KDAU_PROXY", &proxy}, std::pair{"KDAU_PROXY_LOG", &log},
+              std::pair{"KDAU_PROXY_SCRIPTS", &scripts}})
+            if (const char* text = std::getenv(name))
+                *value = text;
+        if (!IsSkipped() && (proxy.empty() || log.empty() || scripts.empty()))
+            GTEST_SKIP() << "no proxy (KDAU_PROXY, KDAU_PROXY_LOG, KDAU_PROXY_SCRIPTS)";
     }
-    DestroyWindow(surface);
+
+    std::string ProxyLog() const {
+        std::ifstream in(log, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Downloads the package; answers what the proxy logged meanwhile. Empty completion: failed.
+    std::string Download(const std::string& url) {
+        const std::size_t before = ProxyLog().size();
+        completions.clear();
+        EXPECT_TRUE(downloader.BeginDownload(url, "{M}")) << url;
+        EXPECT_TRUE(loop.RunUntil([&] { return !completions.empty(); }, 30000)) << url;
+        const std::string after = ProxyLog();
+        return after.size() > before ? after.substr(before) : std::string();
+    }
+
+    static constexpr DWORD kNamed = ConnectionSettings::Direct | ConnectionSettings::NamedProxy;
+    static constexpr DWORD kScripted = kNamed | ConnectionSettings::ConfigScript;
+    static constexpr const char* kAbsent = "127.0.0.1:1"; // no proxy listens there
+    struct Case {
+        const char* what;
+        DWORD flags;
+        std::string server, bypass, script;
+        bool throughProxy, completes;
+    };
+    // Downloads the package under each case's settings: through the proxy or not, and whole or
+    // failed (one empty completion).
+    void Expect(const std::vector<Case>& cases) {
+        const std::string url = service + "/packages/KeldraStudio-5.0.3.msp";
+        for (const Case& c : cases) {
+            ConnectionSettings settings(c.flags, c.server, c.bypass, c.script);
+            ASSERT_TRUE(settings.set()) << c.what;
+            const bool through = Download(url).find("GET " + url) != std::string::npos;
+            EXPECT_EQ(through, c.throughProxy) << c.what << "\n" << ProxyLog();
+            if (c.completes)
+                EXPECT_TRUE(completions.size() == 1 && !completions[0].empty()) << c.what;
+            else
+                EXPECT_EQ(completions, std::vector<std::string>{""}) << c.what;
+        }
+    }
+
+    std::string proxy, log, scripts;
+};
+
+TEST_F(Win32Proxy, ThePackageGoesThroughTheNamedProxyUnlessItsHostIsBypassed) {
+    Expect({{"named proxy", kNamed, proxy, "", "", true, true},
+            {"bypassed host", kNamed, proxy, "example.org;127.0.0.1", "", false, true},
+            // The user's choice wins over a direct connection: a proxy that is not there fails.
+            {"absent proxy", kNamed, kAbsent, "", "", false, false}});
+}
+
+// The script wins over the named proxy, whichever way it answers.
+TEST_F(Win32Proxy, AConfigurationScriptChoosesTheProxyPerAddress) {
+    Expect({{"script: proxy", kScripted, kAbsent, "", scripts + "/proxy.pac", true, true},
+            {"script: DIRECT", kScripted, proxy, "", scripts + "/direct.pac", false, true}});
 }
 
 } // namespace
