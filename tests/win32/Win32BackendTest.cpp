@@ -1,8 +1,6 @@
-// The Win32 backends against the real system (or wine): MSXML 6's own asynchronous load, the
-// message loop and its window timers, the resource library beside the program and its
-// animation, processes, the store's file replaced whole, and what the Windows platform brings
-// beyond the basics. (The core's tests run on MSXML 6 under wine too: what they never meet is
-// checked here.)
+// The Win32 backends against the real system (or wine): what the core's tests, which run on
+// MSXML 6 under wine too, never meet: its asynchronous load, the message loop and its timers,
+// the resource library and its animation, processes, the store's file replaced whole.
 #include <gtest/gtest.h>
 
 #include <windows.h>

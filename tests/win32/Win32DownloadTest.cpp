@@ -1,13 +1,8 @@
-// The download dialog's Win32 parts: the WinHTTP download control against the embedded update
-// service on 127.0.0.1 (its address in KDAU_SERVICE_BASE, and that of one that cuts its first
-// package answer short in KDAU_CUTTING_SERVICE_BASE, set by scripts/test-windows.sh; skipped
-// without).
-//
-// Win32Proxy: downloads through the proxy of the user's Internet settings, run by
-// scripts/test-windows-proxy.sh with a real proxy on 127.0.0.1 (KDAU_PROXY host:port, its log in
-// KDAU_PROXY_LOG) and a folder of two configuration scripts in KDAU_PROXY_SCRIPTS: proxy.pac
-// (everything through the proxy) and direct.pac (nothing). They write the user's connection
-// settings as the system's Internet options do and put back what was there.
+// The WinHTTP download control against the embedded update service on 127.0.0.1
+// (KDAU_SERVICE_BASE; one that cuts its first package answer short in
+// KDAU_CUTTING_SERVICE_BASE), and through the proxy of the user's Internet settings
+// (KDAU_PROXY, KDAU_PROXY_LOG, KDAU_PROXY_SCRIPTS), as the test-windows scripts set them up;
+// skipped without. The settings are written as the system's Internet options write them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
