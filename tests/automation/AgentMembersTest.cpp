@@ -35,7 +35,8 @@ TEST(AgentMembers, WrittenValuesReadBackAsTheAgentKeepsThem) {
         {"CampaignID", Variant(1234567.25), "1234567.25"}, // numbers as text with every digit
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(Invoke(AuAgentClass(), &agent, c.member, MemberKind::PropertyPut, {c.value}).ok())
+        ASSERT_TRUE(
+            Invoke(AuAgentClass(), &agent, c.member, MemberKind::PropertyPut, {c.value}).ok())
             << c.member;
         EXPECT_EQ(Get(AuAgentClass(), &agent, c.member).ToText(), c.readBack) << c.member;
     }
@@ -53,8 +54,7 @@ TEST(AgentMembers, TheRecordHandedOutShowsEachStoredFieldUnderItsOwnName) {
     agent.SetProductAttribute("last-init-date", "2001-02-03 04:05:06");
     agent.SetProductAttribute("last-update-cmd", "setup.sh -q");
     agent.SetProductAttribute("last-update-name", "Studio 5.1");
-    const auto r =
-        Invoke(AuAgentClass(), &agent, "GetProductInfo", MemberKind::Method, {});
+    const auto r = Invoke(AuAgentClass(), &agent, "GetProductInfo", MemberKind::Method, {});
     ASSERT_TRUE(r.ok() && r.value().IsObject());
     ASSERT_EQ(r.value().object.type, &AuProductInfoClass());
     void* record = r.value().object.instance.get();
@@ -80,8 +80,9 @@ struct AnsweringFront : AutomationEventRaiser {
 
 TEST(AgentMembers, EventsArriveInTheirOrderAndTheHostsAnswerIsReadBack) {
     AnsweringFront front;
-    for (const auto& [answer, skip] : {std::pair(Variant(true), true), std::pair(Variant("0"), false),
-                                       std::pair(Variant(), true)}) {
+    for (const auto& [answer, skip] :
+         {std::pair(Variant(true), true), std::pair(Variant("0"), false),
+          std::pair(Variant(), true)}) {
         front.answer = answer;
         bool bSkipDialog = true;
         front.NewMessages(3, "S1", "<r/>", bSkipDialog);

@@ -178,7 +178,8 @@ TEST(StoreProcesses, AFolderTheUserCannotWriteHasTheirWritableFileSavedInPlace) 
     TestPlatform tp;
     constexpr uid_t kNobody = 65534;
     const std::string store = tp.ProgramFile("updateinfo.xml");
-    tp.WriteProgramFile("updateinfo.xml", "<update-info><product code=\"{B}\" b=\"1\"/></update-info>");
+    tp.WriteProgramFile("updateinfo.xml",
+                        "<update-info><product code=\"{B}\" b=\"1\"/></update-info>");
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(store.c_str(), kNobody, kNobody), 0);

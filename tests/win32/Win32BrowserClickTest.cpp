@@ -35,7 +35,9 @@ public:
         return S_OK;
     }
 #define KDAU_UNUSED_EVENT_MEMBER(name, type)                                                       \
-    HRESULT STDMETHODCALLTYPE name(type) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE name(type) override {                                                \
+        return E_NOTIMPL;                                                                          \
+    }
     KDAU_UNUSED_EVENT_MEMBER(get_srcElement, IHTMLElement**)
     KDAU_UNUSED_EVENT_MEMBER(get_altKey, VARIANT_BOOL*)
     KDAU_UNUSED_EVENT_MEMBER(get_ctrlKey, VARIANT_BOOL*)
@@ -164,17 +166,18 @@ TEST(Win32BrowserClick, ANullHandlerTakesOffWhatWasBoundAndFreesIt) {
 // Called as an onclick property's handler (no event object), the answer is the result; a
 // handler that throws cancels.
 TEST(Win32BrowserClick, WithoutAnEventTheAnswerIsTheResult) {
-    const ComPtr<IDispatch> click = AdoptComPtr<IDispatch>(new Win32BrowserClick([](IHTMLEventObj* event) -> bool {
-        if (event)
-            return true;
-        throw std::runtime_error("no event");
-    }));
+    const ComPtr<IDispatch> click =
+        AdoptComPtr<IDispatch>(new Win32BrowserClick([](IHTMLEventObj* event) -> bool {
+            if (event)
+                return true;
+            throw std::runtime_error("no event");
+        }));
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT result;
     VariantInit(&result);
-    ASSERT_EQ(click->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr,
-                            nullptr),
-              S_OK);
+    ASSERT_EQ(
+        click->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+        S_OK);
     EXPECT_EQ(result.vt, VT_BOOL);
     EXPECT_EQ(result.boolVal, VARIANT_FALSE);
     EXPECT_EQ(click->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),

@@ -12,9 +12,9 @@
 #include <optional>
 #include <thread>
 
+#include "platform/win32/WideText.h"
 #include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Platform.h"
-#include "platform/win32/WideText.h"
 #include "tests/support/TestPlatform.h"
 
 namespace KDAutoUpdate {
@@ -84,10 +84,10 @@ TEST_F(Win32DesktopTest, OnlyWebAddressesWithAHostAndWithoutQuotesOrSpacesAreHan
     for (const char* url : {"http://127.0.0.1:8080/pkg/setup.exe", "https://example.com/a?b=c",
                             "ftp://ftp.example.com/pub/x.msi", "HTTP://EXAMPLE.COM/"})
         EXPECT_TRUE(Win32Desktop::IsAllowedAddress(url)) << url;
-    for (const char* url : {"", "file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe",
-                            "javascript:alert(1)", "mailto:a@example.com", "http:///nohost",
-                            "res://x.dll/page.htm", "http://example.com/a b",
-                            "http://example.com/\" --evil", "http://example.com/\xc3\xa4"})
+    for (const char* url :
+         {"", "file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe", "javascript:alert(1)",
+          "mailto:a@example.com", "http:///nohost", "res://x.dll/page.htm",
+          "http://example.com/a b", "http://example.com/\" --evil", "http://example.com/\xc3\xa4"})
         EXPECT_FALSE(Win32Desktop::IsAllowedAddress(url)) << url;
 }
 
