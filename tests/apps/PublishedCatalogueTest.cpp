@@ -248,6 +248,7 @@ TEST_F(PublishedCatalogue, NginxAndTheServicePutEveryKeyInTheSameBucket) {
 </product>
 <product code="{11111111-2222-3333-4444-555555555555}" name="Other">
   <message id="other" name="O" type="exe" package="p.bin" rollout="37"/>
+  <message id="almost" name="A" type="exe" package="p.bin" rollout="99"/>
 </product>
 </catalogue>)"}}));
     ASSERT_NO_FATAL_FAILURE(Serve(catalogue));
