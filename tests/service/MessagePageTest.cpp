@@ -153,6 +153,8 @@ TEST_F(MessagePageTest, MarkupInCatalogueValuesStaysText) {
     EXPECT_EQ(QString(message.attribute("downloadPath").value()),
               m_service->BaseUrl() + "/packages/a%26b.bin");
     EXPECT_STREQ(m_page.select_node("//h1").node().child_value(), "Tom & Jerry <Pro>");
+    EXPECT_STREQ(m_page.select_node("//p[@class='intro']").node().child_value(),
+                 "F\u00fcr Tom & Jerry <Pro> steht eine Aktualisierung bereit.");
     EXPECT_STREQ(m_page.select_node("//section/h2").node().child_value(), "Tom & Jerry <b>");
     EXPECT_EQ(
         QString(FindElement(m_page, "input", "forFeature", "F&1").attribute("forMessage").value()),
